@@ -1,0 +1,7 @@
+#include "Business_BaseGeometry.h"
+
+namespace Calvora {
+
+UntransformedMeshProvider::~UntransformedMeshProvider() = default;
+
+}  // namespace Calvora

@@ -1,0 +1,49 @@
+#pragma once
+// Relates two states of a body through their material (initial) coordinates: locates each vertex
+// of the later state in the earlier state's initial-coordinate mesh and interpolates its shape.
+
+#include "Business_Algorithm_export.h"
+#include "Business_BaseGeometry.h"
+
+#include <memory>
+#include <vector>
+
+namespace Calvora {
+
+class BUSINESS_ALGORITHM_EXPORT MaterialFixedMeshAligner {
+public:
+    // Element i stands for vertex i of meshAfter.
+    struct MatchingEl {
+        int vertexIndex;    // the before vertex at the same material point; negative: none
+        int triangleIndex;  // the triangle of initCoordMeshBefore that holds it; negative: none
+    };
+
+    MaterialFixedMeshAligner();
+    ~MaterialFixedMeshAligner();
+    MaterialFixedMeshAligner(const MaterialFixedMeshAligner&) = delete;
+    MaterialFixedMeshAligner& operator=(const MaterialFixedMeshAligner&) = delete;
+
+    const Mesh* meshBefore = nullptr;  // not owned
+    const Mesh* initCoordMeshBefore = nullptr;
+    const Mesh* meshAfter = nullptr;
+    const Mesh* initCoordMeshAfter = nullptr;
+
+    // How far outside the before mesh a point may lie and still take the nearest triangle;
+    // negative: half the mean edge length of initCoordMeshBefore.
+    double searchDistance = -1.0;
+
+    // Initial-coordinate vertex -> 3D vertex; without a map, vertex k stands for 3D vertex k.
+    void setInitCoordVertexTo3dVertexBefore(std::shared_ptr<const std::vector<int>> map);
+    void setInitCoordVertexTo3dVertexAfter(std::shared_ptr<const std::vector<int>> map);
+
+    // The before shape with the after topology; biggestSquareError is the largest squared
+    // distance of a located point outside the before mesh.
+    std::shared_ptr<Mesh> computeMeshBeforeWithTopologyOfMeshAfter(double& biggestSquareError,
+                                                                  std::vector<MatchingEl>* matching) const;
+
+private:
+    std::shared_ptr<const std::vector<int>> mapBefore_;
+    std::shared_ptr<const std::vector<int>> mapAfter_;
+};
+
+}  // namespace Calvora

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages this project builds, tests and benchmarks with.
+set -euo pipefail
+packages=(
+    build-essential cmake ninja-build
+    libboost-dev libspdlog-dev libfmt-dev
+    libexodusii-dev libnetcdf-dev netcdf-bin
+    libgtest-dev libgmock-dev libbenchmark-dev
+)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
