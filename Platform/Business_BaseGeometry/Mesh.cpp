@@ -1,64 +1,80 @@
 #include "Business_BaseGeometry.h"
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace Calvora {
 namespace {
 
-// Finds the position of a vertex, given its address, in a vertex container whose elements sit in
-// blocks. The vertex's own index is tried first; the block table is built only when that fails.
-class VertexPositionFinder {
+// Maps the vertices of a mesh being copied to their copies. A vertex's `index` is tried as its
+// position first, which holds for every mesh a builder made; other vertices are looked up in a
+// table of the original's storage runs, built on first need.
+class VertexRelinker {
 public:
-    explicit VertexPositionFinder(const Mesh::VertexContainer& vertices) : vertices_(vertices) {}
+    VertexRelinker(const Mesh::VertexContainer& originals, Mesh::VertexContainer& copies)
+        : originals_(originals), links_(originals.size())
+    {
+        auto copy = copies.begin();
+        auto link = links_.begin();
+        for (const Vertex& original : originals)
+            *link++ = {&original, &*copy++};
+    }
 
-    std::size_t positionOf(const Vertex* vertex)
+    // The copy of `vertex`, or nullptr if `vertex` is not one of the originals.
+    Vertex* copyOf(const Vertex* vertex)
     {
         const auto hinted = static_cast<std::size_t>(static_cast<std::uint32_t>(vertex->index));
-        if (hinted < vertices_.size() && &vertices_[hinted] == vertex)
-            return hinted;
-        return positionFromBlocks(vertex);
+        if (hinted < links_.size() && links_[hinted].original == vertex)
+            return links_[hinted].copy;
+        const std::size_t position = positionFromRuns(vertex);
+        return position < links_.size() ? links_[position].copy : nullptr;
     }
 
 private:
-    struct Block {
+    struct Link {
+        const Vertex* original;
+        Vertex* copy;
+    };
+    // Originals that lie next to each other in memory, at consecutive positions.
+    struct Run {
         const Vertex* first;
         std::size_t firstPosition;
         std::size_t count;
     };
 
-    std::size_t positionFromBlocks(const Vertex* vertex)
+    std::size_t positionFromRuns(const Vertex* vertex)
     {
-        if (blocks_.empty() && !vertices_.empty())
-            collectBlocks();
-        auto after = std::upper_bound(blocks_.begin(), blocks_.end(), vertex,
-                                      [](const Vertex* v, const Block& b) { return std::less<>{}(v, b.first); });
-        if (after != blocks_.begin()) {
-            const Block& block = *std::prev(after);
-            if (std::less<>{}(vertex, block.first + block.count))
-                return block.firstPosition + static_cast<std::size_t>(vertex - block.first);
-        }
-        throw std::invalid_argument("Mesh copy: a triangle points at a vertex that is not in its mesh");
+        if (runs_.empty())
+            collectRuns();
+        const std::less<const Vertex*> before;
+        auto after = std::upper_bound(runs_.begin(), runs_.end(), vertex,
+                                      [&](const Vertex* v, const Run& run) { return before(v, run.first); });
+        if (after == runs_.begin())
+            return links_.size();
+        const Run& run = *std::prev(after);
+        return before(vertex, run.first + run.count) ? run.firstPosition + static_cast<std::size_t>(vertex - run.first)
+                                                     : links_.size();
     }
 
-    void collectBlocks()
+    void collectRuns()
     {
-        const Vertex* previous = nullptr;
-        for (std::size_t position = 0; position < vertices_.size(); ++position) {
-            const Vertex* current = &vertices_[position];
-            if (previous != nullptr && current == previous + 1)
-                ++blocks_.back().count;
+        for (std::size_t position = 0; position < links_.size(); ++position) {
+            const Vertex* vertex = links_[position].original;
+            if (!runs_.empty() && runs_.back().first + runs_.back().count == vertex)
+                ++runs_.back().count;
             else
-                blocks_.push_back({current, position, 1});
-            previous = current;
+                runs_.push_back({vertex, position, 1});
         }
-        std::sort(blocks_.begin(), blocks_.end(),
-                  [](const Block& a, const Block& b) { return std::less<>{}(a.first, b.first); });
+        std::sort(runs_.begin(), runs_.end(),
+                  [](const Run& a, const Run& b) { return std::less<const Vertex*>{}(a.first, b.first); });
     }
 
-    const Mesh::VertexContainer& vertices_;
-    std::vector<Block> blocks_;
+    const Mesh::VertexContainer& originals_;
+    std::vector<Link> links_;
+    std::vector<Run> runs_;
 };
 
 }  // namespace
@@ -68,11 +84,19 @@ Mesh::Mesh() = default;
 Mesh::Mesh(const Mesh& other)
     : vertices_(other.vertices_), triangles_(other.triangles_), hasNormals_(other.hasNormals_)
 {
-    VertexPositionFinder finder(other.vertices_);
-    for (Triangle& triangle : triangles_)
-        for (Vertex*& corner : triangle.corners)
-            if (corner != nullptr)
-                corner = &vertices_[finder.positionOf(corner)];
+    VertexRelinker relinker(other.vertices_, vertices_);
+    std::size_t position = 0;
+    for (Triangle& triangle : triangles_) {
+        for (Vertex*& corner : triangle.corners) {
+            if (corner == nullptr)
+                continue;
+            corner = relinker.copyOf(corner);
+            if (corner == nullptr)
+                throw std::invalid_argument("Mesh copy: triangle at position " + std::to_string(position) +
+                                            " points at a vertex that is not in its mesh");
+        }
+        ++position;
+    }
 }
 
 Mesh& Mesh::operator=(const Mesh& other)

@@ -10,6 +10,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -80,13 +83,25 @@ private:
     };
     struct StoredBody {
         MeshArrays mesh;
-        std::vector<StoredResult> results;
+        std::vector<StoredResult> results;  // in registration order
     };
+    // Where the values of one result id lie: storedBodies_[body].results[index].
+    struct ResultSlot {
+        std::size_t body;
+        std::size_t index;
+    };
+
+    const StoredBody& storedBodyAt(const MeshLocation& where) const;
+    const ResultSlot& resultSlotAt(const DataLocation& where) const;
+    const ResultSlot& resultSlotAtStep(const ResultSlot& slot, std::int64_t step) const;
 
     std::string sourceName_;
     std::vector<SimBody> bodies_;
     std::vector<StoredBody> storedBodies_;  // parallel to bodies_
-    std::vector<std::pair<std::string, CurveArrays>> curves_;
+    std::unordered_map<std::string, std::size_t> bodyIndex_;  // body name -> position in bodies_
+    std::vector<ResultSlot> resultSlots_;                     // indexed by DataLocation::id
+    std::vector<std::pair<std::string, CurveArrays>> curves_;  // indexed by CurveLocation::id
+    std::unordered_set<std::string> curveNames_;
 };
 
 }  // namespace CoreIo

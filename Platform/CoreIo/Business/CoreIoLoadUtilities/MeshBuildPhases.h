@@ -1,0 +1,85 @@
+#pragma once
+// Internal to this library: the phases in which its builders fill a new mesh (vertices,
+// triangles, normals) and the readers of a loader record's three-component float arrays.
+
+#include "Business_BaseGeometry.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace Calvora {
+
+inline constexpr const char* normalCountMismatchMessage = "Number of normals differs from number of nodes";
+
+// The x, y and z components of one item of a record, as the record holds them.
+struct FloatTriple {
+    float x;
+    float y;
+    float z;
+};
+
+// Item i of column-major arrays: x[i], y[i], z[i].
+struct ColumnMajorItems {
+    const float* x;
+    const float* y;
+    const float* z;
+
+    FloatTriple operator()(std::size_t i) const { return {x[i], y[i], z[i]}; }
+};
+
+// Item i of a row-major array: the three values from index 3i on.
+struct RowMajorItems {
+    const float* values;
+
+    FloatTriple operator()(std::size_t i) const
+    {
+        const float* item = values + 3 * i;
+        return {item[0], item[1], item[2]};
+    }
+};
+
+// Vertex phase: a new mesh of numNodes vertices, vertex i at positions(i) widened to double and
+// numbered i. Helper is the calling unit's MeshModifier, open for this phase only.
+template <typename Helper, typename Items>
+std::shared_ptr<Mesh> makeMeshWithVertices(std::size_t numNodes, const Items& positions)
+{
+    auto mesh = std::make_shared<Mesh>();
+    {
+        Helper helper(*mesh);
+        Mesh::VertexContainer& vertices = helper.vertices();
+        vertices.resize(numNodes);
+        std::size_t i = 0;
+        for (Vertex& vertex : vertices) {
+            const FloatTriple position = positions(i);
+            vertex.set(static_cast<double>(position.x), static_cast<double>(position.y),
+                       static_cast<double>(position.z));
+            vertex.index = static_cast<std::int32_t>(i);
+            ++i;
+        }
+    }
+    return mesh;
+}
+
+// Triangle phase, the same for every mesh builder: triangle j gets the vertices named by
+// triangles[3j], [3j+1], [3j+2] as its corners, in that order, and the number j. Works on its own
+// share of the mesh, released after its MeshModifier is closed.
+void fillTriangles(std::shared_ptr<Mesh> mesh, const int* triangles, std::size_t numTriangles);
+
+// Normal phase: vertex i gets the normal normals(i) widened to double; the mesh then says that it
+// has normals (also when it has no vertex).
+template <typename Helper, typename Items>
+void setNormals(Mesh& mesh, const Items& normals)
+{
+    Helper helper(mesh);
+    std::size_t i = 0;
+    for (Vertex& vertex : helper.vertices()) {
+        const FloatTriple normal = normals(i);
+        vertex.setNormal(static_cast<double>(normal.x), static_cast<double>(normal.y),
+                         static_cast<double>(normal.z));
+        ++i;
+    }
+    helper.setHasNormals(true);
+}
+
+}  // namespace Calvora

@@ -1,0 +1,107 @@
+// Copying and shading a large mesh: both run on million-vertex meshes inside a sub-second
+// pipeline, so their cost per vertex must stay small and flat as meshes grow.
+
+#include "BenchmarkSizes.h"
+#include "Business_BaseGeometry.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+// Fills a mesh with a square grid in the xy-plane, two counter-clockwise triangles per cell.
+class GridBuilder : public Calvora::MeshModifier {
+public:
+    GridBuilder(Calvora::Mesh& mesh, std::size_t minimumVertices) : MeshModifier(mesh)
+    {
+        const auto side = static_cast<std::size_t>(std::ceil(std::sqrt(static_cast<double>(minimumVertices))));
+        fillVertices(side);
+        fillTriangles(side);
+    }
+
+private:
+    void fillVertices(std::size_t side)
+    {
+        vertices().resize(side * side);
+        std::size_t position = 0;
+        for (Calvora::Vertex& vertex : vertices()) {
+            vertex.set(static_cast<double>(position % side), static_cast<double>(position / side),
+                       0.01 * static_cast<double>(position % 7));
+            vertex.index = static_cast<std::int32_t>(position++);
+        }
+    }
+
+    void fillTriangles(std::size_t side)
+    {
+        const std::size_t cells = side - 1;
+        triangles().resize(2 * cells * cells);
+        std::size_t position = 0;
+        for (std::size_t row = 0; row < cells; ++row)
+            for (std::size_t column = 0; column < cells; ++column) {
+                const std::size_t corner = row * side + column;
+                addTriangle(position++, corner, corner + 1, corner + side + 1);
+                addTriangle(position++, corner, corner + side + 1, corner + side);
+            }
+    }
+
+    void addTriangle(std::size_t position, std::size_t a, std::size_t b, std::size_t c)
+    {
+        Calvora::Triangle& triangle = triangles()[position];
+        triangle.corners[0] = &vertices()[a];
+        triangle.corners[1] = &vertices()[b];
+        triangle.corners[2] = &vertices()[c];
+        triangle.index = static_cast<std::int32_t>(position);
+    }
+};
+
+Calvora::Mesh gridMesh(std::size_t minimumVertices)
+{
+    Calvora::Mesh mesh;
+    GridBuilder{mesh, minimumVertices};
+    return mesh;
+}
+
+void reportPerVertex(benchmark::State& state, const Calvora::Mesh& mesh)
+{
+    const auto vertices = static_cast<double>(mesh.numberOfVertices());
+    state.counters["vertices"] = vertices;
+    state.counters["ns_per_vertex"] =
+        benchmark::Counter(vertices * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_MeshCopy(benchmark::State& state)
+{
+    const Calvora::Mesh original = gridMesh(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        Calvora::Mesh copy(original);
+        benchmark::DoNotOptimize(copy.getTriangle(0).corners[0]);
+    }
+    reportPerVertex(state, original);
+}
+
+void BM_ComputeNormals(benchmark::State& state)
+{
+    Calvora::Mesh mesh = gridMesh(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        mesh.computeNormals(false, true);
+        benchmark::DoNotOptimize(mesh.getVertex(0).getNormal().z);
+    }
+    reportPerVertex(state, mesh);
+}
+
+void meshSizes(benchmark::internal::Benchmark* benchmark)
+{
+    for (long size : CoreIoBench::sizes({100000, 1000000}, 1000))
+        benchmark->Arg(size);
+    benchmark->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+
+BENCHMARK(BM_MeshCopy)->Apply(meshSizes);
+BENCHMARK(BM_ComputeNormals)->Apply(meshSizes);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,1 @@
+coreio_add_benchmark(bench_mesh_copy SOURCES MeshCopyBenchmark.cpp LIBS Business_BaseGeometry)

@@ -1,0 +1,1 @@
+coreio_add_test(PersistenceCoreIoTest SOURCES RecordLayoutTest.cpp MemoryLoaderTest.cpp LIBS Persistence_CoreIo)
