@@ -26,7 +26,7 @@ private:
     std::shared_ptr<PolyLineT> polyLine;
 };
 
-extern template class BaseGeometryPolyLineBuilder<PolyLine<Point<double, 3>>>;
-extern template class BaseGeometryPolyLineBuilder<PolyLine<Point3N>>;
+extern template class BUSINESS_COREIOLOADUTILITIES_EXPORT BaseGeometryPolyLineBuilder<PolyLine<Point<double, 3>>>;
+extern template class BUSINESS_COREIOLOADUTILITIES_EXPORT BaseGeometryPolyLineBuilder<PolyLine<Point3N>>;
 
 }  // namespace Calvora

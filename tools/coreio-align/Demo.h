@@ -1,0 +1,15 @@
+#pragma once
+// The built-in sample cases: a formed sheet against its springback state, and a tube against its
+// expanded state, each pair meshed differently. They are written as result files and aligned
+// through those files, exactly as a user's files would be.
+
+#include <iosfwd>
+#include <string>
+
+namespace CoreIoAlign {
+
+// Writes the inputs and outputs of both cases below directory; returns false when a case did
+// not come out with a complete matching.
+bool runDemo(const std::string& directory, std::ostream& out);
+
+}  // namespace CoreIoAlign
