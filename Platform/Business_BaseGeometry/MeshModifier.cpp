@@ -7,7 +7,7 @@ namespace Calvora {
 MeshModifier::MeshModifier(Mesh& mesh) : mesh_(mesh)
 {
     if (mesh_.modifierOpen_)
-        throw std::logic_error("A mesh is already open for modification");
+        throw std::logic_error("MeshModifier: the mesh is already open in another modifier; close that one first");
     mesh_.modifierOpen_ = true;
 }
 

@@ -8,18 +8,18 @@ namespace CoreIo {
 
 namespace {
 
+std::string quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
+
 // The body or curve whose arrays are checked; every refusal message starts with it.
 struct Owner {
     const char* kind;
     const std::string& name;
 
-    std::string prefix() const { return std::string(kind) + " \"" + name + "\": "; }
+    std::string prefix() const { return std::string(kind) + " " + quoted(name) + ": "; }
 };
-
-std::string quoted(const std::string& text)
-{
-    return "\"" + text + "\"";
-}
 
 // The number of values an array of `count` items with `components` values each must hold.
 // Refuses counts whose value count cannot be represented.
@@ -53,13 +53,15 @@ void requireNewName(const Owner& owner, bool taken)
         throw std::invalid_argument(std::string("a ") + owner.kind + " needs a non-empty name");
     }
     if (taken) {
-        throw std::invalid_argument(std::string(owner.kind) + " " + quoted(owner.name) + " is already registered");
+        throw std::invalid_argument(std::string(owner.kind) + " " + quoted(owner.name) +
+                                    " is already registered");
     }
 }
 
 // Positions and normals, shared by meshes and curves: which arrays hold them depends on the layout.
 template <typename Arrays>
-void checkPointsAndNormals(const Owner& owner, const Arrays& arrays, std::size_t numPoints, const char* countName)
+void checkPointsAndNormals(const Owner& owner, const Arrays& arrays, std::size_t numPoints,
+                           const char* countName)
 {
     if (arrays.layout == Layout::ColumnMajor) {
         requireLength(owner, "x", arrays.x, numPoints, countName, 1);
@@ -94,8 +96,8 @@ void checkSolverIndexMapping(const Owner& owner, const std::vector<int>& mapping
 {
     if (!mapping.empty() && mapping.size() != numNodes) {
         throw std::invalid_argument(owner.prefix() + "array \"solverIndexMapping\" holds " +
-                                    std::to_string(mapping.size()) + " values; it must be empty or hold numNodes = " +
-                                    std::to_string(numNodes));
+                                    std::to_string(mapping.size()) +
+                                    " values; it must be empty or hold numNodes = " + std::to_string(numNodes));
     }
     const auto negative = std::find_if(mapping.begin(), mapping.end(), [](int vertex) { return vertex < 0; });
     if (negative != mapping.end()) {
@@ -127,11 +129,13 @@ std::size_t lengthOf(const ResultValues& values)
 }
 
 // The entries of `step` in a body's results, which are ordered by step, latest first.
-template <typename Iterator>
-std::pair<Iterator, Iterator> stepRange(Iterator begin, Iterator end, std::int64_t step)
+using ResultIterator = std::vector<ResultEntry>::const_iterator;
+std::pair<ResultIterator, ResultIterator> stepRange(const std::vector<ResultEntry>& results, std::int64_t step)
 {
-    const auto first = std::partition_point(begin, end, [&](const ResultEntry& e) { return e.dataLocation.step > step; });
-    const auto last = std::partition_point(first, end, [&](const ResultEntry& e) { return e.dataLocation.step == step; });
+    const auto first = std::partition_point(results.begin(), results.end(),
+                                            [&](const ResultEntry& e) { return e.dataLocation.step > step; });
+    const auto last = std::partition_point(first, results.end(),
+                                           [&](const ResultEntry& e) { return e.dataLocation.step == step; });
     return {first, last};
 }
 
@@ -214,7 +218,7 @@ void MemoryLoader::addResult(const std::string& bodyName, const std::string& res
     if (resultName.empty()) {
         throw std::invalid_argument(owner.prefix() + "a result" + atStep + " needs a non-empty name");
     }
-    const auto [first, last] = stepRange(body.results.begin(), body.results.end(), step);
+    const auto [first, last] = stepRange(body.results, step);
     if (std::any_of(first, last, [&](const ResultEntry& e) { return e.name == resultName; })) {
         throw std::invalid_argument(owner.prefix() + "result " + quoted(resultName) + atStep +
                                     " is already registered");
@@ -225,7 +229,7 @@ void MemoryLoader::addResult(const std::string& bodyName, const std::string& res
                                     std::to_string(stored.mesh.numNodes));
     }
 
-    const auto position = last - body.results.begin();
+    const auto position = last - body.results.cbegin();
     const auto id = static_cast<std::int64_t>(resultSlots_.size());
     ResultEntry entry{resultName, DataLocation{sourceName_, id, step}};
     StoredResult result{resultName, step, std::move(values)};
@@ -340,7 +344,7 @@ const MemoryLoader::ResultSlot& MemoryLoader::resultSlotAtStep(const ResultSlot&
 {
     const std::string& name = storedBodies_[slot.body].results[slot.index].name;
     const SimBody& body = bodies_[slot.body];
-    const auto [first, last] = stepRange(body.results.begin(), body.results.end(), step);
+    const auto [first, last] = stepRange(body.results, step);
     const auto entry = std::find_if(first, last, [&](const ResultEntry& e) { return e.name == name; });
     if (entry == last) {
         throw std::out_of_range("body " + quoted(body.name) + " has no result " + quoted(name) + " at step " +

@@ -59,7 +59,8 @@ public:
     ~MemoryLoader() override;
 
     // Registration. Each refuses bad input with std::invalid_argument naming the body (or curve)
-    // and the array, and then leaves the loader as it was.
+    // and the array, and then leaves the loader as it was. Body and curve names are non-empty and
+    // unique; a result's name is unique per body and step.
     void addBody(const std::string& name, MeshArrays mesh);
     void addResult(const std::string& bodyName, const std::string& resultName, ResultValues values,
                    std::int64_t step = 0);

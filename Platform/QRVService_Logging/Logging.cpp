@@ -4,7 +4,10 @@
 #include <spdlog/sinks/stdout_sinks.h>
 #include <spdlog/spdlog.h>
 
+#include <cstdlib>
 #include <mutex>
+#include <stdexcept>
+#include <unordered_map>
 
 namespace Calvora {
 namespace {
@@ -18,46 +21,98 @@ std::shared_ptr<spdlog::sinks::sink> sharedStderrSink()
     return sink;
 }
 
-// The environment's levels are read once; loggers made later pick them up from the registry.
-void loadLevelsFromEnvironment()
+// SPDLOG_LEVEL reaches the registry once; new loggers then take their level from it.
+bool levelsFromEnvironment()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        spdlog::set_level(spdlog::level::warn);
+    static const bool fromEnvironment = [] {
+        const char* levels = std::getenv("SPDLOG_LEVEL");
+        if (levels == nullptr || *levels == '\0')
+            return false;
         spdlog::cfg::load_env_levels();
-    });
+        return true;
+    }();
+    return fromEnvironment;
 }
 
-std::shared_ptr<spdlog::logger> registeredLogger(const std::string& name)
+std::shared_ptr<spdlog::logger> createLogger(const std::string& name)
 {
-    loadLevelsFromEnvironment();
-    if (auto existing = spdlog::get(name))
-        return existing;
+    const bool levelFromEnvironment = levelsFromEnvironment();
     auto logger = std::make_shared<spdlog::logger>(name, sharedStderrSink());
     try {
-        spdlog::initialize_logger(logger);  // takes the level SPDLOG_LEVEL gives this name
-        logger->set_pattern(linePattern);    // after the registry has set its default one
-        return logger;
+        spdlog::initialize_logger(logger);
     } catch (const spdlog::spdlog_ex&) {
-        return spdlog::get(name);  // another thread registered the same name first
+        if (auto registered = spdlog::get(name))
+            return registered;  // the host registered the same name meanwhile
+        throw;
     }
+    // Only our own loggers default to warnings; the host's loggers keep their levels.
+    if (!levelFromEnvironment)
+        logger->set_level(spdlog::level::warn);
+    logger->set_pattern(linePattern);  // after the registry has given it the default pattern
+    return logger;
+}
+
+// Counts the live Logging objects of each name: the last one to go drops its logger from the
+// registry, whoever else still holds a share of it.
+class ModuleLoggers {
+public:
+    static ModuleLoggers& instance()
+    {
+        static ModuleLoggers loggers;
+        return loggers;
+    }
+
+    std::shared_ptr<spdlog::logger> acquire(const std::string& name)
+    {
+        const std::lock_guard lock(mutex_);
+        auto logger = spdlog::get(name);
+        if (logger == nullptr)
+            logger = createLogger(name);
+        ++users_[name];
+        return logger;
+    }
+
+    void release(const std::string& name, const std::shared_ptr<spdlog::logger>& logger)
+    {
+        const std::lock_guard lock(mutex_);
+        const auto users = users_.find(name);
+        if (users == users_.end() || --users->second > 0)
+            return;
+        users_.erase(users);
+        if (spdlog::get(name) == logger)
+            spdlog::drop(name);
+    }
+
+private:
+    std::mutex mutex_;
+    std::unordered_map<std::string, std::size_t> users_;
+};
+
+const std::string& checkedName(const std::string& name)
+{
+    if (name.empty())
+        throw std::invalid_argument("Logging: a module logger needs a non-empty name (the empty name is the "
+                                    "process's default logger)");
+    return name;
 }
 
 void log(spdlog::logger& logger, spdlog::level::level_enum level, const std::string& message,
          const char* file, const char* function, int line)
 {
-    logger.log(spdlog::source_loc{file, line, function}, level, "{}", message);
+    const spdlog::source_loc location{file != nullptr ? file : "", line, function != nullptr ? function : ""};
+    logger.log(location, level, "{}", message);
 }
 
 }  // namespace
 
-Logging::Logging(const std::string& name) : name_(name), logger_(registeredLogger(name)) {}
+Logging::Logging(const std::string& name)
+    : name_(checkedName(name)), logger_(ModuleLoggers::instance().acquire(name_))
+{
+}
 
 Logging::~Logging()
 {
-    // The registry's share goes too, unless another Logging of the same name still uses it.
-    if (logger_.use_count() <= 2 && spdlog::get(name_) == logger_)
-        spdlog::drop(name_);
+    ModuleLoggers::instance().release(name_, logger_);
 }
 
 void Logging::logERROR(const std::string& message, const char* file, const char* function, int line) const

@@ -92,7 +92,7 @@ std::shared_ptr<PolyLineT> BaseGeometryPolyLineBuilder<PolyLineT>::getPolyLine()
     return polyLine;
 }
 
-template class BUSINESS_COREIOLOADUTILITIES_EXPORT BaseGeometryPolyLineBuilder<PolyLine<Point<double, 3>>>;
-template class BUSINESS_COREIOLOADUTILITIES_EXPORT BaseGeometryPolyLineBuilder<PolyLine<Point3N>>;
+template class BaseGeometryPolyLineBuilder<PolyLine<Point<double, 3>>>;
+template class BaseGeometryPolyLineBuilder<PolyLine<Point3N>>;
 
 }  // namespace Calvora

@@ -1,0 +1,191 @@
+#include "MeshAlignUtils.h"
+
+#include "Business_Algorithm.h"
+#include "Business_EvaluationGeometry.h"
+#include "QRVService_Logging.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <stdexcept>
+#include <utility>
+
+// Composes a message in a string stream and logs it through the module logger with the file,
+// enclosing function and line of the call site, which is why this is a macro and not a function.
+#define MESH_ALIGN_LOG(level, composition)                                                 \
+    do {                                                                                   \
+        std::ostringstream message;                                                        \
+        message << composition;                                                            \
+        moduleLogger.log##level(message.str(), __FILE__, __PRETTY_FUNCTION__, __LINE__);   \
+    } while (false)
+
+namespace CoreIo {
+namespace {
+
+// The module logger of this unit, named by the path of this source file.
+const Calvora::Logging moduleLogger(__FILE__);
+
+using Calvora::MaterialFixedMeshAligner;
+using VertexMapSetter = void (MaterialFixedMeshAligner::*)(std::shared_ptr<const std::vector<int>>);
+
+constexpr const char* incompleteMatchingMessage = "Incomplete matching from getMeshAlignResult";
+
+// A copy of the body's mesh whose vertex i lies at (initCoord0[i], initCoord1[i], 0); empty when
+// the record lacks data. Arrays shorter than the vertex count throw std::out_of_range.
+std::shared_ptr<Calvora::Mesh> getICMesh(const MeshAndCoord& meshAndICs)
+{
+    if (!meshAndICs.isValid()) {
+        MESH_ALIGN_LOG(WARN, "Missing data in meshAndICs");
+        return nullptr;
+    }
+    auto icMesh = std::make_shared<Calvora::Mesh>(*meshAndICs.mesh);
+    const std::vector<float>& initCoord0 = *meshAndICs.initCoord0;
+    const std::vector<float>& initCoord1 = *meshAndICs.initCoord1;
+    std::size_t i = 0;
+    for (auto vertex = icMesh->beginVertex(); vertex != icMesh->endVertex(); ++vertex, ++i)
+        vertex->set(initCoord0.at(i), initCoord1.at(i), 0.0);
+    return icMesh;
+}
+
+// An initial-coordinate mesh lies in the plane z = 0, so each triangle faces +z or -z; a rolled-up
+// tube has triangles of both orientations. Returns 1 for a tube, else 0.
+int detectTube(const Calvora::Mesh& icMesh)
+{
+    bool seenPositive = false;
+    bool seenNegative = false;
+    for (auto triangle = icMesh.beginTriangle(); triangle != icMesh.endTriangle(); ++triangle) {
+        const double z = triangle->getNormal().z;
+        if (z > 0.0)
+            seenPositive = true;
+        else if (z < 0.0)
+            seenNegative = true;
+        if (seenPositive && seenNegative)
+            return 1;
+    }
+    return 0;
+}
+
+// Cuts a tube's initial-coordinate mesh at its seam and unrolls it in place, then hands the
+// converter's vertex map to the aligner while the converter still lives.
+void unrollTube(const std::shared_ptr<Calvora::Mesh>& icMesh, MaterialFixedMeshAligner& aligner,
+                VertexMapSetter handOverVertexMap)
+{
+    const auto converter = std::make_shared<Calvora::TubeInitialCoordinatesConverter>();
+    std::shared_ptr<const std::vector<int>> vertexMap;
+    converter->cut3dTubeAtSeamAndUnrollWithInitCoords(icMesh, vertexMap);
+    (aligner.*handOverVertexMap)(vertexMap);
+}
+
+// Ordered so that a worse state never gives way to a better one.
+enum class MatchingQuality { exact, inaccurate, incomplete };
+
+struct VertexMatching {
+    std::shared_ptr<std::vector<int>> indices;
+    MatchingQuality quality = MatchingQuality::exact;
+};
+
+// The index of the corner of `triangle` nearest to `point`; on a tie the earlier corner wins.
+int nearestCornerIndex(const Calvora::Triangle& triangle, const Calvora::Vertex& point)
+{
+    const Calvora::Vertex* nearest = triangle.corners[0];
+    double nearestDistance = point.sqrDistance(*nearest);
+    for (const Calvora::Vertex* corner : {triangle.corners[1], triangle.corners[2]}) {
+        const double distance = point.sqrDistance(*corner);
+        if (distance < nearestDistance) {
+            nearest = corner;
+            nearestDistance = distance;
+        }
+    }
+    return nearest->index;
+}
+
+// One before-vertex index per matching element. With completion, an element that has only a
+// triangle takes that triangle's corner nearest to the element's own vertex of icAfter.
+VertexMatching toVertexMatching(const std::vector<MaterialFixedMeshAligner::MatchingEl>& matching,
+                                bool completeMatching, const Calvora::Mesh& icBefore, const Calvora::Mesh& icAfter)
+{
+    VertexMatching result{std::make_shared<std::vector<int>>(), MatchingQuality::exact};
+    std::vector<int>& indices = *result.indices;
+    indices.reserve(matching.size());
+    for (const MaterialFixedMeshAligner::MatchingEl& element : matching) {
+        if (!completeMatching || element.vertexIndex >= 0) {
+            indices.push_back(element.vertexIndex);
+        } else if (element.triangleIndex < 0) {
+            result.quality = MatchingQuality::incomplete;
+            indices.push_back(element.vertexIndex);
+        } else {
+            result.quality = std::max(result.quality, MatchingQuality::inaccurate);
+            const Calvora::Vertex& vertex = icAfter.getVertex(static_cast<unsigned int>(indices.size()));
+            const Calvora::Triangle& triangle = icBefore.getTriangle(static_cast<unsigned int>(element.triangleIndex));
+            indices.push_back(nearestCornerIndex(triangle, vertex));
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+MeshAlignResult getMeshAlignResult(const MeshAndCoord& before, const MeshAndCoord& after, int isTube,
+                                   const bool completeMatching)
+{
+    // The aligner holds plain pointers; these shares keep all four meshes alive until the end.
+    const std::shared_ptr<Calvora::Mesh> meshBefore = before.mesh;
+    const std::shared_ptr<Calvora::Mesh> meshAfter = after.mesh;
+    const std::shared_ptr<Calvora::Mesh> icBefore = getICMesh(before);
+    const std::shared_ptr<Calvora::Mesh> icAfter = getICMesh(after);
+    MESH_ALIGN_LOG(TRACE, "Calling getMeshAlignResult");
+
+    int tube = isTube;
+    if (isTube < 0 && icAfter) {
+        tube = detectTube(*icAfter);
+        MESH_ALIGN_LOG(TRACE, "Determined if geometry is a tube: " << tube);
+    }
+    if (!icBefore || !icAfter) {
+        MESH_ALIGN_LOG(TRACE, "VYQ-related Missing data in getMeshAlignResult");
+        return {};
+    }
+
+    MaterialFixedMeshAligner aligner;
+    aligner.meshBefore = meshBefore.get();
+    aligner.initCoordMeshBefore = icBefore.get();
+    if (tube != 0)
+        unrollTube(icBefore, aligner, &MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexBefore);
+    aligner.meshAfter = meshAfter.get();
+    aligner.initCoordMeshAfter = icAfter.get();
+    if (tube != 0)
+        unrollTube(icAfter, aligner, &MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexAfter);
+
+    double biggestSquareError = 0.0;
+    std::vector<MaterialFixedMeshAligner::MatchingEl> matching;
+    MESH_ALIGN_LOG(TRACE, "Calling computeMeshBeforeWithTopologyOfMeshAfter with mesh data "
+                              << meshBefore.get() << ' ' << icBefore.get() << ' ' << meshAfter.get() << ' '
+                              << icAfter.get());
+    std::shared_ptr<Calvora::Mesh> alignedMesh = aligner.computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError, &matching);
+    MESH_ALIGN_LOG(TRACE, "Called computeMeshBeforeWithTopologyOfMeshAfter with biggestSquareError " << biggestSquareError);
+    if (matching.empty()) {
+        MESH_ALIGN_LOG(TRACE, "VYQ-related MaterialFixedMeshAligner delivered no indexing matching information.");
+        return {};
+    }
+
+    VertexMatching vertexMatching = toVertexMatching(matching, completeMatching, *icBefore, *icAfter);
+    if (vertexMatching.quality == MatchingQuality::incomplete) {
+        MESH_ALIGN_LOG(ERROR, incompleteMatchingMessage);
+        throw std::runtime_error(incompleteMatchingMessage);
+    }
+    if (vertexMatching.quality == MatchingQuality::inaccurate)
+        MESH_ALIGN_LOG(WARN, "Inaccurate matching from getMeshAlignResult");
+    MESH_ALIGN_LOG(TRACE, "Data found in getMeshAlignResult with size: "
+                              << static_cast<std::uint64_t>(vertexMatching.indices->size()));
+    return {std::move(vertexMatching.indices), std::move(alignedMesh)};
+}
+
+MeshAlignResult getMeshAlignResult(const LoaderInterface& loader, const SimBody& bodyBefore, const SimBody& bodyAfter,
+                                   int isTube, bool completeMatching)
+{
+    const MeshAndCoord before = readMeshAndICs(loader, bodyBefore);
+    const MeshAndCoord after = readMeshAndICs(loader, bodyAfter);
+    return getMeshAlignResult(before, after, isTube, completeMatching);
+}
+
+}  // namespace CoreIo

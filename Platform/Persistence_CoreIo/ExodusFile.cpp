@@ -1,0 +1,117 @@
+#include "ExodusFile.h"
+
+#include "Persistence_CoreIo.h"
+
+#include <exodusII.h>
+
+#include <cerrno>
+#include <stdexcept>
+#include <utility>
+
+namespace CoreIo {
+
+namespace {
+
+// Codes in this range come from netCDF or the operating system; the library's own lie beyond.
+bool isNetcdfOrSystemCode(int code)
+{
+    return code != 0 && code > EX_MSG && code < EX_MEMFAIL;
+}
+
+// The library keeps the explanation of its last failure in a process-wide slot.
+std::string lastLibraryError(int* codeOut = nullptr)
+{
+    const char* message = nullptr;
+    const char* function = nullptr;
+    int code = 0;
+    ex_get_err(&message, &function, &code);
+    if (codeOut != nullptr) {
+        *codeOut = code;
+    }
+    std::string reason = message != nullptr && *message != '\0' ? message : "no explanation given";
+    if (isNetcdfOrSystemCode(code)) {
+        reason += std::string(" (") + nc_strerror(code) + ")";
+    }
+    return reason;
+}
+
+}  // namespace
+
+std::string inQuotes(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
+
+std::string aboutFile(const std::string& path, const std::string& what)
+{
+    return "Exodus file " + inQuotes(path) + ": " + what;
+}
+
+ExodusFile::ExodusFile(std::string path, Purpose purpose, int id, int storedWordSize)
+    : path_(std::move(path)), purpose_(purpose), id_(id), storedWordSize_(storedWordSize)
+{
+}
+
+ExodusFile ExodusFile::open(const std::string& path, int computeWordSize)
+{
+    int storedWordSize = 0;  // asks the library to report what the file stores
+    float version = 0.0f;
+    const int id = ex_open(path.c_str(), EX_READ, &computeWordSize, &storedWordSize, &version);
+    if (id < 0) {
+        throw LoadError(aboutFile(path, "cannot be opened as an Exodus II file: " + lastLibraryError()));
+    }
+    return ExodusFile(path, Purpose::Reading, id, storedWordSize);
+}
+
+std::optional<ExodusFile> ExodusFile::createNew(const std::string& path, int storedWordSize)
+{
+    int computeWordSize = 8;
+    const int id = ex_create(path.c_str(), EX_NOCLOBBER, &computeWordSize, &storedWordSize);
+    if (id < 0) {
+        int code = 0;
+        const std::string reason = lastLibraryError(&code);
+        if (code == EEXIST || code == NC_EEXIST) {
+            return std::nullopt;
+        }
+        throw std::runtime_error(aboutFile(path, "cannot be created: " + reason));
+    }
+    return ExodusFile(path, Purpose::Writing, id, storedWordSize);
+}
+
+ExodusFile::ExodusFile(ExodusFile&& other) noexcept
+    : path_(std::move(other.path_)),
+      purpose_(other.purpose_),
+      id_(std::exchange(other.id_, -1)),
+      storedWordSize_(other.storedWordSize_)
+{
+}
+
+ExodusFile::~ExodusFile()
+{
+    if (id_ >= 0) {
+        ex_close(id_);
+    }
+}
+
+void ExodusFile::check(int status, const std::string& what) const
+{
+    if (status < 0) {
+        fail(what + ": " + lastLibraryError());
+    }
+}
+
+void ExodusFile::fail(const std::string& what) const
+{
+    const std::string message = aboutFile(path_, what);
+    if (purpose_ == Purpose::Reading) {
+        throw LoadError(message);
+    }
+    throw std::runtime_error(message);
+}
+
+void ExodusFile::close()
+{
+    check(ex_close(std::exchange(id_, -1)), "cannot be closed");
+}
+
+}  // namespace CoreIo

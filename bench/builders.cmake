@@ -1,0 +1,6 @@
+coreio_add_benchmark(bench_mesh_builder SOURCES MeshBuilderBenchmark.cpp BuilderBenchmarkGrid.cpp
+    LIBS Business_CoreIoLoadUtilities Business_BaseGeometry Persistence_CoreIo)
+coreio_add_benchmark(bench_tool_mesh_builder SOURCES ToolMeshBuilderBenchmark.cpp BuilderBenchmarkGrid.cpp
+    LIBS Business_CoreIoLoadUtilities Business_BaseGeometry Persistence_CoreIo)
+coreio_add_benchmark(bench_result_builder SOURCES ResultBuilderBenchmark.cpp
+    LIBS Business_CoreIoLoadUtilities Persistence_CoreIo)

@@ -1,0 +1,302 @@
+#include "Business_BaseGeometry.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+using Calvora::Mesh;
+using Calvora::MeshModifier;
+using Calvora::Vertex;
+using Point = Calvora::Point<double, 3>;
+using Vector = Calvora::Vector<double, 3>;
+using Corners = std::array<int, 3>;
+
+// Opens a mesh for writing, as a builder does.
+class MeshEditor : public MeshModifier {
+public:
+    explicit MeshEditor(Mesh& mesh) : MeshModifier(mesh) {}
+    using MeshModifier::setHasNormals;
+    using MeshModifier::triangles;
+    using MeshModifier::vertices;
+};
+
+// Fills an empty mesh; every vertex's index is its position.
+void fill(Mesh& mesh, const std::vector<Point>& positions, const std::vector<Corners>& triangles)
+{
+    MeshEditor editor(mesh);
+    editor.vertices().resize(positions.size());
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        editor.vertices()[i].set(positions[i].x, positions[i].y, positions[i].z);
+        editor.vertices()[i].index = static_cast<std::int32_t>(i);
+    }
+    editor.triangles().resize(triangles.size());
+    for (std::size_t t = 0; t < triangles.size(); ++t) {
+        for (int c = 0; c < 3; ++c)
+            editor.triangles()[t].corners[c] = &editor.vertices()[static_cast<std::size_t>(triangles[t][c])];
+        editor.triangles()[t].index = static_cast<std::int32_t>(t);
+    }
+}
+
+// A square grid of side x side vertices in the xy-plane, counter-clockwise seen from +z.
+void fillGrid(Mesh& mesh, int side)
+{
+    std::vector<Point> positions;
+    for (int row = 0; row < side; ++row)
+        for (int column = 0; column < side; ++column)
+            positions.emplace_back(column, row, 0.0);
+    std::vector<Corners> triangles;
+    for (int row = 0; row + 1 < side; ++row)
+        for (int column = 0; column + 1 < side; ++column) {
+            const int corner = row * side + column;
+            triangles.push_back({corner, corner + 1, corner + side + 1});
+            triangles.push_back({corner, corner + side + 1, corner + side});
+        }
+    fill(mesh, positions, triangles);
+}
+
+// The unit octahedron, its faces counter-clockwise seen from outside.
+void fillOctahedron(Mesh& mesh)
+{
+    fill(mesh, {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}},
+         {{0, 2, 4}, {2, 1, 4}, {1, 3, 4}, {3, 0, 4}, {2, 0, 5}, {1, 2, 5}, {3, 1, 5}, {0, 3, 5}});
+}
+
+std::size_t positionOf(const Mesh& mesh, const Vertex* vertex)
+{
+    for (unsigned int i = 0; i < mesh.numberOfVertices(); ++i)
+        if (&mesh.getVertex(i) == vertex)
+            return i;
+    ADD_FAILURE() << "corner is not a vertex of the mesh";
+    return mesh.numberOfVertices();
+}
+
+void expectNear(const Vector& actual, const Vector& expected)
+{
+    EXPECT_NEAR(actual.x, expected.x, 1e-12);
+    EXPECT_NEAR(actual.y, expected.y, 1e-12);
+    EXPECT_NEAR(actual.z, expected.z, 1e-12);
+}
+
+Vector asVector(const Point& point)
+{
+    return {point.x, point.y, point.z};
+}
+
+// The copy holds equal vertices in the same order, and each of its triangles points at its own
+// vertices at the positions where the original's triangle points.
+void expectSameMesh(const Mesh& copy, const Mesh& original)
+{
+    EXPECT_EQ(copy.hasNormals(), original.hasNormals());
+    ASSERT_EQ(copy.numberOfVertices(), original.numberOfVertices());
+    for (unsigned int i = 0; i < copy.numberOfVertices(); ++i) {
+        EXPECT_NE(&copy.getVertex(i), &original.getVertex(i));
+        EXPECT_EQ(static_cast<const Point&>(copy.getVertex(i)), static_cast<const Point&>(original.getVertex(i)));
+        EXPECT_EQ(copy.getVertex(i).getNormal(), original.getVertex(i).getNormal());
+        EXPECT_EQ(copy.getVertex(i).index, original.getVertex(i).index);
+    }
+    ASSERT_EQ(copy.numberOfTriangles(), original.numberOfTriangles());
+    for (unsigned int t = 0; t < copy.numberOfTriangles(); ++t) {
+        EXPECT_EQ(copy.getTriangle(t).index, original.getTriangle(t).index);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(positionOf(copy, copy.getTriangle(t).corners[c]),
+                      positionOf(original, original.getTriangle(t).corners[c]))
+                << "triangle " << t << " corner " << c;
+    }
+}
+
+TEST(Mesh, StartsEmptyWithoutNormals)
+{
+    const Mesh mesh;
+    EXPECT_EQ(mesh.numberOfVertices(), 0u);
+    EXPECT_EQ(mesh.numberOfTriangles(), 0u);
+    EXPECT_FALSE(mesh.hasNormals());
+    EXPECT_EQ(mesh.beginVertex(), mesh.endVertex());
+}
+
+TEST(Mesh, CopyKeepsVerticesNormalsAndTrianglesInOrder)
+{
+    Mesh original;
+    fillOctahedron(original);
+    original.computeNormals(false, true);
+
+    const Mesh copy(original);
+
+    expectSameMesh(copy, original);
+}
+
+TEST(Mesh, CopyOutlivesItsOriginal)
+{
+    auto original = std::make_unique<Mesh>();
+    fillGrid(*original, 4);
+    const Mesh copy(*original);
+    original.reset();
+
+    const auto& triangle = copy.getTriangle(17);  // the second triangle of the grid's last cell
+    EXPECT_EQ(triangle.corners[0], &copy.getVertex(10));
+    EXPECT_EQ(triangle.corners[1], &copy.getVertex(15));
+    EXPECT_EQ(triangle.corners[2], &copy.getVertex(14));
+    EXPECT_EQ(static_cast<const Point&>(*triangle.corners[1]), Point(3, 3, 0));
+}
+
+TEST(Mesh, CopyRelinksVerticesWhoseIndexIsNotTheirPosition)
+{
+    Mesh original;
+    fillGrid(original, 12);
+    {
+        MeshEditor editor(original);
+        for (Vertex& vertex : editor.vertices())
+            vertex.index = (vertex.index * 37 + 5) % 144;  // another vertex's position
+        editor.vertices()[3].index = -1;
+        editor.vertices()[4].index = 1000;
+        // Vertices added in front shift every position and start storage in the middle of a block.
+        for (int i = 0; i < 5; ++i) {
+            editor.vertices().emplace_front();
+            editor.vertices().front().set(-1.0 - i, 0, 0);
+        }
+        editor.triangles().emplace_back();
+        for (int c = 0; c < 3; ++c)
+            editor.triangles().back().corners[c] = &editor.vertices()[static_cast<std::size_t>(c)];
+    }
+
+    const Mesh copy(original);
+
+    expectSameMesh(copy, original);
+}
+
+TEST(Mesh, CopyKeepsMissingCornersMissing)
+{
+    Mesh original;
+    fillGrid(original, 2);
+    MeshEditor(original).triangles()[1].corners[2] = nullptr;
+
+    const Mesh copy(original);
+
+    EXPECT_EQ(copy.getTriangle(1).corners[2], nullptr);
+    EXPECT_EQ(copy.getTriangle(1).corners[1], &copy.getVertex(3));
+}
+
+TEST(Mesh, CopyRefusesATriangleThatPointsIntoAnotherMesh)
+{
+    Mesh other;
+    fillGrid(other, 3);
+    for (unsigned int foreign : {2u, 8u}) {
+        Mesh mesh;
+        fillGrid(mesh, 2);  // four vertices: the foreign vertex 2 has a valid index here, 8 has not
+        MeshEditor(mesh).triangles()[0].corners[1] = &other.getVertex(foreign);
+
+        EXPECT_THROW(Mesh{mesh}, std::invalid_argument) << "foreign vertex " << foreign;
+    }
+}
+
+TEST(Mesh, CopyAssignmentReplacesTheContentAndRelinks)
+{
+    auto original = std::make_unique<Mesh>();
+    fillOctahedron(*original);
+    Mesh target;
+    fillGrid(target, 5);
+    target.computeNormals(false, false);
+
+    target = *original;
+
+    expectSameMesh(target, *original);
+    original.reset();
+    EXPECT_EQ(target.getTriangle(7).corners[2], &target.getVertex(5));
+}
+
+TEST(Mesh, SelfAssignmentKeepsTheMesh)
+{
+    Mesh mesh;
+    fillGrid(mesh, 3);
+    Mesh& alias = mesh;
+
+    mesh = alias;
+
+    EXPECT_EQ(mesh.numberOfVertices(), 9u);
+    EXPECT_EQ(mesh.getTriangle(0).corners[1], &mesh.getVertex(1));
+}
+
+TEST(Mesh, NormalsOfAClosedShapePointOutwardWithUnitLength)
+{
+    Mesh octahedron;
+    fillOctahedron(octahedron);
+
+    octahedron.computeNormals(false, true);
+
+    EXPECT_TRUE(octahedron.hasNormals());
+    for (auto vertex = octahedron.beginVertex(); vertex != octahedron.endVertex(); ++vertex)
+        expectNear(vertex->getNormal(), asVector(*vertex));
+}
+
+TEST(Mesh, NormalsOfAFlatSheetFollowItsOrientationOrTheFlip)
+{
+    Mesh sheet;
+    fillGrid(sheet, 4);
+
+    for (const bool areaWeighted : {false, true}) {
+        sheet.computeNormals(false, areaWeighted);
+        for (auto vertex = sheet.beginVertex(); vertex != sheet.endVertex(); ++vertex)
+            expectNear(vertex->getNormal(), {0, 0, 1});
+
+        sheet.computeNormals(true, areaWeighted);
+        for (auto vertex = sheet.beginVertex(); vertex != sheet.endVertex(); ++vertex)
+            expectNear(vertex->getNormal(), {0, 0, -1});
+    }
+}
+
+TEST(Mesh, AreaWeightingLetsTheLargerTriangleDominate)
+{
+    // At the origin meet a large triangle facing +z (area 50) and a small one facing +y (area 0.5).
+    Mesh mesh;
+    fill(mesh, {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {0, 0, 1}, {1, 0, 0}}, {{0, 1, 2}, {0, 3, 4}});
+
+    mesh.computeNormals(false, false);
+    expectNear(mesh.getVertex(0).getNormal(), Vector{0, 1, 1} * (1 / std::sqrt(2.0)));
+
+    mesh.computeNormals(false, true);
+    expectNear(mesh.getVertex(0).getNormal(), Vector{0, 1, 100} * (1 / std::sqrt(10001.0)));
+}
+
+TEST(Mesh, NormalsIgnoreDegenerateTrianglesAndLeaveLooseVerticesZero)
+{
+    Mesh mesh;
+    fill(mesh, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {2, 0, 0}, {5, 5, 5}}, {{0, 1, 2}, {0, 1, 3}});
+
+    mesh.computeNormals(false, false);
+
+    expectNear(mesh.getVertex(0).getNormal(), {0, 0, 1});
+    expectNear(mesh.getVertex(3).getNormal(), {0, 0, 0});
+    expectNear(mesh.getVertex(4).getNormal(), {0, 0, 0});
+}
+
+TEST(MeshModifier, RefusesASecondModifierWhileTheFirstIsOpen)
+{
+    Mesh mesh;
+    Mesh other;
+    MeshEditor first(mesh);
+
+    EXPECT_THROW(MeshEditor{mesh}, std::logic_error);
+    EXPECT_THROW(MeshEditor{mesh}, std::logic_error) << "a refused modifier must not close the open one";
+    EXPECT_NO_THROW(MeshEditor{other});
+}
+
+TEST(MeshModifier, CanBeReopenedAfterTheFirstClosed)
+{
+    Mesh mesh;
+    MeshEditor(mesh).vertices().resize(2);
+
+    MeshEditor second(mesh);
+    second.setHasNormals(true);
+    second.vertices().resize(3);
+
+    EXPECT_EQ(mesh.numberOfVertices(), 3u);
+    EXPECT_TRUE(mesh.hasNormals());
+}
+
+}  // namespace

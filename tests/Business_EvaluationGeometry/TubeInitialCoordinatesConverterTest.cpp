@@ -1,0 +1,411 @@
+#include "Business_EvaluationGeometry.h"
+
+#include "SampleBodies.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <numeric>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace {
+
+using Calvora::Mesh;
+using Calvora::TubeInitialCoordinatesConverter;
+using Calvora::Vertex;
+using CoreIoSamples::SampleBody;
+
+using Position = Calvora::Point<double, 3>;
+// Pointer to the vertex coordinate along one in-plane axis: &Vertex::x for u, &Vertex::y for v.
+using Coordinate = double Position::*;
+
+// Builds a sample body's initial-coordinate mesh: vertex i at (initCoord0[i], initCoord1[i], 0)
+// with the body's normal and index firstIndex + i, triangles as the body lists them.
+class IcMeshMaker : public Calvora::MeshModifier {
+public:
+    static std::shared_ptr<Mesh> make(const SampleBody& body, int firstIndex = 0)
+    {
+        auto mesh = std::make_shared<Mesh>();
+        IcMeshMaker(*mesh).fill(body, firstIndex);
+        return mesh;
+    }
+
+private:
+    explicit IcMeshMaker(Mesh& mesh) : MeshModifier(mesh) {}
+
+    void fill(const SampleBody& body, int firstIndex)
+    {
+        vertices().resize(body.numNodes());
+        for (std::size_t i = 0; i < body.numNodes(); ++i) {
+            vertices()[i].set(body.initCoord0[i], body.initCoord1[i], 0.0, body.nx[i], body.ny[i], body.nz[i]);
+            vertices()[i].index = firstIndex + static_cast<int>(i);
+        }
+        triangles().resize(body.numTriangles());
+        for (std::size_t t = 0; t < body.numTriangles(); ++t) {
+            for (std::size_t c = 0; c < 3; ++c)
+                triangles()[t].corners[c] = &vertices()[static_cast<std::size_t>(body.triangles[3 * t + c])];
+            triangles()[t].index = static_cast<int>(t);
+        }
+        setHasNormals(true);
+    }
+};
+
+constexpr double kPi = std::numbers::pi;
+constexpr CoreIoSamples::TubeShape kTube{1.0, 2.0, 1.5};
+constexpr double kCircumference = 2.0 * kPi * kTube.initialRadius;
+constexpr int kAround = 24;
+constexpr int kAlong = 10;
+constexpr double kCell = kCircumference / kAround;
+// Relative accuracy of a circumference estimated from an evenly meshed tube. The initial
+// coordinates are floats, rounded to a relative 6e-8 of coordinates up to the circumference, and
+// that rounding reaches the seam triangles' areas; 1e-6 leaves room for it, while an estimator
+// that is off by a hundredth of a cell is already off by 4e-4.
+constexpr double kEstimateTolerance = 1e-6;
+
+SampleBody tube(double phase) { return CoreIoSamples::makeTube(kTube, {kAround, kAlong, phase}); }
+
+SampleBody withAxesSwapped(SampleBody body)
+{
+    std::swap(body.initCoord0, body.initCoord1);
+    return body;
+}
+
+struct Windings {
+    std::size_t counterClockwise = 0, clockwise = 0, degenerate = 0;
+};
+
+Windings windingsOf(const Mesh& mesh)
+{
+    Windings windings;
+    for (auto triangle = mesh.beginTriangle(); triangle != mesh.endTriangle(); ++triangle) {
+        const double z = triangle->getNormal().z;
+        (z > 0.0 ? windings.counterClockwise : z < 0.0 ? windings.clockwise : windings.degenerate) += 1;
+    }
+    return windings;
+}
+
+double widestTriangleAlong(const Mesh& mesh, Coordinate coordinate)
+{
+    double widest = 0.0;
+    for (auto triangle = mesh.beginTriangle(); triangle != mesh.endTriangle(); ++triangle) {
+        double low = std::numeric_limits<double>::infinity(), high = -low;
+        for (const Vertex* corner : triangle->corners) {
+            low = std::min(low, corner->*coordinate);
+            high = std::max(high, corner->*coordinate);
+        }
+        widest = std::max(widest, high - low);
+    }
+    return widest;
+}
+
+std::shared_ptr<const std::vector<int>> convert(const std::shared_ptr<Mesh>& mesh,
+                                                const TubeInitialCoordinatesConverter& converter = {})
+{
+    std::shared_ptr<const std::vector<int>> map;
+    converter.cut3dTubeAtSeamAndUnrollWithInitCoords(mesh, map);
+    return map;
+}
+
+TubeInitialCoordinatesConverter withTubeSize(double circumference)
+{
+    TubeInitialCoordinatesConverter converter;
+    converter.setTubeSize(circumference);
+    return converter;
+}
+
+// Checks what every cut must keep: the original vertices and triangle indices, the 3D vertices
+// each triangle stands for, and a map that gives each vertex's index. Returns how far each copy
+// lies from its original along `around`; across it copies must sit exactly on their original.
+std::vector<double> checkCutAndMeasureCopies(const Mesh& before, const Mesh& after, const std::vector<int>& map,
+                                             Coordinate around, Coordinate across)
+{
+    const std::size_t originals = before.numberOfVertices();
+    EXPECT_GE(after.numberOfVertices(), originals);
+    EXPECT_EQ(map.size(), after.numberOfVertices());
+    for (unsigned k = 0; k < after.numberOfVertices() && k < map.size(); ++k)
+        EXPECT_EQ(map[k], after.getVertex(k).index) << "vertex " << k;
+    for (unsigned k = 0; k < originals; ++k) {
+        EXPECT_EQ(after.getVertex(k).index, before.getVertex(k).index) << "vertex " << k;
+        EXPECT_EQ(static_cast<const Position&>(after.getVertex(k)), before.getVertex(k)) << "vertex " << k;
+    }
+    EXPECT_EQ(after.numberOfTriangles(), before.numberOfTriangles());
+    for (unsigned t = 0; t < before.numberOfTriangles(); ++t) {
+        EXPECT_EQ(after.getTriangle(t).index, before.getTriangle(t).index);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(after.getTriangle(t).corners[c]->index, before.getTriangle(t).corners[c]->index)
+                << "triangle " << t << " corner " << c;
+    }
+    // The test meshes number their vertices consecutively, so an index tells the original's position.
+    const int firstIndex = before.getVertex(0).index;
+    std::vector<double> shifts;
+    for (unsigned k = static_cast<unsigned>(originals); k < after.numberOfVertices(); ++k) {
+        const Vertex& copy = after.getVertex(k);
+        const Vertex& original = after.getVertex(static_cast<unsigned>(copy.index - firstIndex));
+        EXPECT_EQ(copy.index, original.index);
+        EXPECT_EQ(copy.getNormal(), original.getNormal());
+        EXPECT_EQ(copy.*across, original.*across);
+        EXPECT_EQ(copy.z, original.z);
+        shifts.push_back(copy.*around - original.*around);
+    }
+    return shifts;
+}
+
+// One winding for every triangle, none wider than a cell and a half around the tube.
+void expectOneStrip(const Mesh& mesh, Coordinate around)
+{
+    const Windings windings = windingsOf(mesh);
+    EXPECT_EQ(windings.degenerate, 0u);
+    EXPECT_TRUE(windings.counterClockwise == 0 || windings.clockwise == 0)
+        << windings.counterClockwise << " counter-clockwise, " << windings.clockwise << " clockwise";
+    EXPECT_LE(widestTriangleAlong(mesh, around), 1.5 * kCell);
+}
+
+template <typename Call> void expectInvalidArgument(Call call, const std::string& expectedText)
+{
+    try {
+        call();
+        ADD_FAILURE() << "no exception, expected one saying \"" << expectedText << "\"";
+    } catch (const std::invalid_argument& error) {
+        EXPECT_NE(std::string(error.what()).find(expectedText), std::string::npos) << error.what();
+    }
+}
+
+TEST(TubeInitialCoordinatesConverter, UnrollsTubeOfGivenSizeIntoOneStripWithOneCopyPerSeamVertex)
+{
+    for (double phase : {0.0, 0.3, 5.0}) {
+        SCOPED_TRACE(phase);
+        const auto mesh = IcMeshMaker::make(tube(phase));
+        const Mesh before = *mesh;
+        ASSERT_GT(windingsOf(before).clockwise, 0u) << "the sample must wrap around";
+
+        const auto map = convert(mesh, withTubeSize(kCircumference));
+
+        ASSERT_TRUE(map);
+        const auto shifts = checkCutAndMeasureCopies(before, *mesh, *map, &Vertex::x, &Vertex::y);
+        EXPECT_EQ(shifts.size(), std::size_t(kAlong + 1)) << "one node of each ring lies on the low side";
+        for (double shift : shifts)
+            EXPECT_DOUBLE_EQ(shift, kCircumference);
+        expectOneStrip(*mesh, &Vertex::x);
+        EXPECT_TRUE(mesh->hasNormals());
+    }
+}
+
+TEST(TubeInitialCoordinatesConverter, EstimatesCircumferenceFromEvenlyMeshedTube)
+{
+    for (double phase : {0.0, 0.3, 5.0}) {
+        SCOPED_TRACE(phase);
+        const auto mesh = IcMeshMaker::make(tube(phase));
+        const Mesh before = *mesh;
+
+        const auto map = convert(mesh);
+
+        const auto shifts = checkCutAndMeasureCopies(before, *mesh, *map, &Vertex::x, &Vertex::y);
+        ASSERT_EQ(shifts.size(), std::size_t(kAlong + 1));
+        for (double shift : shifts)
+            EXPECT_NEAR(shift, kCircumference, kEstimateTolerance * kCircumference);
+        expectOneStrip(*mesh, &Vertex::x);
+    }
+}
+
+// Every node moves by up to a tenth of a cell in each direction. The strip of seam triangles then
+// changes its area by at most a tenth of a cell on either border, over its whole length, which
+// moves the estimate by at most a fifth of a cell; the mean area of the other triangles barely
+// changes, as their inner borders cancel.
+TEST(TubeInitialCoordinatesConverter, EstimatesCircumferenceFromUnevenlyMeshedTube)
+{
+    SampleBody body = tube(0.3);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> jitter(-0.1, 0.1);
+    const double ringSpacing = kTube.length / kAlong;
+    for (std::size_t i = 0; i < body.numNodes(); ++i) {
+        body.initCoord0[i] += static_cast<float>(jitter(random) * kCell);
+        body.initCoord1[i] += static_cast<float>(jitter(random) * ringSpacing);
+    }
+    const auto mesh = IcMeshMaker::make(body);
+    const Mesh before = *mesh;
+
+    const auto map = convert(mesh);
+
+    const auto shifts = checkCutAndMeasureCopies(before, *mesh, *map, &Vertex::x, &Vertex::y);
+    ASSERT_FALSE(shifts.empty());
+    for (double shift : shifts)
+        EXPECT_NEAR(shift, shifts.front(), 1e-12 * kCircumference) << "one period for all copies";
+    EXPECT_NEAR(shifts.front(), kCircumference, 0.2 * kCell);
+    const Windings windings = windingsOf(*mesh);
+    EXPECT_TRUE(windings.counterClockwise == 0 || windings.clockwise == 0);
+}
+
+TEST(TubeInitialCoordinatesConverter, CutsSeamRunningAlongV)
+{
+    for (const bool sizeGiven : {false, true}) {
+        SCOPED_TRACE(sizeGiven);
+        const auto mesh = IcMeshMaker::make(withAxesSwapped(tube(0.3)));
+        const Mesh before = *mesh;
+
+        const auto map = convert(mesh, sizeGiven ? withTubeSize(kCircumference) : TubeInitialCoordinatesConverter{});
+
+        const auto shifts = checkCutAndMeasureCopies(before, *mesh, *map, &Vertex::y, &Vertex::x);
+        EXPECT_EQ(shifts.size(), std::size_t(kAlong + 1));
+        for (double shift : shifts)
+            EXPECT_NEAR(shift, kCircumference, kEstimateTolerance * kCircumference);
+        expectOneStrip(*mesh, &Vertex::y);
+        EXPECT_EQ(windingsOf(*mesh).clockwise, mesh->numberOfTriangles()) << "swapping the axes mirrors the winding";
+    }
+}
+
+TEST(TubeInitialCoordinatesConverter, LeavesSheetUnchangedWithIdentityMap)
+{
+    const SampleBody sheet = CoreIoSamples::makeSheet({}, {8, 6, 0.2, 3});
+    for (const bool sizeGiven : {false, true}) {
+        SCOPED_TRACE(sizeGiven);
+        const auto mesh = IcMeshMaker::make(sheet);
+        std::vector<const Vertex*> corners;
+        for (auto triangle = mesh->beginTriangle(); triangle != mesh->endTriangle(); ++triangle)
+            corners.insert(corners.end(), std::begin(triangle->corners), std::end(triangle->corners));
+
+        const auto map = convert(mesh, sizeGiven ? withTubeSize(1.0) : TubeInitialCoordinatesConverter{});
+
+        EXPECT_EQ(mesh->numberOfVertices(), sheet.numNodes());
+        std::vector<int> identity(sheet.numNodes());
+        std::iota(identity.begin(), identity.end(), 0);
+        EXPECT_EQ(*map, identity);
+        std::vector<const Vertex*> cornersAfter;
+        for (auto triangle = mesh->beginTriangle(); triangle != mesh->endTriangle(); ++triangle)
+            cornersAfter.insert(cornersAfter.end(), std::begin(triangle->corners), std::end(triangle->corners));
+        EXPECT_EQ(cornersAfter, corners);
+    }
+}
+
+TEST(TubeInitialCoordinatesConverter, LeavesMeshWithoutTrianglesUnchanged)
+{
+    SampleBody points = tube(0.0);
+    points.triangles.clear();
+    const auto mesh = IcMeshMaker::make(points, 40);
+
+    const auto map = convert(mesh);
+
+    EXPECT_EQ(mesh->numberOfVertices(), points.numNodes());
+    ASSERT_EQ(map->size(), points.numNodes());
+    EXPECT_EQ(map->front(), 40);
+    EXPECT_EQ(map->back(), 40 + static_cast<int>(points.numNodes()) - 1);
+}
+
+TEST(TubeInitialCoordinatesConverter, MapsCopiesToTheIndexOfTheirOriginalNotItsPosition)
+{
+    const int firstIndex = 1000;
+    const auto mesh = IcMeshMaker::make(tube(0.3), firstIndex);
+    const Mesh before = *mesh;
+
+    const auto map = convert(mesh, withTubeSize(kCircumference));
+
+    const auto shifts = checkCutAndMeasureCopies(before, *mesh, *map, &Vertex::x, &Vertex::y);
+    ASSERT_EQ(shifts.size(), std::size_t(kAlong + 1));
+    // With phase 0.3 the last node of each ring wraps to the start of the ring: it is the one copied.
+    for (std::size_t k = 0; k < shifts.size(); ++k)
+        EXPECT_EQ((*map)[before.numberOfVertices() + k] - firstIndex, static_cast<int>(k) * kAround + kAround - 1);
+}
+
+TEST(TubeInitialCoordinatesConverter, LeavesAnUnrolledTubeAsItIs)
+{
+    const auto mesh = IcMeshMaker::make(tube(0.3));
+    convert(mesh);
+    const Mesh unrolled = *mesh;
+
+    const auto map = convert(mesh);
+
+    EXPECT_EQ(mesh->numberOfVertices(), unrolled.numberOfVertices());
+    EXPECT_TRUE(checkCutAndMeasureCopies(unrolled, *mesh, *map, &Vertex::x, &Vertex::y).empty());
+}
+
+TEST(TubeInitialCoordinatesConverter, RepointsDegenerateTriangleAcrossSeamAtTheSameCopy)
+{
+    SampleBody body = tube(0.3);
+    // A sliver along the first ring over the last three nodes, the last of which lies past the seam.
+    body.triangles.insert(body.triangles.end(), {kAround - 3, kAround - 2, kAround - 1});
+    const auto mesh = IcMeshMaker::make(body);
+    const Mesh before = *mesh;
+
+    const auto map = convert(mesh, withTubeSize(kCircumference));
+
+    EXPECT_EQ(checkCutAndMeasureCopies(before, *mesh, *map, &Vertex::x, &Vertex::y).size(), std::size_t(kAlong + 1));
+    EXPECT_EQ(windingsOf(*mesh).degenerate, 1u);
+    EXPECT_LE(widestTriangleAlong(*mesh, &Vertex::x), 2.5 * kCell) << "the sliver covers two cells";
+    const Calvora::Triangle& sliver = mesh->getTriangle(static_cast<unsigned>(body.numTriangles() - 1));
+    const Calvora::Triangle& seamTriangle = mesh->getTriangle(2 * (kAround - 2));  // first triangle over the seam
+    ASSERT_EQ(seamTriangle.corners[1]->index, kAround - 1);
+    EXPECT_EQ(sliver.corners[2], seamTriangle.corners[1]);
+}
+
+TEST(TubeInitialCoordinatesConverter, RefusesMissingMesh)
+{
+    std::shared_ptr<const std::vector<int>> map;
+    expectInvalidArgument([&] { TubeInitialCoordinatesConverter{}.cut3dTubeAtSeamAndUnrollWithInitCoords(nullptr, map); },
+                          "no initial-coordinate mesh");
+    EXPECT_FALSE(map);
+}
+
+TEST(TubeInitialCoordinatesConverter, RefusesMeshWithoutPrevailingWinding)
+{
+    SampleBody flat;
+    flat.initCoord0 = {0.0f, 1.0f, 2.0f, 1.0f};
+    flat.initCoord1 = {0.0f, 0.0f, 0.0f, 1.0f};
+    flat.x = flat.y = flat.z = flat.nx = flat.ny = flat.nz = std::vector<float>(4, 0.0f);
+    SampleBody collinear = flat;
+    collinear.triangles = {0, 1, 2, 2, 1, 0};
+    expectInvalidArgument([&] { convert(IcMeshMaker::make(collinear)); }, "all 2 triangles of the initial-coordinate mesh are degenerate");
+
+    SampleBody tie = flat;
+    tie.triangles = {0, 1, 3, 1, 3, 2};
+    expectInvalidArgument([&] { convert(IcMeshMaker::make(tie)); }, "as many triangles wound one way as the other (1 each)");
+}
+
+TEST(TubeInitialCoordinatesConverter, RefusesTubeSizeThatIsNotPositiveAndFinite)
+{
+    for (double size : {0.0, -1.0, std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
+        SCOPED_TRACE(size);
+        TubeInitialCoordinatesConverter converter;
+        expectInvalidArgument([&] { converter.setTubeSize(size); }, "setTubeSize: the circumference must be a positive finite number");
+    }
+}
+
+TEST(TubeInitialCoordinatesConverter, RefusesTubeSizeThatLeavesSeamOpenAndKeepsMesh)
+{
+    const auto mesh = IcMeshMaker::make(tube(0.3));
+    const Mesh before = *mesh;
+    std::shared_ptr<const std::vector<int>> map;
+
+    expectInvalidArgument([&] { withTubeSize(0.5 * kCircumference).cut3dTubeAtSeamAndUnrollWithInitCoords(mesh, map); },
+                          "the given circumference 4.71239 does not close the seam along u");
+
+    EXPECT_FALSE(map);
+    EXPECT_EQ(mesh->numberOfVertices(), before.numberOfVertices());
+    EXPECT_EQ(windingsOf(*mesh).clockwise, windingsOf(before).clockwise);
+}
+
+TEST(TubeInitialCoordinatesConverter, RefusesFoldedSheetWhoseInvertedTriangleIsNoSeam)
+{
+    SampleBody folded = CoreIoSamples::makeSheet({}, {10, 10, 0.0, 1});
+    std::swap(folded.triangles[31], folded.triangles[32]);
+
+    expectInvalidArgument([&] { convert(IcMeshMaker::make(folded)); },
+                          "the tube's circumference cannot be found from the initial-coordinate mesh");
+}
+
+TEST(TubeInitialCoordinatesConverter, RefusesTriangleWithMissingCorner)
+{
+    const auto mesh = IcMeshMaker::make(tube(0.0));
+    class CornerRemover : public Calvora::MeshModifier {
+    public:
+        explicit CornerRemover(Mesh& mesh) : MeshModifier(mesh) { triangles()[5].corners[2] = nullptr; }
+    };
+    CornerRemover{*mesh};
+
+    expectInvalidArgument([&] { convert(mesh); }, "triangle 5 of the initial-coordinate mesh has a missing corner");
+}
+
+}  // namespace

@@ -1,0 +1,110 @@
+// The builders cross a binary boundary: every member of their interface must be in the shared
+// library's dynamic symbol table, and the helpers of their source units must not.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+
+namespace {
+
+// The demangled names of the symbols that the library defines and exports, one per line.
+std::string exportedSymbols()
+{
+    const std::string command = std::string("nm -D --defined-only -C '") + COREIO_LOAD_UTILITIES_LIBRARY + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return {};
+    std::string output;
+    std::array<char, 4096> chunk{};
+    while (const std::size_t read = std::fread(chunk.data(), 1, chunk.size(), pipe))
+        output.append(chunk.data(), read);
+    return pclose(pipe) == 0 ? output : std::string{};
+}
+
+const std::string& symbols()
+{
+    static const std::string table = exportedSymbols();
+    return table;
+}
+
+void expectExported(std::initializer_list<std::string> names)
+{
+    ASSERT_FALSE(symbols().empty()) << "nm could not read " << COREIO_LOAD_UTILITIES_LIBRARY;
+    for (const std::string& name : names)
+        EXPECT_NE(symbols().find(" " + name + "\n"), std::string::npos) << name << " is not exported";
+}
+
+}  // namespace
+
+TEST(BuilderExports, MeshBuilderExportsItsWholeInterface)
+{
+    expectExported({
+        "Calvora::BaseGeometryMeshBuilder::BaseGeometryMeshBuilder()",
+        "Calvora::BaseGeometryMeshBuilder::~BaseGeometryMeshBuilder()",
+        "Calvora::BaseGeometryMeshBuilder::build(CoreIo::MeshBuilderParamColMajor const&)",
+        "Calvora::BaseGeometryMeshBuilder::build(CoreIo::MeshBuilderParamRowMajor const&)",
+        "Calvora::BaseGeometryMeshBuilder::needNormals() const",
+        "Calvora::BaseGeometryMeshBuilder::loadTopologyOnly() const",
+        "Calvora::BaseGeometryMeshBuilder::getMesh() const",
+        "vtable for Calvora::BaseGeometryMeshBuilder",
+    });
+}
+
+TEST(BuilderExports, ToolMeshBuilderExportsItsInterfaceAndItsPrivateBuild)
+{
+    expectExported({
+        "Calvora::BaseGeometryToolMeshBuilder::BaseGeometryToolMeshBuilder(std::shared_ptr<Calvora::UntransformedMeshProvider>)",
+        "Calvora::BaseGeometryToolMeshBuilder::~BaseGeometryToolMeshBuilder()",
+        "Calvora::BaseGeometryToolMeshBuilder::build(CoreIo::MeshBuilderParamColMajor const&)",
+        "Calvora::BaseGeometryToolMeshBuilder::build(CoreIo::MeshBuilderParamRowMajor const&)",
+        "Calvora::BaseGeometryToolMeshBuilder::build(unsigned long, int const*, unsigned long, int const*, unsigned long)",
+        "Calvora::BaseGeometryToolMeshBuilder::needNormals() const",
+        "Calvora::BaseGeometryToolMeshBuilder::loadTopologyOnly() const",
+        "Calvora::BaseGeometryToolMeshBuilder::getMesh() const",
+        "vtable for Calvora::BaseGeometryToolMeshBuilder",
+    });
+}
+
+TEST(BuilderExports, BothPolyLineBuildersAreExported)
+{
+    for (const std::string type : {"Calvora::BaseGeometryPolyLineBuilder<Calvora::PolyLine<Calvora::Point<double, 3> > >",
+                                   "Calvora::BaseGeometryPolyLineBuilder<Calvora::PolyLine<Calvora::Point3N> >"}) {
+        expectExported({
+            type + "::BaseGeometryPolyLineBuilder()",
+            type + "::~BaseGeometryPolyLineBuilder()",
+            type + "::build(CoreIo::CurveBuilderParamColMajor const&)",
+            type + "::build(CoreIo::CurveBuilderParamRowMajor const&)",
+            type + "::getPolyLine() const",
+            "vtable for " + type,
+        });
+    }
+}
+
+TEST(BuilderExports, ScalarResultsBuilderExportsItsWholeInterface)
+{
+    expectExported({
+        "CoreIo::ScalarResultsBuilder::ScalarResultsBuilder()",
+        "CoreIo::ScalarResultsBuilder::~ScalarResultsBuilder()",
+        "CoreIo::ScalarResultsBuilder::setInterval(double, double)",
+        "CoreIo::ScalarResultsBuilder::build(CoreIo::ResultBuilderColMajorParam const&, CoreIo::ResultBuilderColMajorParam const&)",
+        "CoreIo::ScalarResultsBuilder::build(CoreIo::ResultBuilderRowMajorParam const&, CoreIo::ResultBuilderRowMajorParam const&)",
+        "CoreIo::ScalarResultsBuilder::build(CoreIo::ResultBuilderColMajorParam const&)",
+        "CoreIo::ScalarResultsBuilder::build(CoreIo::ResultBuilderRowMajorParam const&)",
+        "CoreIo::ScalarResultsBuilder::build(unsigned long, int const*)",
+        "CoreIo::ScalarResultsBuilder::build(unsigned long, float const*)",
+        "CoreIo::ScalarResultsBuilder::build(unsigned long, double const*)",
+        "CoreIo::ScalarResultsBuilder::getFloatVector(int)",
+        "vtable for CoreIo::ScalarResultsBuilder",
+    });
+}
+
+TEST(BuilderExports, BuildPhasesStayInsideTheLibrary)
+{
+    ASSERT_FALSE(symbols().empty());
+    for (const char* internal : {"MeshBuildHelper", "fillTriangles", "makeMeshWithVertices", "setNormals<",
+                                 "ToolMeshSnapshot", "MajorItems"})
+        EXPECT_EQ(symbols().find(internal), std::string::npos) << internal << " is exported";
+}

@@ -1,0 +1,77 @@
+#include "ModuleLogCapture.h"
+
+#include <spdlog/sinks/base_sink.h>
+#include <spdlog/spdlog.h>
+
+#include <algorithm>
+#include <mutex>
+#include <stdexcept>
+
+namespace AlignmentTestSupport {
+
+class ModuleLogCapture::CollectingSink : public spdlog::sinks::base_sink<std::mutex> {
+public:
+    std::vector<LogRecord> records() const
+    {
+        const std::lock_guard lock(recordsMutex_);
+        return records_;
+    }
+
+    void clear()
+    {
+        const std::lock_guard lock(recordsMutex_);
+        records_.clear();
+    }
+
+protected:
+    void sink_it_(const spdlog::details::log_msg& message) override
+    {
+        const std::lock_guard lock(recordsMutex_);
+        records_.push_back({message.level, std::string(message.payload.data(), message.payload.size()),
+                            message.source.filename != nullptr ? message.source.filename : "",
+                            message.source.funcname != nullptr ? message.source.funcname : "", message.source.line});
+    }
+
+    void flush_() override {}
+
+private:
+    mutable std::mutex recordsMutex_;
+    std::vector<LogRecord> records_;
+};
+
+ModuleLogCapture::ModuleLogCapture(const std::string& loggerName)
+    : logger_(spdlog::get(loggerName)), sink_(std::make_shared<CollectingSink>())
+{
+    if (logger_ == nullptr)
+        throw std::runtime_error("no logger named \"" + loggerName + "\" is registered");
+    previousLevel_ = logger_->level();
+    logger_->sinks().push_back(sink_);
+    logger_->set_level(spdlog::level::trace);
+}
+
+ModuleLogCapture::~ModuleLogCapture()
+{
+    logger_->set_level(previousLevel_);
+    auto& sinks = logger_->sinks();
+    sinks.erase(std::remove(sinks.begin(), sinks.end(), sink_), sinks.end());
+}
+
+std::vector<LogRecord> ModuleLogCapture::records() const
+{
+    return sink_->records();
+}
+
+std::vector<std::pair<spdlog::level::level_enum, std::string>> ModuleLogCapture::levelsAndMessages() const
+{
+    std::vector<std::pair<spdlog::level::level_enum, std::string>> pairs;
+    for (const LogRecord& record : records())
+        pairs.emplace_back(record.level, record.message);
+    return pairs;
+}
+
+void ModuleLogCapture::clear()
+{
+    sink_->clear();
+}
+
+}  // namespace AlignmentTestSupport
