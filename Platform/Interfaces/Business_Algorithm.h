@@ -41,6 +41,20 @@ public:
     std::shared_ptr<Mesh> computeMeshBeforeWithTopologyOfMeshAfter(double& biggestSquareError,
                                                                   std::vector<MatchingEl>* matching) const;
 
+    // Wall-clock seconds spent in each phase of one computation.
+    struct PhaseTimings {
+        double indexBuild = 0.0;   // compact copies of the before state and its spatial index
+        double location = 0.0;     // locating every after vertex and interpolating its position
+        double alignedMesh = 0.0;  // copying meshAfter and computing the normals
+    };
+
+    // As above; also reports the phase timings when timings is not null. Either overload takes a
+    // null matching when only the mesh is wanted, and throws std::invalid_argument for missing
+    // meshes and for vertex counts or maps that do not fit.
+    std::shared_ptr<Mesh> computeMeshBeforeWithTopologyOfMeshAfter(double& biggestSquareError,
+                                                                  std::vector<MatchingEl>* matching,
+                                                                  PhaseTimings* timings) const;
+
 private:
     std::shared_ptr<const std::vector<int>> mapBefore_;
     std::shared_ptr<const std::vector<int>> mapAfter_;

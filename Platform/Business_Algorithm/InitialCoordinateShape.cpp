@@ -1,0 +1,141 @@
+#include "InitialCoordinateShape.h"
+
+#include <algorithm>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace Calvora {
+namespace {
+
+// Position of a vertex, given its address, in its mesh. A vertex's index is its position for
+// meshes made by the builders; the others (seam copies of a cut tube, say) are looked up by
+// address in a table of the few vertices whose index differs.
+class VertexPositions {
+public:
+    explicit VertexPositions(const Mesh& mesh)
+    {
+        addresses_.reserve(mesh.numberOfVertices());
+        std::size_t position = 0;
+        for (auto vertex = mesh.beginVertex(); vertex != mesh.endVertex(); ++vertex, ++position) {
+            addresses_.push_back(&*vertex);
+            if (static_cast<std::size_t>(vertex->index) != position)
+                misnumbered_.emplace_back(&*vertex, static_cast<std::int32_t>(position));
+        }
+        std::sort(misnumbered_.begin(), misnumbered_.end(),
+                  [](const auto& a, const auto& b) { return std::less<>{}(a.first, b.first); });
+    }
+
+    // Negative when the vertex is not one of the mesh.
+    std::int32_t positionOf(const Vertex* vertex) const
+    {
+        if (vertex == nullptr)
+            return -1;
+        const auto hinted = static_cast<std::size_t>(static_cast<std::uint32_t>(vertex->index));
+        if (hinted < addresses_.size() && addresses_[hinted] == vertex)
+            return static_cast<std::int32_t>(hinted);
+        const auto found = std::lower_bound(misnumbered_.begin(), misnumbered_.end(), vertex,
+                                            [](const auto& entry, const Vertex* v) { return std::less<>{}(entry.first, v); });
+        return found != misnumbered_.end() && found->first == vertex ? found->second : -1;
+    }
+
+private:
+    std::vector<const Vertex*> addresses_;
+    std::vector<std::pair<const Vertex*, std::int32_t>> misnumbered_;
+};
+
+}  // namespace
+
+InitialCoordinateShape::InitialCoordinateShape(const Mesh& mesh3d, const Mesh& initCoordMesh,
+                                               const std::vector<int>* vertexMap)
+    : vertexMap_(vertexMap), locator_(planarTriangulation(initCoordMesh))
+{
+    copyShape(mesh3d, initCoordMesh.numberOfVertices());
+    findPeriod(mesh3d.numberOfVertices());
+}
+
+PlanarTriangulation InitialCoordinateShape::planarTriangulation(const Mesh& initCoordMesh)
+{
+    PlanarTriangulation planar;
+    planar.points.reserve(initCoordMesh.numberOfVertices());
+    for (auto vertex = initCoordMesh.beginVertex(); vertex != initCoordMesh.endVertex(); ++vertex)
+        planar.points.push_back({vertex->x, vertex->y});
+
+    const VertexPositions positions(initCoordMesh);
+    planar.triangles.reserve(initCoordMesh.numberOfTriangles());
+    std::size_t number = 0;
+    for (auto triangle = initCoordMesh.beginTriangle(); triangle != initCoordMesh.endTriangle(); ++triangle, ++number) {
+        std::array<std::int32_t, 3> corners{};
+        for (std::size_t k = 0; k < 3; ++k) {
+            corners[k] = positions.positionOf(triangle->corners[k]);
+            if (corners[k] < 0)
+                throw std::invalid_argument("MaterialFixedMeshAligner: corner " + std::to_string(k) + " of triangle " +
+                                            std::to_string(number) +
+                                            " of initCoordMeshBefore is not a vertex of that mesh");
+        }
+        planar.triangles.push_back(corners);
+    }
+    return planar;
+}
+
+void InitialCoordinateShape::copyShape(const Mesh& mesh3d, std::size_t initCoordVertices)
+{
+    std::vector<Point<double, 3>> positions3d;
+    positions3d.reserve(mesh3d.numberOfVertices());
+    for (auto vertex = mesh3d.beginVertex(); vertex != mesh3d.endVertex(); ++vertex)
+        positions3d.emplace_back(vertex->x, vertex->y, vertex->z);
+    if (vertexMap_ == nullptr) {
+        positions3d.resize(initCoordVertices);
+        shape_ = std::move(positions3d);
+        return;
+    }
+    shape_.resize(initCoordVertices);
+    for (std::size_t k = 0; k < initCoordVertices; ++k)
+        shape_[k] = positions3d[static_cast<std::size_t>((*vertexMap_)[k])];
+}
+
+void InitialCoordinateShape::findPeriod(std::size_t vertices3d)
+{
+    const auto& points = locator_.triangulation().points;
+    if (vertexMap_ == nullptr || points.size() <= vertices3d)
+        return;
+    const int copy = static_cast<int>(vertices3d);
+    const int standsFor = vertexOf(copy);
+    int original = standsFor;
+    if (vertexOf(original) != standsFor) {
+        const auto first = vertexMap_->begin(), last = first + static_cast<std::ptrdiff_t>(vertices3d);
+        const auto found = std::find(first, last, standsFor);
+        if (found == last)
+            return;
+        original = static_cast<int>(found - first);
+    }
+    const Point2 to = points[static_cast<std::size_t>(copy)], from = points[static_cast<std::size_t>(original)];
+    if (to.x != from.x || to.y != from.y)
+        period_ = Point2{to.x - from.x, to.y - from.y};
+}
+
+int InitialCoordinateShape::coincidentVertex(const TriangleLocator::Hit& hit) const
+{
+    if (hit.coincidentCorner < 0)
+        return -1;
+    const auto& corners = locator_.triangulation().triangles[static_cast<std::size_t>(hit.triangle)];
+    return vertexOf(corners[static_cast<std::size_t>(hit.coincidentCorner)]);
+}
+
+Point<double, 3> InitialCoordinateShape::shapeAt(const TriangleLocator::Hit& hit) const
+{
+    const auto& corners = locator_.triangulation().triangles[static_cast<std::size_t>(hit.triangle)];
+    if (hit.coincidentCorner >= 0)
+        return shape_[static_cast<std::size_t>(corners[static_cast<std::size_t>(hit.coincidentCorner)])];
+    Point<double, 3> at;
+    for (std::size_t k = 0; k < 3; ++k) {
+        const Point<double, 3>& corner = shape_[static_cast<std::size_t>(corners[k])];
+        at.x += hit.weights[k] * corner.x;
+        at.y += hit.weights[k] * corner.y;
+        at.z += hit.weights[k] * corner.z;
+    }
+    return at;
+}
+
+}  // namespace Calvora

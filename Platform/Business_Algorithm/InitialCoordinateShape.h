@@ -1,0 +1,46 @@
+#pragma once
+// A body's shape over the plane of its initial coordinates: the initial-coordinate mesh as a
+// planar triangulation with a point locator, and the 3D position that each of its vertices has.
+
+#include "Business_BaseGeometry.h"
+#include "TriangleLocator.h"
+
+#include <optional>
+#include <vector>
+
+namespace Calvora {
+
+class InitialCoordinateShape {
+public:
+    // vertexMap: initial-coordinate vertex -> vertex of mesh3d, null for the identity; its
+    // entries must be vertices of mesh3d. Throws std::invalid_argument for a triangle corner that
+    // is not a vertex of initCoordMesh.
+    InitialCoordinateShape(const Mesh& mesh3d, const Mesh& initCoordMesh, const std::vector<int>* vertexMap);
+
+    const TriangleLocator& locator() const { return locator_; }
+
+    // The vertex of mesh3d that initial-coordinate vertex k (its position in the mesh) stands for.
+    int vertexOf(int k) const { return vertexMap_ != nullptr ? (*vertexMap_)[static_cast<std::size_t>(k)] : k; }
+
+    // The vertex of mesh3d at a located point when it lies on a corner, else -1.
+    int coincidentVertex(const TriangleLocator::Hit& hit) const;
+
+    // The 3D position at a located point: the corner it lies on, else the weighted corners.
+    Point<double, 3> shapeAt(const TriangleLocator::Hit& hit) const;
+
+    // Shift from an original seam vertex to its copy on the far side of an unrolled tube; empty
+    // when the mesh has no seam copies (vertices beyond those of mesh3d).
+    const std::optional<Point2>& period() const { return period_; }
+
+private:
+    static PlanarTriangulation planarTriangulation(const Mesh& initCoordMesh);
+    void copyShape(const Mesh& mesh3d, std::size_t initCoordVertices);
+    void findPeriod(std::size_t vertices3d);
+
+    const std::vector<int>* vertexMap_;
+    TriangleLocator locator_;
+    std::vector<Point<double, 3>> shape_;  // per initial-coordinate vertex
+    std::optional<Point2> period_;
+};
+
+}  // namespace Calvora

@@ -1,0 +1,363 @@
+#include "TriangleLocator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace Calvora {
+namespace {
+
+// About two triangles per cell: a query tests a handful of candidates, and each triangle's
+// bounding box overlaps few cells.
+constexpr double kTrianglesPerCell = 2.0;
+// Meshes with long slivers would put one triangle into many cells; the grid coarsens until the
+// cell entries fit this budget, so that the index stays linear in the mesh size.
+constexpr double kEntriesPerTriangle = 16.0;
+constexpr double kCellsPerTriangle = 4.0;
+
+double cross(double ax, double ay, double bx, double by)
+{
+    return ax * by - ay * bx;
+}
+
+double sqr(double value)
+{
+    return value * value;
+}
+
+bool isFinite(Point2 p)
+{
+    return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+// The last cell that an interval ending at offset (counted in cells) enters: ceil(offset) - 1,
+// clamped to the grid.
+std::int64_t lastCellBefore(double offset, std::int64_t cells)
+{
+    const double clamped = std::min(offset > 0.0 ? offset : 0.0, static_cast<double>(cells));
+    const auto whole = static_cast<std::int64_t>(clamped);
+    return std::min(static_cast<double>(whole) == clamped ? whole - 1 : whole, cells - 1);
+}
+
+}  // namespace
+
+TriangleLocator::TriangleLocator(PlanarTriangulation triangulation) : triangulation_(std::move(triangulation))
+{
+    const double indexed = survey();
+    if (indexed > 0.0)
+        buildGrid(indexed);
+}
+
+// One pass over the triangles: checks their corners, and finds the box around those that can
+// hold a point (finite corners, non-zero area), their number, and the mean edge length.
+double TriangleLocator::survey()
+{
+    double minX = std::numeric_limits<double>::infinity(), minY = minX;
+    double maxX = -minX, maxY = -minX;
+    double indexed = 0.0, edgeSum = 0.0, edges = 0.0;
+    const auto pointCount = static_cast<std::int64_t>(triangulation_.points.size());
+    for (std::size_t t = 0; t < triangulation_.triangles.size(); ++t) {
+        const auto& corners = triangulation_.triangles[t];
+        for (std::int32_t corner : corners)
+            if (corner < 0 || corner >= pointCount)
+                throw std::invalid_argument("TriangleLocator: triangle " + std::to_string(t) + " has corner " +
+                                            std::to_string(corner) + ", not one of the " +
+                                            std::to_string(pointCount) + " points");
+        const Point2 a = triangulation_.points[static_cast<std::size_t>(corners[0])];
+        const Point2 b = triangulation_.points[static_cast<std::size_t>(corners[1])];
+        const Point2 c = triangulation_.points[static_cast<std::size_t>(corners[2])];
+        if (!isFinite(a) || !isFinite(b) || !isFinite(c))
+            continue;
+        edgeSum += std::sqrt(sqr(b.x - a.x) + sqr(b.y - a.y)) + std::sqrt(sqr(c.x - b.x) + sqr(c.y - b.y)) +
+                   std::sqrt(sqr(a.x - c.x) + sqr(a.y - c.y));
+        edges += 3.0;
+        if (cross(b.x - a.x, b.y - a.y, c.x - a.x, c.y - a.y) == 0.0)
+            continue;
+        indexed += 1.0;
+        minX = std::min({minX, a.x, b.x, c.x}), maxX = std::max({maxX, a.x, b.x, c.x});
+        minY = std::min({minY, a.y, b.y, c.y}), maxY = std::max({maxY, a.y, b.y, c.y});
+    }
+    meanEdgeLength_ = edges > 0.0 ? edgeSum / edges : 0.0;
+    originX_ = minX, originY_ = minY;
+    extentX_ = maxX - minX, extentY_ = maxY - minY;
+    return indexed;
+}
+
+void TriangleLocator::buildGrid(double indexedTriangles)
+{
+    const double size = std::max(extentX_, extentY_);
+    const double area = std::max(extentX_, 1e-12 * size) * std::max(extentY_, 1e-12 * size);
+    for (double cell = std::sqrt(area * kTrianglesPerCell / indexedTriangles);; cell *= 2.0) {
+        const double cellsX = std::max(1.0, std::ceil(extentX_ / cell));
+        const double cellsY = std::max(1.0, std::ceil(extentY_ / cell));
+        if (cellsX * cellsY > kCellsPerTriangle * indexedTriangles + 1.0)
+            continue;
+        cellSize_ = cell, inverseCellSize_ = 1.0 / cell;
+        cellsX_ = static_cast<std::int64_t>(cellsX), cellsY_ = static_cast<std::int64_t>(cellsY);
+        const double budget = std::min(kEntriesPerTriangle * indexedTriangles + cellsX * cellsY,
+                                       static_cast<double>(std::numeric_limits<std::uint32_t>::max()));
+        if (countEntries(budget))
+            break;
+    }
+    fillGrid();
+}
+
+// Counts each cell's triangles into the next cell's offset; false as soon as the total exceeds
+// the budget.
+bool TriangleLocator::countEntries(double budget)
+{
+    cellOffsets_.assign(static_cast<std::size_t>(cellsX_ * cellsY_) + 1, 0);
+    double entries = 0.0;
+    CellRange range{};
+    const auto triangleCount = static_cast<std::int32_t>(triangulation_.triangles.size());
+    for (std::int32_t t = 0; t < triangleCount; ++t) {
+        if (!cellsOf(t, range))
+            continue;
+        entries += static_cast<double>((range.x1 - range.x0 + 1) * (range.y1 - range.y0 + 1));
+        if (entries > budget)
+            return false;
+        for (std::int64_t y = range.y0; y <= range.y1; ++y)
+            for (std::int64_t x = range.x0; x <= range.x1; ++x)
+                ++cellOffsets_[static_cast<std::size_t>(y * cellsX_ + x) + 1];
+    }
+    return true;
+}
+
+void TriangleLocator::fillGrid()
+{
+    const std::size_t cellCount = cellOffsets_.size() - 1;
+    for (std::size_t cell = 0; cell < cellCount; ++cell)
+        cellOffsets_[cell + 1] += cellOffsets_[cell];
+    cellTriangles_.resize(cellOffsets_[cellCount]);
+    // Each cell's offset serves as its fill cursor and ends at the next cell's start; one shift
+    // restores the starts, so no second cursor array is needed.
+    CellRange range{};
+    const auto triangleCount = static_cast<std::int32_t>(triangulation_.triangles.size());
+    for (std::int32_t t = 0; t < triangleCount; ++t) {
+        if (!cellsOf(t, range))
+            continue;
+        for (std::int64_t y = range.y0; y <= range.y1; ++y)
+            for (std::int64_t x = range.x0; x <= range.x1; ++x)
+                cellTriangles_[cellOffsets_[static_cast<std::size_t>(y * cellsX_ + x)]++] = t;
+    }
+    std::move_backward(cellOffsets_.begin(), cellOffsets_.end() - 1, cellOffsets_.end());
+    cellOffsets_[0] = 0;
+}
+
+// The cells that the triangle's box overlaps; false for a triangle that cannot hold a point.
+bool TriangleLocator::cellsOf(std::int32_t triangle, CellRange& range) const
+{
+    const auto& corners = triangulation_.triangles[static_cast<std::size_t>(triangle)];
+    const Point2 a = triangulation_.points[static_cast<std::size_t>(corners[0])];
+    const Point2 b = triangulation_.points[static_cast<std::size_t>(corners[1])];
+    const Point2 c = triangulation_.points[static_cast<std::size_t>(corners[2])];
+    if (!isFinite(a) || !isFinite(b) || !isFinite(c) || cross(b.x - a.x, b.y - a.y, c.x - a.x, c.y - a.y) == 0.0)
+        return false;
+    // Half-open boxes: a triangle that ends on a cell border is not entered into the next cell,
+    // so on grids aligned with the cells each triangle lands in one cell, not four. A point on
+    // such a border finds the triangles on its other side there, or the ring search finds it.
+    const double minX = std::min({a.x, b.x, c.x}), maxX = std::max({a.x, b.x, c.x});
+    const double minY = std::min({a.y, b.y, c.y}), maxY = std::max({a.y, b.y, c.y});
+    range.x0 = cellX(minX), range.y0 = cellY(minY);
+    range.x1 = std::max(range.x0, lastCellBefore((maxX - originX_) * inverseCellSize_, cellsX_));
+    range.y1 = std::max(range.y0, lastCellBefore((maxY - originY_) * inverseCellSize_, cellsY_));
+    return true;
+}
+
+// Truncation instead of floor: the offset is clamped to be non-negative first, and a library
+// call per coordinate would dominate building the grid.
+std::int64_t TriangleLocator::cellX(double x) const
+{
+    const double offset = (x - originX_) * inverseCellSize_;
+    return static_cast<std::int64_t>(std::min(offset > 0.0 ? offset : 0.0, static_cast<double>(cellsX_ - 1)));
+}
+
+std::int64_t TriangleLocator::cellY(double y) const
+{
+    const double offset = (y - originY_) * inverseCellSize_;
+    return static_cast<std::int64_t>(std::min(offset > 0.0 ? offset : 0.0, static_cast<double>(cellsY_ - 1)));
+}
+
+const std::int32_t* TriangleLocator::cellBegin(std::int64_t x, std::int64_t y) const
+{
+    return cellTriangles_.data() + cellOffsets_[static_cast<std::size_t>(y * cellsX_ + x)];
+}
+
+const std::int32_t* TriangleLocator::cellEnd(std::int64_t x, std::int64_t y) const
+{
+    return cellTriangles_.data() + cellOffsets_[static_cast<std::size_t>(y * cellsX_ + x) + 1];
+}
+
+TriangleLocator::Hit TriangleLocator::locate(Point2 p, double maxDistance, std::int32_t hint) const
+{
+    if (!isFinite(p) || cellsX_ == 0)
+        return {};
+    Hit hit;
+    if (hint >= 0 && static_cast<std::size_t>(hint) < triangulation_.triangles.size() && holds(hint, p, hit))
+        return hit;
+    hit = searchCell(p);
+    if (hit.found())
+        return hit;
+    return searchRings(p, maxDistance);
+}
+
+bool TriangleLocator::holds(std::int32_t triangle, Point2 p, Hit& hit) const
+{
+    const auto& corners = triangulation_.triangles[static_cast<std::size_t>(triangle)];
+    const Point2 a = triangulation_.points[static_cast<std::size_t>(corners[0])];
+    const Point2 b = triangulation_.points[static_cast<std::size_t>(corners[1])];
+    const Point2 c = triangulation_.points[static_cast<std::size_t>(corners[2])];
+    // Each corner's weight is the area of the triangle that p forms with the opposite edge. Both
+    // triangles of a shared edge compute that area from the same two differences, so a point on
+    // the edge gets weights of opposite sign in the two and always falls into one of them.
+    const double wa = cross(b.x - p.x, b.y - p.y, c.x - p.x, c.y - p.y);
+    const double wb = cross(c.x - p.x, c.y - p.y, a.x - p.x, a.y - p.y);
+    const double wc = cross(a.x - p.x, a.y - p.y, b.x - p.x, b.y - p.y);
+    const double area = wa + wb + wc;
+    const double orientation = area > 0.0 ? 1.0 : -1.0;
+    // One test and one branch per candidate: most candidates fail, at an unpredictable point.
+    const double smallest = std::min(std::min(wa * orientation, wb * orientation), wc * orientation);
+    if (!(smallest >= -insideTolerance * std::abs(area) && area != 0.0))
+        return false;
+    hit.triangle = triangle;
+    hit.weights = {wa / area, wb / area, wc / area};
+    hit.sqrDistance = 0.0;
+    markCoincidentCorner(p, hit);
+    return true;
+}
+
+void TriangleLocator::measureOutside(std::int32_t triangle, Point2 p, Hit& hit) const
+{
+    const auto& corners = triangulation_.triangles[static_cast<std::size_t>(triangle)];
+    hit.triangle = triangle;
+    hit.sqrDistance = std::numeric_limits<double>::infinity();
+    for (int from = 0; from < 3; ++from) {
+        const int to = (from + 1) % 3;
+        const Point2 u = triangulation_.points[static_cast<std::size_t>(corners[static_cast<std::size_t>(from)])];
+        const Point2 v = triangulation_.points[static_cast<std::size_t>(corners[static_cast<std::size_t>(to)])];
+        const double ex = v.x - u.x, ey = v.y - u.y;
+        const double length2 = ex * ex + ey * ey;
+        const double s = length2 > 0.0 ? std::clamp(((p.x - u.x) * ex + (p.y - u.y) * ey) / length2, 0.0, 1.0) : 0.0;
+        const double distance2 = sqr(u.x + s * ex - p.x) + sqr(u.y + s * ey - p.y);
+        if (distance2 < hit.sqrDistance) {
+            hit.sqrDistance = distance2;
+            hit.weights = {0.0, 0.0, 0.0};
+            hit.weights[static_cast<std::size_t>(from)] = 1.0 - s;
+            hit.weights[static_cast<std::size_t>(to)] = s;
+        }
+    }
+}
+
+void TriangleLocator::markCoincidentCorner(Point2 p, Hit& hit) const
+{
+    const auto& corners = triangulation_.triangles[static_cast<std::size_t>(hit.triangle)];
+    std::array<Point2, 3> at;
+    std::array<double, 3> distance2;
+    for (std::size_t k = 0; k < 3; ++k) {
+        at[k] = triangulation_.points[static_cast<std::size_t>(corners[k])];
+        distance2[k] = sqr(p.x - at[k].x) + sqr(p.y - at[k].y);
+    }
+    hit.coincidentCorner = -1;
+    const auto nearest = static_cast<std::size_t>(std::min_element(distance2.begin(), distance2.end()) - distance2.begin());
+    // The longest edge is at most twice the farthest corner's distance, which settles most
+    // points without measuring the edges.
+    const double farthest2 = std::max({distance2[0], distance2[1], distance2[2]});
+    if (distance2[nearest] > sqr(cornerTolerance) * 4.0 * farthest2)
+        return;
+    double longest2 = 0.0;
+    for (std::size_t k = 0; k < 3; ++k)
+        longest2 = std::max(longest2, sqr(at[(k + 1) % 3].x - at[k].x) + sqr(at[(k + 1) % 3].y - at[k].y));
+    if (distance2[nearest] <= sqr(cornerTolerance) * longest2)
+        hit.coincidentCorner = static_cast<int>(nearest);
+}
+
+TriangleLocator::Hit TriangleLocator::searchCell(Point2 p) const
+{
+    Hit hit;
+    const std::int64_t x = cellX(p.x), y = cellY(p.y);
+    for (const std::int32_t* t = cellBegin(x, y); t != cellEnd(x, y); ++t)
+        if (holds(*t, p, hit))
+            return hit;
+    return {};
+}
+
+// Visits the cells in square rings around p's cell, nearest ring first. A triangle not yet seen
+// lies in no visited cell, so it is at least as far from p as the nearest unvisited cell; the
+// search stops once that bound exceeds the best distance found or maxDistance.
+TriangleLocator::Hit TriangleLocator::searchRings(Point2 p, double maxDistance) const
+{
+    if (!(maxDistance >= 0.0))
+        maxDistance = 0.0;
+    const double gridRight = originX_ + static_cast<double>(cellsX_) * cellSize_;
+    const double gridTop = originY_ + static_cast<double>(cellsY_) * cellSize_;
+    const double outsideX = std::max({originX_ - p.x, 0.0, p.x - gridRight});
+    const double outsideY = std::max({originY_ - p.y, 0.0, p.y - gridTop});
+    const double maxSqrDistance = sqr(maxDistance);
+    if (sqr(outsideX) + sqr(outsideY) > maxSqrDistance)
+        return {};
+
+    auto cellOf = [&](double offset, std::int64_t cells) {
+        return static_cast<std::int64_t>(std::clamp(std::floor(offset * inverseCellSize_), -1.0, static_cast<double>(cells)));
+    };
+    const std::int64_t cx = cellOf(p.x - originX_, cellsX_), cy = cellOf(p.y - originY_, cellsY_);
+    const std::int64_t firstRing =
+        std::max({std::int64_t{0}, -cx, cx - (cellsX_ - 1), -cy, cy - (cellsY_ - 1)});
+
+    Hit best;
+    best.sqrDistance = std::numeric_limits<double>::infinity();
+    for (std::int64_t r = firstRing;; ++r) {
+        const std::int64_t x0 = std::max<std::int64_t>(cx - r, 0), x1 = std::min(cx + r, cellsX_ - 1);
+        const std::int64_t y0 = std::max<std::int64_t>(cy - r, 0), y1 = std::min(cy + r, cellsY_ - 1);
+        bool inside = false;
+        for (std::int64_t x = x0; x <= x1 && !inside; ++x) {
+            if (cy - r >= 0)
+                inside = visitCell(x, cy - r, p, maxSqrDistance, best);
+            if (!inside && r > 0 && cy + r < cellsY_)
+                inside = visitCell(x, cy + r, p, maxSqrDistance, best);
+        }
+        for (std::int64_t y = std::max(y0, cy - r + 1); y <= std::min(y1, cy + r - 1) && !inside; ++y) {
+            if (cx - r >= 0)
+                inside = visitCell(cx - r, y, p, maxSqrDistance, best);
+            if (!inside && r > 0 && cx + r < cellsX_)
+                inside = visitCell(cx + r, y, p, maxSqrDistance, best);
+        }
+        if (inside)
+            return best;
+
+        double unseen = std::numeric_limits<double>::infinity();
+        if (cx - r > 0)
+            unseen = std::min(unseen, p.x - (originX_ + static_cast<double>(cx - r) * cellSize_));
+        if (cx + r < cellsX_ - 1)
+            unseen = std::min(unseen, originX_ + static_cast<double>(cx + r + 1) * cellSize_ - p.x);
+        if (cy - r > 0)
+            unseen = std::min(unseen, p.y - (originY_ + static_cast<double>(cy - r) * cellSize_));
+        if (cy + r < cellsY_ - 1)
+            unseen = std::min(unseen, originY_ + static_cast<double>(cy + r + 1) * cellSize_ - p.y);
+        if (unseen > maxDistance || sqr(unseen) >= best.sqrDistance)
+            break;
+    }
+    if (!best.found())
+        return {};
+    markCoincidentCorner(p, best);
+    return best;
+}
+
+bool TriangleLocator::visitCell(std::int64_t x, std::int64_t y, Point2 p, double maxSqrDistance, Hit& best) const
+{
+    Hit candidate;
+    for (const std::int32_t* t = cellBegin(x, y); t != cellEnd(x, y); ++t) {
+        if (holds(*t, p, candidate)) {
+            best = candidate;
+            return true;
+        }
+        measureOutside(*t, p, candidate);
+        if (candidate.sqrDistance <= maxSqrDistance && candidate.sqrDistance < best.sqrDistance)
+            best = candidate;
+    }
+    return false;
+}
+
+}  // namespace Calvora

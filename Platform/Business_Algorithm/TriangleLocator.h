@@ -1,0 +1,84 @@
+#pragma once
+// Point location in a planar triangulation: which triangle holds a point, or which one lies
+// nearest to it within a distance. A uniform grid over the triangles' bounding boxes, built once.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace Calvora {
+
+struct Point2 {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// Triangles over a shared point array, each by the positions of its three corners; either winding.
+struct PlanarTriangulation {
+    std::vector<Point2> points;
+    std::vector<std::array<std::int32_t, 3>> triangles;
+};
+
+class TriangleLocator {
+public:
+    // Where a point was found. The weights are those of the triangle's corners at the point, or
+    // at the triangle's nearest point when the point lies outside.
+    struct Hit {
+        std::int32_t triangle = -1;  // negative: nothing found
+        std::array<double, 3> weights{};
+        double sqrDistance = 0.0;    // 0 when the triangle holds the point
+        int coincidentCorner = -1;   // 0..2: the point lies on that corner; negative: on none
+
+        bool found() const { return triangle >= 0; }
+        bool inside() const { return found() && sqrDistance == 0.0; }
+    };
+
+    // Points on a triangle's boundary count as inside up to this fraction of the triangle's size.
+    static constexpr double insideTolerance = 1e-9;
+    // A point lies on a corner when nearer to it than this fraction of the longest edge.
+    static constexpr double cornerTolerance = 1e-6;
+
+    explicit TriangleLocator(PlanarTriangulation triangulation);
+
+    // A triangle that holds p, else the nearest triangle no farther than maxDistance, else none.
+    // hint: a triangle to try first (the previous hit, for points that come in mesh order).
+    Hit locate(Point2 p, double maxDistance, std::int32_t hint = -1) const;
+
+    const PlanarTriangulation& triangulation() const { return triangulation_; }
+
+    // Mean length of the triangles' edges, each edge counted once per triangle.
+    double meanEdgeLength() const { return meanEdgeLength_; }
+
+private:
+    struct CellRange {
+        std::int64_t x0, y0, x1, y1;
+    };
+
+    double survey();
+    void buildGrid(double indexedTriangles);
+    bool countEntries(double budget);
+    void fillGrid();
+    bool cellsOf(std::int32_t triangle, CellRange& range) const;
+    std::int64_t cellX(double x) const;
+    std::int64_t cellY(double y) const;
+    const std::int32_t* cellBegin(std::int64_t x, std::int64_t y) const;
+    const std::int32_t* cellEnd(std::int64_t x, std::int64_t y) const;
+
+    bool holds(std::int32_t triangle, Point2 p, Hit& hit) const;
+    void measureOutside(std::int32_t triangle, Point2 p, Hit& hit) const;
+    void markCoincidentCorner(Point2 p, Hit& hit) const;
+    Hit searchCell(Point2 p) const;
+    Hit searchRings(Point2 p, double maxDistance) const;
+    bool visitCell(std::int64_t x, std::int64_t y, Point2 p, double maxSqrDistance, Hit& best) const;
+
+    PlanarTriangulation triangulation_;
+    double originX_ = 0.0, originY_ = 0.0;
+    double extentX_ = 0.0, extentY_ = 0.0;
+    double cellSize_ = 1.0, inverseCellSize_ = 1.0;
+    std::int64_t cellsX_ = 0, cellsY_ = 0;
+    std::vector<std::uint32_t> cellOffsets_;  // cell c holds cellTriangles_[offsets[c] .. offsets[c+1])
+    std::vector<std::int32_t> cellTriangles_;
+    double meanEdgeLength_ = 0.0;
+};
+
+}  // namespace Calvora

@@ -1,0 +1,226 @@
+// Aligning two formed sheets of up to millions of vertices per body through their initial
+// coordinates. Reports each phase, the cost per vertex (flat as the sheets grow, so the location
+// stays near O(1) per vertex), the extra memory at the peak, and the after vertices not located.
+//
+// With COREIO_ALIGNER_PEER_DIR set, each size also writes its planar input as raw arrays to
+// <dir>/<size>/ for the peer comparison in bench/peer/probe_peer.py.
+
+#include "BenchmarkSizes.h"
+#include "Business_Algorithm.h"
+#include "SampleMeshes.h"
+
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Bytes held through operator new, and the most held since the last reset.
+std::atomic<std::size_t> heldBytes{0};
+std::atomic<std::size_t> peakBytes{0};
+
+void* countedAllocation(std::size_t size)
+{
+    void* block = std::malloc(size == 0 ? 1 : size);
+    if (block == nullptr)
+        throw std::bad_alloc();
+    const std::size_t held = heldBytes += malloc_usable_size(block);
+    std::size_t peak = peakBytes.load();
+    while (held > peak && !peakBytes.compare_exchange_weak(peak, held)) {
+    }
+    return block;
+}
+
+void countedRelease(void* block) noexcept
+{
+    if (block == nullptr)
+        return;
+    heldBytes -= malloc_usable_size(block);
+    std::free(block);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return countedAllocation(size); }
+void* operator new[](std::size_t size) { return countedAllocation(size); }
+void operator delete(void* block) noexcept { countedRelease(block); }
+void operator delete[](void* block) noexcept { countedRelease(block); }
+void operator delete(void* block, std::size_t) noexcept { countedRelease(block); }
+void operator delete[](void* block, std::size_t) noexcept { countedRelease(block); }
+
+namespace {
+
+using Calvora::MaterialFixedMeshAligner;
+using Calvora::Mesh;
+
+struct Body {
+    Mesh mesh;
+    Mesh initCoords;
+};
+
+Body bodyOf(const CoreIoSamples::SampleBody& sample)
+{
+    return {AlignerSamples::shapeMesh(sample), AlignerSamples::initCoordMesh(sample)};
+}
+
+// Turns a body's initial coordinates about the origin, rounding them to floats as a result file
+// stores them: after vertices on the before sheet's border then miss its edges by that rounding.
+void turnInitialCoordinates(CoreIoSamples::SampleBody& body, double angle)
+{
+    const double c = std::cos(angle), s = std::sin(angle);
+    for (std::size_t i = 0; i < body.numNodes(); ++i) {
+        const double u = body.initCoord0[i], v = body.initCoord1[i];
+        body.initCoord0[i] = static_cast<float>(c * u - s * v);
+        body.initCoord1[i] = static_cast<float>(s * u + c * v);
+    }
+}
+
+// The before sheet: a square grid of about `vertices` nodes. The after sheet: about as many
+// nodes on a grid of other spacing in each direction, with its interior nodes moved at random.
+// Turned: both sheets' initial coordinates turned by the same angle.
+struct SheetPair {
+    Body before;
+    Body after;
+};
+
+SheetPair sheetsOf(long vertices, bool turned)
+{
+    const int cells = std::max(2, static_cast<int>(std::lround(std::sqrt(static_cast<double>(vertices)))) - 1);
+    const CoreIoSamples::SheetShape shape;
+    auto before = CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells});
+    auto after = CoreIoSamples::makeSheet(
+        shape, {.cellsU = cells * 5 / 4, .cellsV = std::max(2, cells * 4 / 5), .jitter = 0.3, .seed = 5});
+    if (turned) {
+        turnInitialCoordinates(before, 0.3);
+        turnInitialCoordinates(after, 0.3);
+    }
+    return {bodyOf(before), bodyOf(after)};
+}
+
+template <typename T> void writeRaw(const std::filesystem::path& file, const std::vector<T>& values)
+{
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(values.data()), static_cast<std::streamsize>(values.size() * sizeof(T)));
+}
+
+std::vector<double> positions(const Mesh& mesh)
+{
+    std::vector<double> xyz;
+    xyz.reserve(3 * mesh.numberOfVertices());
+    for (auto vertex = mesh.beginVertex(); vertex != mesh.endVertex(); ++vertex)
+        xyz.insert(xyz.end(), {vertex->x, vertex->y, vertex->z});
+    return xyz;
+}
+
+std::vector<double> planarPoints(const Mesh& initCoords)
+{
+    std::vector<double> points;
+    points.reserve(2 * initCoords.numberOfVertices());
+    for (auto vertex = initCoords.beginVertex(); vertex != initCoords.endVertex(); ++vertex)
+        points.insert(points.end(), {vertex->x, vertex->y});
+    return points;
+}
+
+// The peer reads what the aligner reads: the before plane with its triangles and 3D shape, and
+// the after plane; the aligned positions let it compare the results. Written once per size.
+void writeForPeer(const SheetPair& sheets, const Mesh& aligned, const std::string& name)
+{
+    const char* root = std::getenv("COREIO_ALIGNER_PEER_DIR");
+    if (root == nullptr || *root == '\0')
+        return;
+    const std::filesystem::path dir = std::filesystem::path(root) / name;
+    if (std::filesystem::exists(dir / "aligned.f64"))
+        return;
+    std::filesystem::create_directories(dir);
+    std::vector<std::int32_t> triangles;
+    triangles.reserve(3 * sheets.before.initCoords.numberOfTriangles());
+    for (auto t = sheets.before.initCoords.beginTriangle(); t != sheets.before.initCoords.endTriangle(); ++t)
+        for (const Calvora::Vertex* corner : t->corners)
+            triangles.push_back(corner->index);
+    writeRaw(dir / "before_points.f64", planarPoints(sheets.before.initCoords));
+    writeRaw(dir / "before_triangles.i32", triangles);
+    writeRaw(dir / "before_shape.f64", positions(sheets.before.mesh));
+    writeRaw(dir / "after_points.f64", planarPoints(sheets.after.initCoords));
+    writeRaw(dir / "aligned.f64", positions(aligned));
+}
+
+double megabytes(std::size_t bytes)
+{
+    return static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
+
+void BM_AlignSheets(benchmark::State& state)
+{
+    const SheetPair sheets = sheetsOf(state.range(0), state.range(1) != 0);
+    MaterialFixedMeshAligner aligner;
+    aligner.meshBefore = &sheets.before.mesh;
+    aligner.initCoordMeshBefore = &sheets.before.initCoords;
+    aligner.meshAfter = &sheets.after.mesh;
+    aligner.initCoordMeshAfter = &sheets.after.initCoords;
+
+    MaterialFixedMeshAligner::PhaseTimings total;
+    std::size_t workspace = 0, result = 0, lost = 0;
+    std::shared_ptr<Mesh> aligned;
+    for (auto _ : state) {
+        aligned.reset();
+        double biggestSquareError = 0.0;
+        std::vector<MaterialFixedMeshAligner::MatchingEl> matching;
+        MaterialFixedMeshAligner::PhaseTimings phases;
+        const std::size_t baseline = heldBytes.load();
+        peakBytes = baseline;
+        aligned = aligner.computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError, &matching, &phases);
+        result = heldBytes.load() - baseline;
+        workspace = peakBytes.load() - baseline - result;
+        lost = static_cast<std::size_t>(std::count_if(matching.begin(), matching.end(),
+                                                      [](const auto& el) { return el.triangleIndex < 0; }));
+        total.indexBuild += phases.indexBuild;
+        total.location += phases.location;
+        total.alignedMesh += phases.alignedMesh;
+        benchmark::DoNotOptimize(aligned.get());
+    }
+    writeForPeer(sheets, *aligned, std::to_string(state.range(0)) + "_" + std::to_string(state.range(1)));
+
+    const auto runs = static_cast<double>(state.iterations());
+    const auto before = static_cast<double>(sheets.before.mesh.numberOfVertices());
+    const auto after = static_cast<double>(sheets.after.mesh.numberOfVertices());
+    state.counters["before_vertices"] = before;
+    state.counters["after_vertices"] = after;
+    state.counters["index_ms"] = 1e3 * total.indexBuild / runs;
+    state.counters["location_ms"] = 1e3 * total.location / runs;
+    state.counters["mesh_ms"] = 1e3 * total.alignedMesh / runs;
+    state.counters["index_ns_per_vertex"] = 1e9 * total.indexBuild / runs / before;
+    state.counters["location_ns_per_vertex"] = 1e9 * total.location / runs / after;
+    state.counters["ns_per_vertex"] =
+        1e9 * (total.indexBuild + total.location + total.alignedMesh) / runs / after;
+    state.counters["workspace_MB"] = megabytes(workspace);
+    state.counters["result_MB"] = megabytes(result);
+    state.counters["lost"] = static_cast<double>(lost);
+    if (lost != 0)
+        state.SkipWithError("after vertices inside the before sheet were not located");
+}
+
+void sheetSizes(benchmark::internal::Benchmark* benchmark)
+{
+    for (long size : CoreIoBench::sizes({10000, 100000, 200000, 1000000, 2000000}, 2000))
+        for (long turned : {0, 1})
+            benchmark->Args({size, turned});
+    benchmark->ArgNames({"vertices", "turned"});
+    benchmark->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+
+BENCHMARK(BM_AlignSheets)->Apply(sheetSizes);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,122 @@
+#!/usr/bin/python3
+"""Side-by-side run of bench_aligner and a general-purpose probe filter on the same sheets.
+
+bench_aligner writes each sheet pair's planar input (before points, triangles and 3D shape,
+after points) and its aligned positions as raw arrays; this script probes the same after points
+in the same before triangles with the peer, interpolating the 3D shape as point data, and prints
+the times of both sides (best of the repetitions, measured in one run), their ratio, and the
+points each side failed to locate.
+
+Needs Debian's python3-vtk9 and python3-numpy; not a dependency of the project.
+    /usr/bin/python3 bench/peer/probe_peer.py --bench build/release/bench/bench_aligner
+"""
+
+import argparse
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+import numpy as np
+import vtk
+from vtk.util import numpy_support
+
+
+def run_aligner(bench, sizes, repetitions, data_dir):
+    """Runs the benchmark for the sizes; returns (size, turned) -> best counters of the repetitions."""
+    pattern = "BM_AlignSheets/vertices:(" + "|".join(str(size) for size in sizes) + ")/"
+    command = [bench, "--benchmark_filter=" + pattern, "--benchmark_format=json",
+               "--benchmark_repetitions=%d" % repetitions, "--benchmark_report_aggregates_only=false"]
+    environment = dict(os.environ, COREIO_ALIGNER_PEER_DIR=data_dir)
+    output = subprocess.run(command, env=environment, check=True, capture_output=True, text=True).stdout
+    best = {}
+    for run in json.loads(output)["benchmarks"]:
+        if run.get("run_type") != "iteration" or "error_occurred" in run:
+            continue
+        case = tuple(int(part.split(":")[1]) for part in run["name"].split("/")[1:3])
+        counters = {key: run[key] for key in ("index_ms", "location_ms", "mesh_ms", "lost")}
+        if case not in best or counters["index_ms"] + counters["location_ms"] < \
+                best[case]["index_ms"] + best[case]["location_ms"]:
+            best[case] = counters
+    return best
+
+
+def points_of(planar):
+    points = np.zeros((len(planar), 3))
+    points[:, :2] = planar
+    vtk_points = vtk.vtkPoints()
+    vtk_points.SetData(numpy_support.numpy_to_vtk(points, deep=True))
+    return vtk_points
+
+
+def read_sheets(directory):
+    def raw(name, dtype, width):
+        return np.fromfile(os.path.join(directory, name), dtype=dtype).reshape(-1, width)
+
+    before = vtk.vtkPolyData()
+    before.SetPoints(points_of(raw("before_points.f64", np.float64, 2)))
+    corners = raw("before_triangles.i32", np.int32, 3).astype(np.int64).ravel()
+    offsets = np.arange(0, len(corners) + 1, 3, dtype=np.int64)
+    cells = vtk.vtkCellArray()
+    cells.SetData(numpy_support.numpy_to_vtkIdTypeArray(offsets, deep=True),
+                  numpy_support.numpy_to_vtkIdTypeArray(corners, deep=True))
+    before.SetPolys(cells)
+    shape = numpy_support.numpy_to_vtk(raw("before_shape.f64", np.float64, 3), deep=True)
+    shape.SetName("shape")
+    before.GetPointData().AddArray(shape)
+
+    after = vtk.vtkPolyData()
+    after.SetPoints(points_of(raw("after_points.f64", np.float64, 2)))
+    return before, after, raw("aligned.f64", np.float64, 3)
+
+
+def probe(before, after, repetitions):
+    """Best wall time of a fresh probe filter (its own search structure included), its result."""
+    best, result = None, None
+    for _ in range(repetitions):
+        probe_filter = vtk.vtkProbeFilter()
+        probe_filter.SetSourceData(before)
+        probe_filter.SetInputData(after)
+        start = time.perf_counter()
+        probe_filter.Update()
+        seconds = time.perf_counter() - start
+        if best is None or seconds < best:
+            best, result = seconds, probe_filter.GetOutput()
+    return best, result
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--bench", required=True, help="path of the bench_aligner program")
+    parser.add_argument("--sizes", type=int, nargs="+", default=[200000, 2000000])
+    parser.add_argument("--repetitions", type=int, default=3)
+    arguments = parser.parse_args()
+
+    print("peer: vtkProbeFilter, VTK %s" % vtk.vtkVersion.GetVTKVersion())
+    with tempfile.TemporaryDirectory(prefix="aligner-peer-") as data_dir:
+        ours = run_aligner(arguments.bench, arguments.sizes, arguments.repetitions, data_dir)
+        print("%9s %7s %9s %9s %9s %9s %8s %8s %9s %9s %9s" % (
+            "vertices", "turned", "index_ms", "locate_ms", "ours_ms", "peer_ms", "speedup", "speedup2",
+            "ours_lost", "peer_lost", "max_diff"))
+        for (size, turned), mine in sorted(ours.items()):
+            before, after, aligned = read_sheets(os.path.join(data_dir, "%d_%d" % (size, turned)))
+            seconds, output = probe(before, after, arguments.repetitions)
+            data = output.GetPointData()
+            valid = numpy_support.vtk_to_numpy(data.GetArray(vtk.vtkProbeFilter().GetValidPointMaskArrayName())) != 0
+            probed = numpy_support.vtk_to_numpy(data.GetArray("shape"))
+            difference = np.abs(probed[valid] - aligned[valid]).max() if valid.any() else float("nan")
+            ours_ms = mine["index_ms"] + mine["location_ms"]
+            peer_ms = 1e3 * seconds
+            print("%9d %7d %9.1f %9.1f %9.1f %9.1f %7.1fx %7.1fx %9d %9d %9.2g" % (
+                after.GetNumberOfPoints(), turned, mine["index_ms"], mine["location_ms"], ours_ms, peer_ms,
+                peer_ms / ours_ms, peer_ms / mine["location_ms"], mine["lost"], int((~valid).sum()), difference))
+    print("ours_ms: index build + location with interpolation; speedup: peer_ms / ours_ms;")
+    print("speedup2: peer_ms / locate_ms; turned: initial coordinates turned and rounded to floats;")
+    print("max_diff: largest difference of the interpolated shapes where both located the point")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
