@@ -5,59 +5,21 @@
 // With COREIO_ALIGNER_PEER_DIR set, each size also writes its planar input as raw arrays to
 // <dir>/<size>/ for the peer comparison in bench/peer/probe_peer.py.
 
+#include "AllocationCounter.h"
 #include "BenchmarkSizes.h"
 #include "Business_Algorithm.h"
 #include "SampleMeshes.h"
 
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <new>
 #include <string>
 #include <vector>
-
-namespace {
-
-// Bytes held through operator new, and the most held since the last reset.
-std::atomic<std::size_t> heldBytes{0};
-std::atomic<std::size_t> peakBytes{0};
-
-void* countedAllocation(std::size_t size)
-{
-    void* block = std::malloc(size == 0 ? 1 : size);
-    if (block == nullptr)
-        throw std::bad_alloc();
-    const std::size_t held = heldBytes += malloc_usable_size(block);
-    std::size_t peak = peakBytes.load();
-    while (held > peak && !peakBytes.compare_exchange_weak(peak, held)) {
-    }
-    return block;
-}
-
-void countedRelease(void* block) noexcept
-{
-    if (block == nullptr)
-        return;
-    heldBytes -= malloc_usable_size(block);
-    std::free(block);
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return countedAllocation(size); }
-void* operator new[](std::size_t size) { return countedAllocation(size); }
-void operator delete(void* block) noexcept { countedRelease(block); }
-void operator delete[](void* block) noexcept { countedRelease(block); }
-void operator delete(void* block, std::size_t) noexcept { countedRelease(block); }
-void operator delete[](void* block, std::size_t) noexcept { countedRelease(block); }
 
 namespace {
 
@@ -71,7 +33,7 @@ struct Body {
 
 Body bodyOf(const CoreIoSamples::SampleBody& sample)
 {
-    return {AlignerSamples::shapeMesh(sample), AlignerSamples::initCoordMesh(sample)};
+    return {CoreIoSamples::shapeMesh(sample), CoreIoSamples::initCoordMesh(sample)};
 }
 
 // Turns a body's initial coordinates about the origin, rounding them to floats as a result file
@@ -177,11 +139,10 @@ void BM_AlignSheets(benchmark::State& state)
         double biggestSquareError = 0.0;
         std::vector<MaterialFixedMeshAligner::MatchingEl> matching;
         MaterialFixedMeshAligner::PhaseTimings phases;
-        const std::size_t baseline = heldBytes.load();
-        peakBytes = baseline;
+        const CoreIoBench::PeakMemory memory;
         aligned = aligner.computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError, &matching, &phases);
-        result = heldBytes.load() - baseline;
-        workspace = peakBytes.load() - baseline - result;
+        result = memory.extraHeld();
+        workspace = memory.extraPeak() - result;
         lost = static_cast<std::size_t>(std::count_if(matching.begin(), matching.end(),
                                                       [](const auto& el) { return el.triangleIndex < 0; }));
         total.indexBuild += phases.indexBuild;

@@ -1,6 +1,3 @@
 # The aligner on formed sheets of up to millions of vertices; bench/peer/probe_peer.py compares it
 # with a general-purpose probe filter on the same data.
-coreio_add_benchmark(bench_aligner SOURCES AlignerBenchmark.cpp LIBS Business_Algorithm CoreIoSamples)
-if(TARGET bench_aligner)
-    target_include_directories(bench_aligner PRIVATE "${PROJECT_SOURCE_DIR}/tests/Business_Algorithm")
-endif()
+coreio_add_benchmark(bench_aligner SOURCES AlignerBenchmark.cpp AllocationCounter.cpp LIBS Business_Algorithm CoreIoSamples)

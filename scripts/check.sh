@@ -1,22 +1,50 @@
 #!/usr/bin/env bash
-# Builds everything from scratch with warnings as errors, runs every test, runs each benchmark
-# once on small sizes, and builds a small consumer project against the installed package.
+# Everything CI checks, from scratch: the release build with warnings as errors and all tests,
+# each benchmark once on small sizes, a consumer of the installed package, the whole suite under
+# AddressSanitizer with UndefinedBehaviorSanitizer, the threading tests under ThreadSanitizer,
+# a bounded run of each fuzz target, and a leak check of the demo.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build/check}"
 jobs="$(nproc)"
+fuzz_seconds="${FUZZ_SECONDS:-60}"
+
+stage() { printf '\n=== %s\n' "$*"; }
 
 "$root/scripts/install-deps.sh"
-
 rm -rf "$build"
-cmake -S "$root" -B "$build/main" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCOREIO_WARNINGS_AS_ERRORS=ON \
+
+stage "release build and tests"
+cmake -S "$root" -B "$build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCOREIO_WARNINGS_AS_ERRORS=ON \
       -DCMAKE_INSTALL_PREFIX="$build/install"
-cmake --build "$build/main" -j "$jobs"
-ctest --test-dir "$build/main" --output-on-failure -j "$jobs"
+cmake --build "$build/release" -j "$jobs"
+ctest --test-dir "$build/release" --output-on-failure -j "$jobs"
 
-"$root/scripts/run-benchmarks.sh" --smoke "$build/main"
+stage "benchmarks, once each on small sizes"
+"$root/scripts/run-benchmarks.sh" --smoke "$build/release"
 
-cmake --install "$build/main" >/dev/null
+stage "consumer of the installed package"
+cmake --install "$build/release" >/dev/null
 cmake -S "$root/tests/consumer" -B "$build/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$build/install"
 cmake --build "$build/consumer"
 "$build/consumer/consumer"
+
+stage "leak check of the demo"
+valgrind --leak-check=full --errors-for-leak-kinds=definite,indirect,possible --error-exitcode=1 -q \
+    "$build/release/tools/coreio-align" --demo -o "$build/demo" >/dev/null
+
+stage "all tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S "$root" -B "$build/asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCOREIO_SANITIZER=address \
+      -DCOREIO_BUILD_BENCHMARKS=OFF
+cmake --build "$build/asan" -j "$jobs"
+ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    ctest --test-dir "$build/asan" --output-on-failure -j "$jobs"
+
+stage "threading tests under ThreadSanitizer"
+cmake -S "$root" -B "$build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCOREIO_SANITIZER=thread \
+      -DCOREIO_BUILD_BENCHMARKS=OFF -DCOREIO_BUILD_TOOLS=OFF
+cmake --build "$build/tsan" -j "$jobs" --target ThreadSharingTest
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$build/tsan" --output-on-failure -L threads
+
+stage "fuzz targets, ${fuzz_seconds} s each"
+BUILD_DIR="$build/fuzz" "$root/scripts/fuzz.sh" "$fuzz_seconds"

@@ -6,6 +6,7 @@ packages=(
     libboost-dev libspdlog-dev libfmt-dev
     libexodusii-dev libnetcdf-dev netcdf-bin
     libgtest-dev libgmock-dev libbenchmark-dev
+    valgrind clang-14 libclang-rt-14-dev llvm-14
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -11,8 +11,8 @@
 #include <stdexcept>
 #include <string>
 
-using AlignerSamples::makeMesh;
-using AlignerSamples::Position;
+using CoreIoSamples::makeMesh;
+using CoreIoSamples::Position;
 using Calvora::MaterialFixedMeshAligner;
 using Calvora::Mesh;
 using MatchingEl = MaterialFixedMeshAligner::MatchingEl;
@@ -263,7 +263,7 @@ TEST(MaterialFixedMeshAligner, LeavesPointsBeyondTheSearchDistanceAtTheirOwnPosi
 TEST(MaterialFixedMeshAligner, ReproducesTheBeforeMeshWhenBothStatesAreTheSame)
 {
     const auto sheet = CoreIoSamples::makeSheet({}, {.cellsU = 12, .cellsV = 9, .jitter = 0.3});
-    const Body body{AlignerSamples::shapeMesh(sheet), AlignerSamples::initCoordMesh(sheet)};
+    const Body body{CoreIoSamples::shapeMesh(sheet), CoreIoSamples::initCoordMesh(sheet)};
     const Alignment result = align(body, body);
 
     const Mesh& aligned = *result.mesh;
@@ -290,8 +290,8 @@ TEST(MaterialFixedMeshAligner, MatchesEveryNodeOfACoarserSheetOnTheSameGrid)
 {
     const auto fine = CoreIoSamples::makeSheet({}, {.cellsU = 40, .cellsV = 40});
     const auto coarse = CoreIoSamples::makeSheet({.depth = 0.3}, {.cellsU = 20, .cellsV = 20});
-    const Body before{AlignerSamples::shapeMesh(fine), AlignerSamples::initCoordMesh(fine)};
-    const Body after{AlignerSamples::shapeMesh(coarse), AlignerSamples::initCoordMesh(coarse)};
+    const Body before{CoreIoSamples::shapeMesh(fine), CoreIoSamples::initCoordMesh(fine)};
+    const Body after{CoreIoSamples::shapeMesh(coarse), CoreIoSamples::initCoordMesh(coarse)};
     const Alignment result = align(before, after);
 
     for (unsigned int i = 0; i < after.mesh.numberOfVertices(); ++i) {
@@ -306,11 +306,11 @@ TEST(MaterialFixedMeshAligner, InterpolatesAFormedSheetWithinTheLinearInterpolat
 {
     const CoreIoSamples::SheetShape shape;
     const auto after = CoreIoSamples::makeSheet({.depth = 0.0}, {.cellsU = 27, .cellsV = 31, .jitter = 0.35});
-    const Body afterBody{AlignerSamples::shapeMesh(after), AlignerSamples::initCoordMesh(after)};
+    const Body afterBody{CoreIoSamples::shapeMesh(after), CoreIoSamples::initCoordMesh(after)};
 
     auto largestError = [&](int cells) {
         const auto sheet = CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells});
-        const Alignment result = align({AlignerSamples::shapeMesh(sheet), AlignerSamples::initCoordMesh(sheet)}, afterBody);
+        const Alignment result = align({CoreIoSamples::shapeMesh(sheet), CoreIoSamples::initCoordMesh(sheet)}, afterBody);
         double largest = 0.0;
         for (unsigned int i = 0; i < afterBody.mesh.numberOfVertices(); ++i) {
             EXPECT_GE(result.matching[i].triangleIndex, 0) << "node " << i;

@@ -49,7 +49,7 @@ std::vector<double> widened(const std::vector<float>& values)
 // A sheet whose file holds only the initial coordinates named in `results`.
 void writeSheet(const std::filesystem::path& path, const std::vector<std::string>& results, int cells)
 {
-    const auto sheet = CoreIoSamples::makeSheet({}, {cells, cells, 0.2, 3});
+    const auto sheet = CoreIoSamples::makeSheet({}, {cells, cells, 0.15, 3});
     CoreIo::ExodusWriter writer(path.string());
     writer.addBody("sheet", {widened(sheet.x), widened(sheet.y), widened(sheet.z), sheet.triangles, {}, {}, {}});
     for (const std::string& name : results)

@@ -39,7 +39,7 @@ DemoCase sheetCase()
     const CoreIoSamples::SheetShape sprungBack{1.2, 0.8, 0.085};
     return {"sheet", "sheet: formed state against its springback state (meshed differently)",
             CoreIoSamples::makeSheet(formed, {60, 40, 0.0, 1}),
-            CoreIoSamples::makeSheet(sprungBack, {48, 32, 0.25, 2})};
+            CoreIoSamples::makeSheet(sprungBack, {48, 32, 0.15, 2})};
 }
 
 DemoCase tubeCase()

@@ -27,7 +27,9 @@ struct SampleBody {
 struct SheetMeshing {
     int cellsU = 10;
     int cellsV = 10;
-    double jitter = 0.0;  // interior nodes move by up to this fraction of a cell, in the blank
+    // Interior nodes move by up to this fraction of a cell, in the blank. From 1/6 on, triangles can
+    // fold over, and a folded sheet has triangles of both windings, as a tube has.
+    double jitter = 0.0;
     unsigned seed = 1;
 };
 

@@ -1,18 +1,10 @@
-#pragma once
-// Meshes for exercising the aligner: built from plain position and corner arrays, or from a
-// generated sample body as its 3D mesh and its initial-coordinate mesh. Vertex i sits at
-// position i with index i, triangle j at position j with index j, as the mesh builders number them.
-
-#include "Business_BaseGeometry.h"
-#include "SampleBodies.h"
+#include "SampleMeshes.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
-namespace AlignerSamples {
-
-using Position = Calvora::Point<double, 3>;
+namespace CoreIoSamples {
+namespace {
 
 class MeshFiller : public Calvora::MeshModifier {
 public:
@@ -38,14 +30,16 @@ public:
     }
 };
 
-inline Calvora::Mesh makeMesh(const std::vector<Position>& positions, const std::vector<int>& corners)
+}  // namespace
+
+Calvora::Mesh makeMesh(const std::vector<Position>& positions, const std::vector<int>& corners)
 {
     Calvora::Mesh mesh;
     MeshFiller{mesh, positions, corners};
     return mesh;
 }
 
-inline Calvora::Mesh shapeMesh(const CoreIoSamples::SampleBody& body)
+Calvora::Mesh shapeMesh(const SampleBody& body)
 {
     std::vector<Position> positions;
     positions.reserve(body.numNodes());
@@ -54,7 +48,7 @@ inline Calvora::Mesh shapeMesh(const CoreIoSamples::SampleBody& body)
     return makeMesh(positions, body.triangles);
 }
 
-inline Calvora::Mesh initCoordMesh(const CoreIoSamples::SampleBody& body)
+Calvora::Mesh initCoordMesh(const SampleBody& body)
 {
     std::vector<Position> positions;
     positions.reserve(body.numNodes());
@@ -63,4 +57,4 @@ inline Calvora::Mesh initCoordMesh(const CoreIoSamples::SampleBody& body)
     return makeMesh(positions, body.triangles);
 }
 
-}  // namespace AlignerSamples
+}  // namespace CoreIoSamples

@@ -1,0 +1,348 @@
+// The whole alignment of two bodies, getMeshAlignResult, on formed sheets and an expanded tube of
+// up to millions of vertices per body, through records and through a memory loader. Reports the
+// time per after vertex (flat as the bodies grow), the time of each phase of one call, and the
+// extra memory at the peak of a call against the bytes of the two input meshes.
+
+#include "AllocationCounter.h"
+#include "BenchmarkSizes.h"
+#include "Business_Algorithm.h"
+#include "Business_EvaluationGeometry.h"
+#include "MemoryLoader.h"
+#include "MeshAlignUtils.h"
+#include "SampleBodies.h"
+
+#include <benchmark/benchmark.h>
+#include <spdlog/spdlog.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstddef>
+#include <memory>
+#include <numbers>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Calvora::MaterialFixedMeshAligner;
+using Calvora::Mesh;
+
+// The second argument of each benchmark: which part is aligned.
+enum Part : long { sheet = 0, tube = 1 };
+
+const std::string beforeName = "before";
+const std::string afterName = "after";
+
+// Each part's after state is meshed apart from its before state, as by a remeshing solver: few
+// after nodes meet a before node, so that the completion of the matching has work on most of them.
+
+// A square before sheet of about `vertices` nodes; the after sheet has about as many, on a grid of
+// other spacing in each direction, with its interior nodes moved at random. Moves of a sixth of a
+// cell or more can fold a triangle over, and a sheet with a folded triangle is taken for a tube.
+void registerSheets(CoreIo::MemoryLoader& loader, long vertices)
+{
+    const int cells = std::max(2, static_cast<int>(std::lround(std::sqrt(static_cast<double>(vertices)))) - 1);
+    const CoreIoSamples::SheetShape shape;
+    CoreIoSamples::registerBody(loader, beforeName,
+                                CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells}));
+    CoreIoSamples::registerBody(
+        loader, afterName,
+        CoreIoSamples::makeSheet(
+            shape, {.cellsU = cells * 5 / 4, .cellsV = std::max(2, cells * 4 / 5), .jitter = 0.15, .seed = 5}));
+}
+
+// A tube of about `vertices` nodes, and the same tube expanded, meshed finer around and coarser
+// along, its rings turned by half a cell so that after vertices straddle the before seam.
+void registerTubes(CoreIo::MemoryLoader& loader, long vertices)
+{
+    const int around = std::max(8, static_cast<int>(std::lround(std::sqrt(static_cast<double>(vertices)))));
+    const int along = std::max(2, static_cast<int>(vertices / around) - 1);
+    const int afterAround = around * 5 / 4;
+    CoreIoSamples::registerBody(loader, beforeName,
+                                CoreIoSamples::makeTube({.radius = 1.0}, {.around = around, .along = along}));
+    CoreIoSamples::registerBody(loader, afterName,
+                                CoreIoSamples::makeTube({.radius = 1.3}, {.around = afterAround,
+                                                                          .along = std::max(2, along * 4 / 5),
+                                                                          .phase = std::numbers::pi / afterAround}));
+}
+
+// Both states of a part, registered with a memory loader as a file loader would hand them out.
+std::unique_ptr<CoreIo::MemoryLoader> loaderWith(Part part, long vertices)
+{
+    auto loader = std::make_unique<CoreIo::MemoryLoader>();
+    (part == tube ? registerTubes : registerSheets)(*loader, vertices);
+    return loader;
+}
+
+Part partOf(const benchmark::State& state)
+{
+    return state.range(1) == tube ? tube : sheet;
+}
+
+struct Records {
+    CoreIo::MeshAndCoord before;
+    CoreIo::MeshAndCoord after;
+};
+
+Records recordsOf(const CoreIo::MemoryLoader& loader)
+{
+    return {CoreIo::readMeshAndICs(loader, loader.body(beforeName)),
+            CoreIo::readMeshAndICs(loader, loader.body(afterName))};
+}
+
+// The heap bytes of a mesh, measured on a copy of it.
+std::size_t heapBytes(const Mesh& mesh)
+{
+    const CoreIoBench::PeakMemory memory;
+    const Mesh copy(mesh);
+    return memory.extraHeld();
+}
+
+// What the measures per vertex divide by.
+struct InputSize {
+    std::size_t afterVertices;
+    std::size_t meshBytes;  // both input meshes together
+};
+
+InputSize sizeOf(const Records& records)
+{
+    return {records.after.mesh->numberOfVertices(), heapBytes(*records.before.mesh) + heapBytes(*records.after.mesh)};
+}
+
+// With completion on, every after vertex must get a before vertex; a call that returned early
+// would time a shortcut, not the alignment.
+bool matchesEveryAfterVertex(const CoreIo::MeshAlignResult& result, const InputSize& input)
+{
+    return result.alignedMesh != nullptr && result.vertexMatching != nullptr &&
+           result.vertexMatching->size() == input.afterVertices &&
+           std::none_of(result.vertexMatching->begin(), result.vertexMatching->end(), [](int v) { return v < 0; });
+}
+
+// Time per after vertex, and the extra bytes at the peak of a call per after vertex and against
+// the bytes of the two input meshes.
+void reportPerVertex(benchmark::State& state, const InputSize& input, std::size_t peakBytes)
+{
+    const auto vertices = static_cast<double>(input.afterVertices);
+    state.counters["after_vertices"] = vertices;
+    state.counters["time_per_vertex"] =
+        benchmark::Counter(vertices, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["peak_bytes_per_vertex"] = static_cast<double>(peakBytes) / vertices;
+    state.counters["peak_per_input_meshes"] = static_cast<double>(peakBytes) / static_cast<double>(input.meshBytes);
+}
+
+// Times `align` per call and keeps the largest extra memory of a call; releasing each result is
+// the caller's business and left out of the time.
+template <typename Align> void timeCalls(benchmark::State& state, const InputSize& input, Align align)
+{
+    std::size_t peakBytes = 0;
+    for (auto _ : state) {
+        const CoreIoBench::PeakMemory memory;
+        CoreIo::MeshAlignResult result = align();
+        peakBytes = std::max(peakBytes, memory.extraPeak());
+        state.PauseTiming();
+        const bool matched = matchesEveryAfterVertex(result, input);
+        result = {};
+        state.ResumeTiming();
+        if (!matched) {
+            state.SkipWithError("getMeshAlignResult left after vertices without a before vertex");
+            break;
+        }
+    }
+    reportPerVertex(state, input, peakBytes);
+}
+
+void BM_AlignRecords(benchmark::State& state)
+{
+    const Records records = recordsOf(*loaderWith(partOf(state), state.range(0)));
+    timeCalls(state, sizeOf(records),
+              [&] { return CoreIo::getMeshAlignResult(records.before, records.after, -1, true); });
+}
+
+void BM_AlignThroughLoader(benchmark::State& state)
+{
+    const auto loader = loaderWith(partOf(state), state.range(0));
+    const InputSize input = sizeOf(recordsOf(*loader));
+    const CoreIo::SimBody& before = loader->body(beforeName);
+    const CoreIo::SimBody& after = loader->body(afterName);
+    timeCalls(state, input, [&] { return CoreIo::getMeshAlignResult(*loader, before, after, -1, true); });
+}
+
+class Stopwatch {
+public:
+    // Seconds since the previous lap.
+    double lap()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        const double seconds = std::chrono::duration<double>(now - last_).count();
+        last_ = now;
+        return seconds;
+    }
+
+private:
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
+// Seconds of each phase of a call, summed over the calls.
+struct PhaseTimes {
+    double meshCopies = 0.0;      // the initial-coordinate meshes: copying both bodies' meshes
+    double positions = 0.0;       // ... and moving their vertices to the initial coordinates
+    double tubeDetection = 0.0;
+    double tubeUnrolling = 0.0;
+    MaterialFixedMeshAligner::PhaseTimings aligner;
+    double alignerRest = 0.0;     // the aligner's call beyond its three phases: checking its inputs
+    double release = 0.0;         // dropping the initial-coordinate meshes and the matching list
+    double calls = 0.0;           // the whole of getMeshAlignResult
+};
+
+// The work of getICMesh: a copy of the body's mesh, moved to the body's initial coordinates.
+std::shared_ptr<Mesh> initialCoordinateMesh(const CoreIo::MeshAndCoord& record, Stopwatch& watch, PhaseTimes& times)
+{
+    auto mesh = std::make_shared<Mesh>(*record.mesh);
+    times.meshCopies += watch.lap();
+    const std::vector<float>& u = *record.initCoord0;
+    const std::vector<float>& v = *record.initCoord1;
+    std::size_t i = 0;
+    for (auto vertex = mesh->beginVertex(); vertex != mesh->endVertex(); ++vertex, ++i)
+        vertex->set(u.at(i), v.at(i), 0.0);
+    times.positions += watch.lap();
+    return mesh;
+}
+
+// The walk of the tube detection: a plane mesh with triangles facing +z and -z is a rolled tube.
+bool facesBothWays(const Mesh& icMesh)
+{
+    bool up = false, down = false;
+    for (auto triangle = icMesh.beginTriangle(); triangle != icMesh.endTriangle() && !(up && down); ++triangle) {
+        const double z = triangle->getNormal().z;
+        up = up || z > 0.0;
+        down = down || z < 0.0;
+    }
+    return up && down;
+}
+
+void unroll(const std::shared_ptr<Mesh>& icMesh, MaterialFixedMeshAligner& aligner,
+            void (MaterialFixedMeshAligner::*handOverMap)(std::shared_ptr<const std::vector<int>>))
+{
+    const auto converter = std::make_shared<Calvora::TubeInitialCoordinatesConverter>();
+    std::shared_ptr<const std::vector<int>> map;
+    converter->cut3dTubeAtSeamAndUnrollWithInitCoords(icMesh, map);
+    (aligner.*handOverMap)(map);
+}
+
+// Does the work of one call phase by phase, up to the completion of the matching, and adds the
+// seconds of each phase to `times`.
+void timePhases(const Records& records, PhaseTimes& times)
+{
+    Stopwatch watch;
+    std::shared_ptr<Mesh> icBefore = initialCoordinateMesh(records.before, watch, times);
+    std::shared_ptr<Mesh> icAfter = initialCoordinateMesh(records.after, watch, times);
+    const bool rolled = facesBothWays(*icAfter);
+    times.tubeDetection += watch.lap();
+
+    MaterialFixedMeshAligner aligner;
+    aligner.meshBefore = records.before.mesh.get();
+    aligner.initCoordMeshBefore = icBefore.get();
+    aligner.meshAfter = records.after.mesh.get();
+    aligner.initCoordMeshAfter = icAfter.get();
+    if (rolled) {
+        unroll(icBefore, aligner, &MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexBefore);
+        unroll(icAfter, aligner, &MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexAfter);
+    }
+    times.tubeUnrolling += watch.lap();
+
+    double biggestSquareError = 0.0;
+    std::vector<MaterialFixedMeshAligner::MatchingEl> matching;
+    MaterialFixedMeshAligner::PhaseTimings phases;
+    const std::shared_ptr<Mesh> aligned =
+        aligner.computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError, &matching, &phases);
+    const double alignerCall = watch.lap();
+    times.aligner.indexBuild += phases.indexBuild;
+    times.aligner.location += phases.location;
+    times.aligner.alignedMesh += phases.alignedMesh;
+    times.alignerRest += alignerCall - phases.indexBuild - phases.location - phases.alignedMesh;
+
+    icBefore.reset();
+    icAfter.reset();
+    matching = {};
+    times.release += watch.lap();
+    benchmark::DoNotOptimize(aligned.get());
+}
+
+// Seconds per call of each phase. The completion is what the call took beyond the phases done
+// one by one above: the completion of the matching itself and the module's log messages.
+void reportPhases(benchmark::State& state, const PhaseTimes& times, const InputSize& input)
+{
+    const auto perCall = [](double seconds) { return benchmark::Counter(seconds, benchmark::Counter::kAvgIterations); };
+    const MaterialFixedMeshAligner::PhaseTimings& aligner = times.aligner;
+    const double phases = times.meshCopies + times.positions + times.tubeDetection + times.tubeUnrolling +
+                          aligner.indexBuild + aligner.location + aligner.alignedMesh + times.alignerRest +
+                          times.release;
+    state.counters["after_vertices"] = static_cast<double>(input.afterVertices);
+    state.counters["ic_copy"] = perCall(times.meshCopies);
+    state.counters["ic_set"] = perCall(times.positions);
+    state.counters["detect"] = perCall(times.tubeDetection);
+    state.counters["unroll"] = perCall(times.tubeUnrolling);
+    state.counters["index"] = perCall(aligner.indexBuild);
+    state.counters["locate"] = perCall(aligner.location);
+    state.counters["aligned_mesh"] = perCall(aligner.alignedMesh);
+    state.counters["checks"] = perCall(times.alignerRest);
+    state.counters["release"] = perCall(times.release);
+    state.counters["completion"] = perCall(times.calls - phases);
+}
+
+// The call is timed by hand, after a repetition of its work phase by phase.
+void BM_AlignPhases(benchmark::State& state)
+{
+    const Records records = recordsOf(*loaderWith(partOf(state), state.range(0)));
+    PhaseTimes times;
+    for (auto _ : state) {
+        timePhases(records, times);
+        Stopwatch watch;
+        const CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(records.before, records.after, -1, true);
+        const double seconds = watch.lap();
+        state.SetIterationTime(seconds);
+        times.calls += seconds;
+        benchmark::DoNotOptimize(result.alignedMesh.get());
+    }
+    reportPhases(state, times, sizeOf(records));
+}
+
+void sheetsAndTube(benchmark::internal::Benchmark* benchmark)
+{
+    for (long size : CoreIoBench::sizes({10000, 100000, 1000000, 2000000}, 2000))
+        benchmark->Args({size, sheet});
+    for (long size : CoreIoBench::sizes({1000000}, 2000))
+        benchmark->Args({size, tube});
+    benchmark->ArgNames({"vertices", "tube"});
+    benchmark->Unit(benchmark::kMillisecond);
+    if (!CoreIoBench::smokeRun())
+        benchmark->MinTime(3.0);  // a few calls even at two million vertices
+}
+
+// The alignment's module logger warns on every call that completes a matching; those lines would
+// bury the table. It is named by the path of its source file.
+void silenceAlignmentLog()
+{
+    spdlog::apply_all([](const std::shared_ptr<spdlog::logger>& logger) {
+        if (logger->name().ends_with("MeshAlignUtils.cpp"))
+            logger->set_level(spdlog::level::off);
+    });
+}
+
+}  // namespace
+
+BENCHMARK(BM_AlignRecords)->Apply(sheetsAndTube);
+BENCHMARK(BM_AlignThroughLoader)->Apply(sheetsAndTube);
+BENCHMARK(BM_AlignPhases)->Apply(sheetsAndTube)->UseManualTime();
+
+int main(int argc, char** argv)
+{
+    silenceAlignmentLog();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
