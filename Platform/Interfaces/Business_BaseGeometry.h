@@ -17,7 +17,7 @@ namespace Calvora {
 template <typename T, int N> class Point;
 
 // A position in space; coordinates are written directly.
-template <typename T> class Point<T, 3> {
+template <typename T> class BUSINESS_BASEGEOMETRY_EXPORT Point<T, 3> {
 public:
     T x{}, y{}, z{};
 
@@ -35,7 +35,7 @@ public:
 template <typename T, int N> class Vector;
 
 // A direction or displacement in space.
-template <typename T> class Vector<T, 3> {
+template <typename T> class BUSINESS_BASEGEOMETRY_EXPORT Vector<T, 3> {
 public:
     T x{}, y{}, z{};
 

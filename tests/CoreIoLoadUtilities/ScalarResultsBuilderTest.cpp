@@ -170,6 +170,25 @@ TEST(ScalarResultsBuilder, RefusesResultRecordsAndKeepsWhatArrivedBefore)
     EXPECT_EQ(builder.getFloatVector(1), nullptr);
 }
 
+TEST(ScalarResultsBuilder, RefusesACountNoArrayCanHoldAndLeavesAnEmptyArrayBehind)
+{
+    ScalarResultsBuilder builder;
+    const Floats values{1.0f, 2.0f, 3.0f};
+    for (const std::size_t count : {std::size_t{1} << 62, std::size_t{1} << 63, std::size_t(-1)}) {
+        try {
+            builder.build(count, values.data());
+            ADD_FAILURE() << "a count of " << count << " was accepted";
+        } catch (const std::length_error& error) {
+            EXPECT_STREQ(error.what(), "vector too long");
+        }
+    }
+    const auto first = builder.getFloatVector(0);
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->empty());
+    builder.build(values.size(), values.data());
+    EXPECT_EQ(*builder.getFloatVector(3), values);
+}
+
 TEST(ScalarResultsBuilder, ArraysHandedOutOutliveTheBuilder)
 {
     std::shared_ptr<Floats> stored;

@@ -106,7 +106,7 @@ void BaseGeometryToolMeshBuilder::build(std::size_t numNodes, const int* solverI
 
     const ToolMeshSnapshot snapshot(*toolMesh);
     mesh = makeMeshWithVertices<MeshBuildHelper>(numNodes, MappedItems{snapshot.positions, solverIndexMapping});
-    fillTriangles(mesh, triangles, numTriangles);
+    fillTriangles<MeshBuildHelper>(mesh, triangles, numTriangles);
     if (numNormals != numNodes)
         throw CvException(std::string(normalCountMismatchMessage));
     setNormals<MeshBuildHelper>(*mesh, MappedItems{snapshot.normals, solverIndexMapping});

@@ -71,8 +71,8 @@ int detectTube(const Calvora::Mesh& icMesh)
 void unrollTube(const std::shared_ptr<Calvora::Mesh>& icMesh, MaterialFixedMeshAligner& aligner,
                 VertexMapSetter handOverVertexMap)
 {
+    std::shared_ptr<const std::vector<int>> vertexMap;  // outlives the converter: released after it
     const auto converter = std::make_shared<Calvora::TubeInitialCoordinatesConverter>();
-    std::shared_ptr<const std::vector<int>> vertexMap;
     converter->cut3dTubeAtSeamAndUnrollWithInitCoords(icMesh, vertexMap);
     (aligner.*handOverVertexMap)(vertexMap);
 }

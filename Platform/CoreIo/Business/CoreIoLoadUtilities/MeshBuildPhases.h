@@ -64,7 +64,21 @@ std::shared_ptr<Mesh> makeMeshWithVertices(std::size_t numNodes, const Items& po
 // Triangle phase, the same for every mesh builder: triangle j gets the vertices named by
 // triangles[3j], [3j+1], [3j+2] as its corners, in that order, and the number j. Works on its own
 // share of the mesh, released after its MeshModifier is closed.
-void fillTriangles(std::shared_ptr<Mesh> mesh, const int* triangles, std::size_t numTriangles);
+template <typename Helper>
+void fillTriangles(std::shared_ptr<Mesh> mesh, const int* triangles, std::size_t numTriangles)
+{
+    Helper helper(*mesh);
+    Mesh::VertexContainer& vertices = helper.vertices();
+    Mesh::TriangleContainer& meshTriangles = helper.triangles();
+    meshTriangles.resize(numTriangles);
+    std::size_t k = 0;
+    for (Triangle& triangle : meshTriangles) {
+        for (std::size_t corner = 0; corner < 3; ++corner)
+            triangle.corners[corner] = &vertices[static_cast<std::size_t>(triangles[k + corner])];
+        triangle.index = static_cast<std::int32_t>(k / 3);
+        k += 3;
+    }
+}
 
 // Normal phase: vertex i gets the normal normals(i) widened to double; the mesh then says that it
 // has normals (also when it has no vertex).

@@ -14,6 +14,9 @@ template <typename T>
 void appendCopy(ArrayList<T>& list, std::size_t count, const T* values)
 {
     std::vector<T>& array = *list.emplace_back(std::make_shared<std::vector<T>>());
+    // Checked first: values + count must not be formed for a count no array can hold.
+    if (count > array.max_size())
+        throw std::length_error("vector too long");
     array.assign(values, values + count);
 }
 
@@ -37,7 +40,12 @@ ScalarResultsBuilder::~ScalarResultsBuilder() = default;
 void ScalarResultsBuilder::setInterval(double start, double end)
 {
     intervalStarts.push_back(start);
-    intervalEnds.push_back(end);
+    try {
+        intervalEnds.push_back(end);
+    } catch (...) {
+        intervalStarts.pop_back();  // the k-th start belongs to the k-th end
+        throw;
+    }
 }
 
 void ScalarResultsBuilder::build(const ResultBuilderColMajorParam&, const ResultBuilderColMajorParam&)
