@@ -13,9 +13,11 @@
 
 // Composes a message in a string stream and logs it through the module logger with the file,
 // enclosing function and line of the call site, which is why this is a macro and not a function.
+// The stream passes on a failure to allocate instead of quietly cutting the message short.
 #define MESH_ALIGN_LOG(level, composition)                                                 \
     do {                                                                                   \
         std::ostringstream message;                                                        \
+        message.exceptions(std::ios::badbit);                                              \
         message << composition;                                                            \
         moduleLogger.log##level(message.str(), __FILE__, __PRETTY_FUNCTION__, __LINE__);   \
     } while (false)

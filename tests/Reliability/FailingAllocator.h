@@ -1,0 +1,30 @@
+#pragma once
+// Counting replacements of every global operator new and delete, for a test program that proves
+// code survives running out of memory: one chosen allocation can be made to fail.
+// Linking FailingAllocator.cpp into a program replaces the allocation functions of the whole
+// process, shared libraries included.
+
+#include <cstddef>
+
+namespace Reliability {
+
+// Blocks handed out by operator new and not yet given back, over the whole program.
+std::size_t liveAllocations();
+
+// While it lives, counts the allocations of the program and makes the k-th of them fail: the
+// throwing forms throw std::bad_alloc, the nothrow forms return null. The ones after it succeed
+// again. Only one may live at a time (std::logic_error otherwise); single-threaded use only.
+class AllocationFailure {
+public:
+    static constexpr std::size_t never = 0;  // count without failing
+
+    explicit AllocationFailure(std::size_t failingAllocation);
+    ~AllocationFailure();
+    AllocationFailure(const AllocationFailure&) = delete;
+    AllocationFailure& operator=(const AllocationFailure&) = delete;
+
+    std::size_t allocationsSoFar() const;  // the failed one included
+    bool hasFailed() const;
+};
+
+}  // namespace Reliability
