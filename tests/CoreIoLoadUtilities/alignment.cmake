@@ -9,19 +9,15 @@ coreio_add_test(AlignmentTest
     SOURCES MeshAndCoordTest.cpp MeshAlignUtilsTest.cpp fakes/FakeAligner.cpp fakes/FakeTubeConverter.cpp
             ${COREIO_ALIGNMENT_SUPPORT} ${COREIO_LOAD_UTILITIES_SOURCES}
     LIBS ${COREIO_LOAD_UTILITIES_BASE_LIBS})
-if(TARGET AlignmentTest)
-    target_include_directories(AlignmentTest PRIVATE
-        "${PROJECT_SOURCE_DIR}/Platform/CoreIo/Business/CoreIoLoadUtilities" "${COREIO_EXPORT_DIR}"
-        "${CMAKE_CURRENT_SOURCE_DIR}/fakes" "${CMAKE_CURRENT_SOURCE_DIR}/alignment")
-    target_compile_definitions(AlignmentTest PRIVATE
-        COREIO_MESH_ALIGN_UTILS_SOURCE="${COREIO_MESH_ALIGN_UTILS_SOURCE}")
-endif()
+target_include_directories(AlignmentTest PRIVATE
+    "${PROJECT_SOURCE_DIR}/Platform/CoreIo/Business/CoreIoLoadUtilities" "${COREIO_EXPORT_DIR}"
+    "${CMAKE_CURRENT_SOURCE_DIR}/fakes" "${CMAKE_CURRENT_SOURCE_DIR}/alignment")
+target_compile_definitions(AlignmentTest PRIVATE
+    COREIO_MESH_ALIGN_UTILS_SOURCE="${COREIO_MESH_ALIGN_UTILS_SOURCE}")
 
 coreio_add_test(MeshAlignQualityTest
     SOURCES MeshAlignQualityTest.cpp ${COREIO_ALIGNMENT_SUPPORT}
     LIBS Business_CoreIoLoadUtilities CoreIoSamples QRVService_Logging)
-if(TARGET MeshAlignQualityTest)
-    target_include_directories(MeshAlignQualityTest PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}/alignment")
-    target_compile_definitions(MeshAlignQualityTest PRIVATE
-        COREIO_MESH_ALIGN_UTILS_SOURCE="${COREIO_MESH_ALIGN_UTILS_SOURCE}")
-endif()
+target_include_directories(MeshAlignQualityTest PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}/alignment")
+target_compile_definitions(MeshAlignQualityTest PRIVATE
+    COREIO_MESH_ALIGN_UTILS_SOURCE="${COREIO_MESH_ALIGN_UTILS_SOURCE}")

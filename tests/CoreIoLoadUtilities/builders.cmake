@@ -5,7 +5,5 @@ coreio_add_test(BuildersTest
 
 # Reads the library's dynamic symbol table, so it needs the library's path.
 coreio_add_test(BuilderExportsTest SOURCES BuilderExportsTest.cpp LIBS Business_CoreIoLoadUtilities)
-if(TARGET BuilderExportsTest)
-    target_compile_definitions(BuilderExportsTest PRIVATE
-        COREIO_LOAD_UTILITIES_LIBRARY="$<TARGET_FILE:Business_CoreIoLoadUtilities>")
-endif()
+target_compile_definitions(BuilderExportsTest PRIVATE
+    COREIO_LOAD_UTILITIES_LIBRARY="$<TARGET_FILE:Business_CoreIoLoadUtilities>")
