@@ -6,7 +6,7 @@ packages=(
     libboost-dev libspdlog-dev libfmt-dev
     libexodusii-dev libnetcdf-dev netcdf-bin
     libgtest-dev libgmock-dev libbenchmark-dev
-    valgrind clang-14 libclang-rt-14-dev llvm-14
+    valgrind clang-16 libclang-rt-16-dev llvm-16
 )
 missing=()
 for package in "${packages[@]}"; do
