@@ -18,7 +18,7 @@ public:
     {
         addresses_.reserve(mesh.numberOfVertices());
         std::size_t position = 0;
-        for (auto vertex = mesh.beginVertex(); vertex != mesh.endVertex(); ++vertex, ++position) {
+        for (auto vertex = mesh.beginVertex(), end = mesh.endVertex(); vertex != end; ++vertex, ++position) {
             addresses_.push_back(&*vertex);
             if (static_cast<std::size_t>(vertex->index) != position)
                 misnumbered_.emplace_back(&*vertex, static_cast<std::int32_t>(position));
@@ -59,22 +59,22 @@ PlanarTriangulation InitialCoordinateShape::planarTriangulation(const Mesh& init
 {
     PlanarTriangulation planar;
     planar.points.reserve(initCoordMesh.numberOfVertices());
-    for (auto vertex = initCoordMesh.beginVertex(); vertex != initCoordMesh.endVertex(); ++vertex)
+    for (auto vertex = initCoordMesh.beginVertex(), end = initCoordMesh.endVertex(); vertex != end; ++vertex)
         planar.points.push_back({vertex->x, vertex->y});
 
     const VertexPositions positions(initCoordMesh);
     planar.triangles.reserve(initCoordMesh.numberOfTriangles());
-    std::size_t number = 0;
-    for (auto triangle = initCoordMesh.beginTriangle(); triangle != initCoordMesh.endTriangle(); ++triangle, ++number) {
-        std::array<std::int32_t, 3> corners{};
+    for (auto triangle = initCoordMesh.beginTriangle(), end = initCoordMesh.endTriangle(); triangle != end; ++triangle) {
+        // Filled in place: corners gathered in a local array and copied as a whole stall on
+        // reading back what was just stored in parts.
+        std::array<std::int32_t, 3>& corners = planar.triangles.emplace_back();
         for (std::size_t k = 0; k < 3; ++k) {
             corners[k] = positions.positionOf(triangle->corners[k]);
             if (corners[k] < 0)
                 throw std::invalid_argument("MaterialFixedMeshAligner: corner " + std::to_string(k) + " of triangle " +
-                                            std::to_string(number) +
+                                            std::to_string(planar.triangles.size() - 1) +
                                             " of initCoordMeshBefore is not a vertex of that mesh");
         }
-        planar.triangles.push_back(corners);
     }
     return planar;
 }
@@ -83,7 +83,7 @@ void InitialCoordinateShape::copyShape(const Mesh& mesh3d, std::size_t initCoord
 {
     std::vector<Point<double, 3>> positions3d;
     positions3d.reserve(mesh3d.numberOfVertices());
-    for (auto vertex = mesh3d.beginVertex(); vertex != mesh3d.endVertex(); ++vertex)
+    for (auto vertex = mesh3d.beginVertex(), end = mesh3d.endVertex(); vertex != end; ++vertex)
         positions3d.emplace_back(vertex->x, vertex->y, vertex->z);
     if (vertexMap_ == nullptr) {
         positions3d.resize(initCoordVertices);

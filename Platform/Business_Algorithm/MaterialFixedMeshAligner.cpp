@@ -165,7 +165,7 @@ double alignVertices(const InitialCoordinateShape& before, AfterVertexLocator& l
     double biggestSquareError = 0.0;
     auto initCoords = initCoordMeshAfter.beginVertex();
     int vertex = 0;
-    for (auto out = aligned.beginVertex(); out != aligned.endVertex(); ++out, ++initCoords, ++vertex) {
+    for (auto out = aligned.beginVertex(), end = aligned.endVertex(); out != end; ++out, ++initCoords, ++vertex) {
         const Hit hit = locator.locate(vertex, {initCoords->x, initCoords->y});
         if (hit.found()) {
             const Point<double, 3> shape = before.shapeAt(hit);

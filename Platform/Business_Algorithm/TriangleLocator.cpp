@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -17,6 +18,8 @@ constexpr double kTrianglesPerCell = 2.0;
 // cell entries fit this budget, so that the index stays linear in the mesh size.
 constexpr double kEntriesPerTriangle = 16.0;
 constexpr double kCellsPerTriangle = 4.0;
+// Cell coordinates are kept in 32 bits while the grid is built.
+constexpr double kMostCellsPerSide = std::numeric_limits<std::int32_t>::max();
 
 double cross(double ax, double ay, double bx, double by)
 {
@@ -51,14 +54,15 @@ TriangleLocator::TriangleLocator(PlanarTriangulation triangulation) : triangulat
         buildGrid(indexed);
 }
 
-// One pass over the triangles: checks their corners, and finds the box around those that can
-// hold a point (finite corners, non-zero area), their number, and the mean edge length.
+// One pass over the triangles: checks their corners, and finds those that can hold a point
+// (finite corners, non-zero area), the box around them, their number, and the mean edge length.
 double TriangleLocator::survey()
 {
     double minX = std::numeric_limits<double>::infinity(), minY = minX;
     double maxX = -minX, maxY = -minX;
     double indexed = 0.0, edgeSum = 0.0, edges = 0.0;
     const auto pointCount = static_cast<std::int64_t>(triangulation_.points.size());
+    indexed_.assign(triangulation_.triangles.size(), false);
     for (std::size_t t = 0; t < triangulation_.triangles.size(); ++t) {
         const auto& corners = triangulation_.triangles[t];
         for (std::int32_t corner : corners)
@@ -76,6 +80,7 @@ double TriangleLocator::survey()
         edges += 3.0;
         if (cross(b.x - a.x, b.y - a.y, c.x - a.x, c.y - a.y) == 0.0)
             continue;
+        indexed_[t] = true;
         indexed += 1.0;
         minX = std::min({minX, a.x, b.x, c.x}), maxX = std::max({maxX, a.x, b.x, c.x});
         minY = std::min({minY, a.y, b.y, c.y}), maxY = std::max({maxY, a.y, b.y, c.y});
@@ -88,35 +93,53 @@ double TriangleLocator::survey()
 
 void TriangleLocator::buildGrid(double indexedTriangles)
 {
+    const auto pointCells = std::make_unique_for_overwrite<CellRange[]>(triangulation_.points.size());
     const double size = std::max(extentX_, extentY_);
     const double area = std::max(extentX_, 1e-12 * size) * std::max(extentY_, 1e-12 * size);
     for (double cell = std::sqrt(area * kTrianglesPerCell / indexedTriangles);; cell *= 2.0) {
         const double cellsX = std::max(1.0, std::ceil(extentX_ / cell));
         const double cellsY = std::max(1.0, std::ceil(extentY_ / cell));
-        if (cellsX * cellsY > kCellsPerTriangle * indexedTriangles + 1.0)
+        const bool tooMany = cellsX * cellsY > kCellsPerTriangle * indexedTriangles + 1.0;
+        if (tooMany || std::max(cellsX, cellsY) > kMostCellsPerSide)
             continue;
         cellSize_ = cell, inverseCellSize_ = 1.0 / cell;
         cellsX_ = static_cast<std::int64_t>(cellsX), cellsY_ = static_cast<std::int64_t>(cellsY);
         const double budget = std::min(kEntriesPerTriangle * indexedTriangles + cellsX * cellsY,
                                        static_cast<double>(std::numeric_limits<std::uint32_t>::max()));
-        if (countEntries(budget))
+        findPointCells(pointCells.get());
+        if (countEntries(budget, pointCells.get()))
             break;
     }
-    fillGrid();
+    fillGrid(pointCells.get());
+}
+
+// Each point's cell, and the last cell that a box ending at the point enters: the same cell, or
+// the one before when the point lies on a cell border. Both grow with the coordinate, so the
+// cells of a triangle's box follow from those of its corners, found once per point instead of
+// once per triangle and pass. A point that is not a number gets a clamped cell and belongs to
+// no indexed triangle.
+void TriangleLocator::findPointCells(CellRange* pointCells) const
+{
+    for (std::size_t k = 0; k < triangulation_.points.size(); ++k) {
+        const Point2 p = triangulation_.points[k];
+        pointCells[k] = {static_cast<std::int32_t>(cellX(p.x)), static_cast<std::int32_t>(cellY(p.y)),
+                         static_cast<std::int32_t>(lastCellBefore((p.x - originX_) * inverseCellSize_, cellsX_)),
+                         static_cast<std::int32_t>(lastCellBefore((p.y - originY_) * inverseCellSize_, cellsY_))};
+    }
 }
 
 // Counts each cell's triangles into the next cell's offset; false as soon as the total exceeds
 // the budget.
-bool TriangleLocator::countEntries(double budget)
+bool TriangleLocator::countEntries(double budget, const CellRange* pointCells)
 {
     cellOffsets_.assign(static_cast<std::size_t>(cellsX_ * cellsY_) + 1, 0);
     double entries = 0.0;
-    CellRange range{};
     const auto triangleCount = static_cast<std::int32_t>(triangulation_.triangles.size());
     for (std::int32_t t = 0; t < triangleCount; ++t) {
-        if (!cellsOf(t, range))
+        const CellRange range = cellsOf(t, pointCells);
+        if (range.x0 > range.x1)
             continue;
-        entries += static_cast<double>((range.x1 - range.x0 + 1) * (range.y1 - range.y0 + 1));
+        entries += static_cast<double>(std::int64_t{range.x1 - range.x0 + 1} * (range.y1 - range.y0 + 1));
         if (entries > budget)
             return false;
         for (std::int64_t y = range.y0; y <= range.y1; ++y)
@@ -126,7 +149,7 @@ bool TriangleLocator::countEntries(double budget)
     return true;
 }
 
-void TriangleLocator::fillGrid()
+void TriangleLocator::fillGrid(const CellRange* pointCells)
 {
     const std::size_t cellCount = cellOffsets_.size() - 1;
     for (std::size_t cell = 0; cell < cellCount; ++cell)
@@ -134,11 +157,9 @@ void TriangleLocator::fillGrid()
     cellTriangles_.resize(cellOffsets_[cellCount]);
     // Each cell's offset serves as its fill cursor and ends at the next cell's start; one shift
     // restores the starts, so no second cursor array is needed.
-    CellRange range{};
     const auto triangleCount = static_cast<std::int32_t>(triangulation_.triangles.size());
     for (std::int32_t t = 0; t < triangleCount; ++t) {
-        if (!cellsOf(t, range))
-            continue;
+        const CellRange range = cellsOf(t, pointCells);
         for (std::int64_t y = range.y0; y <= range.y1; ++y)
             for (std::int64_t x = range.x0; x <= range.x1; ++x)
                 cellTriangles_[cellOffsets_[static_cast<std::size_t>(y * cellsX_ + x)]++] = t;
@@ -147,24 +168,21 @@ void TriangleLocator::fillGrid()
     cellOffsets_[0] = 0;
 }
 
-// The cells that the triangle's box overlaps; false for a triangle that cannot hold a point.
-bool TriangleLocator::cellsOf(std::int32_t triangle, CellRange& range) const
+// The cells that the triangle's box overlaps; none for a triangle that is not indexed.
+// Half-open boxes: a triangle that ends on a cell border is not entered into the next cell, so on
+// grids aligned with the cells each triangle lands in one cell, not four. A point on such a
+// border finds the triangles on its other side there, or the ring search finds it.
+// Inline: it runs for every triangle in two passes, and a call each cost a tenth of the build.
+inline TriangleLocator::CellRange TriangleLocator::cellsOf(std::int32_t triangle, const CellRange* pointCells) const
 {
+    if (!indexed_[static_cast<std::size_t>(triangle)])
+        return {1, 1, 0, 0};
     const auto& corners = triangulation_.triangles[static_cast<std::size_t>(triangle)];
-    const Point2 a = triangulation_.points[static_cast<std::size_t>(corners[0])];
-    const Point2 b = triangulation_.points[static_cast<std::size_t>(corners[1])];
-    const Point2 c = triangulation_.points[static_cast<std::size_t>(corners[2])];
-    if (!isFinite(a) || !isFinite(b) || !isFinite(c) || cross(b.x - a.x, b.y - a.y, c.x - a.x, c.y - a.y) == 0.0)
-        return false;
-    // Half-open boxes: a triangle that ends on a cell border is not entered into the next cell,
-    // so on grids aligned with the cells each triangle lands in one cell, not four. A point on
-    // such a border finds the triangles on its other side there, or the ring search finds it.
-    const double minX = std::min({a.x, b.x, c.x}), maxX = std::max({a.x, b.x, c.x});
-    const double minY = std::min({a.y, b.y, c.y}), maxY = std::max({a.y, b.y, c.y});
-    range.x0 = cellX(minX), range.y0 = cellY(minY);
-    range.x1 = std::max(range.x0, lastCellBefore((maxX - originX_) * inverseCellSize_, cellsX_));
-    range.y1 = std::max(range.y0, lastCellBefore((maxY - originY_) * inverseCellSize_, cellsY_));
-    return true;
+    const CellRange& a = pointCells[static_cast<std::size_t>(corners[0])];
+    const CellRange& b = pointCells[static_cast<std::size_t>(corners[1])];
+    const CellRange& c = pointCells[static_cast<std::size_t>(corners[2])];
+    const std::int32_t x0 = std::min({a.x0, b.x0, c.x0}), y0 = std::min({a.y0, b.y0, c.y0});
+    return {x0, y0, std::max({x0, a.x1, b.x1, c.x1}), std::max({y0, a.y1, b.y1, c.y1})};
 }
 
 // Truncation instead of floor: the offset is clamped to be non-negative first, and a library
@@ -191,17 +209,18 @@ const std::int32_t* TriangleLocator::cellEnd(std::int64_t x, std::int64_t y) con
     return cellTriangles_.data() + cellOffsets_[static_cast<std::size_t>(y * cellsX_ + x) + 1];
 }
 
+// One result, filled in place by each step and returned by name: copies of it along the way
+// cost a sixth of the time of a located point.
 TriangleLocator::Hit TriangleLocator::locate(Point2 p, double maxDistance, std::int32_t hint) const
 {
-    if (!isFinite(p) || cellsX_ == 0)
-        return {};
     Hit hit;
+    if (!isFinite(p) || cellsX_ == 0)
+        return hit;
     if (hint >= 0 && static_cast<std::size_t>(hint) < triangulation_.triangles.size() && holds(hint, p, hit))
         return hit;
-    hit = searchCell(p);
-    if (hit.found())
-        return hit;
-    return searchRings(p, maxDistance);
+    if (!searchCell(p, hint, hit))
+        hit = searchRings(p, maxDistance);
+    return hit;
 }
 
 bool TriangleLocator::holds(std::int32_t triangle, Point2 p, Hit& hit) const
@@ -261,27 +280,29 @@ void TriangleLocator::markCoincidentCorner(Point2 p, Hit& hit) const
         distance2[k] = sqr(p.x - at[k].x) + sqr(p.y - at[k].y);
     }
     hit.coincidentCorner = -1;
-    const auto nearest = static_cast<std::size_t>(std::min_element(distance2.begin(), distance2.end()) - distance2.begin());
     // The longest edge is at most twice the farthest corner's distance, which settles most
-    // points without measuring the edges.
+    // points without measuring the edges. Which corner is nearest is asked only then: that
+    // choice is a branch that no predictor gets right.
+    const double nearest2 = std::min({distance2[0], distance2[1], distance2[2]});
     const double farthest2 = std::max({distance2[0], distance2[1], distance2[2]});
-    if (distance2[nearest] > sqr(cornerTolerance) * 4.0 * farthest2)
+    if (nearest2 > sqr(cornerTolerance) * 4.0 * farthest2)
         return;
     double longest2 = 0.0;
     for (std::size_t k = 0; k < 3; ++k)
         longest2 = std::max(longest2, sqr(at[(k + 1) % 3].x - at[k].x) + sqr(at[(k + 1) % 3].y - at[k].y));
-    if (distance2[nearest] <= sqr(cornerTolerance) * longest2)
-        hit.coincidentCorner = static_cast<int>(nearest);
+    if (nearest2 <= sqr(cornerTolerance) * longest2)
+        hit.coincidentCorner = static_cast<int>(std::min_element(distance2.begin(), distance2.end()) - distance2.begin());
 }
 
-TriangleLocator::Hit TriangleLocator::searchCell(Point2 p) const
+// The first triangle of p's cell that holds p, into hit; false if none. The hint, already
+// tested, is skipped: points in mesh order lie close together, so it is often in the cell.
+bool TriangleLocator::searchCell(Point2 p, std::int32_t testedHint, Hit& hit) const
 {
-    Hit hit;
     const std::int64_t x = cellX(p.x), y = cellY(p.y);
-    for (const std::int32_t* t = cellBegin(x, y); t != cellEnd(x, y); ++t)
-        if (holds(*t, p, hit))
-            return hit;
-    return {};
+    for (const std::int32_t *t = cellBegin(x, y), *end = cellEnd(x, y); t != end; ++t)
+        if (*t != testedHint && holds(*t, p, hit))
+            return true;
+    return false;
 }
 
 // Visits the cells in square rings around p's cell, nearest ring first. A triangle not yet seen

@@ -50,15 +50,18 @@ public:
     double meanEdgeLength() const { return meanEdgeLength_; }
 
 private:
+    // The cells x0..x1 by y0..y1, none when x0 > x1. For a point: its cell, and the last cell
+    // that a box ending at it enters.
     struct CellRange {
-        std::int64_t x0, y0, x1, y1;
+        std::int32_t x0, y0, x1, y1;
     };
 
     double survey();
     void buildGrid(double indexedTriangles);
-    bool countEntries(double budget);
-    void fillGrid();
-    bool cellsOf(std::int32_t triangle, CellRange& range) const;
+    void findPointCells(CellRange* pointCells) const;
+    bool countEntries(double budget, const CellRange* pointCells);
+    void fillGrid(const CellRange* pointCells);
+    CellRange cellsOf(std::int32_t triangle, const CellRange* pointCells) const;
     std::int64_t cellX(double x) const;
     std::int64_t cellY(double y) const;
     const std::int32_t* cellBegin(std::int64_t x, std::int64_t y) const;
@@ -67,11 +70,12 @@ private:
     bool holds(std::int32_t triangle, Point2 p, Hit& hit) const;
     void measureOutside(std::int32_t triangle, Point2 p, Hit& hit) const;
     void markCoincidentCorner(Point2 p, Hit& hit) const;
-    Hit searchCell(Point2 p) const;
+    bool searchCell(Point2 p, std::int32_t testedHint, Hit& hit) const;
     Hit searchRings(Point2 p, double maxDistance) const;
     bool visitCell(std::int64_t x, std::int64_t y, Point2 p, double maxSqrDistance, Hit& best) const;
 
     PlanarTriangulation triangulation_;
+    std::vector<bool> indexed_;  // per triangle: it can hold a point, so it is in the grid
     double originX_ = 0.0, originY_ = 0.0;
     double extentX_ = 0.0, extentY_ = 0.0;
     double cellSize_ = 1.0, inverseCellSize_ = 1.0;
