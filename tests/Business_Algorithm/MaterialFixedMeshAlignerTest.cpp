@@ -46,14 +46,17 @@ Body bodyOver(const std::vector<Planar>& initCoords, const std::vector<int>& tri
     return {makeMesh(positions, triangles), makeMesh(plane, triangles)};
 }
 
-// Corners of a grid of cells x cells over the unit square, two counter-clockwise triangles a cell.
-std::vector<int> gridTriangles(int cells)
+// A grid of cells x cells over the unit square, two triangles a cell, counter-clockwise unless asked.
+std::vector<int> gridTriangles(int cells, bool clockwise = false)
 {
     std::vector<int> triangles;
     for (int j = 0; j < cells; ++j)
         for (int i = 0; i < cells; ++i) {
             const int a = j * (cells + 1) + i, b = a + 1, c = a + cells + 1, d = c + 1;
-            triangles.insert(triangles.end(), {a, b, d, a, d, c});
+            if (clockwise)
+                triangles.insert(triangles.end(), {a, d, b, a, c, d});
+            else
+                triangles.insert(triangles.end(), {a, b, d, a, d, c});
         }
     return triangles;
 }
@@ -71,6 +74,11 @@ std::vector<Planar> gridNodes(int cells)
 Body probes(const std::vector<Planar>& points)
 {
     return bodyOver(points, {}, [](double u, double v) { return Position{100.0 + u, 100.0 + v, 100.0}; });
+}
+
+Body sampleBody(const CoreIoSamples::SampleBody& sample)
+{
+    return {CoreIoSamples::shapeMesh(sample), CoreIoSamples::initCoordMesh(sample)};
 }
 
 struct Alignment {
@@ -138,19 +146,10 @@ bool holds(const Mesh& initCoords, int t, Planar p)
     return true;
 }
 
-// Changes the index of one vertex, as a cut tube's seam copies carry their original's index.
-class Renumber : public Calvora::MeshModifier {
+// Edits a finished mesh, as a cut tube's seam copies or a faulty builder would leave it.
+class Edit : public Calvora::MeshModifier {
 public:
-    Renumber(Mesh& mesh, std::size_t position, std::int32_t index) : MeshModifier(mesh)
-    {
-        vertices()[position].index = index;
-    }
-};
-
-// Points a triangle's corner at a vertex that belongs to some other mesh.
-class Misconnect : public Calvora::MeshModifier {
-public:
-    Misconnect(Mesh& mesh, Calvora::Vertex& foreign) : MeshModifier(mesh) { triangles()[0].corners[1] = &foreign; }
+    template <typename Change> Edit(Mesh& mesh, Change change) : MeshModifier(mesh) { change(vertices(), triangles()); }
 };
 
 const Body& unitSquare()
@@ -161,34 +160,37 @@ const Body& unitSquare()
 
 }  // namespace
 
-TEST(MaterialFixedMeshAligner, MatchesPointsOnVerticesEdgesAndTheOuterBoundary)
+TEST(MaterialFixedMeshAligner, MatchesPointsOnVerticesEdgesAndTheOuterBoundaryInEitherWinding)
 {
-    const Body& before = unitSquare();
     const std::vector<Planar> points = {
-        {0.5, 0.25},   // interior vertex 7
-        {1.0, 1.0},    // outer corner, vertex 24
-        {0.0, 0.75},   // boundary vertex 15
-        {0.375, 0.5},  // middle of the edge from vertex 11 to 12
+        {0.5, 0.25},     // interior vertex 7
+        {1.0, 1.0},      // outer corner, vertex 24
+        {0.0, 0.75},     // boundary vertex 15
+        {0.375, 0.5},    // middle of the edge from vertex 11 to 12
         {0.625, 0.625},  // middle of the diagonal from vertex 12 to 18
-        {1.0, 0.3},    // outer boundary, between vertices 9 and 14
-        {0.1, 0.0},    // outer boundary, between vertices 0 and 1
+        {1.0, 0.3},      // outer boundary, between vertices 9 and 14
+        {0.1, 0.0},      // outer boundary, between vertices 0 and 1
     };
-    const Alignment result = align(before, probes(points));
-
     const std::vector<int> vertices = {7, 24, 15, -1, -1, -1, -1};
-    const std::vector<Position> shapes = {
-        at(before.mesh, 7), at(before.mesh, 24), at(before.mesh, 15),
-        blend(at(before.mesh, 11), at(before.mesh, 12), 0.5), blend(at(before.mesh, 12), at(before.mesh, 18), 0.5),
-        blend(at(before.mesh, 9), at(before.mesh, 14), 0.2), blend(at(before.mesh, 0), at(before.mesh, 1), 0.4)};
-    ASSERT_EQ(result.matching.size(), points.size());
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        const std::string where = "point " + std::to_string(i);
-        EXPECT_EQ(result.matching[i].vertexIndex, vertices[i]) << where;
-        ASSERT_GE(result.matching[i].triangleIndex, 0) << where;
-        EXPECT_TRUE(holds(before.initCoords, result.matching[i].triangleIndex, points[i])) << where;
-        expectNear(at(*result.mesh, static_cast<unsigned int>(i)), shapes[i], 1e-14, where);
+    for (const bool clockwise : {false, true}) {
+        SCOPED_TRACE(clockwise ? "clockwise" : "counter-clockwise");
+        const Body before = bodyOver(gridNodes(4), gridTriangles(4, clockwise), bump);
+        const Alignment result = align(before, probes(points));
+
+        const std::vector<Position> shapes = {
+            at(before.mesh, 7), at(before.mesh, 24), at(before.mesh, 15),
+            blend(at(before.mesh, 11), at(before.mesh, 12), 0.5), blend(at(before.mesh, 12), at(before.mesh, 18), 0.5),
+            blend(at(before.mesh, 9), at(before.mesh, 14), 0.2), blend(at(before.mesh, 0), at(before.mesh, 1), 0.4)};
+        ASSERT_EQ(result.matching.size(), points.size());
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const std::string where = "point " + std::to_string(i);
+            EXPECT_EQ(result.matching[i].vertexIndex, vertices[i]) << where;
+            ASSERT_GE(result.matching[i].triangleIndex, 0) << where;
+            EXPECT_TRUE(holds(before.initCoords, result.matching[i].triangleIndex, points[i])) << where;
+            expectNear(at(*result.mesh, static_cast<unsigned int>(i)), shapes[i], 1e-14, where);
+        }
+        EXPECT_EQ(result.biggestSquareError, 0.0);
     }
-    EXPECT_EQ(result.biggestSquareError, 0.0);
 }
 
 TEST(MaterialFixedMeshAligner, NeverLosesPointsOnTheBoundaryOfAMeshWithInexactCoordinates)
@@ -196,11 +198,10 @@ TEST(MaterialFixedMeshAligner, NeverLosesPointsOnTheBoundaryOfAMeshWithInexactCo
     // A grid turned by an angle whose sine and cosine are not exact, with points on every
     // boundary edge and at every vertex, each computed with its own rounding.
     const int cells = 30;
-    const double turn = 0.3, c = std::cos(turn), s = std::sin(turn);
+    const double c = std::cos(0.3), s = std::sin(0.3);
     auto turned = [&](Planar p) { return Planar{c * p.u - s * p.v, s * p.u + c * p.v}; };
     std::vector<Planar> nodes = gridNodes(cells);
-    for (Planar& node : nodes)
-        node = turned(node);
+    std::transform(nodes.begin(), nodes.end(), nodes.begin(), turned);
     const Body before = bodyOver(nodes, gridTriangles(cells), bump);
 
     std::vector<Planar> points;
@@ -210,107 +211,79 @@ TEST(MaterialFixedMeshAligner, NeverLosesPointsOnTheBoundaryOfAMeshWithInexactCo
             for (Planar side : {Planar{t, 0.0}, Planar{1.0, t}, Planar{1.0 - t, 1.0}, Planar{0.0, 1.0 - t}})
                 points.push_back(turned(side));
         }
-    for (const Planar& node : nodes)
-        points.push_back(node);
+    points.insert(points.end(), nodes.begin(), nodes.end());
     const Alignment result = align(before, probes(points));
 
     for (std::size_t i = 0; i < points.size(); ++i) {
         ASSERT_GE(result.matching[i].triangleIndex, 0) << "point " << i;
-        const Position expected = bump(points[i].u, points[i].v);
-        EXPECT_NEAR(at(*result.mesh, static_cast<unsigned int>(i)).x, expected.x, 1e-12) << "point " << i;
+        EXPECT_NEAR(at(*result.mesh, static_cast<unsigned int>(i)).x, bump(points[i].u, points[i].v).x, 1e-12) << i;
     }
     for (std::size_t n = 0; n < nodes.size(); ++n)
         EXPECT_EQ(result.matching[points.size() - nodes.size() + n].vertexIndex, static_cast<int>(n));
     EXPECT_LT(result.biggestSquareError, 1e-28);
 }
 
-TEST(MaterialFixedMeshAligner, TakesTheNearestTriangleForPointsJustOutside)
+TEST(MaterialFixedMeshAligner, TakesTheNearestTriangleJustOutsideAndLeavesFarPointsUnmatched)
 {
     const Body& before = unitSquare();
-    const Alignment result = align(before, probes({{-0.01, 0.3}, {1.02, 1.03}}));
+    const Body after = probes({{-0.01, 0.3}, {1.02, 1.03}, {1.5, 0.5}});
+    const Alignment near = align(before, after);
 
-    ASSERT_GE(result.matching[0].triangleIndex, 0);
-    EXPECT_TRUE(holds(before.initCoords, result.matching[0].triangleIndex, {0.0, 0.3}));
-    EXPECT_EQ(result.matching[0].vertexIndex, -1);
-    expectNear(at(*result.mesh, 0), blend(at(before.mesh, 5), at(before.mesh, 10), 0.2), 1e-14, "clamped to the edge");
-
-    ASSERT_GE(result.matching[1].triangleIndex, 0);
-    EXPECT_TRUE(holds(before.initCoords, result.matching[1].triangleIndex, {1.0, 1.0}));
-    EXPECT_EQ(result.matching[1].vertexIndex, -1);
-    expectNear(at(*result.mesh, 1), at(before.mesh, 24), 1e-14, "clamped to the corner");
-
-    EXPECT_NEAR(result.biggestSquareError, 0.02 * 0.02 + 0.03 * 0.03, 1e-15);
-}
-
-TEST(MaterialFixedMeshAligner, LeavesPointsBeyondTheSearchDistanceAtTheirOwnPosition)
-{
-    const Body& before = unitSquare();
-    const Body after = probes({{1.5, 0.5}, {0.5, 0.5}});
-
-    const Alignment plain = align(before, after);
-    EXPECT_EQ(plain.matching[0].vertexIndex, -1);
-    EXPECT_EQ(plain.matching[0].triangleIndex, -1);
-    expectNear(at(*plain.mesh, 0), at(after.mesh, 0), 0.0, "unmatched");
-    EXPECT_EQ(plain.matching[1].vertexIndex, 12);
-    EXPECT_EQ(plain.biggestSquareError, 0.0);
+    for (int i : {0, 1}) {
+        ASSERT_GE(near.matching[i].triangleIndex, 0);
+        EXPECT_EQ(near.matching[i].vertexIndex, -1);
+    }
+    EXPECT_TRUE(holds(before.initCoords, near.matching[0].triangleIndex, {0.0, 0.3}));
+    expectNear(at(*near.mesh, 0), blend(at(before.mesh, 5), at(before.mesh, 10), 0.2), 1e-14, "clamped to the edge");
+    EXPECT_TRUE(holds(before.initCoords, near.matching[1].triangleIndex, {1.0, 1.0}));
+    expectNear(at(*near.mesh, 1), at(before.mesh, 24), 1e-14, "clamped to the corner");
+    EXPECT_EQ(near.matching[2].vertexIndex, -1);
+    EXPECT_EQ(near.matching[2].triangleIndex, -1);
+    expectNear(at(*near.mesh, 2), at(after.mesh, 2), 0.0, "unmatched keeps its own position");
+    EXPECT_NEAR(near.biggestSquareError, 0.02 * 0.02 + 0.03 * 0.03, 1e-15);
 
     const Alignment wide = align(before, after, 0.6);
-    EXPECT_GE(wide.matching[0].triangleIndex, 0);
+    EXPECT_GE(wide.matching[2].triangleIndex, 0);
+    expectNear(at(*wide.mesh, 2), at(before.mesh, 14), 1e-14, "clamped to the boundary");
     EXPECT_NEAR(wide.biggestSquareError, 0.25, 1e-15);
-    expectNear(at(*wide.mesh, 0), at(before.mesh, 14), 1e-14, "clamped to the boundary");
 }
 
-TEST(MaterialFixedMeshAligner, ReproducesTheBeforeMeshWhenBothStatesAreTheSame)
+TEST(MaterialFixedMeshAligner, MatchesEveryNodeOfACoarserSheetExactlyAndKeepsItsTopology)
 {
-    const auto sheet = CoreIoSamples::makeSheet({}, {.cellsU = 12, .cellsV = 9, .jitter = 0.3});
-    const Body body{CoreIoSamples::shapeMesh(sheet), CoreIoSamples::initCoordMesh(sheet)};
-    const Alignment result = align(body, body);
+    const Body before = sampleBody(CoreIoSamples::makeSheet({}, {.cellsU = 40, .cellsV = 40}));
+    const Body after = sampleBody(CoreIoSamples::makeSheet({.depth = 0.3}, {.cellsU = 20, .cellsV = 20}));
+    const Alignment result = align(before, after);
 
     const Mesh& aligned = *result.mesh;
-    ASSERT_EQ(aligned.numberOfVertices(), body.mesh.numberOfVertices());
-    ASSERT_EQ(aligned.numberOfTriangles(), body.mesh.numberOfTriangles());
+    ASSERT_EQ(aligned.numberOfVertices(), after.mesh.numberOfVertices());
+    ASSERT_EQ(aligned.numberOfTriangles(), after.mesh.numberOfTriangles());
     for (unsigned int i = 0; i < aligned.numberOfVertices(); ++i) {
-        EXPECT_EQ(result.matching[i].vertexIndex, static_cast<int>(i));
-        EXPECT_GE(result.matching[i].triangleIndex, 0);
-        EXPECT_EQ(at(aligned, i), at(body.mesh, i));
+        const unsigned int same = 2 * (i / 21) * 41 + 2 * (i % 21);
+        ASSERT_EQ(result.matching[i].vertexIndex, static_cast<int>(same)) << "node " << i;
+        EXPECT_EQ(at(aligned, i), at(before.mesh, same)) << "node " << i;
         EXPECT_EQ(aligned.getVertex(i).index, static_cast<int>(i));
     }
     for (unsigned int t = 0; t < aligned.numberOfTriangles(); ++t)
         for (int k = 0; k < 3; ++k) {
-            EXPECT_EQ(aligned.getTriangle(t).corners[k]->index, body.mesh.getTriangle(t).corners[k]->index);
-            EXPECT_EQ(aligned.getTriangle(t).corners[k], &aligned.getVertex(aligned.getTriangle(t).corners[k]->index));
+            const Calvora::Vertex* corner = aligned.getTriangle(t).corners[k];
+            EXPECT_EQ(corner->index, after.mesh.getTriangle(t).corners[k]->index);
+            EXPECT_EQ(corner, &aligned.getVertex(static_cast<unsigned int>(corner->index)));
         }
+    // The formed sheet's normal at its centre node points up.
     EXPECT_TRUE(aligned.hasNormals());
-    EXPECT_NEAR(aligned.getVertex(50).getNormal().length(), 1.0, 1e-12);
-    EXPECT_GT(aligned.getVertex(50).getNormal().z, 0.9);
+    EXPECT_NEAR(aligned.getVertex(220).getNormal().length(), 1.0, 1e-12);
+    EXPECT_GT(aligned.getVertex(220).getNormal().z, 0.99);
     EXPECT_EQ(result.biggestSquareError, 0.0);
-}
-
-TEST(MaterialFixedMeshAligner, MatchesEveryNodeOfACoarserSheetOnTheSameGrid)
-{
-    const auto fine = CoreIoSamples::makeSheet({}, {.cellsU = 40, .cellsV = 40});
-    const auto coarse = CoreIoSamples::makeSheet({.depth = 0.3}, {.cellsU = 20, .cellsV = 20});
-    const Body before{CoreIoSamples::shapeMesh(fine), CoreIoSamples::initCoordMesh(fine)};
-    const Body after{CoreIoSamples::shapeMesh(coarse), CoreIoSamples::initCoordMesh(coarse)};
-    const Alignment result = align(before, after);
-
-    for (unsigned int i = 0; i < after.mesh.numberOfVertices(); ++i) {
-        const unsigned int row = i / 21, column = i % 21;
-        const unsigned int same = 2 * row * 41 + 2 * column;
-        ASSERT_EQ(result.matching[i].vertexIndex, static_cast<int>(same)) << "node " << i;
-        EXPECT_EQ(at(*result.mesh, i), at(before.mesh, same)) << "node " << i;
-    }
 }
 
 TEST(MaterialFixedMeshAligner, InterpolatesAFormedSheetWithinTheLinearInterpolationBound)
 {
     const CoreIoSamples::SheetShape shape;
     const auto after = CoreIoSamples::makeSheet({.depth = 0.0}, {.cellsU = 27, .cellsV = 31, .jitter = 0.35});
-    const Body afterBody{CoreIoSamples::shapeMesh(after), CoreIoSamples::initCoordMesh(after)};
+    const Body afterBody = sampleBody(after);
 
     auto largestError = [&](int cells) {
-        const auto sheet = CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells});
-        const Alignment result = align({CoreIoSamples::shapeMesh(sheet), CoreIoSamples::initCoordMesh(sheet)}, afterBody);
+        const Alignment result = align(sampleBody(CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells})), afterBody);
         double largest = 0.0;
         for (unsigned int i = 0; i < afterBody.mesh.numberOfVertices(); ++i) {
             EXPECT_GE(result.matching[i].triangleIndex, 0) << "node " << i;
@@ -336,10 +309,14 @@ TEST(MaterialFixedMeshAligner, ShiftsPointsByThePeriodAcrossTheSeamOfAnUnrolledT
 {
     // A square tube of four nodes around and one cell along, cut open at angle 0: vertices 8 and 9
     // are seam copies of 0 and 4, one period of 4 further along u, and carry their index.
-    std::vector<Position> ring;
+    std::vector<Position> ring, plane;
     for (int j = 0; j <= 1; ++j)
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < 4; ++i) {
             ring.emplace_back(std::cos(i * std::numbers::pi / 2), std::sin(i * std::numbers::pi / 2), j);
+            plane.emplace_back(i, j, 0.0);
+        }
+    plane.emplace_back(4.0, 0.0, 0.0);
+    plane.emplace_back(4.0, 1.0, 0.0);
     std::vector<int> around, unrolled;
     for (int i = 0; i < 4; ++i) {
         const int a = i, b = (i + 1) % 4, c = i + 4, d = b + 4;
@@ -347,15 +324,11 @@ TEST(MaterialFixedMeshAligner, ShiftsPointsByThePeriodAcrossTheSeamOfAnUnrolledT
         const int cutB = i == 3 ? 8 : b, cutD = i == 3 ? 9 : d;
         unrolled.insert(unrolled.end(), {a, cutB, cutD, a, cutD, c});
     }
-    std::vector<Position> plane;
-    for (int j = 0; j <= 1; ++j)
-        for (int i = 0; i < 4; ++i)
-            plane.emplace_back(i, j, 0.0);
-    plane.emplace_back(4.0, 0.0, 0.0);
-    plane.emplace_back(4.0, 1.0, 0.0);
     Body before{makeMesh(ring, around), makeMesh(plane, unrolled)};
-    Renumber{before.initCoords, 8, 0};
-    Renumber{before.initCoords, 9, 4};
+    Edit{before.initCoords, [](auto& vertices, auto&) {
+        vertices[8].index = 0;
+        vertices[9].index = 4;
+    }};
 
     const Body after = probes({{-0.25, 0.25}, {4.5, 0.5}, {4.0, 0.0}, {0.0, 0.0}, {2.5, 0.5}});
     MaterialFixedMeshAligner aligner;
@@ -363,13 +336,13 @@ TEST(MaterialFixedMeshAligner, ShiftsPointsByThePeriodAcrossTheSeamOfAnUnrolledT
     aligner.setInitCoordVertexTo3dVertexBefore(std::make_shared<const std::vector<int>>(std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 0, 4}));
     const Alignment result = run(aligner);
 
-    const Position p0 = ring[0], p3 = ring[3], p4 = ring[4], p5 = ring[5];
+    const Position p0 = ring[0], p3 = ring[3], p4 = ring[4];
     // (3.75, 0.25) lies in triangle (3, 8, 9) with weights 1/4, 1/2, 1/4.
     EXPECT_EQ(result.matching[0].triangleIndex, 6);
     expectNear(at(*result.mesh, 0), {0.25 * p3.x + 0.5 * p0.x + 0.25 * p4.x, 0.25 * p3.y + 0.5 * p0.y + 0.25 * p4.y, 0.25},
                1e-14, "across the seam");
     // (0.5, 0.5) lies on the diagonal from vertex 0 to 5.
-    expectNear(at(*result.mesh, 1), blend(p0, p5, 0.5), 1e-14, "one period back");
+    expectNear(at(*result.mesh, 1), blend(p0, ring[5], 0.5), 1e-14, "one period back");
     EXPECT_EQ(result.matching[2].vertexIndex, 0);
     expectNear(at(*result.mesh, 2), p0, 0.0, "on the seam copy");
     EXPECT_EQ(result.matching[3].vertexIndex, 0);
@@ -399,69 +372,42 @@ TEST(MaterialFixedMeshAligner, TriesTheSeamCopiesOfAnAfterVertex)
     EXPECT_EQ(withMap.biggestSquareError, 0.0);
 }
 
-TEST(MaterialFixedMeshAligner, RejectsMissingMeshes)
-{
-    const Body& body = unitSquare();
-    for (const char* missing : {"meshBefore", "initCoordMeshBefore", "meshAfter", "initCoordMeshAfter"}) {
-        MaterialFixedMeshAligner aligner;
-        connect(aligner, body, body);
-        for (auto [name, pointer] : {std::pair{"meshBefore", &aligner.meshBefore},
-                                     std::pair{"initCoordMeshBefore", &aligner.initCoordMeshBefore},
-                                     std::pair{"meshAfter", &aligner.meshAfter},
-                                     std::pair{"initCoordMeshAfter", &aligner.initCoordMeshAfter}})
-            if (std::string(name) == missing)
-                *pointer = nullptr;
-        double error = 0.0;
-        std::vector<MatchingEl> matching;
-        try {
-            aligner.computeMeshBeforeWithTopologyOfMeshAfter(error, &matching);
-            ADD_FAILURE() << "no exception without " << missing;
-        } catch (const std::invalid_argument& e) {
-            EXPECT_NE(std::string(e.what()).find(std::string(missing) + " is not set"), std::string::npos) << e.what();
-        }
-    }
-}
-
-TEST(MaterialFixedMeshAligner, RejectsVertexCountsAndMapsThatDoNotFit)
+TEST(MaterialFixedMeshAligner, RejectsMissingMeshesCountsAndMapsThatDoNotFit)
 {
     const Body& square = unitSquare();
     const Body fewer = probes({{0.5, 0.5}});
-    auto failure = [](const MaterialFixedMeshAligner& aligner) -> std::string {
-        try {
-            run(aligner);
-        } catch (const std::invalid_argument& e) {
-            return e.what();
-        }
-        return "no exception";
-    };
+    Body stray = bodyOver(gridNodes(4), gridTriangles(4), bump);
+    Edit{stray.initCoords, [&](auto&, auto& triangles) { triangles[0].corners[1] = &stray.mesh.getVertex(3); }};
     auto map = [](std::vector<int> entries) { return std::make_shared<const std::vector<int>>(std::move(entries)); };
-
-    MaterialFixedMeshAligner aligner;
-    connect(aligner, square, square);
-    aligner.initCoordMeshAfter = &fewer.initCoords;
-    EXPECT_NE(failure(aligner).find("initCoordMeshAfter has 1 vertices, fewer than the 25"), std::string::npos);
-
-    connect(aligner, square, square);
-    aligner.initCoordMeshBefore = &fewer.initCoords;
-    EXPECT_NE(failure(aligner).find("initCoordMeshBefore has 1 vertices but meshBefore has 25"), std::string::npos);
-
-    connect(aligner, square, square);
-    aligner.setInitCoordVertexTo3dVertexBefore(map(std::vector<int>(24, 0)));
-    EXPECT_NE(failure(aligner).find("the vertex map of meshBefore has 24 entries, fewer than the 25 vertices of initCoordMeshBefore"), std::string::npos);
-
     std::vector<int> outside(25, 0);
     outside[7] = 25;
-    aligner.setInitCoordVertexTo3dVertexBefore(map(outside));
-    EXPECT_NE(failure(aligner).find("entry 7 of the vertex map of meshBefore is 25, not a vertex of meshBefore"), std::string::npos);
+    std::vector<int> negative(25, 0);
+    negative[7] = -1;
 
-    aligner.setInitCoordVertexTo3dVertexBefore(nullptr);
-    outside[7] = -1;
-    aligner.setInitCoordVertexTo3dVertexAfter(map(outside));
-    EXPECT_NE(failure(aligner).find("entry 7 of the vertex map of meshAfter is -1"), std::string::npos);
-
-    aligner.setInitCoordVertexTo3dVertexAfter(nullptr);
-    Body stray = bodyOver(gridNodes(4), gridTriangles(4), bump);
-    Misconnect{stray.initCoords, stray.mesh.getVertex(3)};
-    aligner.initCoordMeshBefore = &stray.initCoords;
-    EXPECT_NE(failure(aligner).find("corner 1 of triangle 0 of initCoordMeshBefore is not a vertex"), std::string::npos);
+    using Setup = std::function<void(MaterialFixedMeshAligner&)>;
+    const std::vector<std::pair<Setup, std::string>> cases = {
+        {[](auto& a) { a.meshBefore = nullptr; }, "meshBefore is not set"},
+        {[](auto& a) { a.initCoordMeshBefore = nullptr; }, "initCoordMeshBefore is not set"},
+        {[](auto& a) { a.meshAfter = nullptr; }, "meshAfter is not set"},
+        {[](auto& a) { a.initCoordMeshAfter = nullptr; }, "initCoordMeshAfter is not set"},
+        {[&](auto& a) { a.initCoordMeshAfter = &fewer.initCoords; }, "initCoordMeshAfter has 1 vertices, fewer than the 25"},
+        {[&](auto& a) { a.initCoordMeshBefore = &fewer.initCoords; }, "initCoordMeshBefore has 1 vertices but meshBefore has 25"},
+        {[&](auto& a) { a.setInitCoordVertexTo3dVertexBefore(map(std::vector<int>(24, 0))); },
+         "the vertex map of meshBefore has 24 entries, fewer than the 25 vertices of initCoordMeshBefore"},
+        {[&](auto& a) { a.setInitCoordVertexTo3dVertexBefore(map(outside)); },
+         "entry 7 of the vertex map of meshBefore is 25, not a vertex of meshBefore"},
+        {[&](auto& a) { a.setInitCoordVertexTo3dVertexAfter(map(negative)); }, "entry 7 of the vertex map of meshAfter is -1"},
+        {[&](auto& a) { a.initCoordMeshBefore = &stray.initCoords; }, "corner 1 of triangle 0 of initCoordMeshBefore is not a vertex"},
+    };
+    for (const auto& [setup, expected] : cases) {
+        MaterialFixedMeshAligner aligner;
+        connect(aligner, square, square);
+        setup(aligner);
+        try {
+            run(aligner);
+            ADD_FAILURE() << "no exception, expected: " << expected;
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+        }
+    }
 }

@@ -10,28 +10,20 @@ using Calvora::Point3N;
 using Calvora::PolyLine;
 using Point = Calvora::Point<double, 3>;
 
-TEST(PolyLine, StartsEmptyWithItsTolerance)
-{
-    const PolyLine<Point> line(0.1);
-    EXPECT_EQ(line.size(), 0u);
-    EXPECT_TRUE(line.getPoints().empty());
-    EXPECT_DOUBLE_EQ(line.getTolerance(), 0.1);
-}
-
-TEST(PolyLine, ResizeGivesThatManyPointsWrittenThroughItsIterators)
+TEST(PolyLine, HoldsAsManyPointsAsResizedWrittenThroughItsIterators)
 {
     PolyLine<Point> line(0.1);
+    EXPECT_TRUE(line.getPoints().empty());
+    EXPECT_DOUBLE_EQ(line.getTolerance(), 0.1);
     line.resize(3);
     double x = 0.0;
     for (Point& point : line)
         point = Point(x++, 1.0, 2.0);
-
     ASSERT_EQ(line.size(), 3u);
-    EXPECT_EQ(line.getPoints()[0], Point(0.0, 1.0, 2.0));
     EXPECT_EQ(line.getPoints()[2], Point(2.0, 1.0, 2.0));
 
     line.resize(2);
-    EXPECT_EQ(line.size(), 2u);
+    ASSERT_EQ(line.size(), 2u);
     EXPECT_EQ(line.getPoints()[1], Point(1.0, 1.0, 2.0));
 }
 
@@ -44,7 +36,6 @@ TEST(PolyLine, OfPointsWithNormalsKeepsTheNormals)
 
     EXPECT_EQ(line.getPoints()[0].getNormal(), (Calvora::Vector<double, 3>{0.0, 0.0, 1.0}));
     EXPECT_EQ(line.getPoints()[1].getNormal(), (Calvora::Vector<double, 3>{0.0, 0.0, 0.0}));
-    EXPECT_EQ(line.end() - line.begin(), 2);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 
 namespace {
@@ -11,22 +10,18 @@ using Calvora::Triangle;
 using Calvora::Vertex;
 using Vector = Calvora::Vector<double, 3>;
 
-// Three vertices and a triangle over them, in the order given.
-struct TriangleOver {
-    std::array<Vertex, 3> vertices;
+// The normal of a triangle over corners a, b, c in that order.
+Vector normalOf(const Vector& a, const Vector& b, const Vector& c)
+{
+    Vertex vertices[3];
     Triangle triangle;
-
-    TriangleOver(const Vector& a, const Vector& b, const Vector& c)
-    {
-        const std::array<Vector, 3> positions{a, b, c};
-        for (int i = 0; i < 3; ++i) {
-            vertices[i].set(positions[i].x, positions[i].y, positions[i].z);
-            triangle.corners[i] = &vertices[i];
-        }
+    for (int i = 0; const Vector& corner : {a, b, c}) {
+        vertices[i].set(corner.x, corner.y, corner.z);
+        triangle.corners[i] = &vertices[i];
+        ++i;
     }
-    TriangleOver(const TriangleOver&) = delete;
-    TriangleOver& operator=(const TriangleOver&) = delete;
-};
+    return triangle.getNormal();
+}
 
 void expectNear(const Vector& actual, const Vector& expected)
 {
@@ -35,25 +30,21 @@ void expectNear(const Vector& actual, const Vector& expected)
     EXPECT_NEAR(actual.z, expected.z, 1e-12);
 }
 
-TEST(Triangle, NormalFollowsTheRightHandRule)
+TEST(Triangle, NormalFollowsTheRightHandRuleWithUnitLength)
 {
-    expectNear(TriangleOver({0, 0, 0}, {1, 0, 0}, {0, 1, 0}).triangle.getNormal(), {0, 0, 1});
-    expectNear(TriangleOver({0, 0, 0}, {0, 1, 0}, {1, 0, 0}).triangle.getNormal(), {0, 0, -1});
-    expectNear(TriangleOver({5, 5, 5}, {5, 6, 5}, {5, 5, 6}).triangle.getNormal(), {1, 0, 0});
-}
-
-TEST(Triangle, NormalHasUnitLengthWhateverTheTriangleSize)
-{
+    expectNear(normalOf({0, 0, 0}, {1, 0, 0}, {0, 1, 0}), {0, 0, 1});
+    expectNear(normalOf({0, 0, 0}, {0, 1, 0}, {1, 0, 0}), {0, 0, -1});
+    expectNear(normalOf({5, 5, 5}, {5, 6, 5}, {5, 5, 6}), {1, 0, 0});
     // Edges (10,0,0) and (3,7,2) span the direction (0,-20,70).
     const double length = std::sqrt(20.0 * 20.0 + 70.0 * 70.0);
-    expectNear(TriangleOver({1, 1, 1}, {11, 1, 1}, {4, 8, 3}).triangle.getNormal(), {0, -20 / length, 70 / length});
-    expectNear(TriangleOver({0, 0, 0}, {1e-5, 0, 0}, {0, 0, 1e-5}).triangle.getNormal(), {0, -1, 0});
+    expectNear(normalOf({1, 1, 1}, {11, 1, 1}, {4, 8, 3}), {0, -20 / length, 70 / length});
+    expectNear(normalOf({0, 0, 0}, {1e-5, 0, 0}, {0, 0, 1e-5}), {0, -1, 0});
 }
 
 TEST(Triangle, NormalIsZeroForADegenerateTriangle)
 {
-    expectNear(TriangleOver({0, 0, 0}, {1, 1, 1}, {2, 2, 2}).triangle.getNormal(), {0, 0, 0});
-    expectNear(TriangleOver({3, 1, 2}, {3, 1, 2}, {3, 1, 2}).triangle.getNormal(), {0, 0, 0});
+    expectNear(normalOf({0, 0, 0}, {1, 1, 1}, {2, 2, 2}), {0, 0, 0});
+    expectNear(normalOf({3, 1, 2}, {3, 1, 2}, {3, 1, 2}), {0, 0, 0});
     EXPECT_EQ(Triangle().getNormal(), Vector(0, 0, 0));
 }
 

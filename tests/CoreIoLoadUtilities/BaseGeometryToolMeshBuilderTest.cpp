@@ -1,48 +1,44 @@
 #include "BaseGeometryToolMeshBuilder.h"
 #include "Business_BaseGeometry.h"
 #include "FixedUntransformedMeshProvider.h"
-#include "MemoryLoader.h"
 #include "QRVService_ExceptionHandling.h"
 
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <memory>
-#include <stdexcept>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 using Calvora::BaseGeometryToolMeshBuilder;
 using Calvora::FixedUntransformedMeshProvider;
 using Calvora::Mesh;
-using Calvora::Vertex;
 
 namespace {
 
 struct ToolVertex {
-    double x, y, z;
-    double nx, ny, nz;
+    double x, y, z, nx, ny, nz;
 };
 
-// Fills a tool mesh as a provider holds it: doubles that a float need not hold exactly.
-class ToolMeshFiller : public Calvora::MeshModifier {
-public:
-    ToolMeshFiller(Mesh& mesh, const std::vector<ToolVertex>& toolVertices, bool withNormals) : MeshModifier(mesh)
-    {
-        vertices().resize(toolVertices.size());
-        for (std::size_t i = 0; i < toolVertices.size(); ++i) {
-            const ToolVertex& v = toolVertices[i];
-            vertices()[i].set(v.x, v.y, v.z, v.nx, v.ny, v.nz);
-            vertices()[i].index = static_cast<int>(i);
-        }
-        setHasNormals(withNormals);
-    }
-};
-
-std::shared_ptr<Mesh> toolMesh(const std::vector<ToolVertex>& vertices, bool withNormals = true)
+// A tool mesh as a provider holds it: doubles that a float need not hold exactly.
+std::shared_ptr<Mesh> toolMesh(const std::vector<ToolVertex>& toolVertices, bool withNormals = true)
 {
+    struct Filler : Calvora::MeshModifier {
+        Filler(Mesh& mesh, const std::vector<ToolVertex>& source, bool normals) : MeshModifier(mesh)
+        {
+            vertices().resize(source.size());
+            for (std::size_t i = 0; i < source.size(); ++i) {
+                const ToolVertex& v = source[i];
+                vertices()[i].set(v.x, v.y, v.z, v.nx, v.ny, v.nz);
+                vertices()[i].index = static_cast<int>(i);
+            }
+            setHasNormals(normals);
+        }
+    };
     auto mesh = std::make_shared<Mesh>();
-    ToolMeshFiller{*mesh, vertices, withNormals};
+    Filler{*mesh, toolVertices, withNormals};
     return mesh;
 }
 
@@ -51,18 +47,20 @@ const std::vector<ToolVertex> threeToolVertices{
     {1.0, 0.0, 0.0, 0.0, 0.0, 1.0},
     {0.0, 1.0, 0.25, 0.1, 0.0, -1.0},
 };
+const std::vector<ToolVertex> fourToolVertices{threeToolVertices[0], threeToolVertices[1], threeToolVertices[2],
+                                               {2.0, 2.0, 2.0, 1.0, 0.0, 0.0}};
 
-// The loader's topology: three nodes in the solver's numbering, node i standing for tool vertex
-// mapping[i], and one triangle.
+// The loader's topology: node i stands for tool vertex mapping[i]; two triangles over three nodes.
 struct Topology {
     std::vector<int> mapping{2, 0, 1};
-    std::vector<int> triangles{2, 0, 1};
+    std::vector<int> triangles{2, 0, 1, 0, 1, 2};
     std::size_t numNodes = 3;
     std::size_t numNormals = 3;
 
-    CoreIo::MeshBuilderParamColMajor columnMajor() const
+    template <typename Record>
+    Record record() const
     {
-        CoreIo::MeshBuilderParamColMajor record;
+        Record record;
         record.numNodes = numNodes;
         record.numNormals = numNormals;
         record.numTriangles = triangles.size() / 3;
@@ -70,30 +68,13 @@ struct Topology {
         record.solverIndexMapping = mapping.data();
         return record;
     }
-
-    CoreIo::MeshBuilderParamRowMajor rowMajor() const
-    {
-        CoreIo::MeshBuilderParamRowMajor record;
-        record.numNodes = numNodes;
-        record.numNormals = numNormals;
-        record.numTriangles = triangles.size() / 3;
-        record.triangles = triangles.data();
-        record.solverIndexMapping = mapping.data();
-        return record;
-    }
+    CoreIo::MeshBuilderParamColMajor columnMajor() const { return record<CoreIo::MeshBuilderParamColMajor>(); }
+    CoreIo::MeshBuilderParamRowMajor rowMajor() const { return record<CoreIo::MeshBuilderParamRowMajor>(); }
 };
 
 std::shared_ptr<FixedUntransformedMeshProvider> providerOf(std::shared_ptr<Mesh> mesh)
 {
     return std::make_shared<FixedUntransformedMeshProvider>(std::move(mesh));
-}
-
-std::shared_ptr<Mesh> buildTool(const CoreIo::MeshBuilderParamColMajor& record,
-                                const std::vector<ToolVertex>& toolVertices = threeToolVertices)
-{
-    BaseGeometryToolMeshBuilder builder(providerOf(toolMesh(toolVertices)));
-    builder.build(record);
-    return builder.getMesh();
 }
 
 // The message of the CvException that `build` throws; fails the test for any other outcome.
@@ -110,30 +91,30 @@ std::string cvExceptionMessage(Build build)
     return {};
 }
 
-// Node i has the tool vertex's position and normal, rounded to float and widened back.
-void expectFromToolVertex(const Vertex& vertex, const ToolVertex& tool)
+// Vertex i has the position and normal of tool vertex mapping[i], rounded to float and widened back.
+void expectMappedFromTool(const Mesh& mesh, const std::vector<int>& mapping)
 {
-    const auto throughFloat = [](double value) { return static_cast<double>(static_cast<float>(value)); };
-    EXPECT_EQ(vertex.x, throughFloat(tool.x));
-    EXPECT_EQ(vertex.y, throughFloat(tool.y));
-    EXPECT_EQ(vertex.z, throughFloat(tool.z));
-    EXPECT_EQ(vertex.getNormal().x, throughFloat(tool.nx));
-    EXPECT_EQ(vertex.getNormal().y, throughFloat(tool.ny));
-    EXPECT_EQ(vertex.getNormal().z, throughFloat(tool.nz));
+    ASSERT_EQ(mesh.numberOfVertices(), mapping.size());
+    for (unsigned int i = 0; i < mapping.size(); ++i) {
+        const ToolVertex& tool = threeToolVertices[static_cast<std::size_t>(mapping[i])];
+        const Calvora::Vertex& vertex = mesh.getVertex(i);
+        EXPECT_EQ(vertex.index, static_cast<int>(i));
+        const auto& normal = vertex.getNormal();
+        const std::pair<double, double> components[] = {{vertex.x, tool.x},   {vertex.y, tool.y},   {vertex.z, tool.z},
+                                                        {normal.x, tool.nx}, {normal.y, tool.ny}, {normal.z, tool.nz}};
+        for (const auto& [actual, toolValue] : components)
+            EXPECT_EQ(actual, static_cast<double>(static_cast<float>(toolValue)));
+    }
 }
 
 // Records what the builder asks for.
-class RecordingProvider : public Calvora::UntransformedMeshProvider {
-public:
+struct RecordingProvider : Calvora::UntransformedMeshProvider {
     std::shared_ptr<Mesh> getUntransformedMesh(const int* solverIndexMapping, std::size_t numTriangles) override
     {
-        mappings.push_back(solverIndexMapping);
-        triangleCounts.push_back(numTriangles);
+        requests.emplace_back(solverIndexMapping, numTriangles);
         return toolMesh(threeToolVertices);
     }
-
-    std::vector<const int*> mappings;
-    std::vector<std::size_t> triangleCounts;
+    std::vector<std::pair<const int*, std::size_t>> requests;
 };
 
 }  // namespace
@@ -142,144 +123,82 @@ TEST(BaseGeometryToolMeshBuilder, AsksLoadersForTopologyOnlyWithoutNormals)
 {
     BaseGeometryToolMeshBuilder builder(providerOf(toolMesh(threeToolVertices)));
     EXPECT_EQ(builder.getMesh(), nullptr);
-    EXPECT_TRUE(builder.loadTopologyOnly());
-    EXPECT_FALSE(builder.needNormals());
-
-    builder.build(Topology{}.columnMajor());
-    EXPECT_TRUE(builder.loadTopologyOnly());
-    EXPECT_FALSE(builder.needNormals());
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_TRUE(builder.loadTopologyOnly());
+        EXPECT_FALSE(builder.needNormals());
+        builder.build(Topology{}.columnMajor());
+    }
 }
 
-TEST(BaseGeometryToolMeshBuilder, GivesEachNodeThePositionAndNormalOfItsMappedToolVertex)
-{
-    const auto mesh = buildTool(Topology{}.columnMajor());
-
-    ASSERT_EQ(mesh->numberOfVertices(), 3u);
-    expectFromToolVertex(mesh->getVertex(0), threeToolVertices[2]);
-    expectFromToolVertex(mesh->getVertex(1), threeToolVertices[0]);
-    expectFromToolVertex(mesh->getVertex(2), threeToolVertices[1]);
-    for (unsigned int i = 0; i < 3; ++i)
-        EXPECT_EQ(mesh->getVertex(i).index, static_cast<int>(i));
-    EXPECT_TRUE(mesh->hasNormals());
-}
-
-TEST(BaseGeometryToolMeshBuilder, PassesPositionsAndNormalsThroughSinglePrecision)
-{
-    const auto mesh = buildTool(Topology{}.columnMajor());
-
-    const Vertex& fromToolVertex0 = mesh->getVertex(1);
-    EXPECT_EQ(fromToolVertex0.x, 0.100000001490116119384765625);
-    EXPECT_NE(fromToolVertex0.x, 0.1);
-    EXPECT_EQ(mesh->getVertex(0).getNormal().x, 0.100000001490116119384765625);
-    EXPECT_EQ(mesh->getVertex(0).z, 0.25);  // a float holds 0.25 exactly
-}
-
-TEST(BaseGeometryToolMeshBuilder, TakesTrianglesFromTheLoaderOverTheNewVertices)
-{
-    Topology topology;
-    topology.triangles = {2, 0, 1, 0, 1, 2};
-    const auto mesh = buildTool(topology.columnMajor());
-
-    ASSERT_EQ(mesh->numberOfTriangles(), 2u);
-    const Calvora::Triangle& first = mesh->getTriangle(0);
-    EXPECT_EQ(first.corners[0], &mesh->getVertex(2));
-    EXPECT_EQ(first.corners[1], &mesh->getVertex(0));
-    EXPECT_EQ(first.corners[2], &mesh->getVertex(1));
-    EXPECT_EQ(first.index, 0);
-    EXPECT_EQ(mesh->getTriangle(1).corners[0], first.corners[1]);
-    EXPECT_EQ(mesh->getTriangle(1).index, 1);
-}
-
-TEST(BaseGeometryToolMeshBuilder, AcceptsAMappingThatNamesAToolVertexTwice)
-{
-    Topology topology;
-    topology.mapping = {1, 1, 0};
-    const auto mesh = buildTool(topology.columnMajor());
-
-    expectFromToolVertex(mesh->getVertex(0), threeToolVertices[1]);
-    expectFromToolVertex(mesh->getVertex(1), threeToolVertices[1]);
-    expectFromToolVertex(mesh->getVertex(2), threeToolVertices[0]);
-    EXPECT_NE(&mesh->getVertex(0), &mesh->getVertex(1));
-}
-
-TEST(BaseGeometryToolMeshBuilder, BuildsTheSameMeshFromBothLayoutsAndPassesTheRecordToTheProvider)
+TEST(BaseGeometryToolMeshBuilder, MapsToolVerticesThroughSinglePrecisionOverTheLoadersTriangles)
 {
     const Topology topology;
     const auto provider = std::make_shared<RecordingProvider>();
     BaseGeometryToolMeshBuilder builder(provider);
-
-    builder.build(topology.columnMajor());
+    CoreIo::MeshBuilderInterface& asLoadersSeeIt = builder;
+    asLoadersSeeIt.build(topology.columnMajor());
     const auto fromColumns = builder.getMesh();
-    builder.build(topology.rowMajor());
+    asLoadersSeeIt.build(topology.rowMajor());
     const auto fromRows = builder.getMesh();
 
-    EXPECT_EQ(provider->mappings, (std::vector<const int*>{topology.mapping.data(), topology.mapping.data()}));
-    EXPECT_EQ(provider->triangleCounts, (std::vector<std::size_t>{1, 1}));
-    ASSERT_EQ(fromRows->numberOfVertices(), 3u);
-    for (unsigned int i = 0; i < 3; ++i)
-        expectFromToolVertex(fromRows->getVertex(i), threeToolVertices[static_cast<std::size_t>(topology.mapping[i])]);
-    EXPECT_EQ(fromRows->getTriangle(0).corners[0], &fromRows->getVertex(2));
+    const std::pair<const int*, std::size_t> request{topology.mapping.data(), 2};
+    EXPECT_EQ(provider->requests, (std::vector{request, request}));
     EXPECT_NE(fromRows, fromColumns);
+    for (const auto& mesh : {fromColumns, fromRows}) {
+        expectMappedFromTool(*mesh, topology.mapping);
+        EXPECT_EQ(mesh->getVertex(1).x, 0.100000001490116119384765625);
+        EXPECT_TRUE(mesh->hasNormals());
+        ASSERT_EQ(mesh->numberOfTriangles(), 2u);
+        for (unsigned int j = 0; j < 2; ++j) {
+            EXPECT_EQ(mesh->getTriangle(j).index, static_cast<int>(j));
+            for (unsigned int corner = 0; corner < 3; ++corner)
+                EXPECT_EQ(mesh->getTriangle(j).corners[corner],
+                          &mesh->getVertex(static_cast<unsigned int>(topology.triangles[3 * j + corner])));
+        }
+    }
 }
 
-TEST(BaseGeometryToolMeshBuilder, RefusesAMissingMappingWithoutAskingTheProvider)
+TEST(BaseGeometryToolMeshBuilder, RefusesAMissingMappingThenAnUnavailableToolMeshThenOneWithoutNormals)
 {
-    const auto provider = providerOf(toolMesh(threeToolVertices));
-    BaseGeometryToolMeshBuilder builder(provider);
-    const Topology topology;
-    CoreIo::MeshBuilderParamRowMajor record = topology.rowMajor();
-    record.solverIndexMapping = nullptr;
-
-    EXPECT_EQ(cvExceptionMessage([&] { builder.build(record); }), "Solver index mapping is missing");
-    EXPECT_EQ(provider->numberOfRequests(), 0u);
-    EXPECT_EQ(builder.getMesh(), nullptr);
-}
-
-TEST(BaseGeometryToolMeshBuilder, RefusesAnUnavailableToolMeshAndKeepsItsMesh)
-{
-    const auto empty = providerOf(nullptr);
-    BaseGeometryToolMeshBuilder builder(empty);
-    EXPECT_EQ(cvExceptionMessage([&] { builder.build(Topology{}.columnMajor()); }), "Tool mesh is unavailable");
-    EXPECT_EQ(empty->numberOfRequests(), 1u);
-    EXPECT_EQ(builder.getMesh(), nullptr);
-}
-
-TEST(BaseGeometryToolMeshBuilder, RefusesAToolMeshWithoutNormalsAndKeepsItsMesh)
-{
-    const auto provider = providerOf(toolMesh(threeToolVertices, false));
-    BaseGeometryToolMeshBuilder builder(provider);
-    EXPECT_EQ(cvExceptionMessage([&] { builder.build(Topology{}.columnMajor()); }), "Tool mesh has no normals");
-    EXPECT_EQ(provider->numberOfRequests(), 1u);
-    EXPECT_EQ(builder.getMesh(), nullptr);
+    const std::tuple<bool, std::shared_ptr<Mesh>, const char*, std::size_t> cases[] = {
+        {false, toolMesh(threeToolVertices), "Solver index mapping is missing", 0},
+        {true, nullptr, "Tool mesh is unavailable", 1},
+        {true, toolMesh(threeToolVertices, false), "Tool mesh has no normals", 1}};
+    for (const auto& [mapped, tool, message, requests] : cases) {
+        const auto provider = providerOf(tool);
+        BaseGeometryToolMeshBuilder builder(provider);
+        CoreIo::MeshBuilderParamRowMajor record = Topology{}.rowMajor();
+        if (!mapped)
+            record.solverIndexMapping = nullptr;
+        EXPECT_EQ(cvExceptionMessage([&] { builder.build(record); }), message);
+        EXPECT_EQ(provider->numberOfRequests(), requests);
+        EXPECT_EQ(builder.getMesh(), nullptr);
+    }
 }
 
 TEST(BaseGeometryToolMeshBuilder, IgnoresAToolMeshWhoseSizeDiffersFromTheNormalCount)
 {
-    std::vector<ToolVertex> fourVertices = threeToolVertices;
-    fourVertices.push_back({2.0, 2.0, 2.0, 1.0, 0.0, 0.0});
-    const auto fourVertexProvider = providerOf(toolMesh(fourVertices));
-    BaseGeometryToolMeshBuilder fresh(fourVertexProvider);
+    const auto provider = providerOf(toolMesh(fourToolVertices));
+    BaseGeometryToolMeshBuilder builder(provider);
 
-    EXPECT_NO_THROW(fresh.build(Topology{}.columnMajor()));
-    EXPECT_EQ(fresh.getMesh(), nullptr);
-    EXPECT_EQ(fourVertexProvider->numberOfRequests(), 1u);
+    EXPECT_NO_THROW(builder.build(Topology{}.columnMajor()));
+    EXPECT_EQ(builder.getMesh(), nullptr);
 
-    BaseGeometryToolMeshBuilder built(fourVertexProvider);
     Topology fourNodes;
     fourNodes.mapping = {3, 2, 1, 0};
     fourNodes.numNodes = fourNodes.numNormals = 4;
-    built.build(fourNodes.columnMajor());
-    const auto previous = built.getMesh();
-    EXPECT_NO_THROW(built.build(Topology{}.rowMajor()));
-    EXPECT_EQ(built.getMesh(), previous);
+    builder.build(fourNodes.columnMajor());
+    const auto previous = builder.getMesh();
+    ASSERT_NE(previous, nullptr);
+    EXPECT_NO_THROW(builder.build(Topology{}.rowMajor()));
+    EXPECT_EQ(builder.getMesh(), previous);
     EXPECT_EQ(previous->numberOfVertices(), 4u);
+    EXPECT_EQ(provider->numberOfRequests(), 3u);
 }
 
 TEST(BaseGeometryToolMeshBuilder, RefusesANormalCountOtherThanTheNodeCountAfterBuildingTopology)
 {
-    std::vector<ToolVertex> fourVertices = threeToolVertices;
-    fourVertices.push_back({2.0, 2.0, 2.0, 1.0, 0.0, 0.0});
-    BaseGeometryToolMeshBuilder builder(providerOf(toolMesh(fourVertices)));
+    BaseGeometryToolMeshBuilder builder(providerOf(toolMesh(fourToolVertices)));
     Topology topology;
     topology.numNormals = 4;
 
@@ -289,93 +208,52 @@ TEST(BaseGeometryToolMeshBuilder, RefusesANormalCountOtherThanTheNodeCountAfterB
     const auto mesh = builder.getMesh();
     ASSERT_NE(mesh, nullptr);
     ASSERT_EQ(mesh->numberOfVertices(), 3u);
-    EXPECT_EQ(mesh->numberOfTriangles(), 1u);
+    EXPECT_EQ(mesh->numberOfTriangles(), 2u);
     EXPECT_EQ(mesh->getVertex(1).x, 0.100000001490116119384765625);
     EXPECT_EQ(mesh->getVertex(1).getNormal(), (Calvora::Vector<double, 3>{}));
     EXPECT_FALSE(mesh->hasNormals());
 }
 
-TEST(BaseGeometryToolMeshBuilder, BuildsVerticesWithNormalsWhenThereAreNoTriangles)
+TEST(BaseGeometryToolMeshBuilder, BuildsVerticesWithNormalsWithoutTrianglesAndAnEmptyMeshFromAnEmptyTool)
 {
-    Topology topology;
-    topology.triangles.clear();
-    const auto mesh = buildTool(topology.columnMajor());
+    Topology noTriangles;
+    noTriangles.triangles.clear();
+    BaseGeometryToolMeshBuilder builder(providerOf(toolMesh(threeToolVertices)));
+    builder.build(noTriangles.columnMajor());
+    expectMappedFromTool(*builder.getMesh(), noTriangles.mapping);
+    EXPECT_EQ(builder.getMesh()->numberOfTriangles(), 0u);
+    EXPECT_TRUE(builder.getMesh()->hasNormals());
 
-    EXPECT_EQ(mesh->numberOfVertices(), 3u);
-    EXPECT_EQ(mesh->numberOfTriangles(), 0u);
-    expectFromToolVertex(mesh->getVertex(0), threeToolVertices[2]);
-    EXPECT_TRUE(mesh->hasNormals());
-}
-
-TEST(BaseGeometryToolMeshBuilder, BuildsAnEmptyMeshWithNormalsFromAnEmptyToolMesh)
-{
     const int noNodes = 0;
-    CoreIo::MeshBuilderParamColMajor record;
-    record.solverIndexMapping = &noNodes;  // required even without nodes
-
-    const auto mesh = buildTool(record, {});
-
+    CoreIo::MeshBuilderParamColMajor empty;
+    empty.solverIndexMapping = &noNodes;  // required even without nodes
+    BaseGeometryToolMeshBuilder emptyBuilder(providerOf(toolMesh({})));
+    emptyBuilder.build(empty);
+    const auto mesh = emptyBuilder.getMesh();
     ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->numberOfVertices(), 0u);
     EXPECT_EQ(mesh->numberOfTriangles(), 0u);
     EXPECT_TRUE(mesh->hasNormals());
 }
 
-TEST(BaseGeometryToolMeshBuilder, LeavesAMeshHandedOutUnchangedWhenItBuildsAgain)
-{
-    BaseGeometryToolMeshBuilder builder(providerOf(toolMesh(threeToolVertices)));
-    builder.build(Topology{}.columnMajor());
-    const auto first = builder.getMesh();
-
-    Topology reordered;
-    reordered.mapping = {0, 1, 2};
-    builder.build(reordered.columnMajor());
-
-    EXPECT_NE(builder.getMesh(), first);
-    expectFromToolVertex(first->getVertex(0), threeToolVertices[2]);
-    expectFromToolVertex(builder.getMesh()->getVertex(0), threeToolVertices[0]);
-}
-
-TEST(BaseGeometryToolMeshBuilder, KeepsNoShareOfTheToolMeshAndReleasesTheProviderWithItself)
+TEST(BaseGeometryToolMeshBuilder, LeavesAMeshHandedOutUnchangedAndKeepsNoShareOfTheToolMesh)
 {
     const auto tool = toolMesh(threeToolVertices);
     auto provider = providerOf(tool);
     const std::weak_ptr<FixedUntransformedMeshProvider> watched = provider;
-    std::shared_ptr<Mesh> built;
+    std::shared_ptr<Mesh> first;
     {
         BaseGeometryToolMeshBuilder builder(std::move(provider));
         builder.build(Topology{}.columnMajor());
+        first = builder.getMesh();
+        Topology identity;
+        identity.mapping = {0, 1, 2};
+        builder.build(identity.columnMajor());
+        EXPECT_NE(builder.getMesh(), first);
+        expectMappedFromTool(*builder.getMesh(), identity.mapping);
         EXPECT_EQ(tool.use_count(), 2);  // this test and the provider
-        built = builder.getMesh();
     }
+    expectMappedFromTool(*first, Topology{}.mapping);
     EXPECT_TRUE(watched.expired());
-    EXPECT_EQ(built.use_count(), 1);
-}
-
-TEST(BaseGeometryToolMeshBuilder, BuildsThroughALoaderAndRefusesABodyWithoutMapping)
-{
-    const Topology topology;
-    CoreIo::MeshArrays tool;
-    tool.layout = CoreIo::Layout::RowMajor;
-    tool.numNodes = tool.numNormals = 3;
-    tool.coordinates = std::vector<float>(9, 0.0f);
-    tool.normals = std::vector<float>(9, 0.0f);
-    tool.numTriangles = 1;
-    tool.triangles = topology.triangles;
-    CoreIo::MeshArrays unmapped = tool;
-    tool.solverIndexMapping = topology.mapping;
-    CoreIo::MemoryLoader loader;
-    loader.addBody("tool", tool);
-    loader.addBody("unmapped", unmapped);
-    BaseGeometryToolMeshBuilder builder(providerOf(toolMesh(threeToolVertices)));
-
-    loader.loadMesh(loader.body("tool").meshLocation, builder);
-    const auto mesh = builder.getMesh();
-    ASSERT_NE(mesh, nullptr);
-    expectFromToolVertex(mesh->getVertex(0), threeToolVertices[2]);
-    EXPECT_EQ(mesh->getTriangle(0).corners[0], &mesh->getVertex(2));
-
-    EXPECT_EQ(cvExceptionMessage([&] { loader.loadMesh(loader.body("unmapped").meshLocation, builder); }),
-              "Solver index mapping is missing");
-    EXPECT_EQ(builder.getMesh(), mesh);
+    EXPECT_EQ(first.use_count(), 1);
 }

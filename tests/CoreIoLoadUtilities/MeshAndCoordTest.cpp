@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -17,99 +16,81 @@ namespace {
 using AlignmentTestSupport::RecordingLoader;
 using Calvora::SkinBaseName::INITIALCOORD0;
 using Calvora::SkinBaseName::INITIALCOORD1;
-
 using Call = RecordingLoader::Call;
-using Operation = RecordingLoader::Operation;
+using Floats = std::vector<float>;
 
-const std::vector<float> firstValues{0.5f, 1.5f, 2.5f};
-const std::vector<float> secondValues{-1.0f, -2.0f, -3.0f};
-const std::vector<float> otherValues{7.0f, 8.0f, 9.0f};
+const Floats firstValues{0.5f, 1.5f, 2.5f};
+const Floats secondValues{-1.0f, -2.0f, -3.0f};
 
-// One triangle whose three nodes lie at (0,0,1), (1,0,1), (0,1,1).
-CoreIo::MeshArrays triangleMesh()
-{
-    CoreIo::MeshArrays mesh;
-    mesh.numNodes = 3;
-    mesh.x = {0.0f, 1.0f, 0.0f};
-    mesh.y = {0.0f, 0.0f, 1.0f};
-    mesh.z = {1.0f, 1.0f, 1.0f};
-    mesh.numNormals = 3;
-    mesh.nx = {0.0f, 0.0f, 0.0f};
-    mesh.ny = {0.0f, 0.0f, 0.0f};
-    mesh.nz = {1.0f, 1.0f, 1.0f};
-    mesh.numTriangles = 1;
-    mesh.triangles = {0, 1, 2};
-    return mesh;
-}
-
-// A loader holding the body "plate" with one result per name, in the order given.
+// A loader holding the body "plate", one triangle over (0,0,1) (1,0,1) (0,1,1), with one result
+// per name, in the order given.
 struct Plate {
     RecordingLoader loader;
 
     explicit Plate(const std::vector<std::pair<std::string, CoreIo::ResultValues>>& results)
     {
-        loader.addBody("plate", triangleMesh());
+        CoreIo::MeshArrays mesh;
+        mesh.numNodes = mesh.numNormals = 3;
+        mesh.nx = mesh.ny = {0.0f, 0.0f, 0.0f};
+        mesh.x = {0.0f, 1.0f, 0.0f};
+        mesh.y = {0.0f, 0.0f, 1.0f};
+        mesh.z = mesh.nz = {1.0f, 1.0f, 1.0f};
+        mesh.numTriangles = 1;
+        mesh.triangles = {0, 1, 2};
+        loader.addBody("plate", mesh);
         for (const auto& [name, values] : results)
             loader.addResult("plate", name, values);
     }
 
     const CoreIo::SimBody& body() const { return loader.body("plate"); }
-
-    // The body's result entry registered under `name`.
-    const CoreIo::ResultEntry& entry(const std::string& name) const
+    CoreIo::MeshAndCoord read() const { return CoreIo::readMeshAndICs(loader, body()); }
+    Call meshCall() const { return {RecordingLoader::Operation::loadMesh, body().meshLocation.id, std::nullopt}; }
+    // The load of the result at `position` in the body's list.
+    Call resultCall(std::size_t position) const
     {
-        for (const CoreIo::ResultEntry& result : body().results)
-            if (result.name == name)
-                return result;
-        throw std::out_of_range("plate has no result " + name);
-    }
-
-    Call meshCall() const { return {Operation::loadMesh, body().meshLocation.id, std::nullopt}; }
-    Call resultCall(const std::string& name) const
-    {
-        return {Operation::loadResult, entry(name).dataLocation.id, std::nullopt};
+        return {RecordingLoader::Operation::loadResult, body().results.at(position).dataLocation.id, std::nullopt};
     }
 };
 
-std::shared_ptr<std::vector<float>> floats(std::vector<float> values)
+std::shared_ptr<Floats> floats(Floats values)
 {
-    return std::make_shared<std::vector<float>>(std::move(values));
+    return std::make_shared<Floats>(std::move(values));
 }
 
-TEST(ReadMeshAndICs, LoadsTheMeshThenInitialCoordinate0ThenInitialCoordinate1)
+TEST(ReadMeshAndICs, LoadsTheMeshThenInitialCoordinate0ThenInitialCoordinate1AsFloats)
 {
-    // INITIALCOORD1 is listed first: the loading order follows the names, not the list.
-    const Plate plate({{"THICKNESS", otherValues}, {INITIALCOORD1, secondValues}, {INITIALCOORD0, firstValues}});
+    // INITIALCOORD1 is listed first: the loading order follows the names, not the list. Both are
+    // doubles, since a float array would hide them.
+    const std::vector<double> doubles{0.1, 1e-40, -2.0 / 3.0};
+    const Plate plate({{"THICKNESS", secondValues}, {INITIALCOORD1, doubles},
+                       {INITIALCOORD0, std::vector<double>{0.5, 1.5, 2.5}}});
 
-    const CoreIo::MeshAndCoord record = CoreIo::readMeshAndICs(plate.loader, plate.body());
+    const CoreIo::MeshAndCoord record = plate.read();
 
-    EXPECT_EQ(plate.loader.calls(),
-              (std::vector<Call>{plate.meshCall(), plate.resultCall(INITIALCOORD0), plate.resultCall(INITIALCOORD1)}));
+    EXPECT_EQ(plate.loader.calls(), (std::vector<Call>{plate.meshCall(), plate.resultCall(2), plate.resultCall(1)}));
     EXPECT_TRUE(record.isValid());
     EXPECT_EQ(*record.initCoord0, firstValues);
-    EXPECT_EQ(*record.initCoord1, secondValues);
+    EXPECT_EQ(*record.initCoord1, (Floats{0.1f, static_cast<float>(1e-40), static_cast<float>(-2.0 / 3.0)}));
     ASSERT_EQ(record.mesh->numberOfVertices(), 3u);
     EXPECT_EQ(record.mesh->getVertex(1), (Calvora::Point<double, 3>{1.0, 0.0, 1.0}));
-}
-
-TEST(ReadMeshAndICs, SharesWhatItReturnsWithNobodyElse)
-{
-    const Plate plate({{INITIALCOORD0, firstValues}, {INITIALCOORD1, secondValues}});
-
-    const CoreIo::MeshAndCoord record = CoreIo::readMeshAndICs(plate.loader, plate.body());
-
+    // Nobody else holds what it returns.
     EXPECT_EQ(record.mesh.use_count(), 1);
     EXPECT_EQ(record.initCoord0.use_count(), 1);
     EXPECT_EQ(record.initCoord1.use_count(), 1);
 }
 
-TEST(ReadMeshAndICs, WithEitherCoordinateMissingLoadsNoResultAndKeepsTheMesh)
+TEST(ReadMeshAndICs, WithoutBothExactNamesLoadsNoResultAndKeepsTheMesh)
 {
-    for (const std::string& present : {INITIALCOORD0, INITIALCOORD1}) {
-        SCOPED_TRACE(present);
-        const Plate plate({{present, firstValues}, {"THICKNESS", otherValues}});
-
-        const CoreIo::MeshAndCoord record = CoreIo::readMeshAndICs(plate.loader, plate.body());
+    const std::string nearMisses[] = {"initialcoord0", "InitialCoord0", INITIALCOORD0 + " ", INITIALCOORD0 + "X",
+                                      INITIALCOORD0.substr(0, INITIALCOORD0.size() - 1)};
+    using Results = std::vector<std::pair<std::string, CoreIo::ResultValues>>;
+    std::vector<Results> cases{{{INITIALCOORD0, firstValues}}, {{INITIALCOORD1, firstValues}}};
+    for (const std::string& nearMiss : nearMisses)
+        cases.push_back({{nearMiss, firstValues}, {INITIALCOORD1, secondValues}});
+    for (const Results& results : cases) {
+        const Plate plate(results);
+        SCOPED_TRACE(plate.body().results[0].name);
+        const CoreIo::MeshAndCoord record = plate.read();
 
         EXPECT_EQ(plate.loader.calls(), std::vector<Call>{plate.meshCall()});
         ASSERT_NE(record.mesh, nullptr);
@@ -120,45 +101,16 @@ TEST(ReadMeshAndICs, WithEitherCoordinateMissingLoadsNoResultAndKeepsTheMesh)
     }
 }
 
-TEST(ReadMeshAndICs, MatchesNamesOnlyByteForByte)
-{
-    for (const std::string& nearMiss : {std::string("initialcoord0"), std::string("InitialCoord0"), INITIALCOORD0 + " ",
-                                        INITIALCOORD0 + "X", INITIALCOORD0.substr(0, INITIALCOORD0.size() - 1)}) {
-        SCOPED_TRACE("\"" + nearMiss + "\"");
-        const Plate plate({{nearMiss, firstValues}, {INITIALCOORD1, secondValues}});
-
-        const CoreIo::MeshAndCoord record = CoreIo::readMeshAndICs(plate.loader, plate.body());
-
-        EXPECT_EQ(plate.loader.calls(), std::vector<Call>{plate.meshCall()});
-        EXPECT_FALSE(record.isValid());
-    }
-}
-
 TEST(ReadMeshAndICs, LoadsTheFirstOfTwoEntriesWithTheSameName)
 {
-    const Plate plate({{"A", firstValues}, {"B", otherValues}, {INITIALCOORD1, secondValues}});
+    const Plate plate({{"A", firstValues}, {"B", secondValues}, {INITIALCOORD1, secondValues}});
     CoreIo::SimBody body = plate.body();
-    body.results[0].name = INITIALCOORD0;
-    body.results[1].name = INITIALCOORD0;
+    body.results[0].name = body.results[1].name = INITIALCOORD0;
 
     const CoreIo::MeshAndCoord record = CoreIo::readMeshAndICs(plate.loader, body);
 
-    EXPECT_EQ(plate.loader.calls(),
-              (std::vector<Call>{plate.meshCall(), plate.resultCall("A"), plate.resultCall(INITIALCOORD1)}));
+    EXPECT_EQ(plate.loader.calls(), (std::vector<Call>{plate.meshCall(), plate.resultCall(0), plate.resultCall(2)}));
     EXPECT_EQ(*record.initCoord0, firstValues);
-}
-
-TEST(ReadMeshAndICs, HandsDoubleResultsBackAsFloats)
-{
-    const std::vector<double> doubles0{0.1, 1e-40, -2.0 / 3.0};
-    const std::vector<double> doubles1{3.0, 4.0, 5.0};
-    const Plate plate({{INITIALCOORD0, doubles0}, {INITIALCOORD1, doubles1}});
-
-    const CoreIo::MeshAndCoord record = CoreIo::readMeshAndICs(plate.loader, plate.body());
-
-    ASSERT_TRUE(record.isValid());
-    EXPECT_EQ(*record.initCoord0, (std::vector<float>{0.1f, static_cast<float>(1e-40), static_cast<float>(-2.0 / 3.0)}));
-    EXPECT_EQ(*record.initCoord1, (std::vector<float>{3.0f, 4.0f, 5.0f}));
 }
 
 TEST(ReadMeshAndICs, WithoutADeliveredMeshLeavesTheMeshEmpty)
@@ -166,7 +118,7 @@ TEST(ReadMeshAndICs, WithoutADeliveredMeshLeavesTheMeshEmpty)
     Plate plate({{INITIALCOORD0, firstValues}, {INITIALCOORD1, secondValues}});
     plate.loader.withholdMeshes();
 
-    const CoreIo::MeshAndCoord record = CoreIo::readMeshAndICs(plate.loader, plate.body());
+    const CoreIo::MeshAndCoord record = plate.read();
 
     EXPECT_EQ(record.mesh, nullptr);
     EXPECT_EQ(*record.initCoord0, firstValues);
@@ -197,44 +149,31 @@ TEST(MeshAndCoord, IsValidExactlyWhenAllThreeArePresentWhateverTheirLengths)
     EXPECT_FALSE(CoreIo::MeshAndCoord(floats({}), floats({}), nullptr).isValid());
 }
 
-TEST(MeshAndCoord, CopiesShareTheArraysAndTheMesh)
+TEST(MeshAndCoord, CopiesShareAndMovesTakeTheArraysAndTheMesh)
 {
-    const CoreIo::MeshAndCoord original(floats({1.0f}), floats({2.0f}), std::make_shared<Calvora::Mesh>());
-
-    const CoreIo::MeshAndCoord constructed(original);
+    CoreIo::MeshAndCoord original(floats({1.0f}), floats({2.0f}), std::make_shared<Calvora::Mesh>());
+    CoreIo::MeshAndCoord constructed(original);
     CoreIo::MeshAndCoord assigned;
     assigned = original;
-
-    for (const CoreIo::MeshAndCoord* copy : std::initializer_list<const CoreIo::MeshAndCoord*>{&constructed, &assigned}) {
+    for (const CoreIo::MeshAndCoord* copy : {&constructed, &assigned}) {
         EXPECT_EQ(copy->initCoord0, original.initCoord0);
         EXPECT_EQ(copy->initCoord1, original.initCoord1);
         EXPECT_EQ(copy->mesh, original.mesh);
     }
     (*constructed.initCoord0)[0] = 42.0f;
     EXPECT_EQ((*original.initCoord0)[0], 42.0f);
-}
 
-TEST(MeshAndCoord, MovingEmptiesTheSource)
-{
-    CoreIo::MeshAndCoord source(floats({1.0f}), floats({2.0f}), std::make_shared<Calvora::Mesh>());
-    const auto initCoord0 = source.initCoord0.get();
-    const auto initCoord1 = source.initCoord1.get();
-    const auto mesh = source.mesh.get();
-
-    CoreIo::MeshAndCoord constructed(std::move(source));
-    EXPECT_FALSE(source.isValid());
-    EXPECT_EQ(source.initCoord0, nullptr);
-    EXPECT_EQ(source.initCoord1, nullptr);
-    EXPECT_EQ(source.mesh, nullptr);
-
-    CoreIo::MeshAndCoord assigned;
-    assigned = std::move(constructed);
-    EXPECT_EQ(constructed.initCoord0, nullptr);
-    EXPECT_EQ(constructed.initCoord1, nullptr);
-    EXPECT_EQ(constructed.mesh, nullptr);
-    EXPECT_EQ(assigned.initCoord0.get(), initCoord0);
-    EXPECT_EQ(assigned.initCoord1.get(), initCoord1);
-    EXPECT_EQ(assigned.mesh.get(), mesh);
+    CoreIo::MeshAndCoord moved(std::move(original));
+    CoreIo::MeshAndCoord moveAssigned;
+    moveAssigned = std::move(moved);
+    for (const CoreIo::MeshAndCoord* source : {&original, &moved}) {
+        EXPECT_EQ(source->initCoord0, nullptr);
+        EXPECT_EQ(source->initCoord1, nullptr);
+        EXPECT_EQ(source->mesh, nullptr);
+    }
+    EXPECT_EQ(moveAssigned.initCoord0, constructed.initCoord0);
+    EXPECT_EQ(moveAssigned.initCoord1, constructed.initCoord1);
+    EXPECT_EQ(moveAssigned.mesh, constructed.mesh);
 }
 
 TEST(MeshAndCoord, ReleasesTheMeshThenInitCoord1ThenInitCoord0)
@@ -247,10 +186,9 @@ TEST(MeshAndCoord, ReleasesTheMeshThenInitCoord1ThenInitCoord0)
         };
     };
     {
-        const CoreIo::MeshAndCoord record(
-            std::shared_ptr<std::vector<float>>(new std::vector<float>, releasing("initCoord0")),
-            std::shared_ptr<std::vector<float>>(new std::vector<float>, releasing("initCoord1")),
-            std::shared_ptr<Calvora::Mesh>(new Calvora::Mesh, releasing("mesh")));
+        const CoreIo::MeshAndCoord record(std::shared_ptr<Floats>(new Floats, releasing("initCoord0")),
+                                          std::shared_ptr<Floats>(new Floats, releasing("initCoord1")),
+                                          std::shared_ptr<Calvora::Mesh>(new Calvora::Mesh, releasing("mesh")));
     }
     EXPECT_EQ(released, (std::vector<std::string>{"mesh", "initCoord1", "initCoord0"}));
 }

@@ -3,7 +3,7 @@
 # MeshAlignQualityTest drives the real ones through the built library.
 set(COREIO_MESH_ALIGN_UTILS_SOURCE ${COREIO_LOAD_UTILITIES_SOURCES})
 list(FILTER COREIO_MESH_ALIGN_UTILS_SOURCE INCLUDE REGEX "/MeshAlignUtils\\.cpp$")
-set(COREIO_ALIGNMENT_SUPPORT alignment/ModuleLogCapture.cpp alignment/RecordingLoader.cpp)
+set(COREIO_ALIGNMENT_SUPPORT alignment/ModuleLogCapture.cpp)
 
 coreio_add_test(AlignmentTest
     SOURCES MeshAndCoordTest.cpp MeshAlignUtilsTest.cpp fakes/FakeAligner.cpp fakes/FakeTubeConverter.cpp

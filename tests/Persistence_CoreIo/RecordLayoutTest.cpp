@@ -5,31 +5,41 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <numeric>
 #include <type_traits>
-#include <utility>
+#include <vector>
 
 using namespace CoreIo;
 
 namespace {
 
-// A record as a separately built library would lay it down: 8-byte words written at byte offsets.
+using Words = std::vector<std::uint64_t>;
+
+// A record as a separately built library lays it down: word k, at byte offset 8 k, holds k + 1.
 template <typename Record>
-Record fromWords(std::initializer_list<std::pair<std::size_t, std::uint64_t>> words)
+Record numberedWords()
 {
-    std::array<std::byte, sizeof(Record)> bytes{};
-    for (const auto& [offset, word] : words) {
-        std::memcpy(bytes.data() + offset, &word, sizeof word);
-    }
-    return std::bit_cast<Record>(bytes);
+    std::array<std::uint64_t, sizeof(Record) / 8> words{};
+    std::iota(words.begin(), words.end(), 1u);
+    return std::bit_cast<Record>(words);
 }
 
-template <typename T>
-std::uint64_t word(const T* pointer)
+std::uint64_t word(std::size_t count) { return count; }
+std::uint64_t word(const void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer); }
+
+// The fields as read, each as the word it came from.
+template <typename... Fields>
+Words read(Fields... fields)
 {
-    return reinterpret_cast<std::uintptr_t>(pointer);
+    return {word(fields)...};
+}
+
+Words numbered(std::uint64_t count)
+{
+    Words words(count);
+    std::iota(words.begin(), words.end(), 1u);
+    return words;
 }
 
 template <typename Record>
@@ -39,94 +49,37 @@ bool isAllZero(const Record& record)
     return std::all_of(bytes.begin(), bytes.end(), [](std::byte b) { return b == std::byte{0}; });
 }
 
-template <typename Record>
-constexpr bool isPlainRecord = std::is_standard_layout_v<Record> && std::is_trivially_copyable_v<Record> &&
-                               alignof(Record) == 8;
+template <typename... Records>
+bool arePlainEightByteAligned()
+{
+    return ((std::is_standard_layout_v<Records> && std::is_trivially_copyable_v<Records> && alignof(Records) == 8) && ...);
+}
 
 }  // namespace
 
-TEST(RecordLayout, RecordsEndAfterTheirLastEightByteField)
+TEST(RecordLayout, RecordsReadEveryEightByteWordAsTheFieldAtItsOffset)
 {
-    EXPECT_EQ(sizeof(MeshBuilderParamColMajor), 104u);
-    EXPECT_EQ(sizeof(MeshBuilderParamRowMajor), 72u);
-    EXPECT_EQ(sizeof(CurveBuilderParamColMajor), 64u);
-    EXPECT_EQ(sizeof(CurveBuilderParamRowMajor), 32u);
-    EXPECT_EQ(sizeof(ResultBuilderColMajorParam), 24u);
-    EXPECT_EQ(sizeof(ResultBuilderRowMajorParam), 24u);
+    const auto meshColumns = numberedWords<MeshBuilderParamColMajor>();
+    const auto& c = meshColumns;
+    EXPECT_EQ(read(c.numNodes, c.x, c.y, c.z, c.nx, c.ny, c.nz, c.numTriangles, c.triangles, c.opaque1, c.numNormals,
+                   c.opaque2, c.solverIndexMapping), numbered(13));
+    const auto r = numberedWords<MeshBuilderParamRowMajor>();
+    EXPECT_EQ(read(r.numNodes, r.coordinates, r.normals, r.numTriangles, r.triangles, r.opaque1, r.numNormals,
+                   r.opaque2, r.solverIndexMapping), numbered(9));
+    const auto curveColumns = numberedWords<CurveBuilderParamColMajor>();
+    const auto& k = curveColumns;
+    EXPECT_EQ(read(k.numPoints, k.x, k.y, k.z, k.nx, k.ny, k.nz, k.numNormals), numbered(8));
+    const auto rows = numberedWords<CurveBuilderParamRowMajor>();
+    EXPECT_EQ(read(rows.numPoints, rows.coordinates, rows.normals, rows.numNormals), numbered(4));
 }
 
-TEST(RecordLayout, RecordsArePlainEightByteAlignedData)
+TEST(RecordLayout, RecordsArePlainEightByteAlignedDataEndingAfterTheirLastWord)
 {
-    EXPECT_TRUE(isPlainRecord<MeshBuilderParamColMajor>);
-    EXPECT_TRUE(isPlainRecord<MeshBuilderParamRowMajor>);
-    EXPECT_TRUE(isPlainRecord<CurveBuilderParamColMajor>);
-    EXPECT_TRUE(isPlainRecord<CurveBuilderParamRowMajor>);
-    EXPECT_TRUE(isPlainRecord<ResultBuilderColMajorParam>);
-    EXPECT_TRUE(isPlainRecord<ResultBuilderRowMajorParam>);
-}
-
-TEST(RecordLayout, ColumnMajorMeshRecordReadsEveryWordAtItsOffset)
-{
-    const float x[1]{}, y[1]{}, z[1]{}, nx[1]{}, ny[1]{}, nz[1]{};
-    const int triangles[3]{}, mapping[1]{};
-    const auto record = fromWords<MeshBuilderParamColMajor>(
-        {{0, 7}, {8, word(x)}, {16, word(y)}, {24, word(z)}, {32, word(nx)}, {40, word(ny)}, {48, word(nz)},
-         {56, 5}, {64, word(triangles)}, {72, 0xAAAA}, {80, 3}, {88, 0xBBBB}, {96, word(mapping)}});
-
-    EXPECT_EQ(record.numNodes, 7u);
-    EXPECT_EQ(record.x, x);
-    EXPECT_EQ(record.y, y);
-    EXPECT_EQ(record.z, z);
-    EXPECT_EQ(record.nx, nx);
-    EXPECT_EQ(record.ny, ny);
-    EXPECT_EQ(record.nz, nz);
-    EXPECT_EQ(record.numTriangles, 5u);
-    EXPECT_EQ(record.triangles, triangles);
-    EXPECT_EQ(record.opaque1, 0xAAAAu);
-    EXPECT_EQ(record.numNormals, 3u);
-    EXPECT_EQ(record.opaque2, 0xBBBBu);
-    EXPECT_EQ(record.solverIndexMapping, mapping);
-}
-
-TEST(RecordLayout, RowMajorMeshRecordReadsEveryWordAtItsOffset)
-{
-    const float coordinates[3]{}, normals[3]{};
-    const int triangles[3]{}, mapping[1]{};
-    const auto record = fromWords<MeshBuilderParamRowMajor>(
-        {{0, 7}, {8, word(coordinates)}, {16, word(normals)}, {24, 5}, {32, word(triangles)}, {40, 0xAAAA},
-         {48, 3}, {56, 0xBBBB}, {64, word(mapping)}});
-
-    EXPECT_EQ(record.numNodes, 7u);
-    EXPECT_EQ(record.coordinates, coordinates);
-    EXPECT_EQ(record.normals, normals);
-    EXPECT_EQ(record.numTriangles, 5u);
-    EXPECT_EQ(record.triangles, triangles);
-    EXPECT_EQ(record.opaque1, 0xAAAAu);
-    EXPECT_EQ(record.numNormals, 3u);
-    EXPECT_EQ(record.opaque2, 0xBBBBu);
-    EXPECT_EQ(record.solverIndexMapping, mapping);
-}
-
-TEST(RecordLayout, CurveRecordsReadEveryWordAtItsOffset)
-{
-    const float x[1]{}, y[1]{}, z[1]{}, nx[1]{}, ny[1]{}, nz[1]{};
-    const auto columns = fromWords<CurveBuilderParamColMajor>(
-        {{0, 9}, {8, word(x)}, {16, word(y)}, {24, word(z)}, {32, word(nx)}, {40, word(ny)}, {48, word(nz)},
-         {56, 4}});
-    EXPECT_EQ(columns.numPoints, 9u);
-    EXPECT_EQ(columns.x, x);
-    EXPECT_EQ(columns.y, y);
-    EXPECT_EQ(columns.z, z);
-    EXPECT_EQ(columns.nx, nx);
-    EXPECT_EQ(columns.ny, ny);
-    EXPECT_EQ(columns.nz, nz);
-    EXPECT_EQ(columns.numNormals, 4u);
-
-    const auto rows = fromWords<CurveBuilderParamRowMajor>({{0, 9}, {8, word(x)}, {16, word(nx)}, {24, 4}});
-    EXPECT_EQ(rows.numPoints, 9u);
-    EXPECT_EQ(rows.coordinates, x);
-    EXPECT_EQ(rows.normals, nx);
-    EXPECT_EQ(rows.numNormals, 4u);
+    EXPECT_TRUE((arePlainEightByteAligned<MeshBuilderParamColMajor, MeshBuilderParamRowMajor, CurveBuilderParamColMajor,
+                                          CurveBuilderParamRowMajor, ResultBuilderColMajorParam, ResultBuilderRowMajorParam>()));
+    EXPECT_EQ((Words{sizeof(MeshBuilderParamColMajor), sizeof(MeshBuilderParamRowMajor), sizeof(CurveBuilderParamColMajor),
+                     sizeof(CurveBuilderParamRowMajor), sizeof(ResultBuilderColMajorParam), sizeof(ResultBuilderRowMajorParam)}),
+              (Words{104, 72, 64, 32, 24, 24}));
 }
 
 TEST(RecordLayout, DefaultRecordsHoldZeroCountsAndNullArrays)

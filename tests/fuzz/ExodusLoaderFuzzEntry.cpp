@@ -37,9 +37,8 @@ public:
         std::ofstream out(path_, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
         out.close();
-        if (!out) {
+        if (!out)
             throw std::runtime_error("cannot write the fuzz input to " + path_);
-        }
     }
     ~ScratchFile()
     {
@@ -92,9 +91,8 @@ void readMeshAndInitialCoordinates(const CoreIo::ExodusLoader& loader, const Cor
                                    ExodusFuzzOutcome& outcome)
 {
     CoreIo::MeshAndCoord record;
-    if (!completes<CoreIo::LoadError>([&] { record = CoreIo::readMeshAndICs(loader, body); }) || !record.isValid()) {
+    if (!completes<CoreIo::LoadError>([&] { record = CoreIo::readMeshAndICs(loader, body); }) || !record.isValid())
         return;
-    }
     const std::size_t numNodes = record.mesh->numberOfVertices();
     expect(record.initCoord0->size() == numNodes && record.initCoord1->size() == numNodes,
            "a valid body has one initial coordinate per node in each array");
@@ -104,9 +102,8 @@ void readMeshAndInitialCoordinates(const CoreIo::ExodusLoader& loader, const Cor
 void exercise(const CoreIo::ExodusLoader& loader, const CoreIo::SimBody& body, ExodusFuzzOutcome& outcome)
 {
     Calvora::BaseGeometryMeshBuilder builder;
-    if (!completes<CoreIo::LoadError>([&] { loader.loadMesh(body.meshLocation, builder); })) {
+    if (!completes<CoreIo::LoadError>([&] { loader.loadMesh(body.meshLocation, builder); }))
         return;
-    }
     const auto mesh = builder.getMesh();
     expect(mesh != nullptr, "a mesh load that returns delivers a mesh");
     checkMeshStructure(*mesh);
@@ -123,15 +120,13 @@ ExodusFuzzOutcome fuzzExodusLoader(const std::uint8_t* data, std::size_t size)
     ExodusFuzzOutcome outcome;
     const ScratchFile file(data, size);
     std::optional<CoreIo::ExodusLoader> loader;
-    if (!completes<CoreIo::LoadError>([&] { loader.emplace(file.path()); })) {
+    if (!completes<CoreIo::LoadError>([&] { loader.emplace(file.path()); }))
         return outcome;
-    }
     outcome.opened = true;
     const std::vector<CoreIo::SimBody>& bodies = loader->bodies();
     outcome.bodies = bodies.size();
-    for (std::size_t b = 0; b < std::min(bodies.size(), maxBodies); ++b) {
+    for (std::size_t b = 0; b < std::min(bodies.size(), maxBodies); ++b)
         exercise(*loader, bodies[b], outcome);
-    }
     return outcome;
 }
 

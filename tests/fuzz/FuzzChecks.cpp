@@ -6,16 +6,14 @@ namespace CoreIoFuzz {
 
 void expect(bool kept, const char* promise)
 {
-    if (!kept) {
+    if (!kept)
         throw BrokenPromise(std::string("broken promise: ") + promise);
-    }
 }
 
 void expect(bool kept, const char* promise, std::size_t item)
 {
-    if (!kept) {
+    if (!kept)
         throw BrokenPromise(std::string("broken promise: ") + promise + " (item " + std::to_string(item) + ")");
-    }
 }
 
 bool isWidened(double stored, float given)

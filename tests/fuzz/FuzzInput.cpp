@@ -35,12 +35,10 @@ float FuzzInput::f32()
 
 std::size_t FuzzInput::below(std::size_t bound)
 {
-    if (bound <= 0x100) {
+    if (bound <= 0x100)
         return byte() % bound;
-    }
-    if (bound <= 0x10000) {
+    if (bound <= 0x10000)
         return u16() % bound;
-    }
     return u32() % bound;
 }
 

@@ -72,20 +72,17 @@ std::vector<float> makePoints(const PointRule& rule, std::size_t count)
     }
     case PointRule::Kind::Random: {
         Lcg random(rule.seed);
-        for (float& component : points) {
+        for (float& component : points)
             component = random.symmetric(8.0f);
-        }
         break;
     }
     case PointRule::Kind::Pattern:
-        for (std::size_t k = 0; k < points.size() && !rule.pattern.empty(); ++k) {
+        for (std::size_t k = 0; k < points.size() && !rule.pattern.empty(); ++k)
             points[k] = rule.pattern[k % rule.pattern.size()];
-        }
         break;
     case PointRule::Kind::Constant:
-        for (std::size_t k = 0; k < points.size(); ++k) {
+        for (std::size_t k = 0; k < points.size(); ++k)
             points[k] = rule.constant[k % 3];
-        }
         break;
     }
     return points;
@@ -127,9 +124,8 @@ std::vector<int> makeTriangles(const TriangleRule& rule, std::size_t numNodes)
     case TriangleRule::Kind::Random: {
         std::vector<int> corners(3 * (rule.randomCount % (maxRandomTriangles + 1)));
         Lcg random(rule.seed);
-        for (int& corner : corners) {
+        for (int& corner : corners)
             corner = static_cast<int>(random.next() % std::max<std::size_t>(numNodes, 1));
-        }
         return corners;
     }
     case TriangleRule::Kind::Explicit:
@@ -147,15 +143,13 @@ std::vector<int> makeMapping(const MappingRule& rule, std::size_t numNodes)
     case MappingRule::Kind::Reversed: std::iota(mapping.rbegin(), mapping.rend(), 0); break;
     case MappingRule::Kind::Random: {
         Lcg random(rule.seed);
-        for (int& entry : mapping) {
+        for (int& entry : mapping)
             entry = static_cast<int>(random.next() % (std::uint32_t{rule.randomBound} + 1));
-        }
         break;
     }
     case MappingRule::Kind::Pattern:
-        for (std::size_t i = 0; i < mapping.size() && !rule.pattern.empty(); ++i) {
+        for (std::size_t i = 0; i < mapping.size() && !rule.pattern.empty(); ++i)
             mapping[i] = rule.pattern[i % rule.pattern.size()];
-        }
         break;
     }
     return mapping;
@@ -177,9 +171,8 @@ void place(const std::vector<float>& points, Layout layout, std::array<std::vect
     const std::size_t count = points.size() / 3;
     for (std::size_t c = 0; c < 3; ++c) {
         columns[c]->resize(count);
-        for (std::size_t i = 0; i < count; ++i) {
+        for (std::size_t i = 0; i < count; ++i)
             (*columns[c])[i] = points[3 * i + c];
-        }
     }
 }
 
@@ -199,9 +192,8 @@ template <typename Arrays>
 void dropLastCoordinate(Arrays& arrays)
 {
     std::vector<float>& shortened = arrays.layout == Layout::RowMajor ? arrays.coordinates : arrays.x;
-    if (!shortened.empty()) {
+    if (!shortened.empty())
         shortened.pop_back();
-    }
 }
 
 void damage(CoreIo::MeshArrays& mesh, Damage kind)
@@ -210,22 +202,19 @@ void damage(CoreIo::MeshArrays& mesh, Damage kind)
     case Damage::None: break;
     case Damage::ShortCoordinates: dropLastCoordinate(mesh); break;
     case Damage::LongNormals:
-        for (auto* normals : {&mesh.nx, &mesh.ny, &mesh.nz}) {
+        for (auto* normals : {&mesh.nx, &mesh.ny, &mesh.nz})
             normals->push_back(1.0f);
-        }
         mesh.normals.insert(mesh.normals.end(), {0.0f, 0.0f, 1.0f});
         break;
     case Damage::TriangleOutOfRange:
     case Damage::NegativeTriangle:
-        if (!mesh.triangles.empty()) {
+        if (!mesh.triangles.empty())
             mesh.triangles.back() = kind == Damage::NegativeTriangle ? -1 : static_cast<int>(mesh.numNodes);
-        }
         break;
     case Damage::LongMapping:
     case Damage::NegativeMapping:
-        if (mesh.solverIndexMapping.empty()) {
+        if (mesh.solverIndexMapping.empty())
             break;
-        }
         if (kind == Damage::LongMapping) {
             mesh.solverIndexMapping.push_back(0);
         } else {
@@ -285,9 +274,8 @@ std::pair<RegisteredCurve, CoreIo::CurveArrays> makeCurve(const CurveInstruction
         dropLastCoordinate(arrays);
     } else if (instruction.damage == CurveDamage::ShortNormals) {
         std::vector<float>& shortened = arrays.layout == Layout::RowMajor ? arrays.normals : arrays.nz;
-        if (!shortened.empty()) {
+        if (!shortened.empty())
             shortened.pop_back();
-        }
     }
     return {std::move(curve), std::move(arrays)};
 }
@@ -298,22 +286,19 @@ std::vector<float> makeValues(const ValueRule& rule, std::size_t length, const R
     switch (rule.kind) {
     case ValueRule::Kind::Axis: {
         const std::size_t known = body == nullptr ? 0 : std::min(length, body->mesh.numNodes);
-        for (std::size_t i = 0; i < known; ++i) {
+        for (std::size_t i = 0; i < known; ++i)
             values[i] = body->coordinates[3 * i + rule.axis % 3u];
-        }
         break;
     }
     case ValueRule::Kind::Random: {
         Lcg random(rule.seed);
-        for (float& value : values) {
+        for (float& value : values)
             value = random.symmetric(8.0f);
-        }
         break;
     }
     case ValueRule::Kind::Pattern:
-        for (std::size_t i = 0; i < length && !rule.pattern.empty(); ++i) {
+        for (std::size_t i = 0; i < length && !rule.pattern.empty(); ++i)
             values[i] = rule.pattern[i % rule.pattern.size()];
-        }
         break;
     case ValueRule::Kind::Constant: std::fill(values.begin(), values.end(), rule.constant); break;
     }
@@ -322,9 +307,8 @@ std::vector<float> makeValues(const ValueRule& rule, std::size_t length, const R
 
 int saturatedInt(float value)
 {
-    if (std::isnan(value)) {
+    if (std::isnan(value))
         return 0;
-    }
     // 2147483520 is the largest float below 2^31.
     return static_cast<int>(std::clamp(value, -2147483648.0f, 2147483520.0f));
 }
@@ -382,9 +366,8 @@ public:
             buildPolyLine<Calvora::Point<double, 3>>(curve);
             buildPolyLine<Calvora::Point3N>(curve);
         }
-        for (const AlignInstruction& alignment : alignments_) {
+        for (const AlignInstruction& alignment : alignments_)
             align(alignment);
-        }
     }
 
 private:
@@ -394,9 +377,8 @@ private:
     {
         const std::size_t before = registeredResults();
         const std::size_t bodiesBefore = loader_.bodies().size();
-        if (completes<std::invalid_argument>(registration)) {
+        if (completes<std::invalid_argument>(registration))
             return true;
-        }
         ++outcome_.refusals;
         expect(loader_.bodies().size() == bodiesBefore && registeredResults() == before,
                "a refused registration leaves the loader as it was");
@@ -406,9 +388,8 @@ private:
     std::size_t registeredResults() const
     {
         std::size_t count = 0;
-        for (const CoreIo::SimBody& body : loader_.bodies()) {
+        for (const CoreIo::SimBody& body : loader_.bodies())
             count += body.results.size();
-        }
         return count;
     }
 
@@ -430,9 +411,8 @@ private:
         const std::size_t length = instruction.length.resolve(known == nullptr ? 0 : known->mesh.numNodes);
         CoreIo::ResultValues values = typed(makeValues(instruction.values, length, known), instruction.type);
         const std::int64_t step = instruction.step % 4 - 1;
-        if (registers([&] { loader_.addResult(body, resultName(instruction.name), std::move(values), step); })) {
+        if (registers([&] { loader_.addResult(body, resultName(instruction.name), std::move(values), step); }))
             ++outcome_.results;
-        }
     }
 
     void add(const CurveInstruction& instruction)
@@ -447,9 +427,8 @@ private:
 
     void add(const AlignInstruction& instruction)
     {
-        if (alignments_.size() < maxAlignments) {
+        if (alignments_.size() < maxAlignments)
             alignments_.push_back(instruction);
-        }
     }
 
     void buildMesh(const CoreIo::SimBody& body, const RegisteredBody& registered)
@@ -496,9 +475,8 @@ private:
     void readResults(const CoreIo::SimBody& body, const RegisteredBody& registered)
     {
         CoreIo::ScalarResultsBuilder builder;
-        for (const CoreIo::ResultEntry& entry : body.results) {
+        for (const CoreIo::ResultEntry& entry : body.results)
             loader_.loadResult(entry.dataLocation, builder, std::nullopt);
-        }
         for (std::size_t i = 0; i < body.results.size(); ++i) {
             const auto values = builder.getFloatVector(static_cast<int>(i));
             if (values != nullptr) {
@@ -518,12 +496,10 @@ private:
     void readMeshAndInitialCoordinates(const CoreIo::SimBody& body, const RegisteredBody& registered)
     {
         CoreIo::MeshAndCoord record;
-        if (!completes<Calvora::CvException>([&] { record = CoreIo::readMeshAndICs(loader_, body); })) {
+        if (!completes<Calvora::CvException>([&] { record = CoreIo::readMeshAndICs(loader_, body); }))
             return;
-        }
-        if (!record.isValid()) {
+        if (!record.isValid())
             return;
-        }
         const bool named = std::any_of(body.results.begin(), body.results.end(), isInitialCoordinate);
         const std::size_t numNodes = registered.mesh.numNodes;
         expect(named && record.mesh->numberOfVertices() == numNodes && record.initCoord0->size() == numNodes &&
@@ -556,9 +532,8 @@ private:
     {
         const std::string& before = bodyName(instruction.before);
         const std::string& after = bodyName(instruction.after);
-        if (!bodies_.contains(before) || !bodies_.contains(after)) {
+        if (!bodies_.contains(before) || !bodies_.contains(after))
             return;
-        }
         const int isTube = instruction.isTube % 3 - 1;
         CoreIo::MeshAlignResult result;
         const bool aligned =
@@ -570,9 +545,8 @@ private:
             ++outcome_.failedAlignments;
             return;
         }
-        if (result.vertexMatching == nullptr) {
+        if (result.vertexMatching == nullptr)
             return;
-        }
         const std::vector<int>& matching = *result.vertexMatching;
         expect(!instruction.completeMatching ||
                    std::none_of(matching.begin(), matching.end(), [](int vertex) { return vertex < 0; }),
@@ -594,9 +568,8 @@ MemoryFuzzOutcome fuzzMemoryLoader(const std::uint8_t* data, std::size_t size)
     FuzzInput input(data, size);
     MemoryFuzzOutcome outcome;
     ProgramRun run(outcome);
-    for (const Instruction& instruction : readProgram(input)) {
+    for (const Instruction& instruction : readProgram(input))
         run.registerItem(instruction);
-    }
     run.exercise();
     return outcome;
 }

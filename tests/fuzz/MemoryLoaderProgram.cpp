@@ -38,9 +38,8 @@ public:
     void sequence(std::vector<T>& values)
     {
         values.resize(input_.byte());
-        for (T& value : values) {
+        for (T& value : values)
             field(value);
-        }
     }
 
 private:
@@ -72,17 +71,15 @@ public:
     {
         const std::size_t count = std::min<std::size_t>(values.size(), 0xff);
         bytes_.push_back(static_cast<std::uint8_t>(count));
-        for (std::size_t i = 0; i < count; ++i) {
+        for (std::size_t i = 0; i < count; ++i)
             field(values[i]);
-        }
     }
 
 private:
     void little(std::uint32_t value, int bytes)
     {
-        for (int i = 0; i < bytes; ++i) {
+        for (int i = 0; i < bytes; ++i)
             bytes_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-        }
     }
 
     std::vector<std::uint8_t>& bytes_;
@@ -115,9 +112,8 @@ void code(Coder& coder, PartOf<PointRule> auto& rule)
     case PointRule::Kind::Random: coder.field(rule.seed); break;
     case PointRule::Kind::Pattern: coder.sequence(rule.pattern); break;
     case PointRule::Kind::Constant:
-        for (auto& component : rule.constant) {
+        for (auto& component : rule.constant)
             coder.field(component);
-        }
         break;
     }
 }
@@ -219,9 +215,8 @@ template <std::size_t Index = 0>
 Instruction readInstruction(Decoder& decoder, std::size_t opcode)
 {
     if constexpr (Index + 1 < std::variant_size_v<Instruction>) {
-        if (opcode != Index) {
+        if (opcode != Index)
             return readInstruction<Index + 1>(decoder, opcode);
-        }
     }
     std::variant_alternative_t<Index, Instruction> instruction;
     code(decoder, instruction);

@@ -86,9 +86,8 @@ ProgramWriter sheetsProgram()
 {
     ProgramWriter program;
     program.add(gridBody(0, 8, 64)).add(gridBody(1, 8, 72));
-    for (std::uint8_t body = 0; body < 2; ++body) {
+    for (std::uint8_t body = 0; body < 2; ++body)
         program.add(initialCoordinate(body, 0, ValueType::Float)).add(initialCoordinate(body, 1, ValueType::Float));
-    }
     program.add(alignment(1, 0, -1, true)).add(alignment(0, 1, 0, false));
     return program;
 }
@@ -184,9 +183,8 @@ void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
+    if (!out)
         throw std::runtime_error("cannot write " + path.string());
-    }
 }
 
 void writeMemorySeeds(const fs::path& directory)

@@ -14,9 +14,8 @@ namespace {
 std::shared_ptr<Calvora::Mesh> makeToolMesh(std::size_t numVertices)
 {
     std::array<std::vector<float>, 6> columns;
-    for (auto& column : columns) {
+    for (auto& column : columns)
         column.resize(numVertices);
-    }
     for (std::size_t v = 0; v < numVertices; ++v) {
         const auto value = static_cast<float>(v);
         columns[0][v] = value;
@@ -67,13 +66,11 @@ std::shared_ptr<Calvora::Mesh> ServingToolMeshProvider::getUntransformedMesh(con
     const auto [smallest, largest] = std::minmax_element(mapping_.begin(), mapping_.end());
     const std::size_t mapped = mapping_.empty() ? 0 : static_cast<std::size_t>(std::max(*largest, 0)) + 1;
     std::size_t numVertices = std::max(minimumVertices_, mapped);
-    if (serving_ == Serving::OneVertexMore) {
+    if (serving_ == Serving::OneVertexMore)
         ++numVertices;
-    }
     const bool coverable = mapping_.empty() || *smallest >= 0;
-    if (serving_ != Serving::Nothing && coverable && numVertices <= maxVertices) {
+    if (serving_ != Serving::Nothing && coverable && numVertices <= maxVertices)
         served_ = makeToolMesh(numVertices);
-    }
     return served_;
 }
 

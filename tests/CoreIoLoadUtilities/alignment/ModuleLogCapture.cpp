@@ -9,33 +9,30 @@
 
 namespace AlignmentTestSupport {
 
+// base_sink serialises sink_it_ and clear with its own mutex; records() copies under it too.
 class ModuleLogCapture::CollectingSink : public spdlog::sinks::base_sink<std::mutex> {
 public:
-    std::vector<LogRecord> records() const
+    std::vector<LogRecord> records()
     {
-        const std::lock_guard lock(recordsMutex_);
+        const std::lock_guard lock(mutex_);
         return records_;
     }
-
     void clear()
     {
-        const std::lock_guard lock(recordsMutex_);
+        const std::lock_guard lock(mutex_);
         records_.clear();
     }
 
 protected:
     void sink_it_(const spdlog::details::log_msg& message) override
     {
-        const std::lock_guard lock(recordsMutex_);
+        const auto text = [](const char* value) { return value != nullptr ? value : ""; };
         records_.push_back({message.level, std::string(message.payload.data(), message.payload.size()),
-                            message.source.filename != nullptr ? message.source.filename : "",
-                            message.source.funcname != nullptr ? message.source.funcname : "", message.source.line});
+                            text(message.source.filename), text(message.source.funcname), message.source.line});
     }
-
     void flush_() override {}
 
 private:
-    mutable std::mutex recordsMutex_;
     std::vector<LogRecord> records_;
 };
 

@@ -15,9 +15,7 @@ namespace AlignmentTestSupport {
 
 struct LogRecord {
     spdlog::level::level_enum level;
-    std::string message;
-    std::string file;
-    std::string function;
+    std::string message, file, function;
     int line;
 };
 
@@ -35,7 +33,6 @@ public:
 
 private:
     class CollectingSink;
-
     std::shared_ptr<spdlog::logger> logger_;
     std::shared_ptr<CollectingSink> sink_;
     spdlog::level::level_enum previousLevel_;

@@ -15,14 +15,8 @@ namespace FakeAlgorithms {
 using Calvora::MaterialFixedMeshAligner;
 
 enum class Call {
-    alignerCreated,
-    alignerDestroyed,
-    vertexMapBeforeSet,
-    vertexMapAfterSet,
-    alignmentComputed,
-    converterCreated,
-    converterDestroyed,
-    tubeUnrolled,
+    alignerCreated, alignerDestroyed, vertexMapBeforeSet, vertexMapAfterSet, alignmentComputed,
+    converterCreated, converterDestroyed, tubeUnrolled,
 };
 
 // The aligner's four mesh pointers at the time of a call.

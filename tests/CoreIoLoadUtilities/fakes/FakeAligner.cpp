@@ -20,7 +20,6 @@ std::vector<Event>& events()
 std::vector<Call> calls()
 {
     std::vector<Call> kinds;
-    kinds.reserve(events().size());
     for (const Event& event : events())
         kinds.push_back(event.call);
     return kinds;
@@ -37,17 +36,12 @@ void reset()
 namespace Calvora {
 namespace {
 
-FakeAlgorithms::AlignerMeshes meshesOf(const MaterialFixedMeshAligner& aligner)
+FakeAlgorithms::Event& record(FakeAlgorithms::Call call, const MaterialFixedMeshAligner& aligner,
+                              std::shared_ptr<const std::vector<int>> map = nullptr)
 {
-    return {aligner.meshBefore, aligner.initCoordMeshBefore, aligner.meshAfter, aligner.initCoordMeshAfter};
-}
-
-void record(FakeAlgorithms::Call call, const MaterialFixedMeshAligner& aligner,
-            std::shared_ptr<const std::vector<int>> map = nullptr)
-{
-    FakeAlgorithms::Event event{call, meshesOf(aligner)};
+    FakeAlgorithms::Event event{call, {aligner.meshBefore, aligner.initCoordMeshBefore, aligner.meshAfter, aligner.initCoordMeshAfter}};
     event.map = std::move(map);
-    FakeAlgorithms::events().push_back(std::move(event));
+    return FakeAlgorithms::events().emplace_back(std::move(event));
 }
 
 std::shared_ptr<Mesh> copyOf(const Mesh* mesh)
@@ -57,37 +51,28 @@ std::shared_ptr<Mesh> copyOf(const Mesh* mesh)
 
 }  // namespace
 
-MaterialFixedMeshAligner::MaterialFixedMeshAligner()
-{
-    record(FakeAlgorithms::Call::alignerCreated, *this);
-}
+MaterialFixedMeshAligner::MaterialFixedMeshAligner() { record(FakeAlgorithms::Call::alignerCreated, *this); }
 
-MaterialFixedMeshAligner::~MaterialFixedMeshAligner()
-{
-    record(FakeAlgorithms::Call::alignerDestroyed, *this);
-}
+MaterialFixedMeshAligner::~MaterialFixedMeshAligner() { record(FakeAlgorithms::Call::alignerDestroyed, *this); }
 
 void MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexBefore(std::shared_ptr<const std::vector<int>> map)
 {
-    record(FakeAlgorithms::Call::vertexMapBeforeSet, *this, map);
-    mapBefore_ = std::move(map);
+    mapBefore_ = record(FakeAlgorithms::Call::vertexMapBeforeSet, *this, std::move(map)).map;
 }
 
 void MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexAfter(std::shared_ptr<const std::vector<int>> map)
 {
-    record(FakeAlgorithms::Call::vertexMapAfterSet, *this, map);
-    mapAfter_ = std::move(map);
+    mapAfter_ = record(FakeAlgorithms::Call::vertexMapAfterSet, *this, std::move(map)).map;
 }
 
 std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(
     double& biggestSquareError, std::vector<MatchingEl>* matching) const
 {
-    FakeAlgorithms::Event event{FakeAlgorithms::Call::alignmentComputed, meshesOf(*this)};
+    FakeAlgorithms::Event& event = record(FakeAlgorithms::Call::alignmentComputed, *this);
     event.errorOnEntry = biggestSquareError;
     event.matchingSizeOnEntry = matching->size();
     event.initCoordBeforeCopy = copyOf(initCoordMeshBefore);
     event.initCoordAfterCopy = copyOf(initCoordMeshAfter);
-    FakeAlgorithms::events().push_back(std::move(event));
 
     FakeAlgorithms::Script& script = FakeAlgorithms::script();
     biggestSquareError = script.biggestSquareError;

@@ -26,9 +26,8 @@ TEST(MemoryLoaderFuzzEntry, WellFormedBodiesReachEveryBuilderAndTheAlignment)
 {
     ProgramWriter program;
     program.add(gridBody(0, 6, 36)).add(gridBody(1, 6, 42));
-    for (std::uint8_t body = 0; body < 2; ++body) {
+    for (std::uint8_t body = 0; body < 2; ++body)
         program.add(initialCoordinate(body, 0, ValueType::Double)).add(initialCoordinate(body, 1, ValueType::Double));
-    }
     program.add(alignment(1, 0, -1, true)).add(alignment(0, 1, 0, false));
 
     const MemoryFuzzOutcome outcome = run(program);

@@ -66,18 +66,16 @@ TEST(MemoryLoaderProgram, DecodesWhatTheWriterEncodes)
 {
     const std::vector<Instruction> program = everyKindOfInstruction();
     ProgramWriter writer;
-    for (const Instruction& instruction : program) {
+    for (const Instruction& instruction : program)
         writer.add(instruction);
-    }
     EXPECT_EQ(decode(writer.bytes()), program);
 }
 
 TEST(MemoryLoaderProgram, StopsAtTheInstructionLimit)
 {
     ProgramWriter writer;
-    for (std::size_t i = 0; i < maxInstructions + 3; ++i) {
+    for (std::size_t i = 0; i < maxInstructions + 3; ++i)
         writer.add(AlignInstruction{});
-    }
     EXPECT_EQ(decode(writer.bytes()).size(), maxInstructions);
     EXPECT_EQ(decode(std::vector<std::uint8_t>(5000, 0xff)).size(), maxInstructions);
     EXPECT_TRUE(decode({}).empty());

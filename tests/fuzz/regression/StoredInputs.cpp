@@ -21,9 +21,8 @@ std::vector<std::string> storedInputs(const std::string& target)
 {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(corpusOf(target))) {
-        if (entry.is_regular_file()) {
+        if (entry.is_regular_file())
             names.push_back(entry.path().filename().string());
-        }
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -33,9 +32,8 @@ std::vector<std::uint8_t> storedInput(const std::string& target, const std::stri
 {
     const std::filesystem::path path = corpusOf(target) / name;
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    if (!in)
         throw std::runtime_error("cannot read the stored fuzz input " + path.string());
-    }
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
