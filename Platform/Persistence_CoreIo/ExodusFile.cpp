@@ -1,9 +1,12 @@
 #include "ExodusFile.h"
 
+#include "NetcdfExtent.h"
 #include "Persistence_CoreIo.h"
 
 #include <exodusII.h>
+#include <exodusII_int.h>
 
+#include <array>
 #include <cerrno>
 #include <stdexcept>
 #include <utility>
@@ -35,6 +38,34 @@ std::string lastLibraryError(int* codeOut = nullptr)
     return reason;
 }
 
+// Global attributes that the library reads into one number each; netCDF hands over every value an
+// attribute holds, so one with more values would overrun that number.
+constexpr std::array<const char*, 8> singleNumberAttributes{
+    ATT_VERSION, ATT_API_VERSION, ATT_API_VERSION_BLANK, ATT_FLT_WORDSIZE,
+    ATT_FLT_WORDSIZE_BLANK, ATT_FILESIZE, ATT_INT64_STATUS, ATT_MAX_NAME_LENGTH};
+
+// Checked through netCDF before the library sees the file, since opening it reads them.
+void requireSingleNumberAttributes(const std::string& path)
+{
+    int id = 0;
+    if (nc_open(path.c_str(), NC_NOWRITE, &id) != NC_NOERR) {
+        return;  // the library's own open explains what is wrong
+    }
+    std::string problem;
+    for (const char* name : singleNumberAttributes) {
+        const std::optional<std::uint64_t> count = attributeValueCount(id, "", name);
+        if (count && *count != 1) {
+            problem = "its global attribute " + inQuotes(name) + " holds " + std::to_string(*count) +
+                      " values where one number is expected";
+            break;
+        }
+    }
+    nc_close(id);
+    if (!problem.empty()) {
+        throw LoadError(aboutFile(path, problem));
+    }
+}
+
 }  // namespace
 
 std::string inQuotes(const std::string& text)
@@ -54,13 +85,23 @@ ExodusFile::ExodusFile(std::string path, Purpose purpose, int id, int storedWord
 
 ExodusFile ExodusFile::open(const std::string& path, int computeWordSize)
 {
+    requireSingleNumberAttributes(path);
     int storedWordSize = 0;  // asks the library to report what the file stores
     float version = 0.0f;
     const int id = ex_open(path.c_str(), EX_READ, &computeWordSize, &storedWordSize, &version);
     if (id < 0) {
         throw LoadError(aboutFile(path, "cannot be opened as an Exodus II file: " + lastLibraryError()));
     }
-    return ExodusFile(path, Purpose::Reading, id, storedWordSize);
+    ExodusFile file(path, Purpose::Reading, id, storedWordSize);
+    // The file's int64_status attribute may ask for 64-bit integers in the API as well; callers'
+    // buffers hold int.
+    file.check(ex_set_int64_status(id, 0), "cannot read its integers as int");
+    // The library passes the file's word size on unchecked, and sizes are computed from it.
+    if (storedWordSize != 4 && storedWordSize != 8) {
+        file.fail("its " + std::string(ATT_FLT_WORDSIZE) + " attribute gives " + std::to_string(storedWordSize) +
+                  " bytes per floating-point value; only 4 and 8 are supported");
+    }
+    return file;
 }
 
 std::optional<ExodusFile> ExodusFile::createNew(const std::string& path, int storedWordSize)

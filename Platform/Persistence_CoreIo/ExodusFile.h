@@ -10,7 +10,9 @@ namespace CoreIo {
 class ExodusFile {
 public:
     // Opens an existing file read-only; floating-point values cross the API with computeWordSize
-    // bytes (4 or 8), whatever the file stores. Failures throw LoadError.
+    // bytes (4 or 8) and integers as int, whatever the file stores. Failures throw LoadError, and so does a file that
+    // stores other than 4 or 8 bytes per value, or whose header holds several values in an
+    // attribute that the library reads as one number.
     static ExodusFile open(const std::string& path, int computeWordSize);
     // Creates a file that does not exist yet, storing floating-point values with storedWordSize
     // bytes; the API takes doubles. Empty if the path is taken; other failures throw

@@ -5,8 +5,10 @@
 #include "QRVService_Logging.h"
 
 #include <exodusII.h>
+#include <exodusII_int.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -75,6 +77,61 @@ bool isTriangleBlock(const ex_block& block)
 std::string describeBlock(const std::string& name, std::int64_t id)
 {
     return "element block " + inQuotes(name) + " (id " + std::to_string(id) + ")";
+}
+
+// The library reads some variables whole, into buffers sized by a count from elsewhere in the
+// header; a variable of another size would overrun them or leave them part empty. A missing
+// variable is left for the library to report.
+void requireValueCount(const ExodusFile& file, const std::string& variable, std::uint64_t expected,
+                       const std::string& subject, const std::string& perItem)
+{
+    const std::optional<std::uint64_t> count = variableValueCount(file.id(), variable);
+    if (count && *count != expected) {
+        file.fail(subject + " " + inQuotes(variable) + " holds " + std::to_string(*count) + " values, not " +
+                  std::to_string(expected) + ", " + perItem);
+    }
+}
+
+// Ids and status both hold one value per block.
+std::vector<int> readBlockIds(const ExodusFile& file, std::size_t numBlocks)
+{
+    std::vector<int> ids(numBlocks);
+    if (ids.empty()) {
+        return ids;
+    }
+    requireValueCount(file, VAR_ID_EL_BLK, numBlocks, "its element block id variable", "one per element block");
+    requireValueCount(file, VAR_STAT_EL_BLK, numBlocks, "its element block status variable", "one per element block");
+    file.check(ex_get_ids(file.id(), EX_ELEM_BLOCK, ids.data()), "cannot read its element block ids");
+    return ids;
+}
+
+// The library finds a block by the first occurrence of its id, and numbers the block's variables
+// by that position, from 1.
+std::string connectivityVariable(const std::vector<int>& ids, int id)
+{
+    const auto position = std::find(ids.begin(), ids.end(), id) - ids.begin();
+    return "connect" + std::to_string(position + 1);
+}
+
+// The library copies the element type whole into a block's topology, MAX_STR_LENGTH characters
+// and a terminating null, and then reads it as a string.
+void requireElementTypeFits(const ExodusFile& file, const std::string& connectivity, const std::string& description)
+{
+    constexpr std::uint64_t longest = MAX_STR_LENGTH;
+    const std::optional<std::uint64_t> length = attributeValueCount(file.id(), connectivity, ATT_NAME_ELB);
+    if (!length || *length <= longest) {
+        return;
+    }
+    std::array<char, longest + 1> text{};
+    int variable = 0;
+    const bool terminated = *length == text.size() &&
+                            nc_inq_varid(file.id(), connectivity.c_str(), &variable) == NC_NOERR &&
+                            nc_get_att_text(file.id(), variable, ATT_NAME_ELB, text.data()) == NC_NOERR &&
+                            text.back() == '\0';
+    if (!terminated) {
+        file.fail(description + ": its element type is " + std::to_string(*length) + " characters long; at most " +
+                  std::to_string(longest) + " are supported");
+    }
 }
 
 // The library fills one fixed-size buffer per name; read fills the array of buffer pointers.
@@ -232,52 +289,54 @@ void ExodusLoader::readBlocks(const NetcdfFileFacts& facts)
     const StorageLimit limit(*file_, facts);
     const std::int64_t numBlocks = ex_inquire_int(file_->id(), EX_INQ_ELEM_BLK);
     limit.require(numBlocks, sizeof(int), "element blocks");
-    std::vector<int> ids(static_cast<std::size_t>(numBlocks));
-    if (numBlocks > 0) {
-        file_->check(ex_get_ids(file_->id(), EX_ELEM_BLOCK, ids.data()), "cannot read its element block ids");
-    }
+    const std::vector<int> ids = readBlockIds(*file_, static_cast<std::size_t>(numBlocks));
     const std::vector<std::string> names = readNames(
         *file_, ids.size(), [&](char** buffers) { return ex_get_names(file_->id(), EX_ELEM_BLOCK, buffers); },
         "element blocks");
 
     std::vector<int> localOf(static_cast<std::size_t>(numNodes_), -1);
     for (std::size_t b = 0; b < ids.size(); ++b) {
-        ex_block block{};
-        block.id = ids[b];
-        block.type = EX_ELEM_BLOCK;
         const std::string name = names[b].empty() ? "block_" + std::to_string(ids[b]) : names[b];
-        std::string description = describeBlock(name, ids[b]);
-        file_->check(ex_get_block_param(file_->id(), &block), "cannot read " + description);
-        if (!isTriangleBlock(block)) {
-            skipped_.push_back({block.id, name, block.topology, block.num_nodes_per_entry});
-            logger_->logWARN(aboutFile(path_, "skipping " + description + " of " +
-                                                  std::to_string(block.num_nodes_per_entry) + "-node " +
-                                                  block.topology + " elements; only 3-node triangles make a body"),
-                             __FILE__, std::source_location::current().function_name(), __LINE__);
+        TriangleBlock block;
+        block.id = ids[b];
+        block.description = describeBlock(name, ids[b]);
+        block.connectivity = connectivityVariable(ids, ids[b]);
+        const std::optional<std::int64_t> numTriangles = readTriangleCount(block, name);
+        if (!numTriangles) {
             continue;
         }
-        limit.require(block.num_entry, 3 * sizeof(int), "elements in " + description);
-        blocks_.push_back(readTriangleBlock(block.id, static_cast<std::size_t>(block.num_entry),
-                                            std::move(description), localOf));
-        bodies_.push_back(SimBody{name, MeshLocation{path_, block.id}, {}});
+        limit.require(*numTriangles, 3 * sizeof(int), "elements in " + block.description);
+        block.numTriangles = static_cast<std::size_t>(*numTriangles);
+        blocks_.push_back(numberNodes(std::move(block), localOf));
+        bodies_.push_back(SimBody{name, MeshLocation{path_, ids[b]}, {}});
     }
+}
+
+// A block of other elements than 3-node triangles is recorded as skipped, with a warning, and has
+// no count.
+std::optional<std::int64_t> ExodusLoader::readTriangleCount(const TriangleBlock& block, const std::string& name)
+{
+    requireElementTypeFits(*file_, block.connectivity, block.description);
+    ex_block parameters{};
+    parameters.id = block.id;
+    parameters.type = EX_ELEM_BLOCK;
+    file_->check(ex_get_block_param(file_->id(), &parameters), "cannot read " + block.description);
+    if (isTriangleBlock(parameters)) {
+        return parameters.num_entry;
+    }
+    skipped_.push_back({parameters.id, name, parameters.topology, parameters.num_nodes_per_entry});
+    logger_->logWARN(aboutFile(path_, "skipping " + block.description + " of " +
+                                          std::to_string(parameters.num_nodes_per_entry) + "-node " +
+                                          parameters.topology + " elements; only 3-node triangles make a body"),
+                     __FILE__, std::source_location::current().function_name(), __LINE__);
+    return std::nullopt;
 }
 
 // Numbers the block's nodes in order of first use; localOf maps the file's nodes to them and is
 // all -1 again on return, ready for the next block.
-ExodusLoader::TriangleBlock ExodusLoader::readTriangleBlock(std::int64_t id, std::size_t numTriangles,
-                                                            std::string description,
-                                                            std::vector<int>& localOf) const
+ExodusLoader::TriangleBlock ExodusLoader::numberNodes(TriangleBlock block, std::vector<int>& localOf) const
 {
-    TriangleBlock block;
-    block.id = id;
-    block.description = std::move(description);
-    block.numTriangles = numTriangles;
-    std::vector<int> connectivity(3 * numTriangles);
-    if (!connectivity.empty()) {
-        file_->check(ex_get_conn(file_->id(), EX_ELEM_BLOCK, id, connectivity.data(), nullptr, nullptr),
-                     "cannot read the connectivity of " + block.description);
-    }
+    const std::vector<int> connectivity = readConnectivity(block);
     block.nodes.reserve(std::min(connectivity.size(), localOf.size()));
     for (std::size_t k = 0; k < connectivity.size(); ++k) {
         const int node = connectivity[k];
@@ -389,6 +448,7 @@ void ExodusLoader::loadMesh(const MeshLocation& where, MeshBuilderInterface& bui
     if (builder.loadTopologyOnly()) {
         const std::vector<int> mapping = readSolverIndexMapping(block);
         record.solverIndexMapping = mapping.data();
+        record.numNormals = block.nodes.size();  // each node stands for a tool vertex, which has a normal
         builder.build(record);
         return;
     }
@@ -427,15 +487,28 @@ void ExodusLoader::buildWithoutNormals(const MeshBuilderParamColMajor& columns, 
     builder.build(record);
 }
 
+// The file's node numbers, from 1, three per triangle. The library reads the whole connectivity
+// variable, so its size must be the block's.
+std::vector<int> ExodusLoader::readConnectivity(const TriangleBlock& block) const
+{
+    std::vector<int> connectivity(3 * block.numTriangles);
+    if (connectivity.empty()) {
+        return connectivity;
+    }
+    requireValueCount(*file_, block.connectivity, connectivity.size(),
+                      block.description + ": its connectivity variable", "three per element");
+    file_->check(ex_get_conn(file_->id(), EX_ELEM_BLOCK, block.id, connectivity.data(), nullptr, nullptr),
+                 "cannot read the connectivity of " + block.description);
+    return connectivity;
+}
+
 // The connectivity once more, now in the body's node numbers.
 std::vector<int> ExodusLoader::readTriangles(const TriangleBlock& block) const
 {
-    std::vector<int> triangles(3 * block.numTriangles);
+    std::vector<int> triangles = readConnectivity(block);
     if (triangles.empty()) {
         return triangles;
     }
-    file_->check(ex_get_conn(file_->id(), EX_ELEM_BLOCK, block.id, triangles.data(), nullptr, nullptr),
-                 "cannot read the connectivity of " + block.description);
     std::vector<int> localOf(block.nodeSpan, -1);  // offset from the first node -> body node
     for (std::size_t i = 0; i < block.nodes.size(); ++i) {
         localOf[static_cast<std::size_t>(block.nodes[i] - block.firstNode)] = static_cast<int>(i);

@@ -35,8 +35,11 @@ struct SkippedBlock {
 class PERSISTENCE_COREIO_EXPORT ExodusLoader : public LoaderInterface {
 public:
     // Throws LoadError naming the file when it is missing, no Exodus II file, truncated, or
-    // promises data it cannot hold, when a triangle refers to a node the file lacks, or when a
-    // nodal variable holds fewer values than the file has nodes.
+    // promises data it cannot hold; when it stores other than 4 or 8 bytes per floating-point
+    // value, holds several values in a header attribute of one number, or names an element type
+    // longer than 32 characters; when its block ids or a block's connectivity disagree in size with
+    // the counts its header gives for them; when a triangle refers to a node the file lacks; or when
+    // a nodal variable holds fewer values than the file has nodes.
     // Blocks of other elements are skipped with a warning to the logger "CoreIo.ExodusLoader".
     explicit ExodusLoader(const std::string& path);
     ~ExodusLoader() override;
@@ -54,8 +57,10 @@ public:
     // results follow that order. Locations that do not come from bodies(), steps the file lacks
     // and data that cannot be read throw LoadError; nothing reaches the builder then. Meshes carry
     // node normals when the file has nodal variables NORMAL_X/Y/Z or NX/NY/NZ (their last step),
-    // column-major; without them the nodes come interleaved (row-major), so the normals are computed;
-    // a topology-only builder gets the file's node number map, from 0, as solver index mapping.
+    // column-major; without them the nodes come interleaved (row-major), so the normals are computed.
+    // A topology-only builder gets the file's node number map, from 0, as solver index mapping, and
+    // numNormals equal to numNodes, since each node stands for a tool vertex that carries a normal;
+    // it gets no coordinate or normal arrays.
     void loadResult(const DataLocation& where, ResultBuilderInterface& builder,
                     std::optional<std::int64_t> step) const override;
     void loadCurve(const CurveLocation& where, CurveBuilderInterface& builder) const override;  // no curves
@@ -64,7 +69,8 @@ public:
 private:
     struct TriangleBlock {
         std::int64_t id = 0;
-        std::string description;  // names the block in messages
+        std::string description;   // names the block in messages
+        std::string connectivity;  // the netCDF variable that holds the block's connectivity
         std::size_t numTriangles = 0;
         std::vector<int> nodes;    // the file's 0-based numbers of the body's nodes
         int firstNode = 0;         // the smallest of them
@@ -75,13 +81,14 @@ private:
     void readDimensions(const NetcdfFileFacts& facts);
     void readVariables(const NetcdfFileFacts& facts);
     void readBlocks(const NetcdfFileFacts& facts);
-    TriangleBlock readTriangleBlock(std::int64_t id, std::size_t numTriangles, std::string description,
-                                    std::vector<int>& localOf) const;
+    std::optional<std::int64_t> readTriangleCount(const TriangleBlock& block, const std::string& name);
+    TriangleBlock numberNodes(TriangleBlock block, std::vector<int>& localOf) const;
     void addResults();
     void requireOwnSource(const std::string& source) const;
     void requireStep(std::int64_t step) const;
     const TriangleBlock& blockAt(const MeshLocation& where) const;
 
+    std::vector<int> readConnectivity(const TriangleBlock& block) const;
     std::vector<int> readTriangles(const TriangleBlock& block) const;
     std::vector<int> readSolverIndexMapping(const TriangleBlock& block) const;
     FloatColumns readCoordinates(const TriangleBlock& block) const;

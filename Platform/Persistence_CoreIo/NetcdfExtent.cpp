@@ -3,6 +3,8 @@
 #include "ExodusFile.h"
 #include "Persistence_CoreIo.h"
 
+#include <netcdf.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -247,6 +249,38 @@ NetcdfFileFacts inspectNetcdfFile(const std::string& path)
                                             " bytes"));
     }
     return {size, true};
+}
+
+std::optional<std::uint64_t> variableValueCount(int netcdfId, const std::string& variable)
+{
+    int id = 0;
+    int rank = 0;
+    std::array<int, NC_MAX_VAR_DIMS> dimensions{};
+    if (nc_inq_varid(netcdfId, variable.c_str(), &id) != NC_NOERR || nc_inq_varndims(netcdfId, id, &rank) != NC_NOERR ||
+        rank < 0 || rank > NC_MAX_VAR_DIMS || nc_inq_vardimid(netcdfId, id, dimensions.data()) != NC_NOERR) {
+        return std::nullopt;
+    }
+    std::uint64_t values = 1;
+    for (int d = 0; d < rank; ++d) {
+        std::size_t length = 0;
+        if (nc_inq_dimlen(netcdfId, dimensions[static_cast<std::size_t>(d)], &length) != NC_NOERR) {
+            return std::nullopt;
+        }
+        values = saturatingMultiply(values, length);
+    }
+    return values;
+}
+
+std::optional<std::uint64_t> attributeValueCount(int netcdfId, const std::string& variable,
+                                                 const std::string& attribute)
+{
+    int id = NC_GLOBAL;
+    std::size_t length = 0;
+    if ((!variable.empty() && nc_inq_varid(netcdfId, variable.c_str(), &id) != NC_NOERR) ||
+        nc_inq_attlen(netcdfId, id, attribute.c_str(), &length) != NC_NOERR) {
+        return std::nullopt;
+    }
+    return length;
 }
 
 }  // namespace CoreIo

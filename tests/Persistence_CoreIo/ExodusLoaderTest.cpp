@@ -1,6 +1,9 @@
+#include "BaseGeometryMeshBuilder.h"
+#include "BaseGeometryToolMeshBuilder.h"
 #include "ExodusLoader.h"
 #include "ExodusTestSupport.h"
 #include "ExodusWriter.h"
+#include "FixedUntransformedMeshProvider.h"
 #include "QRVService_Logging.h"
 
 #include <exodusII.h>
@@ -14,6 +17,7 @@
 #include <fstream>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using CoreIo::ExodusLoader;
@@ -23,6 +27,7 @@ using ExodusTest::RecordingMeshBuilder;
 using ExodusTest::RecordingResultBuilder;
 using ExodusTest::resultAt;
 using ExodusTest::ScratchDirectory;
+using Position = Calvora::Point<double, 3>;
 using testing::AllOf;
 using testing::ElementsAre;
 using testing::HasSubstr;
@@ -157,7 +162,7 @@ TEST(ExodusLoader, NumbersBodyNodesInOrderOfFirstUseAndResultsFollowThatOrder)
     EXPECT_THAT(toolTemperature.floatArrays, ElementsAre(floats({200, 201, 202})));
 }
 
-TEST(ExodusLoader, HandsTopologyOnlyBuildersTheSolverNumberingAndNoCoordinates)
+TEST(ExodusLoader, HandsTopologyOnlyBuildersTheSolverNumberingAndANormalPerNodeButNoCoordinates)
 {
     const ScratchDirectory directory;
     const std::string path = directory.file("shuffled.exo");
@@ -168,13 +173,74 @@ TEST(ExodusLoader, HandsTopologyOnlyBuildersTheSolverNumberingAndNoCoordinates)
     loader.loadMesh(loader.bodies()[0].meshLocation, shuffled);
     EXPECT_EQ(shuffled.builds, 1);
     EXPECT_FALSE(shuffled.receivedCoordinates);
-    EXPECT_EQ(shuffled.numNormals, 0u);
+    EXPECT_EQ(shuffled.numNormals, 4u);  // each node stands for a tool vertex with a normal
+    EXPECT_TRUE(shuffled.nx.empty());
     EXPECT_THAT(shuffled.triangles, ElementsAre(0, 1, 2, 2, 1, 3));
     EXPECT_THAT(shuffled.solverIndexMapping, ElementsAre(3, 1, 4, 2));  // no node number map: file order
 
     RecordingMeshBuilder tool(true);
     loader.loadMesh(loader.bodies()[1].meshLocation, tool);
     EXPECT_THAT(tool.solverIndexMapping, ElementsAre(6, 7, 8));
+    EXPECT_EQ(tool.numNormals, 3u);
+}
+
+TEST(ExodusLoader, LetsTheToolMeshBuilderBuildTheBodyFromTheToolMeshThroughTheNodeNumbers)
+{
+    const ScratchDirectory directory;
+    const std::string path = directory.file("tool.exo");
+    ExodusWriter::Body body;  // the untransformed tool, whose vertices are the file's nodes
+    body.x = {0, 1, 0, 1};
+    body.y = {0, 0, 1, 1};
+    body.z = {0, 0, 0, 0.5};
+    body.nx = {0, 0, 0.6, 0.8};
+    body.ny = {0, 0.6, 0, 0};
+    body.nz = {1, 0.8, 0.8, 0.6};
+    body.triangles = {3, 1, 2, 2, 1, 0};  // first use: file nodes 3, 1, 2, 0
+    ExodusWriter writer(path);
+    writer.addBody("tool", body);
+    writer.write();
+
+    const std::vector<float> x(body.x.begin(), body.x.end()), y(body.y.begin(), body.y.end()),
+        z(body.z.begin(), body.z.end()), nx(body.nx.begin(), body.nx.end()), ny(body.ny.begin(), body.ny.end()),
+        nz(body.nz.begin(), body.nz.end());
+    CoreIo::MeshBuilderParamColMajor toolRecord;
+    toolRecord.numNodes = toolRecord.numNormals = 4;
+    toolRecord.x = x.data();
+    toolRecord.y = y.data();
+    toolRecord.z = z.data();
+    toolRecord.nx = nx.data();
+    toolRecord.ny = ny.data();
+    toolRecord.nz = nz.data();
+    Calvora::BaseGeometryMeshBuilder toolMeshBuilder;
+    toolMeshBuilder.build(toolRecord);
+    const auto provider = std::make_shared<Calvora::FixedUntransformedMeshProvider>(toolMeshBuilder.getMesh());
+
+    const ExodusLoader loader(path);
+    const CoreIo::MeshLocation& location = loader.bodies()[0].meshLocation;
+    Calvora::BaseGeometryToolMeshBuilder toolBuilder(provider);
+    loader.loadMesh(location, toolBuilder);
+    const std::shared_ptr<Calvora::Mesh> built = toolBuilder.getMesh();
+    ASSERT_NE(built, nullptr);
+    EXPECT_EQ(provider->numberOfRequests(), 1u);
+    ASSERT_EQ(built->numberOfVertices(), 4u);
+    EXPECT_TRUE(built->hasNormals());
+    EXPECT_EQ(Position(built->getVertex(0)), Position(1, 1, 0.5));  // file node 3
+
+    // The same body as an ordinary mesh: positions and normals from the file.
+    Calvora::BaseGeometryMeshBuilder meshBuilder;
+    loader.loadMesh(location, meshBuilder);
+    const std::shared_ptr<Calvora::Mesh> loaded = meshBuilder.getMesh();
+    ASSERT_EQ(loaded->numberOfVertices(), 4u);
+    for (unsigned int i = 0; i < 4; ++i) {
+        EXPECT_EQ(Position(built->getVertex(i)), Position(loaded->getVertex(i))) << i;
+        EXPECT_EQ(built->getVertex(i).getNormal(), loaded->getVertex(i).getNormal()) << i;
+    }
+    ASSERT_EQ(built->numberOfTriangles(), 2u);
+    for (unsigned int t = 0; t < 2; ++t) {
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_EQ(built->getTriangle(t).corners[c]->index, loaded->getTriangle(t).corners[c]->index);
+        }
+    }
 }
 
 TEST(ExodusLoader, ReadsAnIndependentlyWrittenFileGeneratedFromCdlTextInEveryNetcdfFormat)
@@ -351,6 +417,102 @@ TEST(ExodusLoader, RefusesConnectivityOutsideTheNodeRange)
                 AllOf(HasSubstr("\"tool\" (id 2): element 1 refers to node 10, outside the file's nodes 1 to 9")));
     ExodusTest::overwriteInt(path, "connect2", {0, 1}, 0);
     EXPECT_THAT(loadErrorOf([&] { ExodusLoader{path}; }), HasSubstr("refers to node 0"));
+}
+
+TEST(ExodusLoader, RefusesStoredWordSizesOtherThanFourAndEight)
+{
+    const ScratchDirectory directory;
+    const std::string path = directory.file("shuffled.exo");
+    for (const int wordSize : {822083592, 2}) {
+        writeShuffledBodies(path);
+        ExodusTest::putIntAttribute(path, "", "floating_point_word_size", {wordSize});
+        EXPECT_EQ(loadErrorOf([&] { ExodusLoader{path}; }),
+                  "Exodus file \"" + path + "\": its floating_point_word_size attribute gives " +
+                      std::to_string(wordSize) + " bytes per floating-point value; only 4 and 8 are supported");
+    }
+}
+
+TEST(ExodusLoader, RefusesHeaderAttributesWithSeveralValuesWhereTheLibraryReadsOneNumber)
+{
+    const ScratchDirectory directory;
+    const std::string path = directory.file("shuffled.exo");
+    for (const std::string attribute :
+         {"version", "api_version", "floating_point_word_size", "file_size", "int64_status", "maximum_name_length"}) {
+        writeShuffledBodies(path);
+        ExodusTest::putIntAttribute(path, "", attribute, {8, 8, 8});
+        EXPECT_EQ(loadErrorOf([&] { ExodusLoader{path}; }),
+                  "Exodus file \"" + path + "\": its global attribute \"" + attribute +
+                      "\" holds 3 values where one number is expected");
+    }
+}
+
+TEST(ExodusLoader, ReadsIntegersAsIntWhateverSizesTheFileAsksFor)
+{
+    const ScratchDirectory directory;
+    const std::string path = directory.file("shuffled.exo");
+    writeShuffledBodies(path);
+    ExodusTest::putIntAttribute(path, "", "int64_status", {EX_ALL_INT64_API});
+    const ExodusLoader loader(path);
+    ASSERT_EQ(loader.bodies().size(), 2u);
+    EXPECT_EQ(loader.bodies()[1].meshLocation.id, 2);
+    RecordingMeshBuilder topology(true);
+    loader.loadMesh(loader.bodies()[0].meshLocation, topology);
+    EXPECT_THAT(topology.triangles, ElementsAre(0, 1, 2, 2, 1, 3));
+    EXPECT_THAT(topology.solverIndexMapping, ElementsAre(3, 1, 4, 2));
+}
+
+TEST(ExodusLoader, RefusesBlockIdsOrStatusesOfAnotherCountThanTheBlocks)
+{
+    const ScratchDirectory directory;
+    const std::string path = directory.file("shuffled.exo");
+    for (const auto& [variable, role, count] : {std::tuple{"eb_prop1", "id", 4096}, std::tuple{"eb_prop1", "id", 1},
+                                                std::tuple{"eb_status", "status", 64}}) {
+        writeShuffledBodies(path);
+        ExodusTest::reshapeIntVariable(path, variable, {static_cast<std::size_t>(count)}, 1);
+        EXPECT_EQ(loadErrorOf([&] { ExodusLoader{path}; }),
+                  "Exodus file \"" + path + "\": its element block " + role + " variable \"" + variable + "\" holds " +
+                      std::to_string(count) + " values, not 2, one per element block");
+    }
+}
+
+TEST(ExodusLoader, RefusesConnectivityOfAnotherSizeThanItsBlock)
+{
+    const ScratchDirectory directory;
+    const std::string path = directory.file("shuffled.exo");
+    writeShuffledBodies(path);
+    ExodusTest::reshapeIntVariable(path, "connect1", {2048, 3}, 1);
+    EXPECT_EQ(loadErrorOf([&] { ExodusLoader{path}; }),
+              "Exodus file \"" + path +
+                  "\": element block \"shuffled\" (id 1): its connectivity variable \"connect1\" holds 6144 values, "
+                  "not 6, three per element");
+
+    // The library finds a block's variables by the position of its id, not by the id.
+    writeShuffledBodies(path);
+    ExodusTest::overwriteInt(path, "eb_prop1", {0}, 2);
+    ExodusTest::overwriteInt(path, "eb_prop1", {1}, 1);
+    ExodusTest::reshapeIntVariable(path, "connect2", {2}, 1);
+    EXPECT_EQ(loadErrorOf([&] { ExodusLoader{path}; }),
+              "Exodus file \"" + path +
+                  "\": element block \"tool\" (id 1): its connectivity variable \"connect2\" holds 2 values, "
+                  "not 3, three per element");
+}
+
+TEST(ExodusLoader, RefusesElementTypesLongerThanTheLibraryHolds)
+{
+    const ScratchDirectory directory;
+    const std::string path = directory.file("shuffled.exo");
+    writeShuffledBodies(path);
+    ExodusTest::putTextAttribute(path, "connect1", "elem_type", std::string(40, 'T'));
+    EXPECT_EQ(loadErrorOf([&] { ExodusLoader{path}; }),
+              "Exodus file \"" + path +
+                  "\": element block \"shuffled\" (id 1): its element type is 40 characters long; at most 32 are "
+                  "supported");
+
+    const std::string padded = "TRI3" + std::string(28, ' ');  // blanks the library trims
+    ExodusTest::putTextAttribute(path, "connect1", "elem_type", padded + 'X');
+    EXPECT_THAT(loadErrorOf([&] { ExodusLoader{path}; }), HasSubstr("its element type is 33 characters long"));
+    ExodusTest::putTextAttribute(path, "connect1", "elem_type", padded + '\0');  // 32 and the terminator fit
+    EXPECT_EQ(ExodusLoader(path).bodies().size(), 2u);
 }
 
 TEST(ExodusLoader, RefusesVariablesWithFewerValuesThanNodes)

@@ -50,6 +50,27 @@ void overwrite(const std::string& path, const std::string& variable, Put put)
     ASSERT_EQ(nc_close(file), NC_NOERR);
 }
 
+// Opens a file for writing through the netCDF library, in define mode, and hands its id to define.
+template <typename Define>
+void redefine(const std::string& path, Define define)
+{
+    int file = 0;
+    ASSERT_EQ(nc_open(path.c_str(), NC_WRITE, &file), NC_NOERR) << path;
+    ASSERT_EQ(nc_redef(file), NC_NOERR);
+    define(file);
+    ASSERT_EQ(nc_close(file), NC_NOERR);
+}
+
+// The id of a variable, or NC_GLOBAL for an empty name.
+int attributeOwner(int file, const std::string& variable)
+{
+    int id = NC_GLOBAL;
+    if (!variable.empty()) {
+        EXPECT_EQ(nc_inq_varid(file, variable.c_str(), &id), NC_NOERR) << variable;
+    }
+    return id;
+}
+
 }  // namespace
 
 void RecordingMeshBuilder::build(const CoreIo::MeshBuilderParamColMajor& param)
@@ -187,6 +208,56 @@ void overwriteInt(const std::string& path, const std::string& variable, const In
 void overwriteFloat(const std::string& path, const std::string& variable, const Index& index, float value)
 {
     overwrite(path, variable, [&](int file, int id) { return nc_put_var1_float(file, id, index.data(), &value); });
+}
+
+void putIntAttribute(const std::string& path, const std::string& variable, const std::string& attribute,
+                     const std::vector<int>& values)
+{
+    redefine(path, [&](int file) {
+        EXPECT_EQ(nc_put_att_int(file, attributeOwner(file, variable), attribute.c_str(), NC_INT, values.size(),
+                                 values.data()),
+                  NC_NOERR)
+            << attribute;
+    });
+}
+
+void putTextAttribute(const std::string& path, const std::string& variable, const std::string& attribute,
+                      const std::string& text)
+{
+    redefine(path, [&](int file) {
+        EXPECT_EQ(nc_put_att_text(file, attributeOwner(file, variable), attribute.c_str(), text.size(), text.data()),
+                  NC_NOERR)
+            << attribute;
+    });
+}
+
+void reshapeIntVariable(const std::string& path, const std::string& variable, const Index& lengths, int value)
+{
+    redefine(path, [&](int file) {
+        int old = 0;
+        ASSERT_EQ(nc_inq_varid(file, variable.c_str(), &old), NC_NOERR) << variable;
+        ASSERT_EQ(nc_rename_var(file, old, (variable + "_replaced").c_str()), NC_NOERR);
+        std::vector<int> dimensions(lengths.size());
+        std::size_t count = 1;
+        for (std::size_t d = 0; d < lengths.size(); ++d) {
+            const std::string name = variable + "_length" + std::to_string(d);
+            ASSERT_EQ(nc_def_dim(file, name.c_str(), lengths[d], &dimensions[d]), NC_NOERR) << name;
+            count *= lengths[d];
+        }
+        int id = 0;
+        const auto rank = static_cast<int>(dimensions.size());
+        ASSERT_EQ(nc_def_var(file, variable.c_str(), NC_INT, rank, dimensions.data(), &id), NC_NOERR);
+        int numAttributes = 0;
+        ASSERT_EQ(nc_inq_varnatts(file, old, &numAttributes), NC_NOERR);
+        for (int a = 0; a < numAttributes; ++a) {
+            std::array<char, NC_MAX_NAME + 1> name{};
+            ASSERT_EQ(nc_inq_attname(file, old, a, name.data()), NC_NOERR);
+            ASSERT_EQ(nc_copy_att(file, old, name.data(), file, id), NC_NOERR);
+        }
+        ASSERT_EQ(nc_enddef(file), NC_NOERR);
+        const std::vector<int> values(count, value);
+        EXPECT_EQ(nc_put_var_int(file, id, values.data()), NC_NOERR);
+    });
 }
 
 // In the header a dimension is its name, padded to whole words, followed by its length.

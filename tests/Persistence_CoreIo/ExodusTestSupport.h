@@ -85,6 +85,14 @@ void generateFromCdl(const std::string& cdlName, const std::string& target, int 
 using Index = std::vector<std::size_t>;
 void overwriteInt(const std::string& path, const std::string& variable, const Index& index, int value);
 void overwriteFloat(const std::string& path, const std::string& variable, const Index& index, float value);
+// Change a file's header through the netCDF library: set an attribute, of a variable or, for an
+// empty variable name, of the file; or give a variable new dimensions of the given lengths (the
+// old one is renamed aside, its attributes copied) and fill it with one value.
+void putIntAttribute(const std::string& path, const std::string& variable, const std::string& attribute,
+                     const std::vector<int>& values);
+void putTextAttribute(const std::string& path, const std::string& variable, const std::string& attribute,
+                      const std::string& text);
+void reshapeIntVariable(const std::string& path, const std::string& variable, const Index& lengths, int value);
 // Rewrite a classic file's header, bypassing every check: a dimension's length, or the number of
 // records (time steps).
 void patchDimensionLength(const std::string& path, const std::string& dimension, std::uint32_t length);
