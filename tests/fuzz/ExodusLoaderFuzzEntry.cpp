@@ -35,9 +35,7 @@ public:
                     .string())
     {
         std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-        out.close();
-        if (!out)
+        if (!out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size)).flush())
             throw std::runtime_error("cannot write the fuzz input to " + path_);
     }
     ~ScratchFile()

@@ -21,16 +21,6 @@ bool isWidened(double stored, float given)
     return std::isnan(given) ? std::isnan(stored) : stored == static_cast<double>(given);
 }
 
-bool isWidened(const Calvora::Point<double, 3>& stored, const float* given)
-{
-    return isWidened(stored.x, given[0]) && isWidened(stored.y, given[1]) && isWidened(stored.z, given[2]);
-}
-
-bool isWidened(const Calvora::Vector<double, 3>& stored, const float* given)
-{
-    return isWidened(stored.x, given[0]) && isWidened(stored.y, given[1]) && isWidened(stored.z, given[2]);
-}
-
 void checkMeshStructure(const Calvora::Mesh& mesh)
 {
     const std::size_t numVertices = mesh.numberOfVertices();

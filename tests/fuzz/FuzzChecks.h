@@ -40,10 +40,13 @@ bool completes(Operation&& operation)
 void expect(bool kept, const char* promise);
 void expect(bool kept, const char* promise, std::size_t item);
 
-// A float widened exactly to double; NaN stands for any NaN.
+// A float widened exactly to double; NaN stands for any NaN. Points and vectors compare x, y, z.
 bool isWidened(double stored, float given);
-bool isWidened(const Calvora::Point<double, 3>& stored, const float* given);
-bool isWidened(const Calvora::Vector<double, 3>& stored, const float* given);
+template <typename Xyz>
+bool isWidened(const Xyz& stored, const float* given)
+{
+    return isWidened(stored.x, given[0]) && isWidened(stored.y, given[1]) && isWidened(stored.z, given[2]);
+}
 
 // Every vertex and triangle carries its position as index; every corner is a vertex of the mesh.
 void checkMeshStructure(const Calvora::Mesh& mesh);

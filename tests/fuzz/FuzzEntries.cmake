@@ -4,7 +4,6 @@ if(NOT TARGET CoreIoFuzzEntries)
     add_library(CoreIoFuzzEntries STATIC
         "${CMAKE_CURRENT_LIST_DIR}/ExodusLoaderFuzzEntry.cpp"
         "${CMAKE_CURRENT_LIST_DIR}/FuzzChecks.cpp"
-        "${CMAKE_CURRENT_LIST_DIR}/FuzzInput.cpp"
         "${CMAKE_CURRENT_LIST_DIR}/MemoryLoaderFuzzEntry.cpp"
         "${CMAKE_CURRENT_LIST_DIR}/MemoryLoaderProgram.cpp"
         "${CMAKE_CURRENT_LIST_DIR}/ServingToolMeshProvider.cpp")

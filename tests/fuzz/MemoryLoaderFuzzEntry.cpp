@@ -31,25 +31,27 @@ using CoreIo::Layout;
 
 constexpr std::size_t maxAlignments = 4;
 
-// The same sequence on every compiler and library, so that a stored input replays alike wherever
-// the regression test runs.
-class Lcg {
-public:
-    explicit Lcg(std::uint32_t seed) : state_(seed) {}
-
-    std::uint32_t next()
-    {
-        state_ = state_ * 1664525u + 1013904223u;
-        return state_;
-    }
-    float symmetric(float half)  // in [-half, half)
-    {
-        return (static_cast<float>(next() >> 8) / 8388608.0f - 1.0f) * half;
-    }
-
-private:
-    std::uint32_t state_;
+// The same sequence on every compiler and library, so that a stored input replays alike anywhere.
+struct Lcg {
+    std::uint32_t state;
+    std::uint32_t next() { return state = state * 1664525u + 1013904223u; }
+    float symmetric() { return (static_cast<float>(next() >> 8) / 8388608.0f - 1.0f) * 8.0f; }  // in [-8, 8)
 };
+
+void fillRandom(std::uint32_t seed, std::vector<float>& values)
+{
+    Lcg random{seed};
+    for (float& value : values)
+        value = random.symmetric();
+}
+
+// Leaves values as they are when the pattern is empty.
+template <typename T>
+void repeat(const std::vector<T>& pattern, std::vector<T>& values)
+{
+    for (std::size_t k = 0; k < values.size() && !pattern.empty(); ++k)
+        values[k] = pattern[k % pattern.size()];
+}
 
 std::size_t gridWidth(std::uint8_t code)
 {
@@ -60,30 +62,18 @@ std::size_t gridWidth(std::uint8_t code)
 std::vector<float> makePoints(const PointRule& rule, std::size_t count)
 {
     std::vector<float> points(3 * count);
+    const std::size_t width = gridWidth(rule.gridWidth);
+    const float spacing = static_cast<float>(rule.gridSpacing + 1) / 16.0f;
     switch (rule.kind) {
-    case PointRule::Kind::Grid: {
-        const std::size_t width = gridWidth(rule.gridWidth);
-        const float spacing = static_cast<float>(rule.gridSpacing + 1) / 16.0f;
+    case PointRule::Kind::Grid:
         for (std::size_t i = 0; i < count; ++i) {
             points[3 * i] = static_cast<float>(i % width) * spacing;
             points[3 * i + 1] = static_cast<float>(i / width) * spacing;
         }
         break;
-    }
-    case PointRule::Kind::Random: {
-        Lcg random(rule.seed);
-        for (float& component : points)
-            component = random.symmetric(8.0f);
-        break;
-    }
-    case PointRule::Kind::Pattern:
-        for (std::size_t k = 0; k < points.size() && !rule.pattern.empty(); ++k)
-            points[k] = rule.pattern[k % rule.pattern.size()];
-        break;
-    case PointRule::Kind::Constant:
-        for (std::size_t k = 0; k < points.size(); ++k)
-            points[k] = rule.constant[k % 3];
-        break;
+    case PointRule::Kind::Random: fillRandom(rule.seed, points); break;
+    case PointRule::Kind::Pattern: repeat(rule.pattern, points); break;
+    case PointRule::Kind::Constant: repeat(std::vector<float>(rule.constant.begin(), rule.constant.end()), points); break;
     }
     return points;
 }
@@ -105,11 +95,10 @@ std::vector<int> makeGridTriangles(const TriangleRule& rule, std::size_t numNode
             const auto b = static_cast<int>(row * width + (column + 1) % width);
             const int c = a + static_cast<int>(width);
             const int d = b + static_cast<int>(width);
-            if (clockwise) {
+            if (clockwise)
                 corners.insert(corners.end(), {a, d, b, a, c, d});
-            } else {
+            else
                 corners.insert(corners.end(), {a, b, d, a, d, c});
-            }
         }
     }
     return corners;
@@ -123,7 +112,7 @@ std::vector<int> makeTriangles(const TriangleRule& rule, std::size_t numNodes)
     case TriangleRule::Kind::Grid: return makeGridTriangles(rule, numNodes);
     case TriangleRule::Kind::Random: {
         std::vector<int> corners(3 * (rule.randomCount % (maxRandomTriangles + 1)));
-        Lcg random(rule.seed);
+        Lcg random{rule.seed};
         for (int& corner : corners)
             corner = static_cast<int>(random.next() % std::max<std::size_t>(numNodes, 1));
         return corners;
@@ -137,27 +126,18 @@ std::vector<int> makeTriangles(const TriangleRule& rule, std::size_t numNodes)
 std::vector<int> makeMapping(const MappingRule& rule, std::size_t numNodes)
 {
     std::vector<int> mapping(rule.kind == MappingRule::Kind::None ? 0 : numNodes);
+    Lcg random{rule.seed};
     switch (rule.kind) {
     case MappingRule::Kind::None: break;
     case MappingRule::Kind::Identity: std::iota(mapping.begin(), mapping.end(), 0); break;
     case MappingRule::Kind::Reversed: std::iota(mapping.rbegin(), mapping.rend(), 0); break;
-    case MappingRule::Kind::Random: {
-        Lcg random(rule.seed);
+    case MappingRule::Kind::Random:
         for (int& entry : mapping)
             entry = static_cast<int>(random.next() % (std::uint32_t{rule.randomBound} + 1));
         break;
-    }
-    case MappingRule::Kind::Pattern:
-        for (std::size_t i = 0; i < mapping.size() && !rule.pattern.empty(); ++i)
-            mapping[i] = rule.pattern[i % rule.pattern.size()];
-        break;
+    case MappingRule::Kind::Pattern: repeat(rule.pattern, mapping); break;
     }
     return mapping;
-}
-
-Layout layoutOf(ArrayLayout layout)
-{
-    return layout == ArrayLayout::RowMajor ? Layout::RowMajor : Layout::ColumnMajor;
 }
 
 // Hands x, y, z per point to the arrays that the layout reads.
@@ -176,28 +156,29 @@ void place(const std::vector<float>& points, Layout layout, std::array<std::vect
     }
 }
 
+// Positions and normals of a mesh or a curve, in its layout.
 template <typename Arrays>
-void placePositions(Arrays& arrays, const std::vector<float>& points)
+void placePoints(Arrays& arrays, const std::vector<float>& positions, const std::vector<float>& normals)
 {
-    place(points, arrays.layout, {&arrays.x, &arrays.y, &arrays.z}, arrays.coordinates);
+    place(positions, arrays.layout, {&arrays.x, &arrays.y, &arrays.z}, arrays.coordinates);
+    place(normals, arrays.layout, {&arrays.nx, &arrays.ny, &arrays.nz}, arrays.normals);
 }
 
-template <typename Arrays>
-void placeNormals(Arrays& arrays, const std::vector<float>& points)
+void dropLast(std::vector<float>& values)
 {
-    place(points, arrays.layout, {&arrays.nx, &arrays.ny, &arrays.nz}, arrays.normals);
+    if (!values.empty())
+        values.pop_back();
 }
 
 template <typename Arrays>
 void dropLastCoordinate(Arrays& arrays)
 {
-    std::vector<float>& shortened = arrays.layout == Layout::RowMajor ? arrays.coordinates : arrays.x;
-    if (!shortened.empty())
-        shortened.pop_back();
+    dropLast(arrays.layout == Layout::RowMajor ? arrays.coordinates : arrays.x);
 }
 
 void damage(CoreIo::MeshArrays& mesh, Damage kind)
 {
+    std::vector<int>& mapping = mesh.solverIndexMapping;
     switch (kind) {
     case Damage::None: break;
     case Damage::ShortCoordinates: dropLastCoordinate(mesh); break;
@@ -212,23 +193,22 @@ void damage(CoreIo::MeshArrays& mesh, Damage kind)
             mesh.triangles.back() = kind == Damage::NegativeTriangle ? -1 : static_cast<int>(mesh.numNodes);
         break;
     case Damage::LongMapping:
+        if (!mapping.empty())
+            mapping.push_back(0);
+        break;
     case Damage::NegativeMapping:
-        if (mesh.solverIndexMapping.empty())
-            break;
-        if (kind == Damage::LongMapping) {
-            mesh.solverIndexMapping.push_back(0);
-        } else {
-            mesh.solverIndexMapping.back() = -1;
-        }
+        if (!mapping.empty())
+            mapping.back() = -1;
         break;
     }
 }
 
-// What the run registered, kept to check the products against.
+// What the run registered, kept to check the products against: x, y, z per node and per normal,
+// whatever the layout.
 struct RegisteredBody {
     CoreIo::MeshArrays mesh;
-    std::vector<float> coordinates;  // x, y, z per node, whatever the layout
-    std::vector<float> normals;      // x, y, z per normal
+    std::vector<float> coordinates;
+    std::vector<float> normals;
     ToolMesh toolMesh = ToolMesh::Matching;
 };
 
@@ -244,13 +224,12 @@ RegisteredBody makeBody(const BodyInstruction& instruction)
 {
     RegisteredBody body;
     CoreIo::MeshArrays& mesh = body.mesh;
-    mesh.layout = layoutOf(instruction.layout);
+    mesh.layout = instruction.layout == ArrayLayout::RowMajor ? Layout::RowMajor : Layout::ColumnMajor;
     mesh.numNodes = instruction.numNodes % (maxNodes + 1);
     mesh.numNormals = instruction.normalCount.resolve(mesh.numNodes);
     body.coordinates = makePoints(instruction.positions, mesh.numNodes);
     body.normals = makePoints(instruction.normals, mesh.numNormals);
-    placePositions(mesh, body.coordinates);
-    placeNormals(mesh, body.normals);
+    placePoints(mesh, body.coordinates, body.normals);
     mesh.triangles = makeTriangles(instruction.triangles, mesh.numNodes);
     mesh.numTriangles = mesh.triangles.size() / 3;
     mesh.solverIndexMapping = makeMapping(instruction.mapping, mesh.numNodes);
@@ -263,20 +242,16 @@ std::pair<RegisteredCurve, CoreIo::CurveArrays> makeCurve(const CurveInstruction
 {
     RegisteredCurve curve;
     CoreIo::CurveArrays arrays;
-    arrays.layout = layoutOf(instruction.layout);
+    arrays.layout = instruction.layout == ArrayLayout::RowMajor ? Layout::RowMajor : Layout::ColumnMajor;
     curve.numPoints = arrays.numPoints = instruction.numPoints % (maxCurvePoints + 1);
     curve.numNormals = arrays.numNormals = instruction.normalCount.resolve(arrays.numPoints);
     curve.coordinates = makePoints(instruction.positions, curve.numPoints);
     curve.normals = makePoints(instruction.normals, curve.numNormals);
-    placePositions(arrays, curve.coordinates);
-    placeNormals(arrays, curve.normals);
-    if (instruction.damage == CurveDamage::ShortCoordinates) {
+    placePoints(arrays, curve.coordinates, curve.normals);
+    if (instruction.damage == CurveDamage::ShortCoordinates)
         dropLastCoordinate(arrays);
-    } else if (instruction.damage == CurveDamage::ShortNormals) {
-        std::vector<float>& shortened = arrays.layout == Layout::RowMajor ? arrays.normals : arrays.nz;
-        if (!shortened.empty())
-            shortened.pop_back();
-    }
+    else if (instruction.damage == CurveDamage::ShortNormals)
+        dropLast(arrays.layout == Layout::RowMajor ? arrays.normals : arrays.nz);
     return {std::move(curve), std::move(arrays)};
 }
 
@@ -284,22 +259,12 @@ std::vector<float> makeValues(const ValueRule& rule, std::size_t length, const R
 {
     std::vector<float> values(length);
     switch (rule.kind) {
-    case ValueRule::Kind::Axis: {
-        const std::size_t known = body == nullptr ? 0 : std::min(length, body->mesh.numNodes);
-        for (std::size_t i = 0; i < known; ++i)
+    case ValueRule::Kind::Axis:
+        for (std::size_t i = 0; body != nullptr && i < std::min(length, body->mesh.numNodes); ++i)
             values[i] = body->coordinates[3 * i + rule.axis % 3u];
         break;
-    }
-    case ValueRule::Kind::Random: {
-        Lcg random(rule.seed);
-        for (float& value : values)
-            value = random.symmetric(8.0f);
-        break;
-    }
-    case ValueRule::Kind::Pattern:
-        for (std::size_t i = 0; i < length && !rule.pattern.empty(); ++i)
-            values[i] = rule.pattern[i % rule.pattern.size()];
-        break;
+    case ValueRule::Kind::Random: fillRandom(rule.seed, values); break;
+    case ValueRule::Kind::Pattern: repeat(rule.pattern, values); break;
     case ValueRule::Kind::Constant: std::fill(values.begin(), values.end(), rule.constant); break;
     }
     return values;
@@ -307,10 +272,8 @@ std::vector<float> makeValues(const ValueRule& rule, std::size_t length, const R
 
 int saturatedInt(float value)
 {
-    if (std::isnan(value))
-        return 0;
     // 2147483520 is the largest float below 2^31.
-    return static_cast<int>(std::clamp(value, -2147483648.0f, 2147483520.0f));
+    return std::isnan(value) ? 0 : static_cast<int>(std::clamp(value, -2147483648.0f, 2147483520.0f));
 }
 
 CoreIo::ResultValues typed(const std::vector<float>& values, ValueType type)
@@ -327,15 +290,10 @@ CoreIo::ResultValues typed(const std::vector<float>& values, ValueType type)
     return values;
 }
 
+// ToolMesh lists the provider's servings in their order.
 ServingToolMeshProvider::Serving servingFor(ToolMesh toolMesh)
 {
-    switch (toolMesh) {
-    case ToolMesh::Matching: return ServingToolMeshProvider::Serving::Covering;
-    case ToolMesh::Unavailable: return ServingToolMeshProvider::Serving::Nothing;
-    case ToolMesh::WithoutNormals: return ServingToolMeshProvider::Serving::WithoutNormals;
-    case ToolMesh::OneVertexMore: return ServingToolMeshProvider::Serving::OneVertexMore;
-    }
-    return ServingToolMeshProvider::Serving::Covering;
+    return static_cast<ServingToolMeshProvider::Serving>(toolMesh);
 }
 
 bool isInitialCoordinate(const CoreIo::ResultEntry& entry)
@@ -387,10 +345,8 @@ private:
 
     std::size_t registeredResults() const
     {
-        std::size_t count = 0;
-        for (const CoreIo::SimBody& body : loader_.bodies())
-            count += body.results.size();
-        return count;
+        return std::accumulate(loader_.bodies().begin(), loader_.bodies().end(), std::size_t{0},
+                               [](std::size_t count, const CoreIo::SimBody& body) { return count + body.results.size(); });
     }
 
     void add(const BodyInstruction& instruction)
@@ -462,9 +418,8 @@ private:
         Calvora::BaseGeometryToolMeshBuilder builder(provider);
         const bool built = completes<Calvora::CvException>([&] { loader_.loadMesh(body.meshLocation, builder); });
         const auto product = builder.getMesh();
-        if (product == nullptr) {
+        if (product == nullptr)
             return;  // refused before the vertices, or a tool mesh of another size
-        }
         checkMeshStructure(*product);
         checkTriangles(*product, mesh.triangles, mesh.numTriangles);
         provider->checkBuild(*product);
@@ -478,8 +433,7 @@ private:
         for (const CoreIo::ResultEntry& entry : body.results)
             loader_.loadResult(entry.dataLocation, builder, std::nullopt);
         for (std::size_t i = 0; i < body.results.size(); ++i) {
-            const auto values = builder.getFloatVector(static_cast<int>(i));
-            if (values != nullptr) {
+            if (const auto values = builder.getFloatVector(static_cast<int>(i))) {
                 expect(values->size() == registered.mesh.numNodes, "a result holds one value per node", i);
                 ++outcome_.resultArrays;
             }
@@ -496,9 +450,8 @@ private:
     void readMeshAndInitialCoordinates(const CoreIo::SimBody& body, const RegisteredBody& registered)
     {
         CoreIo::MeshAndCoord record;
-        if (!completes<Calvora::CvException>([&] { record = CoreIo::readMeshAndICs(loader_, body); }))
-            return;
-        if (!record.isValid())
+        if (!completes<Calvora::CvException>([&] { record = CoreIo::readMeshAndICs(loader_, body); }) ||
+            !record.isValid())
             return;
         const bool named = std::any_of(body.results.begin(), body.results.end(), isInitialCoordinate);
         const std::size_t numNodes = registered.mesh.numNodes;
@@ -565,10 +518,9 @@ private:
 
 MemoryFuzzOutcome fuzzMemoryLoader(const std::uint8_t* data, std::size_t size)
 {
-    FuzzInput input(data, size);
     MemoryFuzzOutcome outcome;
     ProgramRun run(outcome);
-    for (const Instruction& instruction : readProgram(input))
+    for (const Instruction& instruction : readProgram(data, size))
         run.registerItem(instruction);
     run.exercise();
     return outcome;

@@ -9,55 +9,70 @@ namespace CoreIoFuzz {
 
 namespace {
 
-const std::string& pick(const std::vector<std::string>& table, std::uint8_t code)
-{
-    return table[code % table.size()];
-}
-
-// Reads the fields of an instruction. Enumerations are taken modulo their number of values.
+// Reads the fields of an instruction, little-endian; once the input runs dry every byte reads as 0.
 class Decoder {
 public:
-    explicit Decoder(FuzzInput& input) : input_(input) {}
+    Decoder(const std::uint8_t* data, std::size_t size) : data_(data), size_(data == nullptr ? 0 : size) {}
 
-    void field(std::uint8_t& value) { value = input_.byte(); }
-    void field(std::int8_t& value) { value = static_cast<std::int8_t>(input_.byte()); }
-    void field(std::uint16_t& value) { value = input_.u16(); }
-    void field(std::uint32_t& value) { value = input_.u32(); }
-    void field(std::int32_t& value) { value = static_cast<std::int32_t>(input_.u32()); }
-    void field(float& value) { value = input_.f32(); }
-    void field(bool& value) { value = (input_.byte() & 1) != 0; }
+    bool exhausted() const { return position_ == size_; }
+    std::uint8_t byte() { return exhausted() ? 0 : data_[position_++]; }
 
+    template <typename... T>
+    void operator()(T&... values)
+    {
+        (field(values), ...);
+    }
+
+    // Enumerations are taken modulo their number of values.
     template <typename Enum>
     void choice(Enum& value, std::uint8_t count)
     {
-        value = static_cast<Enum>(input_.byte() % count);
+        value = static_cast<Enum>(byte() % count);
     }
 
     // A byte-long count, then that many values.
     template <typename T>
     void sequence(std::vector<T>& values)
     {
-        values.resize(input_.byte());
+        values.resize(byte());
         for (T& value : values)
             field(value);
     }
 
 private:
-    FuzzInput& input_;
+    template <std::integral T>
+    void field(T& value)
+    {
+        std::uint32_t bits = 0;
+        for (std::size_t i = 0; i < sizeof(T); ++i)
+            bits |= std::uint32_t{byte()} << (8 * i);
+        if constexpr (std::same_as<T, bool>)
+            value = (bits & 1) != 0;
+        else
+            value = static_cast<T>(bits);
+    }
+    void field(float& value)
+    {
+        std::uint32_t bits = 0;
+        field(bits);
+        value = std::bit_cast<float>(bits);  // NaNs, infinities and subnormals included
+    }
+
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t position_ = 0;
 };
 
-// Writes the fields of an instruction in the order Decoder reads them.
+// Writes the fields of an instruction as Decoder reads them.
 class Encoder {
 public:
     explicit Encoder(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
 
-    void field(std::uint8_t value) { bytes_.push_back(value); }
-    void field(std::int8_t value) { bytes_.push_back(static_cast<std::uint8_t>(value)); }
-    void field(std::uint16_t value) { little(value, 2); }
-    void field(std::uint32_t value) { little(value, 4); }
-    void field(std::int32_t value) { little(static_cast<std::uint32_t>(value), 4); }
-    void field(float value) { little(std::bit_cast<std::uint32_t>(value), 4); }
-    void field(bool value) { bytes_.push_back(value ? 1 : 0); }
+    template <typename... T>
+    void operator()(const T&... values)
+    {
+        (field(values), ...);
+    }
 
     template <typename Enum>
     void choice(Enum value, std::uint8_t)
@@ -76,16 +91,21 @@ public:
     }
 
 private:
-    void little(std::uint32_t value, int bytes)
+    template <std::integral T>
+    void field(T value)
     {
-        for (int i = 0; i < bytes; ++i)
-            bytes_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+        const auto bits = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<T>>(value));
+        for (std::size_t i = 0; i < sizeof(T); ++i)
+            bytes_.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
     }
+    void field(bool value) { bytes_.push_back(value ? 1 : 0); }
+    void field(float value) { field(std::bit_cast<std::uint32_t>(value)); }
 
     std::vector<std::uint8_t>& bytes_;
 };
 
 // One description per instruction part serves both directions: the part is const when encoding.
+// The fields that follow a kind depend on the kind.
 template <typename T, typename Part>
 concept PartOf = std::same_as<std::remove_const_t<T>, Part>;
 
@@ -93,11 +113,10 @@ template <typename Coder>
 void code(Coder& coder, PartOf<CountRule> auto& rule)
 {
     coder.choice(rule.kind, 4);
-    switch (rule.kind) {
-    case CountRule::Kind::Offset: coder.field(rule.offset); break;
-    case CountRule::Kind::Explicit: coder.field(rule.explicitCount); break;
-    default: break;
-    }
+    if (rule.kind == CountRule::Kind::Offset)
+        coder(rule.offset);
+    else if (rule.kind == CountRule::Kind::Explicit)
+        coder(rule.explicitCount);
 }
 
 template <typename Coder>
@@ -105,16 +124,10 @@ void code(Coder& coder, PartOf<PointRule> auto& rule)
 {
     coder.choice(rule.kind, 4);
     switch (rule.kind) {
-    case PointRule::Kind::Grid:
-        coder.field(rule.gridWidth);
-        coder.field(rule.gridSpacing);
-        break;
-    case PointRule::Kind::Random: coder.field(rule.seed); break;
+    case PointRule::Kind::Grid: coder(rule.gridWidth, rule.gridSpacing); break;
+    case PointRule::Kind::Random: coder(rule.seed); break;
     case PointRule::Kind::Pattern: coder.sequence(rule.pattern); break;
-    case PointRule::Kind::Constant:
-        for (auto& component : rule.constant)
-            coder.field(component);
-        break;
+    case PointRule::Kind::Constant: coder(rule.constant[0], rule.constant[1], rule.constant[2]); break;
     }
 }
 
@@ -125,14 +138,11 @@ void code(Coder& coder, PartOf<TriangleRule> auto& rule)
     switch (rule.kind) {
     case TriangleRule::Kind::None: break;
     case TriangleRule::Kind::Grid:
-        coder.field(rule.gridWidth);
+        coder(rule.gridWidth);
         coder.choice(rule.orientation, 3);
-        coder.field(rule.closed);
+        coder(rule.closed);
         break;
-    case TriangleRule::Kind::Random:
-        coder.field(rule.randomCount);
-        coder.field(rule.seed);
-        break;
+    case TriangleRule::Kind::Random: coder(rule.randomCount, rule.seed); break;
     case TriangleRule::Kind::Explicit: coder.sequence(rule.corners); break;
     }
 }
@@ -141,14 +151,10 @@ template <typename Coder>
 void code(Coder& coder, PartOf<MappingRule> auto& rule)
 {
     coder.choice(rule.kind, 5);
-    switch (rule.kind) {
-    case MappingRule::Kind::Random:
-        coder.field(rule.randomBound);
-        coder.field(rule.seed);
-        break;
-    case MappingRule::Kind::Pattern: coder.sequence(rule.pattern); break;
-    default: break;
-    }
+    if (rule.kind == MappingRule::Kind::Random)
+        coder(rule.randomBound, rule.seed);
+    else if (rule.kind == MappingRule::Kind::Pattern)
+        coder.sequence(rule.pattern);
 }
 
 template <typename Coder>
@@ -156,19 +162,19 @@ void code(Coder& coder, PartOf<ValueRule> auto& rule)
 {
     coder.choice(rule.kind, 4);
     switch (rule.kind) {
-    case ValueRule::Kind::Axis: coder.field(rule.axis); break;
-    case ValueRule::Kind::Random: coder.field(rule.seed); break;
+    case ValueRule::Kind::Axis: coder(rule.axis); break;
+    case ValueRule::Kind::Random: coder(rule.seed); break;
     case ValueRule::Kind::Pattern: coder.sequence(rule.pattern); break;
-    case ValueRule::Kind::Constant: coder.field(rule.constant); break;
+    case ValueRule::Kind::Constant: coder(rule.constant); break;
     }
 }
 
 template <typename Coder>
 void code(Coder& coder, PartOf<BodyInstruction> auto& body)
 {
-    coder.field(body.name);
+    coder(body.name);
     coder.choice(body.layout, 2);
-    coder.field(body.numNodes);
+    coder(body.numNodes);
     code(coder, body.positions);
     code(coder, body.normalCount);
     code(coder, body.normals);
@@ -181,20 +187,19 @@ void code(Coder& coder, PartOf<BodyInstruction> auto& body)
 template <typename Coder>
 void code(Coder& coder, PartOf<ResultInstruction> auto& result)
 {
-    coder.field(result.body);
-    coder.field(result.name);
+    coder(result.body, result.name);
     coder.choice(result.type, 3);
     code(coder, result.length);
     code(coder, result.values);
-    coder.field(result.step);
+    coder(result.step);
 }
 
 template <typename Coder>
 void code(Coder& coder, PartOf<CurveInstruction> auto& curve)
 {
-    coder.field(curve.name);
+    coder(curve.name);
     coder.choice(curve.layout, 2);
-    coder.field(curve.numPoints);
+    coder(curve.numPoints);
     code(coder, curve.positions);
     code(coder, curve.normalCount);
     code(coder, curve.normals);
@@ -204,23 +209,7 @@ void code(Coder& coder, PartOf<CurveInstruction> auto& curve)
 template <typename Coder>
 void code(Coder& coder, PartOf<AlignInstruction> auto& align)
 {
-    coder.field(align.before);
-    coder.field(align.after);
-    coder.field(align.isTube);
-    coder.field(align.completeMatching);
-}
-
-// The opcode is the instruction's position in the variant.
-template <std::size_t Index = 0>
-Instruction readInstruction(Decoder& decoder, std::size_t opcode)
-{
-    if constexpr (Index + 1 < std::variant_size_v<Instruction>) {
-        if (opcode != Index)
-            return readInstruction<Index + 1>(decoder, opcode);
-    }
-    std::variant_alternative_t<Index, Instruction> instruction;
-    code(decoder, instruction);
-    return instruction;
+    coder(align.before, align.after, align.isTube, align.completeMatching);
 }
 
 }  // namespace
@@ -228,20 +217,20 @@ Instruction readInstruction(Decoder& decoder, std::size_t opcode)
 const std::string& bodyName(std::uint8_t code)
 {
     static const std::vector<std::string> names{"sheet", "blank", "part", "tool", "", "sheet "};
-    return pick(names, code);
+    return names[code % names.size()];
 }
 
 const std::string& resultName(std::uint8_t code)
 {
     static const std::vector<std::string> names{"INITIALCOORD0", "INITIALCOORD1", "THICKNESS",
                                                 "",              "initialcoord1", "INITIALCOORD0 "};
-    return pick(names, code);
+    return names[code % names.size()];
 }
 
 const std::string& curveName(std::uint8_t code)
 {
     static const std::vector<std::string> names{"edge", "rim", ""};
-    return pick(names, code);
+    return names[code % names.size()];
 }
 
 std::size_t CountRule::resolve(std::size_t base) const
@@ -287,13 +276,18 @@ AlignInstruction alignment(std::uint8_t before, std::uint8_t after, int isTube, 
     return {before, after, static_cast<std::uint8_t>(isTube + 1), completeMatching};
 }
 
-std::vector<Instruction> readProgram(FuzzInput& input)
+std::vector<Instruction> readProgram(const std::uint8_t* data, std::size_t size)
 {
-    Decoder decoder(input);
+    // The opcode is the instruction's position in the variant.
+    static const std::array<Instruction, 4> blanks{BodyInstruction{}, ResultInstruction{}, CurveInstruction{},
+                                                   AlignInstruction{}};
+    static_assert(blanks.size() == std::variant_size_v<Instruction>);
+    Decoder decoder(data, size);
     std::vector<Instruction> program;
-    while (!input.exhausted() && program.size() < maxInstructions) {
-        const std::size_t opcode = input.byte() % std::variant_size_v<Instruction>;
-        program.push_back(readInstruction(decoder, opcode));
+    while (!decoder.exhausted() && program.size() < maxInstructions) {
+        Instruction instruction = blanks[decoder.byte() % blanks.size()];
+        std::visit([&](auto& part) { code(decoder, part); }, instruction);
+        program.push_back(std::move(instruction));
     }
     return program;
 }

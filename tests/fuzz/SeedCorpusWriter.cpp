@@ -10,14 +10,13 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 using namespace CoreIoFuzz;
 namespace fs = std::filesystem;
-
-// ---- Exodus II files
 
 // A width x height grid of nodes with spacing 1 in the plane z = 0, two triangles per cell.
 CoreIo::ExodusWriter::Body gridOfNodes(int width, int height, bool withNormals)
@@ -45,10 +44,7 @@ CoreIo::ExodusWriter::Body gridOfNodes(int width, int height, bool withNormals)
 }
 
 // The same values at every step, one array per body.
-std::vector<CoreIo::ExodusWriter::StepValues> repeated(const CoreIo::ExodusWriter::StepValues& values, int steps)
-{
-    return std::vector<CoreIo::ExodusWriter::StepValues>(static_cast<std::size_t>(steps), values);
-}
+using Steps = std::vector<CoreIo::ExodusWriter::StepValues>;
 
 void writeExodusSeeds(const fs::path& directory)
 {
@@ -62,8 +58,8 @@ void writeExodusSeeds(const fs::path& directory)
                                     CoreIo::ExodusWriter::Precision::Double);
         const CoreIo::ExodusWriter::Body sheet = gridOfNodes(3, 2, true);
         writer.addBody("sheet", sheet);
-        writer.addNodalVariable("INITIALCOORD0", repeated({sheet.x}, 2));
-        writer.addNodalVariable("INITIALCOORD1", repeated({sheet.y}, 2));
+        writer.addNodalVariable("INITIALCOORD0", Steps(2, {sheet.x}));
+        writer.addNodalVariable("INITIALCOORD1", Steps(2, {sheet.y}));
         writer.write();
     }
     {
@@ -72,13 +68,11 @@ void writeExodusSeeds(const fs::path& directory)
         const CoreIo::ExodusWriter::Body part = gridOfNodes(3, 2, false);
         writer.addBody("blank", blank);
         writer.addBody("part", part);
-        writer.addNodalVariable("THICKNESS", repeated({blank.z, part.z}, 3));
+        writer.addNodalVariable("THICKNESS", Steps(3, {blank.z, part.z}));
         writer.setTimes({0.0, 0.5, 1.0});
         writer.write();
     }
 }
-
-// ---- Registration programs
 
 // Two flat sheets with initial coordinates, aligned both ways: the second sheet has a row more,
 // which only an alignment without completion leaves unmatched.
@@ -165,8 +159,7 @@ ProgramWriter refusalsProgram()
         body.damage = damage;
         program.add(body);
     }
-    BodyInstruction unnamed = gridBody(4, 2, 4);
-    program.add(unnamed);
+    program.add(gridBody(4, 2, 4));  // unnamed
     ResultInstruction shortResult = initialCoordinate(1, 0, ValueType::Float);
     shortResult.length.kind = CountRule::Kind::Offset;
     shortResult.length.offset = -1;
@@ -189,10 +182,9 @@ void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes)
 
 void writeMemorySeeds(const fs::path& directory)
 {
-    writeBytes(directory / "seed-sheets", sheetsProgram().bytes());
-    writeBytes(directory / "seed-tube", tubeProgram().bytes());
-    writeBytes(directory / "seed-mixed", mixedProgram().bytes());
-    writeBytes(directory / "seed-refusals", refusalsProgram().bytes());
+    for (const auto& [name, program] : {std::pair{"seed-sheets", sheetsProgram()}, {"seed-tube", tubeProgram()},
+                                        {"seed-mixed", mixedProgram()}, {"seed-refusals", refusalsProgram()}})
+        writeBytes(directory / name, program.bytes());
 }
 
 }  // namespace

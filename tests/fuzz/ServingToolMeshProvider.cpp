@@ -13,21 +13,17 @@ namespace {
 // Tool vertex v lies at (v, v / 2 + 1/4, -v) with normal (1, v, -v / 2): every vertex differs.
 std::shared_ptr<Calvora::Mesh> makeToolMesh(std::size_t numVertices)
 {
-    std::array<std::vector<float>, 6> columns;
+    std::array<std::vector<float>, 6> columns;  // x, y, z, nx, ny, nz
     for (auto& column : columns)
         column.resize(numVertices);
     for (std::size_t v = 0; v < numVertices; ++v) {
         const auto value = static_cast<float>(v);
-        columns[0][v] = value;
-        columns[1][v] = value / 2 + 0.25f;
-        columns[2][v] = -value;
-        columns[3][v] = 1.0f;
-        columns[4][v] = value;
-        columns[5][v] = -value / 2;
+        const std::array<float, 6> vertex{value, value / 2 + 0.25f, -value, 1.0f, value, -value / 2};
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            columns[c][v] = vertex[c];
     }
     CoreIo::MeshBuilderParamColMajor record;
-    record.numNodes = numVertices;
-    record.numNormals = numVertices;
+    record.numNodes = record.numNormals = numVertices;
     record.x = columns[0].data();
     record.y = columns[1].data();
     record.z = columns[2].data();

@@ -1,6 +1,8 @@
 #include "FuzzChecks.h"
 
 #include "BaseGeometryMeshBuilder.h"
+#include "BaseGeometryToolMeshBuilder.h"
+#include "ServingToolMeshProvider.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,7 @@
 #include <vector>
 
 using namespace CoreIoFuzz;
+using Serving = ServingToolMeshProvider::Serving;
 
 namespace {
 
@@ -26,6 +29,30 @@ std::shared_ptr<Calvora::Mesh> square()
     record.numTriangles = 2;
     record.triangles = squareTriangles.data();
     Calvora::BaseGeometryMeshBuilder builder;
+    builder.build(record);
+    return builder.getMesh();
+}
+
+const std::vector<int> mapping{4, 0, 2};
+
+std::size_t servedVertices(Serving serving, std::size_t minimumVertices, const std::vector<int>& served = mapping)
+{
+    const auto mesh = ServingToolMeshProvider(serving, 3, minimumVertices).getUntransformedMesh(served.data(), 1);
+    return mesh == nullptr ? 0 : mesh->numberOfVertices();
+}
+
+// A tool mesh with normals built over three nodes and one triangle.
+std::shared_ptr<Calvora::Mesh> buildToolMesh(const std::shared_ptr<ServingToolMeshProvider>& provider,
+                                             const std::vector<int>& solverIndexMapping)
+{
+    const std::vector<int> oneTriangle{0, 1, 2};
+    CoreIo::MeshBuilderParamColMajor record;
+    record.numNodes = 3;
+    record.solverIndexMapping = solverIndexMapping.data();
+    record.numTriangles = 1;
+    record.triangles = oneTriangle.data();
+    record.numNormals = 3;
+    Calvora::BaseGeometryToolMeshBuilder builder(provider);
     builder.build(record);
     return builder.getMesh();
 }
@@ -48,17 +75,12 @@ TEST(FuzzChecks, WideningIsExactAndNanMatchesNan)
     EXPECT_FALSE(isWidened(0.0, std::numeric_limits<float>::quiet_NaN()));
 }
 
-TEST(FuzzChecks, ABuiltMeshPassesEveryCheck)
+TEST(FuzzChecks, ABuiltMeshPassesEveryCheckAndOtherTrianglesOrPositionsBreakThePromise)
 {
     const auto mesh = square();
     EXPECT_NO_THROW(checkMeshStructure(*mesh));
     EXPECT_NO_THROW(checkTriangles(*mesh, squareTriangles, 2));
     EXPECT_NO_THROW(checkPositions(*mesh, squareCoordinates, 4));
-}
-
-TEST(FuzzChecks, TrianglesOrPositionsOtherThanGivenBreakThePromise)
-{
-    const auto mesh = square();
     EXPECT_THROW(checkTriangles(*mesh, {0, 3, 1, 0, 3, 2}, 2), BrokenPromise);
     EXPECT_THROW(checkTriangles(*mesh, squareTriangles, 1), BrokenPromise);
     std::vector<float> moved = squareCoordinates;
@@ -77,4 +99,32 @@ TEST(FuzzChecks, ACornerOutsideTheMeshOrAWrongIndexBreaksTheStructure)
     const auto renumbered = square();
     renumbered->getVertex(3).index = 2;
     EXPECT_THROW(checkMeshStructure(*renumbered), BrokenPromise);
+}
+
+TEST(ServingToolMeshProvider, ServesWhatWasAskedFor)
+{
+    EXPECT_EQ(servedVertices(Serving::Covering, 0), 5u);  // every mapped vertex
+    EXPECT_EQ(servedVertices(Serving::Covering, 7), 7u);
+    EXPECT_EQ(servedVertices(Serving::OneVertexMore, 0), 6u);
+    EXPECT_EQ(servedVertices(Serving::Nothing, 0), 0u);
+    EXPECT_EQ(servedVertices(Serving::Covering, 0, {1, -1, 0}), 0u);
+    EXPECT_EQ(servedVertices(Serving::Covering, 0, {0, static_cast<int>(ServingToolMeshProvider::maxVertices), 1}), 0u);
+    EXPECT_TRUE(ServingToolMeshProvider(Serving::Covering, 3, 0).getUntransformedMesh(mapping.data(), 1)->hasNormals());
+    const auto withoutNormals =
+        ServingToolMeshProvider(Serving::WithoutNormals, 3, 0).getUntransformedMesh(mapping.data(), 1);
+    ASSERT_NE(withoutNormals, nullptr);
+    EXPECT_FALSE(withoutNormals->hasNormals());
+}
+
+TEST(ServingToolMeshProvider, AcceptsTheBuildOfItsOwnMappingOnly)
+{
+    const auto provider = std::make_shared<ServingToolMeshProvider>(Serving::Covering, 3, 0);
+    const auto built = buildToolMesh(provider, {2, 0, 1});
+    ASSERT_NE(built, nullptr);
+    EXPECT_TRUE(built->hasNormals());
+    EXPECT_NO_THROW(provider->checkBuild(*built));
+
+    const auto otherBuild = buildToolMesh(std::make_shared<ServingToolMeshProvider>(Serving::Covering, 3, 0), {0, 2, 1});
+    ASSERT_NE(otherBuild, nullptr);
+    EXPECT_THROW(provider->checkBuild(*otherBuild), BrokenPromise);
 }

@@ -12,8 +12,7 @@ namespace {
 
 std::vector<Instruction> decode(const std::vector<std::uint8_t>& bytes)
 {
-    FuzzInput input(bytes.data(), bytes.size());
-    return readProgram(input);
+    return readProgram(bytes.data(), bytes.size());
 }
 
 // One instruction of each kind, each rule of a kind that carries data of its own.
@@ -69,6 +68,20 @@ TEST(MemoryLoaderProgram, DecodesWhatTheWriterEncodes)
     for (const Instruction& instruction : program)
         writer.add(instruction);
     EXPECT_EQ(decode(writer.bytes()), program);
+}
+
+TEST(MemoryLoaderProgram, ReadsLittleEndianValuesAndZerosOnceTheInputRunsDry)
+{
+    // A curve named 1, row-major, 0x1234 points; then an alignment whose last two fields are missing.
+    const std::vector<Instruction> program = decode({2, 1, 1, 0x34, 0x12, 0, 0, 0, 0, 0, 0, 0, 0, 3, 7, 9});
+    CurveInstruction curve;
+    curve.name = 1;
+    curve.layout = ArrayLayout::RowMajor;
+    curve.numPoints = 0x1234;
+    curve.positions.gridSpacing = 0;
+    curve.normals.gridSpacing = 0;
+    EXPECT_EQ(program, (std::vector<Instruction>{curve, AlignInstruction{7, 9, 0, false}}));
+    EXPECT_EQ(readProgram(nullptr, 5).size(), 0u);
 }
 
 TEST(MemoryLoaderProgram, StopsAtTheInstructionLimit)
