@@ -29,7 +29,8 @@ function(coreio_add_library name)
         VISIBILITY_INLINES_HIDDEN ON
         POSITION_INDEPENDENT_CODE ON
         VERSION ${PROJECT_VERSION}
-        SOVERSION ${PROJECT_VERSION_MAJOR})
+        SOVERSION ${PROJECT_VERSION_MAJOR}
+        INSTALL_RPATH "$ORIGIN")  # installed side by side, the libraries find each other
     target_compile_options(${name} PRIVATE -fno-semantic-interposition)
     target_include_directories(${name} PUBLIC
         "$<BUILD_INTERFACE:${COREIO_INTERFACES_DIR}>"
