@@ -80,6 +80,29 @@ CoreIo::MeshAndCoord readBody(const BodyInFile& where)
     return record;
 }
 
+CoreIo::ExodusWriter::Body alignedBody(const Calvora::Mesh& mesh)
+{
+    CoreIo::ExodusWriter::Body body;
+    for (auto* array : {&body.x, &body.y, &body.z, &body.nx, &body.ny, &body.nz})
+        array->reserve(mesh.numberOfVertices());
+    for (auto vertex = mesh.beginVertex(); vertex != mesh.endVertex(); ++vertex) {
+        const auto& normal = vertex->getNormal();
+        body.x.push_back(vertex->x), body.y.push_back(vertex->y), body.z.push_back(vertex->z);
+        body.nx.push_back(normal.x), body.ny.push_back(normal.y), body.nz.push_back(normal.z);
+    }
+    body.triangles.reserve(3 * mesh.numberOfTriangles());
+    for (auto triangle = mesh.beginTriangle(); triangle != mesh.endTriangle(); ++triangle)
+        for (const Calvora::Vertex* corner : triangle->corners)
+            body.triangles.push_back(corner->index);
+    return body;
+}
+
+// A nodal variable with one step, for the file's only body.
+std::vector<CoreIo::ExodusWriter::StepValues> oneStep(std::vector<double> values)
+{
+    return {CoreIo::ExodusWriter::StepValues{std::move(values)}};
+}
+
 }  // namespace
 
 FileAlignment alignFiles(const BodyInFile& before, const BodyInFile& after, TubeMode tube, bool complete)
@@ -106,33 +129,6 @@ FileAlignment alignFiles(const BodyInFile& before, const BodyInFile& after, Tube
     alignment.report.phases = {{"read", readSeconds}, {"align", alignSeconds}};
     return alignment;
 }
-
-namespace {
-
-CoreIo::ExodusWriter::Body alignedBody(const Calvora::Mesh& mesh)
-{
-    CoreIo::ExodusWriter::Body body;
-    for (auto* array : {&body.x, &body.y, &body.z, &body.nx, &body.ny, &body.nz})
-        array->reserve(mesh.numberOfVertices());
-    for (auto vertex = mesh.beginVertex(); vertex != mesh.endVertex(); ++vertex) {
-        const auto& normal = vertex->getNormal();
-        body.x.push_back(vertex->x), body.y.push_back(vertex->y), body.z.push_back(vertex->z);
-        body.nx.push_back(normal.x), body.ny.push_back(normal.y), body.nz.push_back(normal.z);
-    }
-    body.triangles.reserve(3 * mesh.numberOfTriangles());
-    for (auto triangle = mesh.beginTriangle(); triangle != mesh.endTriangle(); ++triangle)
-        for (const Calvora::Vertex* corner : triangle->corners)
-            body.triangles.push_back(corner->index);
-    return body;
-}
-
-// A nodal variable with one step, for the file's only body.
-std::vector<CoreIo::ExodusWriter::StepValues> oneStep(std::vector<double> values)
-{
-    return {CoreIo::ExodusWriter::StepValues{std::move(values)}};
-}
-
-}  // namespace
 
 void writeAlignment(const std::string& path, FileAlignment& alignment)
 {
