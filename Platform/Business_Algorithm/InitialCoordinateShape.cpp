@@ -1,6 +1,7 @@
 #include "InitialCoordinateShape.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -111,8 +112,19 @@ void InitialCoordinateShape::findPeriod(std::size_t vertices3d)
         original = static_cast<int>(found - first);
     }
     const Point2 to = points[static_cast<std::size_t>(copy)], from = points[static_cast<std::size_t>(original)];
-    if (to.x != from.x || to.y != from.y)
+    if (to.x != from.x || to.y != from.y) {
         period_ = Point2{to.x - from.x, to.y - from.y};
+        periodOrigin_ = from;
+    }
+}
+
+Point2 InitialCoordinateShape::intoStrip(Point2 q) const
+{
+    if (!period_)
+        return q;
+    const Point2 p = *period_;
+    const double periods = std::floor(((q.x - periodOrigin_.x) * p.x + (q.y - periodOrigin_.y) * p.y) / (p.x * p.x + p.y * p.y));
+    return {q.x - periods * p.x, q.y - periods * p.y};
 }
 
 int InitialCoordinateShape::coincidentVertex(const TriangleLocator::Hit& hit) const

@@ -32,6 +32,10 @@ public:
     // when the mesh has no seam copies (vertices beyond those of mesh3d).
     const std::optional<Point2>& period() const { return period_; }
 
+    // The point q moved by whole periods to lie within one period up from that original seam
+    // vertex, where the unrolled strip is; q itself without a period.
+    Point2 intoStrip(Point2 q) const;
+
 private:
     static PlanarTriangulation planarTriangulation(const Mesh& initCoordMesh);
     void copyShape(const Mesh& mesh3d, std::size_t initCoordVertices);
@@ -41,6 +45,7 @@ private:
     TriangleLocator locator_;
     std::vector<Point<double, 3>> shape_;  // per initial-coordinate vertex
     std::optional<Point2> period_;
+    Point2 periodOrigin_;  // the original seam vertex the period starts from
 };
 
 }  // namespace Calvora

@@ -134,8 +134,15 @@ private:
                 best = candidate;
             return best.inside();
         };
+        // Each body's initial coordinates wrap within a period of their own choosing, so q is
+        // first brought into the before strip by whole periods; near the strip's ragged ends the
+        // neighbouring period may hold it instead.
         if (const auto& period = before_.period()) {
-            if (consider({q.x + period->x, q.y + period->y}) || consider({q.x - period->x, q.y - period->y}))
+            const Point2 inStrip = before_.intoStrip(q);
+            if ((inStrip.x != q.x || inStrip.y != q.y) && consider(inStrip))
+                return best;
+            if (consider({inStrip.x + period->x, inStrip.y + period->y}) ||
+                consider({inStrip.x - period->x, inStrip.y - period->y}))
                 return best;
         }
         while (nextCopy_ < seamCopies_.size() && seamCopies_[nextCopy_].vertex < vertex)

@@ -111,6 +111,27 @@ void TubeInitialCoordinatesConverter::setTubeSize(double circumference)
     circumference_ = circumference;
 }
 
+bool TubeInitialCoordinatesConverter::wrapsAround(const Mesh& initCoordMesh)
+{
+    bool facesUp = false;
+    bool facesDown = false;
+    const auto end = initCoordMesh.endTriangle();
+    for (auto triangle = initCoordMesh.beginTriangle(); triangle != end && !(facesUp && facesDown); ++triangle) {
+        const double z = triangle->getNormal().z;
+        facesUp = facesUp || z > 0.0;
+        facesDown = facesDown || z < 0.0;
+    }
+    return facesUp && facesDown;
+}
+
+std::optional<TubeInitialCoordinatesConverter::Seam> TubeInitialCoordinatesConverter::findSeam(const Mesh& initCoordMesh) const
+{
+    const TubeSeam seam = findTubeSeam(initCoordMesh, circumference_);
+    if (seam.crossings.empty())
+        return std::nullopt;
+    return Seam{seam.axis, seam.period};
+}
+
 void TubeInitialCoordinatesConverter::cut3dTubeAtSeamAndUnrollWithInitCoords(
     std::shared_ptr<Mesh> initCoordMesh, std::shared_ptr<const std::vector<int>>& initCoordVertexTo3dVertex) const
 {

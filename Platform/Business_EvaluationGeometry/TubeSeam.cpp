@@ -1,5 +1,6 @@
 #include "TubeSeam.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <sstream>
@@ -8,8 +9,6 @@
 
 namespace Calvora {
 namespace {
-
-constexpr PlaneAxis kAxes[] = {PlaneAxis::U, PlaneAxis::V};
 
 int slotOf(PlaneAxis axis) { return axis == PlaneAxis::U ? 0 : 1; }
 const char* nameOf(PlaneAxis axis) { return axis == PlaneAxis::U ? "u" : "v"; }
@@ -105,7 +104,6 @@ AreaLine areaLineOf(const Triangle& triangle, unsigned lowCorners, PlaneAxis axi
 struct WindingCensus {
     std::size_t triangles = 0;
     std::size_t count[2] = {0, 0};
-    double areaSum[2] = {0.0, 0.0};                    // of absolute double areas, per winding
     double spanSum[2][2] = {{0.0, 0.0}, {0.0, 0.0}};   // per winding, per axis
     Interval data[2];                                  // per axis, over every triangle corner
 };
@@ -126,8 +124,7 @@ WindingCensus takeCensus(const Mesh& mesh)
     for (auto triangle = mesh.beginTriangle(); triangle != end; ++triangle, ++position) {
         requireCorners(*triangle, position);
         const Interval extent[2] = {extentAlong(*triangle, PlaneAxis::U), extentAlong(*triangle, PlaneAxis::V)};
-        const double area = doubleArea(*triangle);
-        const int winding = windingOf(area);
+        const int winding = windingOf(doubleArea(*triangle));
         for (int axis = 0; axis < 2; ++axis) {
             census.data[axis].include(extent[axis].low);
             census.data[axis].include(extent[axis].high);
@@ -136,7 +133,6 @@ WindingCensus takeCensus(const Mesh& mesh)
             continue;
         const int slot = slotOf(winding);
         ++census.count[slot];
-        census.areaSum[slot] += std::abs(area);
         for (int axis = 0; axis < 2; ++axis)
             census.spanSum[slot][axis] += extent[axis].length();
     }
@@ -156,77 +152,115 @@ int prevailingWinding(const WindingCensus& census)
     return counterClockwise > clockwise ? 1 : -1;
 }
 
-std::vector<const Triangle*> invertedTriangles(const Mesh& mesh, const WindingCensus& census, int winding)
-{
-    std::vector<const Triangle*> inverted;
-    inverted.reserve(census.count[slotOf(-winding)]);
-    const auto end = mesh.endTriangle();
-    for (auto triangle = mesh.beginTriangle(); triangle != end; ++triangle)
-        if (windingOf(doubleArea(*triangle)) == -winding)
-            inverted.push_back(&*triangle);
-    return inverted;
-}
-
 // Across the seam triangles stretch over nearly the whole circumference, along the other axis
-// they keep the size of their neighbours: the axis with the larger stretch is the circumference.
-PlaneAxis circumferentialAxis(const std::vector<const Triangle*>& inverted, const WindingCensus& census, int winding)
+// they keep the size of their neighbours: the axis along which the triangles wound against the
+// rest stretch more, relative to the others, is the circumference. Compared as cross products
+// so that a mesh flat along one axis divides by nothing.
+PlaneAxis circumferentialAxis(const WindingCensus& census, int winding)
 {
-    double invertedSpanSum[2] = {0.0, 0.0};
-    for (const Triangle* triangle : inverted)
-        for (PlaneAxis axis : kAxes)
-            invertedSpanSum[slotOf(axis)] += extentAlong(*triangle, axis).length();
-    const int slot = slotOf(winding);
-    const auto stretch = [&](PlaneAxis axis) {
-        return invertedSpanSum[slotOf(axis)] / census.spanSum[slot][slotOf(axis)];
-    };
-    return stretch(PlaneAxis::V) > stretch(PlaneAxis::U) ? PlaneAxis::V : PlaneAxis::U;
+    const double* inverted = census.spanSum[slotOf(-winding)];
+    const double* prevailing = census.spanSum[slotOf(winding)];
+    return inverted[1] * prevailing[0] > inverted[0] * prevailing[1] ? PlaneAxis::V : PlaneAxis::U;
 }
 
-// The period that gives the inverted triangles, once closed, the mean area of the others, in
-// closed form since each area is linear in the period. A tube's initial coordinates lie within
-// one period, so an estimate below the mesh's extent means the mesh does not wrap like a tube.
-double estimatePeriod(const std::vector<const Triangle*>& inverted, PlaneAxis axis, const WindingCensus& census,
-                      int winding)
-{
-    const int slot = slotOf(winding);
-    const double meanArea = winding * census.areaSum[slot] / double(census.count[slot]);
-    AreaLine total;
-    for (const Triangle* triangle : inverted) {
-        const AreaLine line = areaLineOf(*triangle, lowCornersOf(*triangle, axis), axis);
-        total.atZero += line.atZero;
-        total.perShift += line.perShift;
-    }
-    const double period = (meanArea * double(inverted.size()) - total.atZero) / total.perShift;
-    const double extent = census.data[slotOf(axis)].length();
-    if (!(std::isfinite(period) && period > extent))
-        reject(std::string("the tube's circumference cannot be found from the initial-coordinate mesh: the triangles "
-                           "wound against the rest suggest ") +
-               text(period) + " along " + nameOf(axis) + ", which does not exceed the mesh's extent of " +
-               text(extent) + "; give the circumference with setTubeSize");
-    return period;
-}
+// A period bound set by one crossing triangle, to name it when bounds contradict each other.
+struct Bound {
+    double value;
+    std::size_t triangle = 0;
+};
 
-std::vector<SeamCrossing> seamCrossings(const Mesh& mesh, PlaneAxis axis, double period, int winding,
-                                        std::size_t expected)
-{
+// What one pass over the triangles finds about the seam along an axis. Areas are doubled and
+// signed so that the tube's winding counts positive.
+struct SeamSurvey {
     std::vector<SeamCrossing> crossings;
-    crossings.reserve(expected);
+    std::size_t others = 0;     // triangles that do not cross, degenerate ones included
+    double otherAreaSum = 0.0;
+    AreaLine crossingArea;      // summed over the crossing triangles, against the period
+    Bound atLeast{-std::numeric_limits<double>::infinity()};  // the period that every crossing
+    Bound atMost{std::numeric_limits<double>::infinity()};    // triangle's winding allows
+};
+
+// A crossing triangle keeps the tube's winding for periods on one side of where its area line
+// crosses zero; one whose area does not change with the period must have that winding already.
+void narrowBounds(SeamSurvey& survey, const AreaLine& area, std::size_t position, PlaneAxis axis)
+{
+    if (area.perShift > 0.0) {
+        const double root = -area.atZero / area.perShift;
+        if (root > survey.atLeast.value)
+            survey.atLeast = {root, position};
+    } else if (area.perShift < 0.0) {
+        const double root = -area.atZero / area.perShift;
+        if (root < survey.atMost.value)
+            survey.atMost = {root, position};
+    } else if (area.atZero < 0.0) {
+        reject("triangle " + std::to_string(position) + " crosses the seam along " + nameOf(axis) +
+               " but lies along it, so no circumference turns it to the winding of the rest");
+    }
+}
+
+SeamSurvey surveySeam(const Mesh& mesh, PlaneAxis axis, double dataExtent, int winding)
+{
+    SeamSurvey survey;
     std::size_t position = 0;
     const auto end = mesh.endTriangle();
-    for (auto triangle = mesh.beginTriangle(); triangle != end; ++triangle, ++position)
-        if (windingOf(doubleArea(*triangle)) == -winding || extentAlong(*triangle, axis).length() > 0.5 * period)
-            crossings.push_back({position, lowCornersOf(*triangle, axis)});
-    return crossings;
+    for (auto triangle = mesh.beginTriangle(); triangle != end; ++triangle, ++position) {
+        if (extentAlong(*triangle, axis).length() <= 0.5 * dataExtent) {
+            ++survey.others;
+            survey.otherAreaSum += winding * doubleArea(*triangle);
+            continue;
+        }
+        const unsigned lowCorners = lowCornersOf(*triangle, axis);
+        const AreaLine line = areaLineOf(*triangle, lowCorners, axis);
+        const AreaLine area{winding * line.atZero, winding * line.perShift};
+        survey.crossings.push_back({position, lowCorners});
+        survey.crossingArea.atZero += area.atZero;
+        survey.crossingArea.perShift += area.perShift;
+        narrowBounds(survey, area, position, axis);
+    }
+    return survey;
 }
 
-void requireClosed(const Mesh& mesh, const TubeSeam& seam, int winding, bool given)
+// The period that gives the crossing triangles, once closed, the mean area of the others: their
+// summed area is linear in the period, so this is closed form. On a mesh whose cells vary at
+// random about a common size this is unbiased as long as the seam runs between the nodes of one
+// ring and the next. Where nodes of one ring lie on both sides of the wrap (a ragged seam), those
+// next to the wrap are sorted by side, the crossing triangles are the wider ones and the estimate
+// runs low by up to a sixth of a cell; but then nodes on either side reach almost to the wrap, so
+// the extent of the data comes within a small fraction of a cell of the period. The initial
+// coordinates lie within one half-open period, so the extent is a lower bound of the period and
+// the larger of the two is taken: by construction the result never falls below the extent.
+// Finally the result is kept where every crossing triangle has the tube's winding.
+double estimatePeriod(const SeamSurvey& survey, PlaneAxis axis, double dataExtent)
+{
+    const double lowest = std::max(dataExtent, survey.atLeast.value);
+    if (lowest > survey.atMost.value)
+        reject("no one circumference closes the seam along " + std::string(nameOf(axis)) + ": triangle " +
+               std::to_string(survey.atMost.triangle) + " keeps the winding of the rest only below " +
+               text(survey.atMost.value) + ", while " +
+               (survey.atLeast.value >= dataExtent
+                    ? "triangle " + std::to_string(survey.atLeast.triangle) + " needs more than " +
+                          text(survey.atLeast.value)
+                    : "the initial coordinates span " + text(dataExtent)));
+    if (survey.others == 0)
+        reject("every triangle of the initial-coordinate mesh crosses the seam along " + std::string(nameOf(axis)) +
+               ", so no cell size is left to find the circumference from");
+    const double meanArea = survey.otherAreaSum / double(survey.others);
+    const AreaLine& area = survey.crossingArea;
+    const double matchingArea = (meanArea * double(survey.crossings.size()) - area.atZero) / area.perShift;
+    if (!std::isfinite(matchingArea) || area.perShift <= 0.0)
+        reject("the triangles across the seam along " + std::string(nameOf(axis)) +
+               " shrink as the circumference grows, so they do not close a tube");
+    return std::clamp(matchingArea, lowest, survey.atMost.value);
+}
+
+void requireClosed(const Mesh& mesh, const TubeSeam& seam, int winding)
 {
     for (const SeamCrossing& crossing : seam.crossings) {
         const Triangle& triangle = mesh.getTriangle(static_cast<unsigned>(crossing.triangle));
         if (windingOf(areaLineOf(triangle, crossing.lowCorners, seam.axis).at(seam.period)) == -winding)
-            reject(std::string("the ") + (given ? "given" : "estimated") + " circumference " + text(seam.period) +
-                   " does not close the seam along " + nameOf(seam.axis) + ": triangle " +
-                   std::to_string(crossing.triangle) + " would still be wound against the rest");
+            reject("the given circumference " + text(seam.period) + " does not close the seam along " +
+                   nameOf(seam.axis) + ": triangle " + std::to_string(crossing.triangle) +
+                   " would still be wound against the rest");
     }
 }
 
@@ -239,13 +273,17 @@ TubeSeam findTubeSeam(const Mesh& initCoordMesh, std::optional<double> circumfer
         return seam;
     const WindingCensus census = takeCensus(initCoordMesh);
     const int winding = prevailingWinding(census);
-    const std::vector<const Triangle*> inverted = invertedTriangles(initCoordMesh, census, winding);
-    if (inverted.empty())
+    if (census.count[slotOf(-winding)] == 0)
         return seam;
-    seam.axis = circumferentialAxis(inverted, census, winding);
-    seam.period = circumference ? *circumference : estimatePeriod(inverted, seam.axis, census, winding);
-    seam.crossings = seamCrossings(initCoordMesh, seam.axis, seam.period, winding, inverted.size());
-    requireClosed(initCoordMesh, seam, winding, circumference.has_value());
+    seam.axis = circumferentialAxis(census, winding);
+    const double dataExtent = census.data[slotOf(seam.axis)].length();
+    SeamSurvey survey = surveySeam(initCoordMesh, seam.axis, dataExtent, winding);
+    if (survey.crossings.empty())
+        return seam;
+    seam.period = circumference ? *circumference : estimatePeriod(survey, seam.axis, dataExtent);
+    seam.crossings = std::move(survey.crossings);
+    if (circumference)
+        requireClosed(initCoordMesh, seam, winding);
     return seam;
 }
 

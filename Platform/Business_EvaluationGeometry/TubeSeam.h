@@ -2,7 +2,7 @@
 // Finds where the initial-coordinate mesh of a tube wraps around: the triangles that cross the
 // seam, which of their corners lie on its low side, the circumferential axis and the period.
 
-#include "Business_BaseGeometry.h"
+#include "Business_EvaluationGeometry.h"
 
 #include <cstddef>
 #include <optional>
@@ -10,8 +10,7 @@
 
 namespace Calvora {
 
-// The in-plane axis of an initial-coordinate mesh: u is the vertex x, v the vertex y.
-enum class PlaneAxis { U, V };
+using PlaneAxis = TubeInitialCoordinatesConverter::Axis;
 
 // A triangle that crosses the seam; its low corners move up by one period to close it.
 struct SeamCrossing {
@@ -25,11 +24,13 @@ struct TubeSeam {
     std::vector<SeamCrossing> crossings;  // empty: the mesh does not wrap around
 };
 
-// Three passes over the triangles, none over the vertices. The winding that most triangles share
-// is the tube's; triangles wound against it, or spanning more than half the period, cross the
-// seam. Without a circumference, the period is the one that gives the crossing triangles the mean
-// area of the others. Throws std::invalid_argument when the mesh has no prevailing winding, a
-// triangle lacks a corner, or no period turns every crossing triangle to the tube's winding.
+// Two passes over the triangles, none over the vertices. The winding that most triangles share
+// is the tube's; a mesh wraps around when some triangles wind against it, along the axis those
+// triangles stretch along, and a triangle crosses the seam when it spans more than half the
+// extent of the data along that axis. Without a circumference, the period is estimated from the
+// crossing triangles (see the source). Throws std::invalid_argument when the mesh has no
+// prevailing winding, a triangle lacks a corner, or no period turns every crossing triangle to
+// the tube's winding.
 TubeSeam findTubeSeam(const Mesh& initCoordMesh, std::optional<double> circumference);
 
 }  // namespace Calvora

@@ -17,7 +17,7 @@ target_compile_definitions(AlignmentTest PRIVATE
 
 coreio_add_test(MeshAlignQualityTest
     SOURCES MeshAlignQualityTest.cpp ${COREIO_ALIGNMENT_SUPPORT}
-    LIBS Business_CoreIoLoadUtilities CoreIoSamples QRVService_Logging)
+    LIBS Business_CoreIoLoadUtilities Business_EvaluationGeometry CoreIoSamples QRVService_Logging)
 target_include_directories(MeshAlignQualityTest PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}/alignment")
 target_compile_definitions(MeshAlignQualityTest PRIVATE
     COREIO_MESH_ALIGN_UTILS_SOURCE="${COREIO_MESH_ALIGN_UTILS_SOURCE}")

@@ -68,16 +68,25 @@ SampleBody makeSheet(const SheetShape& shape, const SheetMeshing& meshing)
 
 SampleBody makeTube(const TubeShape& shape, const TubeMeshing& meshing)
 {
+    constexpr double turn = 2.0 * std::numbers::pi;
     const int around = meshing.around, along = meshing.along;
+    const double cellAngle = turn / around, cellLength = shape.length / along;
+    std::mt19937 random(meshing.seed);
+    std::uniform_real_distribution<double> offset(-meshing.jitter, meshing.jitter);
+    std::uniform_real_distribution<double> trim(0.0, meshing.raggedEnds ? meshing.jitter : 0.0);
+
     SampleBody body;
     reserve(body, std::size_t(around) * (along + 1), 2 * std::size_t(around) * along);
     for (int j = 0; j <= along; ++j) {
-        const double axial = shape.length * j / along;
         for (int i = 0; i < around; ++i) {
-            const double angle = meshing.phase + 2.0 * std::numbers::pi * i / around;
-            const double wrapped = std::fmod(angle, 2.0 * std::numbers::pi);
+            const double angle = meshing.phase + (i + offset(random)) * cellAngle;
+            const double inward = j == 0 ? trim(random) : j == along ? -trim(random) : offset(random);
+            const double axial = (j + inward) * cellLength;
+            const double wrapped = angle - turn * std::floor((angle - meshing.angleStart) / turn);
             const double c = std::cos(angle), s = std::sin(angle);
-            addNode(body, shape.radius * c, shape.radius * s, axial, c, s, 0.0, shape.initialRadius * wrapped, axial);
+            const double u = shape.initialRadius * wrapped;
+            addNode(body, shape.radius * c, shape.radius * s, axial, c, s, 0.0,
+                    meshing.circumferenceAlongV ? axial : u, meshing.circumferenceAlongV ? u : axial);
         }
     }
     // Counter-clockwise seen from outside: along the angle first, then along the axis.

@@ -45,7 +45,8 @@ SampleBody makeSheet(const SheetShape& shape, const SheetMeshing& meshing);
 
 // A tube of the given radius and length around the z axis, meshed with `around` nodes per ring
 // and `along` cells along the axis; the ring starts at angle `phase`, so the seam where the
-// initial coordinate wraps lies between the last and the first node of each ring.
+// initial coordinate wraps lies between the last and the first node of each ring, unless jitter
+// moves nodes next to it across the wrap (a ragged seam, as angles computed with atan2 give).
 struct TubeShape {
     double radius = 1.0;
     double length = 2.0;
@@ -55,9 +56,15 @@ struct TubeShape {
 struct TubeMeshing {
     int around = 24;
     int along = 10;
-    double phase = 0.0;  // angle of each ring's first node, in [0, 2 pi)
+    double phase = 0.0;  // angle of each ring's first node before jitter
+    // Nodes move at random by up to this fraction of a cell, around every ring and along the axis
+    // between the end rings; the end rings stay straight unless raggedEnds trims them.
+    double jitter = 0.0;
+    unsigned seed = 1;
+    bool raggedEnds = false;  // end-ring nodes move inwards along the axis by up to `jitter` of a cell
+    double angleStart = 0.0;  // angles are wrapped into [angleStart, angleStart + 2 pi)
+    bool circumferenceAlongV = false;  // the angle is the second initial coordinate, not the first
 };
-
 SampleBody makeTube(const TubeShape& shape, const TubeMeshing& meshing);
 
 // Registers the body's mesh and its results INITIALCOORD0 and INITIALCOORD1 with the loader.
