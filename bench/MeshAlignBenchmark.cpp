@@ -52,19 +52,23 @@ void registerSheets(CoreIo::MemoryLoader& loader, long vertices)
             shape, {.cellsU = cells * 5 / 4, .cellsV = std::max(2, cells * 4 / 5), .jitter = 0.15, .seed = 5}));
 }
 
-// A tube of about `vertices` nodes, and the same tube expanded, meshed finer around and coarser
-// along, its rings turned by half a cell so that after vertices straddle the before seam.
+// A tube of about `vertices` nodes as tubes come from real meshes: nodes jittered by a quarter of
+// a cell, so that the seam is ragged, and the same tube expanded, meshed finer around and coarser
+// along, its initial coordinates wrapping half a turn away from the before tube's.
 void registerTubes(CoreIo::MemoryLoader& loader, long vertices)
 {
     const int around = std::max(8, static_cast<int>(std::lround(std::sqrt(static_cast<double>(vertices)))));
     const int along = std::max(2, static_cast<int>(vertices / around) - 1);
     const int afterAround = around * 5 / 4;
-    CoreIoSamples::registerBody(loader, beforeName,
-                                CoreIoSamples::makeTube({.radius = 1.0}, {.around = around, .along = along}));
+    CoreIoSamples::registerBody(
+        loader, beforeName,
+        CoreIoSamples::makeTube({.radius = 1.0}, {.around = around, .along = along, .jitter = 0.25, .seed = 3}));
     CoreIoSamples::registerBody(loader, afterName,
                                 CoreIoSamples::makeTube({.radius = 1.3}, {.around = afterAround,
                                                                           .along = std::max(2, along * 4 / 5),
-                                                                          .phase = std::numbers::pi / afterAround}));
+                                                                          .jitter = 0.25,
+                                                                          .seed = 4,
+                                                                          .angleStart = -std::numbers::pi}));
 }
 
 // Both states of a part, registered with a memory loader as a file loader would hand them out.

@@ -115,8 +115,11 @@ public:
     }
 
     // vertex: the after vertex, in increasing order from call to call; q: its initial coordinates.
+    // Each body's initial coordinates wrap within a period of their own choosing, so q is first
+    // brought into the before strip by whole periods.
     Hit locate(int vertex, Point2 q)
     {
+        q = before_.intoStrip(q);
         Hit best = before_.locator().locate(q, searchDistance_, hint_);
         if (!best.inside())
             best = tryAlternatives(vertex, q, best);
@@ -134,21 +137,15 @@ private:
                 best = candidate;
             return best.inside();
         };
-        // Each body's initial coordinates wrap within a period of their own choosing, so q is
-        // first brought into the before strip by whole periods; near the strip's ragged ends the
-        // neighbouring period may hold it instead.
+        // Near the strip's ragged ends the neighbouring period may hold the point instead.
         if (const auto& period = before_.period()) {
-            const Point2 inStrip = before_.intoStrip(q);
-            if ((inStrip.x != q.x || inStrip.y != q.y) && consider(inStrip))
-                return best;
-            if (consider({inStrip.x + period->x, inStrip.y + period->y}) ||
-                consider({inStrip.x - period->x, inStrip.y - period->y}))
+            if (consider({q.x + period->x, q.y + period->y}) || consider({q.x - period->x, q.y - period->y}))
                 return best;
         }
         while (nextCopy_ < seamCopies_.size() && seamCopies_[nextCopy_].vertex < vertex)
             ++nextCopy_;
         for (std::size_t c = nextCopy_; c < seamCopies_.size() && seamCopies_[c].vertex == vertex; ++c)
-            if (consider(seamCopies_[c].position))
+            if (consider(before_.intoStrip(seamCopies_[c].position)))
                 break;
         return best;
     }

@@ -104,6 +104,7 @@ AreaLine areaLineOf(const Triangle& triangle, unsigned lowCorners, PlaneAxis axi
 struct WindingCensus {
     std::size_t triangles = 0;
     std::size_t count[2] = {0, 0};
+    double doubleAreaSum = 0.0;                        // signed, over every triangle
     double spanSum[2][2] = {{0.0, 0.0}, {0.0, 0.0}};   // per winding, per axis
     Interval data[2];                                  // per axis, over every triangle corner
 };
@@ -124,7 +125,9 @@ WindingCensus takeCensus(const Mesh& mesh)
     for (auto triangle = mesh.beginTriangle(); triangle != end; ++triangle, ++position) {
         requireCorners(*triangle, position);
         const Interval extent[2] = {extentAlong(*triangle, PlaneAxis::U), extentAlong(*triangle, PlaneAxis::V)};
-        const int winding = windingOf(doubleArea(*triangle));
+        const double area = doubleArea(*triangle);
+        const int winding = windingOf(area);
+        census.doubleAreaSum += area;
         for (int axis = 0; axis < 2; ++axis) {
             census.data[axis].include(extent[axis].low);
             census.data[axis].include(extent[axis].high);
@@ -174,7 +177,7 @@ struct Bound {
 struct SeamSurvey {
     std::vector<SeamCrossing> crossings;
     std::size_t others = 0;     // triangles that do not cross, degenerate ones included
-    double otherAreaSum = 0.0;
+    double otherAreaSum = 0.0;  // found from the census's sum, sparing the others an area each
     AreaLine crossingArea;      // summed over the crossing triangles, against the period
     Bound atLeast{-std::numeric_limits<double>::infinity()};  // the period that every crossing
     Bound atMost{std::numeric_limits<double>::infinity()};    // triangle's winding allows
@@ -198,17 +201,15 @@ void narrowBounds(SeamSurvey& survey, const AreaLine& area, std::size_t position
     }
 }
 
-SeamSurvey surveySeam(const Mesh& mesh, PlaneAxis axis, double dataExtent, int winding)
+SeamSurvey surveySeam(const Mesh& mesh, PlaneAxis axis, const WindingCensus& census, int winding)
 {
     SeamSurvey survey;
+    const double dataExtent = census.data[slotOf(axis)].length();
     std::size_t position = 0;
     const auto end = mesh.endTriangle();
     for (auto triangle = mesh.beginTriangle(); triangle != end; ++triangle, ++position) {
-        if (extentAlong(*triangle, axis).length() <= 0.5 * dataExtent) {
-            ++survey.others;
-            survey.otherAreaSum += winding * doubleArea(*triangle);
+        if (extentAlong(*triangle, axis).length() <= 0.5 * dataExtent)
             continue;
-        }
         const unsigned lowCorners = lowCornersOf(*triangle, axis);
         const AreaLine line = areaLineOf(*triangle, lowCorners, axis);
         const AreaLine area{winding * line.atZero, winding * line.perShift};
@@ -217,6 +218,8 @@ SeamSurvey surveySeam(const Mesh& mesh, PlaneAxis axis, double dataExtent, int w
         survey.crossingArea.perShift += area.perShift;
         narrowBounds(survey, area, position, axis);
     }
+    survey.others = census.triangles - survey.crossings.size();
+    survey.otherAreaSum = winding * census.doubleAreaSum - survey.crossingArea.atZero;
     return survey;
 }
 
@@ -277,7 +280,7 @@ TubeSeam findTubeSeam(const Mesh& initCoordMesh, std::optional<double> circumfer
         return seam;
     seam.axis = circumferentialAxis(census, winding);
     const double dataExtent = census.data[slotOf(seam.axis)].length();
-    SeamSurvey survey = surveySeam(initCoordMesh, seam.axis, dataExtent, winding);
+    SeamSurvey survey = surveySeam(initCoordMesh, seam.axis, census, winding);
     if (survey.crossings.empty())
         return seam;
     seam.period = circumference ? *circumference : estimatePeriod(survey, seam.axis, dataExtent);
