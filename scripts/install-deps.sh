@@ -6,6 +6,7 @@ packages=(
     libboost-dev libspdlog-dev libfmt-dev
     libexodusii-dev libnetcdf-dev netcdf-bin
     libgtest-dev libgmock-dev libbenchmark-dev
+    libcairo2-dev pkg-config
     valgrind clang-16 libclang-rt-16-dev llvm-16
 )
 missing=()

@@ -5,6 +5,8 @@
 #include "Business_Algorithm_export.h"
 #include "Business_BaseGeometry.h"
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -58,6 +60,17 @@ public:
 private:
     std::shared_ptr<const std::vector<int>> mapBefore_;
     std::shared_ptr<const std::vector<int>> mapAfter_;
+};
+
+// How a point of the later state found its material point in the earlier state.
+enum class MatchStatus : std::uint8_t { Coincident = 0, Inside = 1, Near = 2, Outside = 3 };
+
+// Where a point of the later state lies in the earlier state.
+struct VertexLocation {
+    MatchStatus status;
+    int triangle;                   // the earlier triangle that holds the point; -1 when outside
+    std::array<int, 3> vertices;    // that triangle's earlier 3D vertices; -1 when outside
+    std::array<double, 3> weights;  // barycentric weights of the vertices, summing to 1
 };
 
 }  // namespace Calvora

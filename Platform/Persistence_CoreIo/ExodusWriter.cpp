@@ -2,18 +2,11 @@
 
 #include "ExodusFile.h"
 
-#include <exodusII.h>
-
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <climits>
 #include <cmath>
-#include <filesystem>
-#include <random>
 #include <stdexcept>
-#include <system_error>
 #include <utility>
 
 namespace CoreIo {
@@ -23,7 +16,6 @@ namespace {
 const std::array<std::string, 3> normalNames{"NORMAL_X", "NORMAL_Y", "NORMAL_Z"};
 constexpr std::array<std::vector<double> ExodusWriter::Body::*, 3> normalComponents{
     &ExodusWriter::Body::nx, &ExodusWriter::Body::ny, &ExodusWriter::Body::nz};
-constexpr int temporaryNameAttempts = 16;
 
 // Grows geometrically, so that the push that follows cannot throw and leave other members changed.
 template <typename T>
@@ -108,86 +100,12 @@ void checkNormals(const std::string& prefix, const ExodusWriter::Body& body, std
 
 void requireValidName(const std::string& kind, const std::string& name, bool taken)
 {
-    if (name.empty() || name.size() > MAX_NAME_LENGTH) {
+    if (name.empty() || name.size() > exodusMaxNameLength) {
         throw std::invalid_argument(kind + " " + inQuotes(name) + ": a name needs 1 to " +
-                                    std::to_string(MAX_NAME_LENGTH) + " characters");
+                                    std::to_string(exodusMaxNameLength) + " characters");
     }
     if (taken) {
         throw std::invalid_argument(kind + " " + inQuotes(name) + ": the name is taken");
-    }
-}
-
-// Beside the target, so that the rename stays within one file system; the leading dot hides it.
-std::string temporaryPathBeside(const std::string& path)
-{
-    static std::mt19937_64 generator{std::random_device{}()};
-    const std::filesystem::path target(path);
-    std::string name(1, '.');
-    for (const std::string& part : {target.filename().string(), std::to_string(getpid()),
-                                    std::to_string(generator())}) {
-        name += part;
-        name += '.';
-    }
-    name += "tmp";
-    return (target.parent_path() / name).string();
-}
-
-// Owns a temporary file until it takes the target's place.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile()
-    {
-        if (!path_.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove(path_, ignored);
-        }
-    }
-
-    void replace(const std::string& target)
-    {
-        std::error_code error;
-        std::filesystem::rename(path_, target, error);
-        if (error) {
-            throw std::runtime_error(aboutFile(target, "cannot be replaced by " + inQuotes(path_) +
-                                                           ", the file written for it: " + error.message()));
-        }
-        path_.clear();
-    }
-
-private:
-    std::string path_;
-};
-
-// The library takes names as an array of writable C strings.
-void putNames(const ExodusFile& file, std::vector<std::string> names, ex_entity_type type, const std::string& what)
-{
-    std::vector<char*> pointers;
-    pointers.reserve(names.size());
-    for (std::string& name : names) {
-        pointers.push_back(name.data());
-    }
-    const int status = type == EX_NODAL
-                           ? ex_put_variable_names(file.id(), EX_NODAL, static_cast<int>(names.size()),
-                                                   pointers.data())
-                           : ex_put_names(file.id(), type, pointers.data());
-    file.check(status, "cannot write the names of its " + what);
-}
-
-// One nodal variable at one step: the values of each body at its nodes, which follow each other.
-template <typename ValuesOf>
-void putStep(const ExodusFile& file, const std::vector<ExodusWriter::Body>& bodies, int step, int index,
-             const std::string& name, ValuesOf valuesOf)
-{
-    std::int64_t firstNode = 1;
-    for (std::size_t b = 0; b < bodies.size(); ++b) {
-        const std::vector<double>& values = valuesOf(b);
-        file.check(ex_put_partial_var(file.id(), step, EX_NODAL, index, 1, firstNode,
-                                      static_cast<std::int64_t>(values.size()), values.data()),
-                   "cannot write nodal variable " + inQuotes(name) + " at step " + std::to_string(step));
-        firstNode += static_cast<std::int64_t>(bodies[b].x.size());
     }
 }
 
@@ -275,92 +193,57 @@ void ExodusWriter::write() const
     if (bodies_.empty()) {
         throw std::logic_error(aboutFile(path_, "add a body before writing"));
     }
-    const int storedWordSize = precision_ == Precision::Double ? 8 : 4;
-    for (int attempt = 0; attempt < temporaryNameAttempts; ++attempt) {
-        const std::string temporaryPath = temporaryPathBeside(path_);
-        std::optional<ExodusFile> file = ExodusFile::createNew(temporaryPath, storedWordSize);
-        if (!file) {
-            continue;
-        }
-        TemporaryFile temporary(temporaryPath);
-        writeContents(*file);
-        file->close();
-        temporary.replace(path_);
-        return;
-    }
-    throw std::runtime_error(aboutFile(path_, "found no free name for a temporary file beside it"));
+    writeExodusMesh(path_, toMesh(), precision_);
 }
 
-void ExodusWriter::writeContents(const ExodusFile& file) const
+// The bodies' nodes one after the other; normals and variables are nodal variables in that order.
+ExodusMesh ExodusWriter::toMesh() const
 {
-    const int id = file.id();
-    file.check(ex_put_init(id, "", 3, static_cast<std::int64_t>(countNodes(bodies_)),
-                           static_cast<std::int64_t>(countTriangles(bodies_)),
-                           static_cast<std::int64_t>(bodies_.size()), 0, 0),
-               "cannot write its dimensions");
-    std::int64_t firstNode = 1;
+    ExodusMesh mesh;
+    int firstNode = 0;
     for (std::size_t b = 0; b < bodies_.size(); ++b) {
-        writeBody(file, b, firstNode);
-        firstNode += static_cast<std::int64_t>(bodies_[b].x.size());
+        const Body& body = bodies_[b];
+        mesh.x.insert(mesh.x.end(), body.x.begin(), body.x.end());
+        mesh.y.insert(mesh.y.end(), body.y.begin(), body.y.end());
+        mesh.z.insert(mesh.z.end(), body.z.begin(), body.z.end());
+        ExodusMesh::Block block{static_cast<int>(b) + 1, bodyNames_[b], "TRI3", 3, body.triangles};
+        for (int& node : block.connectivity) {
+            node += firstNode;
+        }
+        mesh.blocks.push_back(std::move(block));
+        firstNode += static_cast<int>(body.x.size());
     }
-    putNames(file, bodyNames_, EX_ELEM_BLOCK, "element blocks");
-    writeSteps(file);
-}
 
-// One element block, its id one more than its position, and the body's nodes from firstNode on.
-void ExodusWriter::writeBody(const ExodusFile& file, std::size_t index, std::int64_t firstNode) const
-{
-    const Body& body = bodies_[index];
-    const std::string what = "body " + inQuotes(bodyNames_[index]);
-    file.check(ex_put_partial_coord(file.id(), firstNode, static_cast<std::int64_t>(body.x.size()), body.x.data(),
-                                    body.y.data(), body.z.data()),
-               "cannot write the coordinates of " + what);
-    const auto blockId = static_cast<ex_entity_id>(index + 1);
-    const auto numTriangles = static_cast<std::int64_t>(body.triangles.size() / 3);
-    file.check(ex_put_block(file.id(), EX_ELEM_BLOCK, blockId, "TRI3", numTriangles, 3, 0, 0, 0),
-               "cannot write the element block of " + what);
-    std::vector<int> connectivity(body.triangles.size());
-    const auto offset = static_cast<int>(firstNode);
-    std::transform(body.triangles.begin(), body.triangles.end(), connectivity.begin(),
-                   [offset](int node) { return node + offset; });
-    file.check(ex_put_conn(file.id(), EX_ELEM_BLOCK, blockId, connectivity.data(), nullptr, nullptr),
-               "cannot write the connectivity of " + what);
-}
-
-// Every step has a time; normals and variables are nodal variables in that order.
-void ExodusWriter::writeSteps(const ExodusFile& file) const
-{
     const bool withNormals = hasNormals(bodies_.front());
-    std::vector<std::string> names;
+    const std::size_t numSteps = numSteps_.value_or(withNormals ? 1 : 0);
+    for (std::size_t s = 0; s < numSteps; ++s) {
+        mesh.times.push_back(times_.empty() ? static_cast<double>(s) : times_[s]);
+    }
+    const auto concatenated = [&](auto valuesOfBody) {
+        std::vector<double> values;
+        values.reserve(mesh.x.size());
+        for (std::size_t b = 0; b < bodies_.size(); ++b) {
+            const std::vector<double>& part = valuesOfBody(b);
+            values.insert(values.end(), part.begin(), part.end());
+        }
+        return values;
+    };
     if (withNormals) {
-        names.assign(normalNames.begin(), normalNames.end());
+        for (std::size_t c = 0; c < 3; ++c) {
+            const std::vector<double> normals =
+                concatenated([&](std::size_t b) -> const std::vector<double>& { return bodies_[b].*normalComponents[c]; });
+            mesh.nodalVariables.push_back({normalNames[c], std::vector<std::vector<double>>(numSteps, normals)});
+        }
     }
     for (const Variable& variable : variables_) {
-        names.push_back(variable.name);
-    }
-    if (!names.empty()) {
-        file.check(ex_put_variable_param(file.id(), EX_NODAL, static_cast<int>(names.size())),
-                   "cannot declare its nodal variables");
-        putNames(file, names, EX_NODAL, "nodal variables");
-    }
-
-    const std::size_t numSteps = numSteps_.value_or(names.empty() ? 0 : 1);
-    for (std::size_t s = 0; s < numSteps; ++s) {
-        const int step = static_cast<int>(s) + 1;
-        const double time = times_.empty() ? static_cast<double>(s) : times_[s];
-        file.check(ex_put_time(file.id(), step, &time), "cannot write the time of step " + std::to_string(step));
-        int index = 1;
-        if (withNormals) {
-            for (std::size_t c = 0; c < 3; ++c) {
-                putStep(file, bodies_, step, index++, normalNames[c],
-                        [&](std::size_t b) -> const std::vector<double>& { return bodies_[b].*normalComponents[c]; });
-            }
-        }
-        for (const Variable& variable : variables_) {
-            putStep(file, bodies_, step, index++, variable.name,
-                    [&](std::size_t b) -> const std::vector<double>& { return variable.steps[s][b]; });
+        ExodusMesh::NodalVariable& stored = mesh.nodalVariables.emplace_back();
+        stored.name = variable.name;
+        for (std::size_t s = 0; s < numSteps; ++s) {
+            stored.steps.push_back(
+                concatenated([&](std::size_t b) -> const std::vector<double>& { return variable.steps[s][b]; }));
         }
     }
+    return mesh;
 }
 
 }  // namespace CoreIo

@@ -1,7 +1,10 @@
 #pragma once
-// Writes simulation bodies to a new Exodus II file: each body an element block of 3-node
-// triangles named after it, node normals and results as nodal variables over time steps.
-// The bodies' nodes follow each other in the file, so each block's nodes are contiguous.
+// Writes new Exodus II files. writeExodusMesh stores a mesh as a file of any origin holds it:
+// element blocks of any element type with their IDs and names, node and element number maps,
+// nodal and element variables over time steps, a QA record and info records. ExodusWriter is
+// the short way for triangle bodies: each body a block of TRI3 elements named after it, node
+// normals and results as nodal variables; the bodies' nodes follow each other in the file.
+// Both write atomically: a temporary file beside the target, renamed over it when complete.
 
 #include "Persistence_CoreIo_export.h"
 
@@ -15,9 +18,62 @@ namespace CoreIo {
 
 class ExodusFile;
 
+enum class ExodusPrecision { Float, Double };  // how a file stores coordinates, times and values
+
+// The longest name (block, variable) a file can hold; the file records the longest it holds, so
+// readers get every name whole.
+constexpr std::size_t exodusMaxNameLength = 256;
+
+struct ExodusMesh {
+    struct Block {
+        int id = 0;                     // positive, unique among the blocks
+        std::string name;               // empty or up to exodusMaxNameLength characters
+        std::string elementType;        // TRI3, TRISHELL, SHELL4, QUAD4, TRI6, QUAD8, SHELL9, ...: 1 to 32 characters
+        int nodesPerElement = 0;        // at least 1
+        std::vector<int> connectivity;  // nodesPerElement 0-based node numbers per element, element after element
+
+        std::size_t numElements() const
+        {
+            return nodesPerElement > 0 ? connectivity.size() / static_cast<std::size_t>(nodesPerElement) : 0;
+        }
+    };
+    struct NodalVariable {
+        std::string name;                        // 1 to exodusMaxNameLength characters, unique
+        std::vector<std::vector<double>> steps;  // per step, one value per node
+    };
+    struct ElementVariable {
+        std::string name;  // 1 to exodusMaxNameLength characters, unique among element variables
+        // steps[step][block]: one value per element of the block, or empty where the block lacks the
+        // variable; the same blocks lack it at every step (the file's truth table).
+        std::vector<std::vector<std::vector<double>>> steps;
+    };
+    struct QaRecord {
+        std::string program, version, date, time;  // each up to 32 characters
+    };
+
+    std::string title;                   // up to 80 characters
+    std::vector<double> x, y, z;         // one coordinate per node, all finite
+    std::vector<int> nodeIds;            // empty, or the file's positive, unique ID of each node
+    std::vector<Block> blocks;           // at least one
+    std::vector<int> elementIds;         // empty, or one positive, unique ID per element, blocks in order
+    std::vector<double> times;           // one per step; each variable holds one array per step
+    std::vector<NodalVariable> nodalVariables;
+    std::vector<ElementVariable> elementVariables;
+    std::optional<QaRecord> qa;
+    std::vector<std::string> info;       // a line longer than 80 characters continues on the next records
+};
+
+// Writes the mesh to path, replacing what is there only once the whole file is written.
+// Throws std::invalid_argument naming the part of the mesh that does not fit the contract above
+// (nothing is written then), and std::runtime_error naming the path when the file cannot be
+// written: its folder is missing or not writable, the path is a folder, a value exceeds the
+// precision. The target is then unchanged.
+PERSISTENCE_COREIO_EXPORT void writeExodusMesh(const std::string& path, const ExodusMesh& mesh,
+                                               ExodusPrecision precision);
+
 class PERSISTENCE_COREIO_EXPORT ExodusWriter {
 public:
-    enum class Precision { Float, Double };  // how the file stores coordinates, times and values
+    using Precision = ExodusPrecision;
 
     struct Body {
         std::vector<double> x, y, z;     // one coordinate per node, all finite
@@ -31,18 +87,17 @@ public:
     ~ExodusWriter();
 
     // Each refuses input that does not fit with std::invalid_argument naming the body or variable,
-    // and then leaves the writer as it was. Names are unique, 1 to 32 characters long;
-    // NORMAL_X, NORMAL_Y and NORMAL_Z are kept for the normals. Every body comes before the
+    // and then leaves the writer as it was. Names are unique, 1 to exodusMaxNameLength characters
+    // long; NORMAL_X, NORMAL_Y and NORMAL_Z are kept for the normals. Every body comes before the
     // first variable (std::logic_error otherwise); the first variable or setTimes fixes the
     // number of steps.
     void addBody(const std::string& name, Body body);
     void addNodalVariable(const std::string& name, std::vector<StepValues> steps);
     void setTimes(std::vector<double> times);  // without it, step k has time k - 1
 
-    // Writes a temporary file beside the target and renames it over the target, so that the
-    // target is never seen half-written. Normals are stored at every step, at one step if the
-    // file has no other. Failures throw std::runtime_error naming the file; the target is then
-    // unchanged. Without bodies there is nothing to write: std::logic_error.
+    // Writes as writeExodusMesh does, block k + 1 holding the k-th body. Normals are stored at
+    // every step, at one step if the file has no other. Without bodies there is nothing to write:
+    // std::logic_error.
     void write() const;
 
 private:
@@ -52,9 +107,7 @@ private:
     };
 
     void requireStepCount(const std::string& what, std::size_t count) const;
-    void writeContents(const ExodusFile& file) const;
-    void writeBody(const ExodusFile& file, std::size_t index, std::int64_t firstNode) const;
-    void writeSteps(const ExodusFile& file) const;
+    ExodusMesh toMesh() const;
 
     std::string path_;
     Precision precision_;
