@@ -1,14 +1,16 @@
 # The command-line tool; its parts are a library so that tests can drive them directly.
+find_package(CLI11 REQUIRED)
 add_library(CoreIoAlignCommand STATIC
     coreio-align/CommandLine.cpp
     coreio-align/AlignmentLog.cpp
     coreio-align/AlignmentReport.cpp
     coreio-align/FileAlignment.cpp
+    coreio-align/FileListing.cpp
     coreio-align/Demo.cpp)
 target_include_directories(CoreIoAlignCommand PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/coreio-align")
 target_link_libraries(CoreIoAlignCommand
     PUBLIC Business_CoreIoLoadUtilities Persistence_CoreIo
-    PRIVATE CoreIoSamples Persistence_SkinBaseName spdlog::spdlog)
+    PRIVATE CoreIoSamples Persistence_SkinBaseName spdlog::spdlog CLI11::CLI11)
 coreio_warnings(CoreIoAlignCommand)
 
 add_executable(coreio-align coreio-align/main.cpp)

@@ -56,6 +56,14 @@ void measureDisplacement(AlignmentReport& report, const Calvora::Mesh& after, co
     }
 }
 
+void printBody(std::ostream& out, const char* side, const BodySummary& body)
+{
+    out << "  " << side << " body:   " << body.blocks << '\n'
+        << "    step " << body.step << " (time " << body.time << "), displacement "
+        << (body.displacement.empty() ? "none" : body.displacement) << ", initial coordinates "
+        << body.initialCoordinates << '\n';
+}
+
 }  // namespace
 
 AlignmentReport describeAlignment(const CoreIo::MeshAndCoord& before, const CoreIo::MeshAndCoord& after,
@@ -80,13 +88,15 @@ AlignmentReport describeAlignment(const CoreIo::MeshAndCoord& before, const Core
 void printReport(std::ostream& out, const AlignmentReport& report)
 {
     const auto flags = out.flags();
-    out << report.title << '\n'
+    out << report.title << '\n';
+    printBody(out, "before", report.beforeBody);
+    printBody(out, "after", report.afterBody);
+    out << std::setprecision(6)
         << "  before:        " << report.beforeVertices << " vertices, " << report.beforeTriangles << " triangles\n"
         << "  after:         " << report.afterVertices << " vertices, " << report.afterTriangles << " triangles\n"
         << "  tube:          " << (!report.tube ? "undecided" : *report.tube ? "yes" : "no") << '\n'
         << "  matching:      " << report.matched << " matched, " << report.completed << " completed, "
         << report.unmatched << " unmatched\n";
-    out << std::setprecision(6);
     out << "  biggest square error: ";
     if (report.biggestSquareError)
         out << *report.biggestSquareError << '\n';
