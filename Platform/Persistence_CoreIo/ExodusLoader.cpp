@@ -220,12 +220,21 @@ std::string netcdfFormat(int netcdfId)
     }
 }
 
-// The library cuts names to 32 characters unless asked for more; ask for as many as the file uses.
-void readNamesInFull(const ExodusFile& file)
+// The library cuts names to 32 characters unless asked for more, and reads as many as it is
+// asked for, so ask for what the variable holding the names stores per name.
+void readNamesInFull(const ExodusFile& file, const char* namesVariable)
 {
-    const auto used = static_cast<int>(
-        std::clamp<std::int64_t>(ex_inquire_int(file.id(), EX_INQ_DB_MAX_USED_NAME_LENGTH), MAX_NAME_LENGTH, NC_MAX_NAME));
-    file.check(ex_set_max_name_length(file.id(), used), "cannot read its names in full");
+    int variable = 0;
+    int rank = 0;
+    std::array<int, NC_MAX_VAR_DIMS> dimensions{};
+    std::size_t length = MAX_NAME_LENGTH + 1;
+    if (nc_inq_varid(file.id(), namesVariable, &variable) == NC_NOERR &&
+        nc_inq_varndims(file.id(), variable, &rank) == NC_NOERR && rank == 2 &&
+        nc_inq_vardimid(file.id(), variable, dimensions.data()) == NC_NOERR) {
+        nc_inq_dimlen(file.id(), dimensions[1], &length);
+    }
+    const auto stored = static_cast<int>(std::clamp<std::size_t>(length, 2, NC_MAX_NAME + 1) - 1);
+    file.check(ex_set_max_name_length(file.id(), stored), "cannot read its names in full");
 }
 
 std::string nameOrId(const ExodusBlockListing& block)
@@ -273,7 +282,6 @@ ExodusLoader::ExodusLoader(const std::string& path, const std::optional<ExodusBo
 {
     const NetcdfFileFacts facts = inspectNetcdfFile(path_);
     file_ = std::make_unique<ExodusFile>(ExodusFile::open(path_, doubleWordSize));
-    readNamesInFull(*file_);
     readDimensions(facts);
     readVariables(facts);
     readSteps();
@@ -355,6 +363,7 @@ void ExodusLoader::readVariables(const NetcdfFileFacts& facts)
         int count = 0;
         file_->check(ex_get_variable_param(file_->id(), type, &count), "cannot read its " + what);
         StorageLimit(*file_, facts).require(count, 1, what);
+        readNamesInFull(*file_, type == EX_NODAL ? VAR_NAME_NOD_VAR : VAR_NAME_ELE_VAR);
         (type == EX_NODAL ? listing_.nodalVariables : listing_.elementVariables) = readNames(
             *file_, static_cast<std::size_t>(count),
             [&](char** names) { return ex_get_variable_names(file_->id(), type, count, names); }, what);
@@ -379,6 +388,7 @@ void ExodusLoader::readBlocks(const NetcdfFileFacts& facts)
     const std::int64_t numBlocks = ex_inquire_int(file_->id(), EX_INQ_ELEM_BLK);
     limit.require(numBlocks, sizeof(int), "element blocks");
     const std::vector<int> ids = readBlockIds(*file_, static_cast<std::size_t>(numBlocks));
+    readNamesInFull(*file_, VAR_NAME_EL_BLK);
     const std::vector<std::string> names = readNames(
         *file_, ids.size(), [&](char** buffers) { return ex_get_names(file_->id(), EX_ELEM_BLOCK, buffers); },
         "element blocks");
