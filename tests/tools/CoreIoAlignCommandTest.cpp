@@ -160,11 +160,18 @@ TEST(CoreIoAlignCommand, AlignsQuadShellBodiesThroughTheirDisplacementAtTheChose
         const std::string before = (directory / "before.exo").string();
         const std::string after = (directory / "after.exo").string();
         const std::string longName = "lower skin, 0.8 mm, formed in operation 20";
-        ExodusTest::ShellTestFile formed{20, 10, 2.0, 1.0, {offset, offset, 0.0}, {longName, "upper skin"}, {1.0, 2.0}};
+        ExodusTest::ShellTestFile formed;
+        formed.cellsX = 20;
+        formed.cellsY = 10;
+        formed.offset = {offset, offset, 0.0};
+        formed.blockNames = {longName, "upper skin"};
         formed.displacement = [](double x, double, std::size_t step) { return std::array<double, 3>{0, 0, 0.1 * x * step}; };
         formed.withBeam = true;
         ExodusTest::writeShellFile(before, formed);
-        ExodusTest::ShellTestFile sprungBack{15, 7, 2.0, 1.0, {offset, offset, 0.0}, {"skin"}, {1.0, 2.0}};
+        ExodusTest::ShellTestFile sprungBack;
+        sprungBack.cellsX = 15;
+        sprungBack.cellsY = 7;
+        sprungBack.offset = {offset, offset, 0.0};
         sprungBack.displacement = [](double x, double, std::size_t step) {
             return std::array<double, 3>{0, 0, (0.1 * x + 0.5) * step};
         };
@@ -172,7 +179,7 @@ TEST(CoreIoAlignCommand, AlignsQuadShellBodiesThroughTheirDisplacementAtTheChose
 
         const CommandResult list = runCommand("--list " + before);
         EXPECT_EQ(list.exitCode, 0) << list.output;
-        for (const std::string expected : {"id 1  \"" + longName + "\"  SHELL4  100 elements", std::string("used"),
+        for (const std::string& expected : {"id 1  \"" + longName + "\"  SHELL4  100 elements", std::string("used"),
                                            std::string("id 9  \"stiffener\"  BEAM2"), std::string("skipped: BEAM2"),
                                            std::string("disp_x disp_y disp_z"), std::string("1:t=1 2:t=2")})
             EXPECT_NE(list.output.find(expected), std::string::npos) << expected << " in\n" << list.output;

@@ -40,11 +40,11 @@ void countMatches(AlignmentReport& report, const Calvora::Mesh& before, const Ca
 void measureDisplacement(AlignmentReport& report, const Calvora::Mesh& after, const Calvora::Mesh& aligned)
 {
     const std::size_t count = std::min(after.numberOfVertices(), aligned.numberOfVertices());
-    double sum = 0.0, sumOfSquares = 0.0;
-    auto alignedVertex = aligned.beginVertex();
-    auto afterVertex = after.beginVertex();
-    for (std::size_t i = 0; i < count; ++i, ++alignedVertex, ++afterVertex) {
-        const double squared = afterVertex->sqrDistance(*alignedVertex);
+    double sum = 0.0;
+    double sumOfSquares = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto vertex = static_cast<unsigned>(i);
+        const double squared = after.getVertex(vertex).sqrDistance(aligned.getVertex(vertex));
         const double distance = std::sqrt(squared);
         report.maxDisplacement = std::max(report.maxDisplacement, distance);
         sum += distance;
