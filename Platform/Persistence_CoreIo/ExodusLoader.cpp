@@ -291,16 +291,22 @@ ExodusLoader::ExodusLoader(const std::string& path, const std::optional<ExodusBo
         addBody(selectBlocks(options->blocks), *options, localOf);
         return;
     }
-    ExodusBodyOptions ownPositions;
-    ownPositions.origin = std::array<double, 3>{0.0, 0.0, 0.0};
+    ExodusBodyOptions asStored;
+    asStored.displacement = "none";
+    asStored.origin = std::array<double, 3>{0.0, 0.0, 0.0};
     for (std::size_t b = 0; b < blockFacts_.size(); ++b) {
         if (blockFacts_[b].shape) {
-            addBody({b}, ownPositions, localOf);
+            addBody({b}, asStored, localOf);
         }
     }
 }
 
 ExodusLoader::~ExodusLoader() = default;
+
+ExodusListing listExodusFile(const std::string& path)
+{
+    return ExodusLoader(path).listing();
+}
 
 const std::vector<SimBody>& ExodusLoader::bodies() const
 {

@@ -38,22 +38,22 @@ struct SkippedBlock {
 class PERSISTENCE_COREIO_EXPORT ExodusLoader : public LoaderInterface {
 public:
     // One body per surface block, in the file's order, named by the block's name or
-    // "block_<id>"; its mesh location holds the block id. Each body takes the other defaults of
-    // ExodusBodyOptions, except that positions are the file's own (origin 0).
+    // "block_<id>"; its mesh location holds the block id. Each body is the file's coordinates as
+    // stored (no displacement, origin 0) at the last step, with the default initial coordinates.
     // Throws LoadError naming the file when it is missing, no Exodus II file, truncated, or
     // promises data it cannot hold; when it stores other than 4 or 8 bytes per floating-point
     // value, holds several values in a header attribute of one number, or names an element type
     // longer than 32 characters; when its block ids or a block's connectivity disagree in size with
     // the counts its header gives for them; when an element refers to a node the file lacks; when a
     // nodal variable holds fewer values than the file has nodes; when a body's reference
-    // coordinates are not finite; or when the displacement triple is incomplete.
+    // coordinates are not finite.
     // Blocks of other elements are skipped with a warning to the logger "CoreIo.ExodusLoader".
     explicit ExodusLoader(const std::string& path);
     // One body of the chosen blocks, a node shared by blocks being one vertex; its mesh location
     // holds the first block's id. Throws LoadError as above, and also when a selected block is
     // unknown (the message lists the file's blocks) or makes no surface, when the file has no
-    // surface block at all, when the step lies past the file's steps, or when a named displacement
-    // triple is missing.
+    // surface block at all, when the step lies past the file's steps, or when the displacement
+    // triple is incomplete or, when named, missing.
     ExodusLoader(const std::string& path, const ExodusBodyOptions& options);
     ~ExodusLoader() override;
 
@@ -136,5 +136,8 @@ private:
     std::vector<Body> bodyData_;  // parallel to bodies_
     std::vector<SkippedBlock> skipped_;
 };
+
+// What a file holds (see ExodusLoader::listing); throws LoadError as ExodusLoader(path) does.
+PERSISTENCE_COREIO_EXPORT ExodusListing listExodusFile(const std::string& path);
 
 }  // namespace CoreIo

@@ -61,22 +61,18 @@ void writeSheet(const std::filesystem::path& path, const std::vector<std::string
     writer.write();
 }
 
-// The smallest x of a file's only body, in the file's own coordinates.
-struct RecordingWritten {
-    explicit RecordingWritten(const std::string& path)
-    {
-        CoreIo::ExodusBodyOptions own;
-        own.origin = std::array<double, 3>{0.0, 0.0, 0.0};
-        own.displacement = "none";
-        const CoreIo::ExodusLoader loader(path, own);
-        Calvora::BaseGeometryMeshBuilder builder;
-        loader.loadMesh(loader.bodies().front().meshLocation, builder);
-        const auto mesh = builder.getMesh();
-        for (auto vertex = mesh->beginVertex(); vertex != mesh->endVertex(); ++vertex)
-            lowestX = std::min(lowestX, vertex->x);
-    }
-    double lowestX = std::numeric_limits<double>::max();
-};
+// The smallest x of a file's first body, in the file's own coordinates.
+double lowestX(const std::string& path)
+{
+    const CoreIo::ExodusLoader loader(path);
+    Calvora::BaseGeometryMeshBuilder builder;
+    loader.loadMesh(loader.bodies().front().meshLocation, builder);
+    const auto mesh = builder.getMesh();
+    double lowest = std::numeric_limits<double>::max();
+    for (auto vertex = mesh->beginVertex(); vertex != mesh->endVertex(); ++vertex)
+        lowest = std::min(lowest, vertex->x);
+    return lowest;
+}
 
 }  // namespace
 
@@ -195,8 +191,7 @@ TEST(CoreIoAlignCommand, AlignsQuadShellBodiesThroughTheirDisplacementAtTheChose
         ASSERT_TRUE(std::regex_search(last.output, figures, displacement)) << last.output;
         EXPECT_NEAR(std::stod(figures[1]), 0.5, 5e-6);
         EXPECT_NEAR(std::stod(figures[2]), 0.5, 5e-6);
-        RecordingWritten aligned(output);
-        EXPECT_NEAR(aligned.lowestX, offset, 1e-2);  // written back where the files place the sheet
+        EXPECT_NEAR(lowestX(output), offset, 1e-2);  // written back where the files place the sheet
 
         const CommandResult earlier = runCommand(files + "--before-step=2 --after-step 1");
         ASSERT_EQ(earlier.exitCode, 0) << earlier.output;

@@ -38,7 +38,7 @@ int run(const CoreIoAlign::Options& options)
         return 0;
     }
     if (options.list) {
-        CoreIoAlign::printListing(std::cout, *options.list, CoreIo::ExodusLoader(*options.list).listing());
+        CoreIoAlign::printListing(std::cout, *options.list, CoreIo::listExodusFile(*options.list));
         return 0;
     }
     if (options.demo) {
