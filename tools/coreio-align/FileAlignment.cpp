@@ -70,7 +70,8 @@ BodySummary summarize(const CoreIo::ExodusLoader& loader)
     std::vector<std::string> blocks;
     for (const std::size_t b : body.blocks) {
         const CoreIo::ExodusBlockListing& block = loader.listing().blocks[b];
-        blocks.push_back("\"" + block.name + "\" (id " + std::to_string(block.id) + ", " + block.elementType + ")");
+        const std::string name = block.name.empty() ? "" : "\"" + block.name + "\" ";
+        blocks.push_back(name + "(id " + std::to_string(block.id) + ", " + block.elementType + ")");
     }
     summary.blocks = joined(blocks, ", ");
     summary.step = body.step;
