@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -390,9 +391,8 @@ void ExodusLoader::readSteps()
 
 void ExodusLoader::readBlocks(const NetcdfFileFacts& facts)
 {
-    const StorageLimit limit(*file_, facts);
     const std::int64_t numBlocks = ex_inquire_int(file_->id(), EX_INQ_ELEM_BLK);
-    limit.require(numBlocks, sizeof(int), "element blocks");
+    StorageLimit(*file_, facts).require(numBlocks, sizeof(int), "element blocks");
     const std::vector<int> ids = readBlockIds(*file_, static_cast<std::size_t>(numBlocks));
     readNamesInFull(*file_, VAR_NAME_EL_BLK);
     const std::vector<std::string> names = readNames(
@@ -402,40 +402,56 @@ void ExodusLoader::readBlocks(const NetcdfFileFacts& facts)
     std::vector<int> marks(static_cast<std::size_t>(numNodes_), -1);
     std::int64_t firstElement = 0;
     for (std::size_t b = 0; b < ids.size(); ++b) {
-        ExodusBlockListing entry;
-        entry.id = ids[b];
-        entry.name = names[b];
-        BlockFacts block;
-        block.description = describeBlock(nameOrId(entry), entry.id);
-        block.connectivity = connectivityVariable(ids, ids[b]);
-        block.firstElement = firstElement;
-        requireElementTypeFits(*file_, block.connectivity, block.description);
-        ex_block parameters{};
-        parameters.id = entry.id;
-        parameters.type = EX_ELEM_BLOCK;
-        file_->check(ex_get_block_param(file_->id(), &parameters), "cannot read " + block.description);
-        entry.elementType = parameters.topology;
-        entry.numElements = parameters.num_entry;
-        entry.nodesPerElement = parameters.num_nodes_per_entry;
-        limit.require(entry.numElements, sizeof(int), "elements in " + block.description);
-        limit.require(entry.nodesPerElement, 1, "nodes per element in " + block.description);
-        limit.require(entry.numElements * entry.nodesPerElement, sizeof(int),
-                      "element corners in " + block.description);
-        firstElement += entry.numElements;
-
-        const std::variant<SurfaceShape, std::string> kind = classifyElement(entry.elementType, entry.nodesPerElement);
-        if (const auto* shape = std::get_if<SurfaceShape>(&kind)) {
-            block.shape = *shape;
-        } else {
-            entry.skipReason = std::get<std::string>(kind);
-            skipped_.push_back({entry.id, nameOrId(entry), entry.elementType, entry.nodesPerElement});
-            Calvora::logAtCaller(&Calvora::Logging::logWARN, *logger_,
-                                 aboutFile(path_, "skipping " + block.description + ": " + entry.skipReason));
-        }
-        listing_.blocks.push_back(std::move(entry));
-        blockFacts_.push_back(std::move(block));
+        readBlock(facts, ids, b, names[b], firstElement);
+        firstElement += listing_.blocks.back().numElements;
+        classifyBlock(b);
         countBlockNodes(b, marks);
     }
+}
+
+// The block's parameters, checked against the file's size before anything is sized by them.
+void ExodusLoader::readBlock(const NetcdfFileFacts& facts, const std::vector<int>& ids, std::size_t b,
+                             const std::string& name, std::int64_t firstElement)
+{
+    ExodusBlockListing entry;
+    entry.id = ids[b];
+    entry.name = name;
+    BlockFacts block;
+    block.description = describeBlock(nameOrId(entry), entry.id);
+    block.connectivity = connectivityVariable(ids, ids[b]);
+    block.firstElement = firstElement;
+    requireElementTypeFits(*file_, block.connectivity, block.description);
+    ex_block parameters{};
+    parameters.id = entry.id;
+    parameters.type = EX_ELEM_BLOCK;
+    file_->check(ex_get_block_param(file_->id(), &parameters), "cannot read " + block.description);
+    entry.elementType = parameters.topology;
+    entry.numElements = parameters.num_entry;
+    entry.nodesPerElement = parameters.num_nodes_per_entry;
+    const StorageLimit limit(*file_, facts);
+    limit.require(entry.numElements, sizeof(int), "elements in " + block.description);
+    limit.require(entry.nodesPerElement, 1, "nodes per element in " + block.description);
+    if (entry.nodesPerElement > 0 && entry.numElements > INT64_MAX / entry.nodesPerElement) {
+        file_->fail(block.description + ": its header gives more element corners than can be counted");
+    }
+    limit.require(entry.numElements * entry.nodesPerElement, sizeof(int), "element corners in " + block.description);
+    listing_.blocks.push_back(std::move(entry));
+    blockFacts_.push_back(std::move(block));
+}
+
+// A block of other elements than surface ones is recorded as skipped, with a warning.
+void ExodusLoader::classifyBlock(std::size_t b)
+{
+    ExodusBlockListing& entry = listing_.blocks[b];
+    const std::variant<SurfaceShape, std::string> kind = classifyElement(entry.elementType, entry.nodesPerElement);
+    if (const auto* shape = std::get_if<SurfaceShape>(&kind)) {
+        blockFacts_[b].shape = *shape;
+        return;
+    }
+    entry.skipReason = std::get<std::string>(kind);
+    skipped_.push_back({entry.id, nameOrId(entry), entry.elementType, entry.nodesPerElement});
+    Calvora::logAtCaller(&Calvora::Logging::logWARN, *logger_,
+                         aboutFile(path_, "skipping " + blockFacts_[b].description + ": " + entry.skipReason));
 }
 
 // marks holds, per file node, the last block that used it.
@@ -563,26 +579,31 @@ void ExodusLoader::readReference(Body& body, const std::optional<std::array<doub
                      "cannot read the coordinates of " + body.label);
     }
     const std::vector<int>& nodes = body.description.fileNodes;
-    std::array<double, 3> low{};
-    std::array<double, 3> high{};
     for (std::size_t a = 0; a < 3; ++a) {
         body.reference[a] = span[a].empty() ? std::vector<double>(nodes.size(), 0.0)
                                             : pickNodes(span[a], nodes, body.firstNode);
-        for (std::size_t i = 0; i < nodes.size(); ++i) {
-            if (!std::isfinite(body.reference[a][i])) {
-                file_->fail(body.label + ": node " + std::to_string(nodes[i] + 1) +
-                            " has a non-finite coordinate; fix the file's coordinates");
-            }
-        }
-        if (!nodes.empty()) {
-            const auto [lowest, highest] = std::minmax_element(body.reference[a].begin(), body.reference[a].end());
-            low[a] = *lowest;
-            high[a] = *highest;
+        const auto bad = std::find_if(body.reference[a].begin(), body.reference[a].end(),
+                                      [](double value) { return !std::isfinite(value); });
+        if (bad != body.reference[a].end()) {
+            file_->fail(body.label + ": node " + std::to_string(nodes[static_cast<std::size_t>(
+                                                     bad - body.reference[a].begin())] + 1) +
+                        " has a non-finite coordinate; fix the file's coordinates");
         }
     }
+    placeAtOrigin(body, origin);
+}
+
+void ExodusLoader::placeAtOrigin(Body& body, const std::optional<std::array<double, 3>>& origin)
+{
     for (std::size_t a = 0; a < 3; ++a) {
-        body.description.origin[a] = origin ? (*origin)[a] : 0.5 * (low[a] + high[a]);
-        for (double& value : body.reference[a]) {
+        std::vector<double>& axis = body.reference[a];
+        double centre = 0.0;
+        if (!axis.empty()) {
+            const auto [lowest, highest] = std::minmax_element(axis.begin(), axis.end());
+            centre = 0.5 * (*lowest + *highest);
+        }
+        body.description.origin[a] = origin ? (*origin)[a] : centre;
+        for (double& value : axis) {
             value -= body.description.origin[a];
         }
     }

@@ -100,11 +100,15 @@ private:
     void readVariables(const NetcdfFileFacts& facts);
     void readSteps();
     void readBlocks(const NetcdfFileFacts& facts);
+    void readBlock(const NetcdfFileFacts& facts, const std::vector<int>& ids, std::size_t b, const std::string& name,
+                   std::int64_t firstElement);
+    void classifyBlock(std::size_t b);
     void countBlockNodes(std::size_t block, std::vector<int>& marks);
     std::vector<std::size_t> selectBlocks(const std::vector<std::string>& selection) const;
     void addBody(const std::vector<std::size_t>& blocks, const ExodusBodyOptions& options, std::vector<int>& localOf);
     std::vector<std::vector<int>> numberNodes(Body& body, std::vector<int>& localOf) const;
     void readReference(Body& body, const std::optional<std::array<double, 3>>& origin) const;
+    static void placeAtOrigin(Body& body, const std::optional<std::array<double, 3>>& origin);
     void cutElements(Body& body, const std::vector<std::vector<int>>& corners) const;
     void readNumberMaps(Body& body) const;
     std::int64_t resolveStep(const std::optional<std::int64_t>& step) const;
