@@ -63,7 +63,7 @@ void addOptions(CLI::App& app, Options& options, TypedOptions& typed)
         ->type_name("NAME0,NAME1|reference-...")->capture_default_str()->group(shape);
 
     app.add_option("--tube", typed.tube, "auto: detect tube-shaped parts (yes with reference-cylinder ICs)")
-        ->check(CLI::IsMember({"auto", "yes", "no"}))->type_name("auto|yes|no")->capture_default_str()
+        ->check(CLI::IsMember({"auto", "yes", "no"}).description(""))->type_name("auto|yes|no")->capture_default_str()
         ->group("Alignment");
     app.add_flag("--complete", options.complete, "give every vertex a match, through the nearest vertex when needed")
         ->group("Alignment");
