@@ -4,3 +4,5 @@ coreio_add_benchmark(bench_tool_mesh_builder SOURCES ToolMeshBuilderBenchmark.cp
     LIBS Business_CoreIoLoadUtilities Business_BaseGeometry Persistence_CoreIo)
 coreio_add_benchmark(bench_result_builder SOURCES ResultBuilderBenchmark.cpp
     LIBS Business_CoreIoLoadUtilities Persistence_CoreIo)
+coreio_add_benchmark(bench_exodus_loader SOURCES ExodusLoaderBenchmark.cpp LIBS Persistence_CoreIo ${EXODUS_LIBRARY})
+target_include_directories(bench_exodus_loader SYSTEM PRIVATE ${EXODUS_INCLUDE_DIR})

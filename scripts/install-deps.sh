@@ -5,7 +5,7 @@ packages=(
     build-essential cmake ninja-build
     libboost-dev libspdlog-dev libfmt-dev
     libexodusii-dev libnetcdf-dev netcdf-bin
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
     libcairo2-dev pkg-config
     valgrind clang-16 libclang-rt-16-dev llvm-16
 )

@@ -5,6 +5,7 @@
 #include "QRVService_Logging_export.h"
 
 #include <memory>
+#include <source_location>
 #include <string>
 
 namespace spdlog { class logger; }
@@ -28,5 +29,14 @@ private:
     std::string name_;
     std::shared_ptr<spdlog::logger> logger_;  // also registered in spdlog's registry under name_
 };
+
+// Logs through one of a logger's methods with the caller's place, so that platform code names its
+// place one way: logAtCaller(&Logging::logWARN, logger, "message").
+inline void logAtCaller(void (Logging::*log)(const std::string&, const char*, const char*, int) const,
+                        const Logging& logger, const std::string& message,
+                        std::source_location where = std::source_location::current())
+{
+    (logger.*log)(message, where.file_name(), where.function_name(), static_cast<int>(where.line()));
+}
 
 }  // namespace Calvora

@@ -1,9 +1,12 @@
 #pragma once
-// A loader over one Exodus II file: each element block of 3-node triangles is a body, whose
-// results are the file's nodal variables at every time step. The file's description and
-// connectivity are checked when the loader is made; coordinates and values are read when a mesh
-// or result is loaded. Not for use from several threads at once.
+// A loader over one Exodus II file. Surface elements (3-node triangles, 4-node quadrilaterals and
+// their higher-order forms) make bodies; a body's shape at a step is the file's coordinates plus
+// the displacement at that step, and its results are the file's nodal variables plus the chosen
+// initial coordinates. The file's description, connectivity and reference coordinates are
+// checked when the loader is made; values of steps are read when a mesh or result is loaded. Not
+// for use from several threads at once.
 
+#include "ExodusBody.h"
 #include "Persistence_CoreIo.h"
 #include "Persistence_CoreIo_export.h"
 
@@ -24,7 +27,7 @@ namespace CoreIo {
 class ExodusFile;
 struct NetcdfFileFacts;
 
-// An element block that holds something else than 3-node triangles, and so gives no body.
+// An element block that makes no surface, and so is part of no body.
 struct SkippedBlock {
     std::int64_t id = 0;
     std::string name;
@@ -34,83 +37,111 @@ struct SkippedBlock {
 
 class PERSISTENCE_COREIO_EXPORT ExodusLoader : public LoaderInterface {
 public:
+    // One body per surface block, in the file's order, named by the block's name or
+    // "block_<id>"; its mesh location holds the block id. Each body is the file's coordinates as
+    // stored (no displacement, origin 0) at the last step, with the default initial coordinates.
     // Throws LoadError naming the file when it is missing, no Exodus II file, truncated, or
     // promises data it cannot hold; when it stores other than 4 or 8 bytes per floating-point
     // value, holds several values in a header attribute of one number, or names an element type
     // longer than 32 characters; when its block ids or a block's connectivity disagree in size with
-    // the counts its header gives for them; when a triangle refers to a node the file lacks; or when
-    // a nodal variable holds fewer values than the file has nodes.
+    // the counts its header gives for them; when an element refers to a node the file lacks; when a
+    // nodal variable holds fewer values than the file has nodes; when a body's reference
+    // coordinates are not finite.
     // Blocks of other elements are skipped with a warning to the logger "CoreIo.ExodusLoader".
     explicit ExodusLoader(const std::string& path);
+    // One body of the chosen blocks, a node shared by blocks being one vertex; its mesh location
+    // holds the first block's id. Throws LoadError as above, and also when a selected block is
+    // unknown (the message lists the file's blocks) or makes no surface, when the file has no
+    // surface block at all, when the step lies past the file's steps, or when the displacement
+    // triple is incomplete or, when named, missing.
+    ExodusLoader(const std::string& path, const ExodusBodyOptions& options);
     ~ExodusLoader() override;
 
-    // One body per triangle block, in the file's order, named by the block's name or
-    // "block_<id>"; its mesh location holds the block id. Its results are every nodal variable
-    // at every step, the last step first, so that a lookup by name finds the final state. Steps
-    // are numbered from 1, as in the file.
+    // A body's results are every nodal variable at every step, the body's step first and then the
+    // others from the last down, so that a lookup by name finds the body's state; before them come
+    // the chosen initial coordinates as results named INITIALCOORD0 and INITIALCOORD1, when
+    // available (see ExodusBodyDescription::initialCoordinates). Steps are numbered from 1.
     const std::vector<SimBody>& bodies() const override;
     const std::vector<SkippedBlock>& skippedBlocks() const;
     // Whether results arrive as doubles, as the file stores them, rather than as floats.
     bool storesDoubles() const;
 
-    // A body's nodes are the block's nodes in order of first use in its connectivity; meshes and
-    // results follow that order. Locations that do not come from bodies(), steps the file lacks
-    // and data that cannot be read throw LoadError; nothing reaches the builder then. Meshes carry
-    // node normals when the file has nodal variables NORMAL_X/Y/Z or NX/NY/NZ (their last step),
-    // column-major; without them the nodes come interleaved (row-major), so the normals are computed.
-    // A topology-only builder gets the file's node number map, from 0, as solver index mapping, and
-    // numNormals equal to numNodes, since each node stands for a tool vertex that carries a normal;
-    // it gets no coordinate or normal arrays.
+    // The file as a whole: format, blocks (used or skipped, and why), variables and steps.
+    const ExodusListing& listing() const;
+    // What body i of bodies() is made of; the order of its nodes and triangles is the mesh's.
+    const ExodusBodyDescription& description(std::size_t body) const;
+    // A block of the listing's connectivity: nodesPerElement file node numbers, from 1, per
+    // element. Throws LoadError for a block index the listing lacks.
+    std::vector<int> blockConnectivity(std::size_t block) const;
+    // An element variable of a block of the listing at a step from 1, one value per element.
+    // Throws LoadError for an unknown block, variable or step, or a variable the block lacks.
+    std::vector<double> readElementVariable(std::size_t block, const std::string& name, std::int64_t step) const;
+
+    // Meshes come in the body's node order, positions relative to the body's origin. Locations that
+    // do not come from bodies(), steps the file lacks and data that cannot be read or is not finite
+    // throw LoadError; nothing reaches the builder then. Meshes carry node normals when the file has
+    // nodal variables NORMAL_X/Y/Z or NX/NY/NZ (at the body's step), column-major; without them the
+    // nodes come interleaved (row-major), so the normals are computed. A topology-only builder gets
+    // the file's node number map, from 0, as solver index mapping, and numNormals equal to
+    // numNodes, since each node stands for a tool vertex that carries a normal; it gets no
+    // coordinate or normal arrays.
     void loadResult(const DataLocation& where, ResultBuilderInterface& builder,
                     std::optional<std::int64_t> step) const override;
     void loadCurve(const CurveLocation& where, CurveBuilderInterface& builder) const override;  // no curves
     void loadMesh(const MeshLocation& where, MeshBuilderInterface& builder) const override;
 
 private:
-    struct TriangleBlock {
-        std::int64_t id = 0;
-        std::string description;   // names the block in messages
-        std::string connectivity;  // the netCDF variable that holds the block's connectivity
-        std::size_t numTriangles = 0;
-        std::vector<int> nodes;    // the file's 0-based numbers of the body's nodes
-        int firstNode = 0;         // the smallest of them
-        std::size_t nodeSpan = 0;  // how many of the file's nodes lie from the smallest to the largest
-    };
-    using FloatColumns = std::array<std::vector<float>, 3>;  // x, y, z per body node
+    struct BlockFacts;
+    struct Body;
+    using Columns = std::array<std::vector<double>, 3>;  // x, y, z per body node
 
+    ExodusLoader(const std::string& path, const std::optional<ExodusBodyOptions>& options);
     void readDimensions(const NetcdfFileFacts& facts);
     void readVariables(const NetcdfFileFacts& facts);
+    void readSteps();
     void readBlocks(const NetcdfFileFacts& facts);
-    std::optional<std::int64_t> readTriangleCount(const TriangleBlock& block, const std::string& name);
-    TriangleBlock numberNodes(TriangleBlock block, std::vector<int>& localOf) const;
-    void addResults();
+    void readBlock(const NetcdfFileFacts& facts, const std::vector<int>& ids, std::size_t b, const std::string& name,
+                   std::int64_t firstElement);
+    void classifyBlock(std::size_t b);
+    void countBlockNodes(std::size_t block, std::vector<int>& marks);
+    std::vector<std::size_t> selectBlocks(const std::vector<std::string>& selection) const;
+    void addBody(const std::vector<std::size_t>& blocks, const ExodusBodyOptions& options, std::vector<int>& localOf);
+    std::vector<std::vector<int>> numberNodes(Body& body, std::vector<int>& localOf) const;
+    void readReference(Body& body, const std::optional<std::array<double, 3>>& origin) const;
+    static void placeAtOrigin(Body& body, const std::optional<std::array<double, 3>>& origin);
+    void cutElements(Body& body, const std::vector<std::vector<int>>& corners) const;
+    void readNumberMaps(Body& body) const;
+    std::int64_t resolveStep(const std::optional<std::int64_t>& step) const;
+    std::optional<std::array<int, 3>> resolveDisplacement(const std::string& choice) const;
+    void resolveInitialCoordinates(Body& body, const InitialCoordinateSource& source) const;
+    void addResults(std::size_t body);
     void requireOwnSource(const std::string& source) const;
     void requireStep(std::int64_t step) const;
-    const TriangleBlock& blockAt(const MeshLocation& where) const;
+    const Body& bodyAt(const MeshLocation& where) const;
 
-    std::vector<int> readConnectivity(const TriangleBlock& block) const;
-    std::vector<int> readTriangles(const TriangleBlock& block) const;
-    std::vector<int> readSolverIndexMapping(const TriangleBlock& block) const;
-    FloatColumns readCoordinates(const TriangleBlock& block) const;
-    FloatColumns readNormals(const TriangleBlock& block) const;
-    void buildWithoutNormals(const MeshBuilderParamColMajor& columns, const FloatColumns& coordinates,
-                             MeshBuilderInterface& builder) const;
-    template <typename Value>
-    std::vector<Value> readVariable(const ExodusFile& file, const TriangleBlock& block, std::int64_t step,
-                                    int variable) const;
+    std::vector<int> readConnectivity(std::size_t block) const;
+    std::vector<int> readSolverIndexMapping(const Body& body) const;
+    Columns readPositions(const Body& body) const;
+    std::vector<float> readNormalComponent(const Body& body, std::size_t component) const;
+    std::vector<double> readInitialCoordinate(const Body& body, std::size_t component, std::int64_t step) const;
+    void buildWithoutNormals(const MeshBuilderParamColMajor& columns, MeshBuilderInterface& builder) const;
+    std::vector<double> readVariable(const Body& body, std::int64_t step, int variable) const;
+    std::vector<double> readFiniteVariable(const Body& body, std::int64_t step, int variable) const;
 
     std::string path_;
     std::unique_ptr<Calvora::Logging> logger_;
-    std::unique_ptr<ExodusFile> file_;        // floats cross the API
-    std::unique_ptr<ExodusFile> doubleFile_;  // doubles cross the API; only for files that store them
-    int numDimensions_ = 0;
+    std::unique_ptr<ExodusFile> file_;  // doubles cross the API
     int numNodes_ = 0;
     int numSteps_ = 0;
-    std::vector<std::string> variableNames_;
+    ExodusListing listing_;
+    std::vector<BlockFacts> blockFacts_;  // parallel to listing_.blocks
     std::optional<std::array<int, 3>> normalVariables_;  // 1-based indices of the normal's components
     std::vector<SimBody> bodies_;
-    std::vector<TriangleBlock> blocks_;  // parallel to bodies_
+    std::vector<Body> bodyData_;  // parallel to bodies_
     std::vector<SkippedBlock> skipped_;
 };
+
+// What a file holds (see ExodusLoader::listing); throws LoadError as ExodusLoader(path) does.
+PERSISTENCE_COREIO_EXPORT ExodusListing listExodusFile(const std::string& path);
 
 }  // namespace CoreIo

@@ -40,11 +40,11 @@ void countMatches(AlignmentReport& report, const Calvora::Mesh& before, const Ca
 void measureDisplacement(AlignmentReport& report, const Calvora::Mesh& after, const Calvora::Mesh& aligned)
 {
     const std::size_t count = std::min(after.numberOfVertices(), aligned.numberOfVertices());
-    double sum = 0.0, sumOfSquares = 0.0;
-    auto alignedVertex = aligned.beginVertex();
-    auto afterVertex = after.beginVertex();
-    for (std::size_t i = 0; i < count; ++i, ++alignedVertex, ++afterVertex) {
-        const double squared = afterVertex->sqrDistance(*alignedVertex);
+    double sum = 0.0;
+    double sumOfSquares = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto vertex = static_cast<unsigned>(i);
+        const double squared = after.getVertex(vertex).sqrDistance(aligned.getVertex(vertex));
         const double distance = std::sqrt(squared);
         report.maxDisplacement = std::max(report.maxDisplacement, distance);
         sum += distance;
@@ -54,6 +54,14 @@ void measureDisplacement(AlignmentReport& report, const Calvora::Mesh& after, co
         report.meanDisplacement = sum / static_cast<double>(count);
         report.rmsDisplacement = std::sqrt(sumOfSquares / static_cast<double>(count));
     }
+}
+
+void printBody(std::ostream& out, const char* side, const BodySummary& body)
+{
+    out << "  " << side << " body:   " << body.blocks << '\n'
+        << "    step " << body.step << " (time " << body.time << "), displacement "
+        << (body.displacement.empty() ? "none" : body.displacement) << ", initial coordinates "
+        << body.initialCoordinates << '\n';
 }
 
 }  // namespace
@@ -80,13 +88,15 @@ AlignmentReport describeAlignment(const CoreIo::MeshAndCoord& before, const Core
 void printReport(std::ostream& out, const AlignmentReport& report)
 {
     const auto flags = out.flags();
-    out << report.title << '\n'
+    out << report.title << '\n';
+    printBody(out, "before", report.beforeBody);
+    printBody(out, "after", report.afterBody);
+    out << std::setprecision(6)
         << "  before:        " << report.beforeVertices << " vertices, " << report.beforeTriangles << " triangles\n"
         << "  after:         " << report.afterVertices << " vertices, " << report.afterTriangles << " triangles\n"
         << "  tube:          " << (!report.tube ? "undecided" : *report.tube ? "yes" : "no") << '\n'
         << "  matching:      " << report.matched << " matched, " << report.completed << " completed, "
         << report.unmatched << " unmatched\n";
-    out << std::setprecision(6);
     out << "  biggest square error: ";
     if (report.biggestSquareError)
         out << *report.biggestSquareError << '\n';

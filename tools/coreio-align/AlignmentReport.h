@@ -6,6 +6,7 @@
 #include "MeshAndCoord.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -18,8 +19,18 @@ struct PhaseTime {
     double seconds = 0.0;
 };
 
+// Which part of a file was read, and in which state.
+struct BodySummary {
+    std::string blocks;  // names, ids and element types
+    std::int64_t step = 0;  // 0: the file has no steps
+    double time = 0.0;
+    std::string displacement;        // the triple applied; empty: none
+    std::string initialCoordinates;  // the two variables or the reference form
+};
+
 struct AlignmentReport {
     std::string title;
+    BodySummary beforeBody, afterBody;
     std::size_t beforeVertices = 0, beforeTriangles = 0;
     std::size_t afterVertices = 0, afterTriangles = 0;
     std::optional<bool> tube;  // empty: not decided (missing data)

@@ -1,51 +1,128 @@
 #include "CommandLine.h"
 
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <map>
+
 namespace CoreIoAlign {
 namespace {
 
-TubeMode parseTubeMode(const std::string& value)
-{
-    if (value == "auto")
-        return TubeMode::Auto;
-    if (value == "yes")
-        return TubeMode::Yes;
-    if (value == "no")
-        return TubeMode::No;
-    throw UsageError("--tube takes auto, yes or no, not '" + value + "'");
-}
-
-// Walks the arguments, handing out option values.
-class ArgumentReader {
-public:
-    explicit ArgumentReader(const std::vector<std::string>& arguments) : arguments_(arguments) {}
-
-    bool done() const { return next_ == arguments_.size(); }
-    const std::string& take() { return arguments_[next_++]; }
-    const std::string& valueOf(const std::string& option)
-    {
-        if (done())
-            throw UsageError(option + " needs a value");
-        return take();
-    }
-
-private:
-    const std::vector<std::string>& arguments_;
-    std::size_t next_ = 0;
+// The options as typed, before their values are understood.
+struct TypedOptions {
+    std::vector<std::string> files;
+    std::string body, beforeBody, afterBody;
+    std::string step = "last", beforeStep, afterStep;
+    std::string displacement = "auto";
+    std::string initialCoordinates = "INITIALCOORD0,INITIALCOORD1";
+    std::string tube = "auto";
 };
 
-void checkConsistency(const Options& options, const std::vector<std::string>& files, bool bodyGiven)
+const char* description()
+{
+    return "coreio-align BEFORE.exo AFTER.exo [options] | --list FILE | --demo [-o DIR]\n\n"
+           "Relates a body before and after a process step through its initial (material) coordinates\n"
+           "and reports how the two states match. A body is made of the surface blocks of an Exodus II\n"
+           "file (triangles, quadrilaterals and their higher-order forms); its shape at a step is the\n"
+           "coordinates plus the displacement at that step.\n"
+           "Exit codes: 0 success, 1 bad input (nothing written), 2 bad usage.\n"
+           "SPDLOG_LEVEL=trace shows the library's trace messages.";
+}
+
+void addOptions(CLI::App& app, Options& options, TypedOptions& typed)
+{
+    app.set_help_flag("-h,--help", "show this help and exit");
+    app.add_option("files", typed.files, "BEFORE.exo AFTER.exo")->type_name("");
+    app.get_formatter()->column_width(32);
+    app.add_flag("--version", options.version, "show the version and exit");
+    app.add_option("--list", options.list, "describe FILE: format, blocks, variables, steps")
+        ->type_name("FILE")->group("Files");
+    app.add_flag("--demo", options.demo, "generate a sheet and a tube case, align them through files in -o DIR")
+        ->group("Files");
+    app.add_option("-o", options.output, "write the aligned mesh with DISPL_X/Y/Z, DISPL_MAG, MATCHED_VERTEX")
+        ->type_name("OUT.exo|DIR")->group("Files");
+
+    const std::string bodies = "Bodies (SEL: comma list of block names or ids; default: every surface block)";
+    app.add_option("--body", typed.body, "the blocks of the body in both files")->type_name("SEL")->group(bodies);
+    app.add_option("--before-body", typed.beforeBody, "the blocks in BEFORE.exo")->type_name("SEL")->group(bodies);
+    app.add_option("--after-body", typed.afterBody, "the blocks in AFTER.exo")->type_name("SEL")->group(bodies);
+
+    const std::string steps = "Steps (N counts from 1)";
+    app.add_option("--step", typed.step, "the step of both files")->type_name("N|last")->capture_default_str()
+        ->group(steps);
+    app.add_option("--before-step", typed.beforeStep, "the step of BEFORE.exo")->type_name("N|last")->group(steps);
+    app.add_option("--after-step", typed.afterStep, "the step of AFTER.exo")->type_name("N|last")->group(steps);
+
+    const std::string shape = "Shape and initial coordinates";
+    app.add_option("--displacement", typed.displacement,
+                   "auto: the nodal triple DIS..X/Y/Z; none; or STEM for STEM_X, STEM_Y, STEM_Z")
+        ->type_name("auto|none|STEM")->capture_default_str()->group(shape);
+    app.add_option("--ic", typed.initialCoordinates,
+                   "two nodal variables, or from the reference coordinates: reference-xy|yz|zx (a flat\n"
+                   "blank), reference-cylinder-x|y|z (a tube; R * angle and axial position)")
+        ->type_name("NAME0,NAME1|reference-...")->capture_default_str()->group(shape);
+
+    app.add_option("--tube", typed.tube, "auto: detect tube-shaped parts (yes with reference-cylinder ICs)")
+        ->check(CLI::IsMember({"auto", "yes", "no"}).description(""))->type_name("auto|yes|no")->capture_default_str()
+        ->group("Alignment");
+    app.add_flag("--complete", options.complete, "give every vertex a match, through the nearest vertex when needed")
+        ->group("Alignment");
+}
+
+// A parser of the platform's that refuses with std::invalid_argument, for one option's value.
+template <typename Parse>
+auto understood(const std::string& option, const std::string& value, Parse parse)
+{
+    try {
+        return parse(value);
+    } catch (const std::invalid_argument& error) {
+        throw UsageError(option + ": " + error.what());
+    }
+}
+
+// One option for both files or one for each, not both ways at once.
+void requireOneWay(const std::string& both, const std::string& bothValue, const std::string& before,
+                   const std::string& beforeValue, const std::string& after, const std::string& afterValue)
+{
+    if (!bothValue.empty() && (!beforeValue.empty() || !afterValue.empty()))
+        throw UsageError(both + " cannot be combined with " + before + " or " + after);
+}
+
+void understand(const TypedOptions& typed, Options& options)
+{
+    requireOneWay("--body", typed.body, "--before-body", typed.beforeBody, "--after-body", typed.afterBody);
+    requireOneWay("--step", typed.step == "last" ? "" : typed.step, "--before-step", typed.beforeStep, "--after-step",
+                  typed.afterStep);
+    const std::map<std::string, TubeMode> tubeModes{{"auto", TubeMode::Auto}, {"yes", TubeMode::Yes},
+                                                    {"no", TubeMode::No}};
+    options.tube = tubeModes.at(typed.tube);
+    const auto blocks = [](const std::string& option, const std::string& value) {
+        return value.empty() ? std::vector<std::string>{} : understood(option, value, CoreIo::parseBlockSelection);
+    };
+    options.before.blocks = blocks("--before-body", typed.body.empty() ? typed.beforeBody : typed.body);
+    options.after.blocks = blocks("--after-body", typed.body.empty() ? typed.afterBody : typed.body);
+    const std::string beforeStep = typed.beforeStep.empty() ? typed.step : typed.beforeStep;
+    const std::string afterStep = typed.afterStep.empty() ? typed.step : typed.afterStep;
+    options.before.step = understood("--before-step", beforeStep, CoreIo::parseStep);
+    options.after.step = understood("--after-step", afterStep, CoreIo::parseStep);
+    options.before.displacement = options.after.displacement = typed.displacement;
+    options.before.initialCoordinates = options.after.initialCoordinates =
+        understood("--ic", typed.initialCoordinates, CoreIo::parseInitialCoordinateSource);
+}
+
+void checkConsistency(const Options& options, const std::vector<std::string>& files)
 {
     if (options.help || options.version)
         return;
-    if (options.demo) {
+    if (options.demo || options.list) {
         if (!files.empty())
-            throw UsageError("--demo takes no input files");
+            throw UsageError(std::string(options.demo ? "--demo" : "--list") + " takes no input files");
+        if (options.demo && options.list)
+            throw UsageError("--demo cannot be combined with --list");
         return;
     }
     if (files.size() != 2)
         throw UsageError("expected two input files, BEFORE.exo and AFTER.exo");
-    if (bodyGiven && (options.beforeBody != options.afterBody))
-        throw UsageError("--body cannot be combined with --before-body or --after-body");
 }
 
 }  // namespace
@@ -53,42 +130,23 @@ void checkConsistency(const Options& options, const std::vector<std::string>& fi
 Options parseCommandLine(const std::vector<std::string>& arguments)
 {
     Options options;
-    std::vector<std::string> files;
-    bool bodyGiven = false;
-    ArgumentReader reader(arguments);
-    while (!reader.done()) {
-        const std::string& argument = reader.take();
-        if (argument == "-h" || argument == "--help")
-            options.help = true;
-        else if (argument == "--version")
-            options.version = true;
-        else if (argument == "--demo")
-            options.demo = true;
-        else if (argument == "--complete")
-            options.complete = true;
-        else if (argument == "--tube")
-            options.tube = parseTubeMode(reader.valueOf(argument));
-        else if (argument == "-o")
-            options.output = reader.valueOf(argument);
-        else if (argument == "--body") {
-            const std::string& name = reader.valueOf(argument);
-            if (bodyGiven || options.beforeBody || options.afterBody)
-                throw UsageError("--body cannot be combined with --before-body or --after-body");
-            options.beforeBody = options.afterBody = name;
-            bodyGiven = true;
-        } else if (argument == "--before-body")
-            options.beforeBody = reader.valueOf(argument);
-        else if (argument == "--after-body")
-            options.afterBody = reader.valueOf(argument);
-        else if (!argument.empty() && argument[0] == '-')
-            throw UsageError("unknown option " + argument);
-        else
-            files.push_back(argument);
+    TypedOptions typed;
+    CLI::App app(description(), "coreio-align");
+    addOptions(app, options, typed);
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());  // CLI11 takes them from the back
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        options.help = true;
+        return options;
+    } catch (const CLI::ParseError& error) {
+        throw UsageError(error.what());
     }
-    checkConsistency(options, files, bodyGiven);
-    if (files.size() == 2) {
-        options.beforeFile = files[0];
-        options.afterFile = files[1];
+    understand(typed, options);
+    checkConsistency(options, typed.files);
+    if (typed.files.size() == 2) {
+        options.beforeFile = typed.files[0];
+        options.afterFile = typed.files[1];
     }
     return options;
 }
@@ -103,26 +161,13 @@ int isTubeArgument(TubeMode mode)
     return -1;
 }
 
-const char* usageText()
+std::string usageText()
 {
-    return "Usage:\n"
-           "  coreio-align BEFORE.exo AFTER.exo [--body NAME | --before-body NAME --after-body NAME]\n"
-           "               [--tube auto|yes|no] [--complete] [-o OUT.exo]\n"
-           "  coreio-align --demo [-o DIR]\n"
-           "  coreio-align --help | --version\n"
-           "\n"
-           "Relates a body before and after a process step through its initial coordinates\n"
-           "(nodal variables INITIALCOORD0 and INITIALCOORD1) and reports how the two states match.\n"
-           "\n"
-           "  --body NAME         the element block to align in both files (default: the only one)\n"
-           "  --before-body NAME  the block in BEFORE.exo;  --after-body NAME: the block in AFTER.exo\n"
-           "  --tube MODE         auto: detect tube-shaped parts (default); yes; no\n"
-           "  --complete          give every vertex a match, through the nearest vertex when needed\n"
-           "  -o OUT.exo          write the aligned mesh with DISPL_X/Y/Z, DISPL_MAG, MATCHED_VERTEX\n"
-           "  --demo [-o DIR]     generate a sheet and a tube case, align them through files in DIR\n"
-           "\n"
-           "Exit codes: 0 success, 1 bad input (nothing written), 2 bad usage.\n"
-           "SPDLOG_LEVEL=trace shows the library's trace messages.\n";
+    Options options;
+    TypedOptions typed;
+    CLI::App app(description(), "coreio-align");
+    addOptions(app, options, typed);
+    return app.help();
 }
 
 }  // namespace CoreIoAlign

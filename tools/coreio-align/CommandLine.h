@@ -1,5 +1,7 @@
 #pragma once
-// The command line of coreio-align: what to align, how, and where to write the result.
+// The command line of coreio-align: what to align or list, how, and where to write the result.
+
+#include "ExodusBody.h"
 
 #include <optional>
 #include <stdexcept>
@@ -14,26 +16,29 @@ struct Options {
     bool help = false;
     bool version = false;
     bool demo = false;
+    std::optional<std::string> list;  // --list FILE
     std::string beforeFile;
     std::string afterFile;
-    std::optional<std::string> beforeBody;  // empty: the file's only triangle body
-    std::optional<std::string> afterBody;
+    CoreIo::ExodusBodyOptions before;  // the origin is left to the alignment
+    CoreIo::ExodusBodyOptions after;
     TubeMode tube = TubeMode::Auto;
     bool complete = false;
     std::optional<std::string> output;  // -o: OUT.exo, or the demo's directory
 };
 
-// Bad usage: unknown option, missing value or file, conflicting options.
+// Bad usage: unknown option, missing or malformed value or file, conflicting options.
 class UsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
+// Throws UsageError saying what is wrong.
 Options parseCommandLine(const std::vector<std::string>& arguments);
 
 // The isTube argument of the alignment for a mode.
 int isTubeArgument(TubeMode mode);
 
-const char* usageText();
+// --help: the options by group, with their defaults.
+std::string usageText();
 
 }  // namespace CoreIoAlign

@@ -61,7 +61,9 @@ bool runCase(const DemoCase& demo, const std::filesystem::path& directory, std::
     writeSample(beforeFile, demo.name, demo.before);
     writeSample(afterFile, demo.name, demo.after);
 
-    FileAlignment alignment = alignFiles({beforeFile, demo.name}, {afterFile, demo.name}, TubeMode::Auto, true);
+    CoreIo::ExodusBodyOptions body;
+    body.blocks = {demo.name};
+    FileAlignment alignment = alignFiles({beforeFile, body}, {afterFile, body}, TubeMode::Auto, true);
     writeAlignment(alignedFile, alignment);
     alignment.report.title = demo.title;
     printReport(out, alignment.report);

@@ -3,14 +3,21 @@
 #include "AlignmentLog.h"
 #include "ExodusLoader.h"
 #include "ExodusWriter.h"
-#include "Persistence_SkinBaseName.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 
 namespace CoreIoAlign {
 namespace {
+
+bool iequals(const std::string& a, const std::string& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
+        return std::toupper(x) == std::toupper(y);
+    });
+}
 
 class Stopwatch {
 public:
@@ -26,69 +33,103 @@ private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-std::string bodyNames(const std::vector<CoreIo::SimBody>& bodies)
+std::string joined(const std::vector<std::string>& names, const std::string& separator)
 {
-    std::string names;
-    for (const CoreIo::SimBody& body : bodies)
-        names += (names.empty() ? "" : ", ") + body.name;
-    return names.empty() ? "none" : names;
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : separator) + name;
+    return text;
 }
 
-const CoreIo::SimBody& chooseBody(const CoreIo::LoaderInterface& loader, const BodyInFile& where)
+// Why a body has no initial coordinates, and what to do about it.
+[[noreturn]] void failForInitialCoordinates(const CoreIo::ExodusLoader& loader, const BodyInFile& where)
 {
-    const auto& bodies = loader.bodies();
-    if (!where.body) {
-        if (bodies.size() == 1)
-            return bodies.front();
-        if (bodies.empty())
-            throw InputError(where.file + " holds no triangle body");
-        throw UsageError(where.file + " holds several bodies (" + bodyNames(bodies) +
-                         "); name one with --body, --before-body or --after-body");
-    }
-    const auto found = std::find_if(bodies.begin(), bodies.end(),
-                                     [&](const CoreIo::SimBody& body) { return body.name == *where.body; });
-    if (found == bodies.end())
-        throw InputError(where.file + " has no body named '" + *where.body + "' (it has: " + bodyNames(bodies) + ")");
-    return *found;
-}
-
-void requireInitialCoordinates(const CoreIo::SimBody& body, const std::string& file)
-{
-    std::string missing;
-    for (const std::string* name : {&Calvora::SkinBaseName::INITIALCOORD0, &Calvora::SkinBaseName::INITIALCOORD1}) {
-        const bool present = std::any_of(body.results.begin(), body.results.end(),
-                                         [&](const CoreIo::ResultEntry& entry) { return entry.name == *name; });
+    const CoreIo::ExodusListing& listing = loader.listing();
+    const auto& names = where.options.initialCoordinates.variables;
+    std::vector<std::string> missing;
+    for (const std::string& name : names) {
+        const bool present = std::any_of(listing.nodalVariables.begin(), listing.nodalVariables.end(),
+                                         [&](const std::string& candidate) { return iequals(candidate, name); });
         if (!present)
-            missing += (missing.empty() ? "" : " and ") + *name;
+            missing.push_back(name);
     }
-    if (!missing.empty())
-        throw InputError("body '" + body.name + "' in " + file + " lacks the nodal variables " + missing +
-                         " (its initial coordinates)");
+    if (missing.empty())
+        throw InputError(where.file + " holds the nodal variables " + joined({names[0], names[1]}, " and ") +
+                         " but no time step, so they have no values; write at least one step");
+    throw InputError(where.file + " lacks the nodal variables " + joined(missing, " and ") +
+                     " (its initial coordinates); its nodal variables are: " +
+                     (listing.nodalVariables.empty() ? "none" : joined(listing.nodalVariables, ", ")) +
+                     "; name two with --ic NAME0,NAME1, or take them from the reference shape with --ic "
+                     "reference-xy|yz|zx or reference-cylinder-x|y|z");
 }
 
-CoreIo::MeshAndCoord readBody(const BodyInFile& where)
+BodySummary summarize(const CoreIo::ExodusLoader& loader)
 {
-    const CoreIo::ExodusLoader loader(where.file);
-    const CoreIo::SimBody& body = chooseBody(loader, where);
-    requireInitialCoordinates(body, where.file);
-    CoreIo::MeshAndCoord record = CoreIo::readMeshAndICs(loader, body);
+    const CoreIo::ExodusBodyDescription& body = loader.description(0);
+    BodySummary summary;
+    std::vector<std::string> blocks;
+    for (const std::size_t b : body.blocks) {
+        const CoreIo::ExodusBlockListing& block = loader.listing().blocks[b];
+        const std::string name = block.name.empty() ? "" : "\"" + block.name + "\" ";
+        blocks.push_back(name + "(id " + std::to_string(block.id) + ", " + block.elementType + ")");
+    }
+    summary.blocks = joined(blocks, ", ");
+    summary.step = body.step;
+    summary.time = body.time;
+    if (body.displacement) {
+        std::vector<std::string> components;
+        for (const std::string& component : *body.displacement)
+            if (!component.empty())
+                components.push_back(component);
+        summary.displacement = joined(components, ", ");
+    }
+    summary.initialCoordinates = body.initialCoordinates.value_or("");
+    return summary;
+}
+
+struct LoadedBody {
+    CoreIo::MeshAndCoord record;
+    std::array<double, 3> origin{};
+    BodySummary summary;
+};
+
+LoadedBody readBody(const BodyInFile& where)
+{
+    const CoreIo::ExodusLoader loader(where.file, where.options);
+    const CoreIo::SimBody& body = loader.bodies().front();
+    if (!loader.description(0).initialCoordinates)
+        failForInitialCoordinates(loader, where);
+    LoadedBody loaded{CoreIo::readMeshAndICs(loader, body), loader.description(0).origin, summarize(loader)};
+    const CoreIo::MeshAndCoord& record = loaded.record;
     if (!record.isValid())
         throw InputError("body '" + body.name + "' in " + where.file + " could not be read completely");
     if (record.initCoord0->size() < record.mesh->numberOfVertices() ||
         record.initCoord1->size() < record.mesh->numberOfVertices())
         throw InputError("body '" + body.name + "' in " + where.file + " has fewer initial coordinates than vertices");
-    return record;
+    return loaded;
 }
 
-CoreIo::ExodusWriter::Body alignedBody(const Calvora::Mesh& mesh)
+// Reference initial coordinates around a cylinder wrap around.
+int tubeArgument(TubeMode tube, const CoreIo::InitialCoordinateSource& source)
+{
+    if (tube == TubeMode::Auto && source.kind == CoreIo::InitialCoordinateSource::Kind::ReferenceCylinder)
+        return isTubeArgument(TubeMode::Yes);
+    return isTubeArgument(tube);
+}
+
+CoreIo::ExodusWriter::Body alignedBody(const Calvora::Mesh& mesh, const std::array<double, 3>& origin)
 {
     CoreIo::ExodusWriter::Body body;
     for (auto* array : {&body.x, &body.y, &body.z, &body.nx, &body.ny, &body.nz})
         array->reserve(mesh.numberOfVertices());
     for (auto vertex = mesh.beginVertex(); vertex != mesh.endVertex(); ++vertex) {
         const auto& normal = vertex->getNormal();
-        body.x.push_back(vertex->x), body.y.push_back(vertex->y), body.z.push_back(vertex->z);
-        body.nx.push_back(normal.x), body.ny.push_back(normal.y), body.nz.push_back(normal.z);
+        body.x.push_back(vertex->x + origin[0]);
+        body.y.push_back(vertex->y + origin[1]);
+        body.z.push_back(vertex->z + origin[2]);
+        body.nx.push_back(normal.x);
+        body.ny.push_back(normal.y);
+        body.nz.push_back(normal.z);
     }
     body.triangles.reserve(3 * mesh.numberOfTriangles());
     for (auto triangle = mesh.beginTriangle(); triangle != mesh.endTriangle(); ++triangle)
@@ -109,13 +150,19 @@ FileAlignment alignFiles(const BodyInFile& before, const BodyInFile& after, Tube
 {
     FileAlignment alignment;
     Stopwatch stopwatch;
-    alignment.before = readBody(before);
-    alignment.after = readBody(after);
+    LoadedBody first = readBody(before);
+    BodyInFile afterAtOrigin = after;
+    afterAtOrigin.options.origin = first.origin;
+    LoadedBody second = readBody(afterAtOrigin);
+    alignment.before = std::move(first.record);
+    alignment.after = std::move(second.record);
+    alignment.origin = first.origin;
     const double readSeconds = stopwatch.lap();
 
     AlignmentLog log;
     try {
-        alignment.result = CoreIo::getMeshAlignResult(alignment.before, alignment.after, isTubeArgument(tube), complete);
+        alignment.result = CoreIo::getMeshAlignResult(alignment.before, alignment.after,
+                                                       tubeArgument(tube, after.options.initialCoordinates), complete);
     } catch (const std::runtime_error& error) {
         throw InputError(std::string("alignment failed: ") + error.what());
     }
@@ -124,7 +171,10 @@ FileAlignment alignFiles(const BodyInFile& before, const BodyInFile& after, Tube
         throw InputError("the two bodies share no material points: no vertex could be matched");
 
     alignment.report = describeAlignment(alignment.before, alignment.after, alignment.result);
-    alignment.report.tube = tube == TubeMode::Auto ? log.tubeDetected() : std::optional<bool>(tube == TubeMode::Yes);
+    const int tubeChoice = tubeArgument(tube, after.options.initialCoordinates);
+    alignment.report.tube = tubeChoice < 0 ? log.tubeDetected() : std::optional<bool>(tubeChoice == 1);
+    alignment.report.beforeBody = std::move(first.summary);
+    alignment.report.afterBody = std::move(second.summary);
     alignment.report.biggestSquareError = log.biggestSquareError();
     alignment.report.phases = {{"read", readSeconds}, {"align", alignSeconds}};
     return alignment;
@@ -141,13 +191,15 @@ void writeAlignment(const std::string& path, FileAlignment& alignment)
     for (std::size_t i = 0; i < count; ++i) {
         const auto& a = aligned.getVertex(static_cast<unsigned>(i));
         const auto& b = after.getVertex(static_cast<unsigned>(i));
-        dx[i] = b.x - a.x, dy[i] = b.y - a.y, dz[i] = b.z - a.z;
+        dx[i] = b.x - a.x;
+        dy[i] = b.y - a.y;
+        dz[i] = b.z - a.z;
         magnitude[i] = std::sqrt(dx[i] * dx[i] + dy[i] * dy[i] + dz[i] * dz[i]);
         if (i < matching.size())
             matched[i] = matching[i];
     }
     CoreIo::ExodusWriter writer(path);
-    writer.addBody("aligned", alignedBody(aligned));
+    writer.addBody("aligned", alignedBody(aligned, alignment.origin));
     writer.addNodalVariable("DISPL_X", oneStep(std::move(dx)));
     writer.addNodalVariable("DISPL_Y", oneStep(std::move(dy)));
     writer.addNodalVariable("DISPL_Z", oneStep(std::move(dz)));

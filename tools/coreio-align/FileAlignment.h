@@ -4,16 +4,17 @@
 
 #include "AlignmentReport.h"
 #include "CommandLine.h"
+#include "ExodusBody.h"
 #include "MeshAlignUtils.h"
 #include "MeshAndCoord.h"
 
-#include <optional>
+#include <array>
 #include <stdexcept>
 #include <string>
 
 namespace CoreIoAlign {
 
-// Input that cannot be aligned: a missing body or result, an incomplete matching.
+// Input that cannot be aligned: a missing result, no matching.
 class InputError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -21,22 +22,23 @@ public:
 
 struct BodyInFile {
     std::string file;
-    std::optional<std::string> body;  // empty: the file's only triangle body
+    CoreIo::ExodusBodyOptions options;  // the origin is the alignment's
 };
 
 struct FileAlignment {
-    CoreIo::MeshAndCoord before;
+    CoreIo::MeshAndCoord before;  // positions relative to origin
     CoreIo::MeshAndCoord after;
+    std::array<double, 3> origin{};  // common to both bodies: the centre of the before body's reference box
     CoreIo::MeshAlignResult result;
     AlignmentReport report;
 };
 
-// Throws CoreIo::LoadError for unreadable files, UsageError when a body must be named, and
-// InputError for what the files lack.
+// Throws CoreIo::LoadError for unreadable files and bad choices of blocks, step or displacement,
+// and InputError for missing initial coordinates or a failed matching.
 FileAlignment alignFiles(const BodyInFile& before, const BodyInFile& after, TubeMode tube, bool complete);
 
-// Writes the aligned mesh with nodal fields DISPL_X/Y/Z (after minus aligned), DISPL_MAG and
-// MATCHED_VERTEX, atomically, and adds the time it took to the report.
+// Writes the aligned mesh, in the files' own coordinates, with nodal fields DISPL_X/Y/Z (after
+// minus aligned), DISPL_MAG and MATCHED_VERTEX, atomically, and adds the time it took to the report.
 void writeAlignment(const std::string& path, FileAlignment& alignment);
 
 }  // namespace CoreIoAlign

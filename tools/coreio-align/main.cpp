@@ -1,9 +1,11 @@
-// coreio-align: relates a body before and after a process step through its initial coordinates,
+// coreio-align: lists what a result file holds; relates a body before and after a process step through its initial coordinates,
 // reports the matching and writes the aligned mesh with its displacement fields.
 
 #include "CommandLine.h"
 #include "Demo.h"
+#include "ExodusLoader.h"
 #include "FileAlignment.h"
+#include "FileListing.h"
 #include "Persistence_CoreIo.h"
 
 #include <exception>
@@ -17,7 +19,7 @@ constexpr int badUsage = 2;
 int alignFromCommandLine(const CoreIoAlign::Options& options)
 {
     CoreIoAlign::FileAlignment alignment = CoreIoAlign::alignFiles(
-        {options.beforeFile, options.beforeBody}, {options.afterFile, options.afterBody}, options.tube, options.complete);
+        {options.beforeFile, options.before}, {options.afterFile, options.after}, options.tube, options.complete);
     if (options.output)
         CoreIoAlign::writeAlignment(*options.output, alignment);
     alignment.report.title = options.beforeFile + " -> " + options.afterFile;
@@ -33,6 +35,10 @@ int run(const CoreIoAlign::Options& options)
     }
     if (options.version) {
         std::cout << "coreio-align " COREIO_VERSION "\n";
+        return 0;
+    }
+    if (options.list) {
+        CoreIoAlign::printListing(std::cout, *options.list, CoreIo::listExodusFile(*options.list));
         return 0;
     }
     if (options.demo) {

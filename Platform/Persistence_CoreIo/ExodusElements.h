@@ -1,0 +1,85 @@
+#pragma once
+// Which element types make a surface body, and how each surface element is cut into triangles.
+// Internal to the Exodus loader.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <variant>
+
+namespace CoreIo {
+
+enum class SurfaceShape { Triangle3, Triangle6, Triangle7, Quad4, Quad8, Quad9 };
+
+// The shape of a block's elements from its type, in any case, and its nodes per element; or, for
+// a block that makes no surface (solids, beams, ...; a type whose node count disagrees with its
+// name), the reason it is skipped.
+std::variant<SurfaceShape, std::string> classifyElement(const std::string& elementType, std::int64_t nodesPerElement);
+
+// Up to eight triangles, each three positions in the element's node list.
+struct ElementTriangles {
+    std::array<std::array<std::size_t, 3>, 8> corners{};
+    std::size_t count = 0;
+
+    void add(std::size_t a, std::size_t b, std::size_t c) { corners[count++] = {a, b, c}; }
+};
+
+// The quadrilateral a, b, c, d (counter-clockwise) as two triangles split along its shorter
+// diagonal; squaredDistance(i, j) measures between positions i and j.
+template <typename SquaredDistance>
+void splitQuad(const std::array<std::size_t, 4>& quad, const SquaredDistance& squaredDistance, ElementTriangles& out)
+{
+    const auto [a, b, c, d] = quad;
+    if (squaredDistance(a, c) <= squaredDistance(b, d)) {
+        out.add(a, b, c);
+        out.add(a, c, d);
+    } else {
+        out.add(a, b, d);
+        out.add(b, c, d);
+    }
+}
+
+// The triangles of one element over all its nodes, so that values at mid-side and centre nodes
+// take part; they keep the element's orientation.
+template <typename SquaredDistance>
+ElementTriangles cutElement(SurfaceShape shape, const SquaredDistance& squaredDistance)
+{
+    ElementTriangles triangles;
+    switch (shape) {
+    case SurfaceShape::Triangle3:
+        triangles.add(0, 1, 2);
+        break;
+    case SurfaceShape::Triangle6:
+        triangles.add(0, 3, 5);
+        triangles.add(3, 1, 4);
+        triangles.add(5, 4, 2);
+        triangles.add(3, 4, 5);
+        break;
+    case SurfaceShape::Triangle7:  // a fan around the centre node
+        for (std::size_t k = 0; k < 3; ++k) {
+            triangles.add(k, 3 + k, 6);
+            triangles.add(3 + k, (k + 1) % 3, 6);
+        }
+        break;
+    case SurfaceShape::Quad4:
+        splitQuad({0, 1, 2, 3}, squaredDistance, triangles);
+        break;
+    case SurfaceShape::Quad8:  // a triangle at each corner around the quadrilateral of mid-side nodes
+        triangles.add(0, 4, 7);
+        triangles.add(4, 1, 5);
+        triangles.add(5, 2, 6);
+        triangles.add(6, 3, 7);
+        splitQuad({4, 5, 6, 7}, squaredDistance, triangles);
+        break;
+    case SurfaceShape::Quad9:  // a fan around the centre node
+        for (std::size_t k = 0; k < 4; ++k) {
+            triangles.add(k, 4 + k, 8);
+            triangles.add(4 + k, (k + 1) % 4, 8);
+        }
+        break;
+    }
+    return triangles;
+}
+
+}  // namespace CoreIo

@@ -1,0 +1,171 @@
+#include "ExodusVariables.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <numbers>
+#include <stdexcept>
+
+namespace CoreIo {
+namespace {
+
+std::string upperCase(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+constexpr std::array<char, 3> axisLetters{'X', 'Y', 'Z'};
+
+// The components found of a stem: STEM_X or STEMX, any case; 0 where absent.
+std::array<int, 3> componentsOf(const std::vector<std::string>& names, const std::string& stem)
+{
+    std::array<int, 3> indices{};
+    const std::string upperStem = upperCase(stem);
+    for (std::size_t v = 0; v < names.size(); ++v) {
+        const std::string name = upperCase(names[v]);
+        for (std::size_t c = 0; c < 3; ++c) {
+            if (indices[c] == 0 && (name == upperStem + axisLetters[c] || name == upperStem + "_" + axisLetters[c])) {
+                indices[c] = static_cast<int>(v) + 1;
+            }
+        }
+    }
+    return indices;
+}
+
+bool complete(const std::array<int, 3>& indices, int numDimensions)
+{
+    return std::all_of(indices.begin(), indices.begin() + numDimensions, [](int index) { return index > 0; });
+}
+
+std::string foundNames(const std::vector<std::string>& names, const std::array<int, 3>& indices)
+{
+    std::string found;
+    for (const int index : indices) {
+        if (index > 0) {
+            found += (found.empty() ? "" : ", ") + names[static_cast<std::size_t>(index - 1)];
+        }
+    }
+    return found.empty() ? "none of them" : found;
+}
+
+// The stem of a name that looks like a displacement component: DISPL_X -> DISPL.
+std::optional<std::string> displacementStem(const std::string& name)
+{
+    const std::string upper = upperCase(name);
+    if (upper.size() < 4 || upper.rfind("DIS", 0) != 0 ||
+        std::find(axisLetters.begin(), axisLetters.end(), upper.back()) == axisLetters.end()) {
+        return std::nullopt;
+    }
+    std::string stem = upper.substr(0, upper.size() - 1);
+    if (stem.back() == '_') {
+        stem.pop_back();
+    }
+    return stem;
+}
+
+std::optional<std::array<int, 3>> findAutomaticDisplacement(const std::vector<std::string>& names, int numDimensions)
+{
+    std::optional<std::array<int, 3>> partial;
+    for (const std::string& name : names) {
+        const std::optional<std::string> stem = displacementStem(name);
+        if (!stem) {
+            continue;
+        }
+        const std::array<int, 3> indices = componentsOf(names, *stem);
+        if (complete(indices, numDimensions)) {
+            return indices;
+        }
+        partial = partial.value_or(indices);
+    }
+    if (partial) {
+        throw std::invalid_argument("its displacement variables are incomplete: it has " +
+                                    foundNames(names, *partial) +
+                                    "; name a complete triple by its stem, or choose none");
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<int> findVariable(const std::vector<std::string>& names, const std::string& name)
+{
+    auto found = std::find(names.begin(), names.end(), name);
+    if (found == names.end()) {
+        found = std::find_if(names.begin(), names.end(),
+                             [&](const std::string& candidate) { return upperCase(candidate) == upperCase(name); });
+    }
+    if (found == names.end()) {
+        return std::nullopt;
+    }
+    return static_cast<int>(found - names.begin()) + 1;
+}
+
+std::optional<std::array<int, 3>> findDisplacement(const std::vector<std::string>& names, const std::string& choice,
+                                                   int numDimensions)
+{
+    if (choice == "none") {
+        return std::nullopt;
+    }
+    if (choice == "auto") {
+        return findAutomaticDisplacement(names, numDimensions);
+    }
+    const std::array<int, 3> indices = componentsOf(names, choice);
+    if (!complete(indices, numDimensions)) {
+        throw std::invalid_argument("it has no complete displacement triple " + choice + "_X, " + choice + "_Y, " +
+                                    choice + "_Z (found " + foundNames(names, indices) + ")");
+    }
+    return indices;
+}
+
+std::optional<std::array<int, 3>> findNormalVariables(const std::vector<std::string>& names)
+{
+    static const std::array<std::array<const char*, 3>, 2> schemes{{{"NORMAL_X", "NORMAL_Y", "NORMAL_Z"},
+                                                                     {"NX", "NY", "NZ"}}};
+    for (const auto& scheme : schemes) {
+        std::array<int, 3> indices{};
+        for (std::size_t c = 0; c < 3; ++c) {
+            const auto found = std::find(names.begin(), names.end(), scheme[c]);
+            indices[c] = found == names.end() ? 0 : static_cast<int>(found - names.begin()) + 1;
+        }
+        if (complete(indices, 3)) {
+            return indices;
+        }
+    }
+    return std::nullopt;
+}
+
+std::array<std::vector<double>, 2> referenceInitialCoordinates(const Positions& reference,
+                                                               const InitialCoordinateSource& source)
+{
+    const auto axis = static_cast<std::size_t>(source.axis);
+    const std::size_t u = (axis + 1) % 3;
+    const std::size_t v = (axis + 2) % 3;
+    const std::size_t count = reference[0].size();
+    if (source.kind == InitialCoordinateSource::Kind::ReferencePlane) {
+        return {reference[u], reference[v]};
+    }
+    // Around the axis through the centroid; R is the nodes' mean distance from it.
+    double centreU = 0.0;
+    double centreV = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        centreU += reference[u][i] / static_cast<double>(count);
+        centreV += reference[v][i] / static_cast<double>(count);
+    }
+    std::vector<double> angles(count);
+    double radius = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double du = reference[u][i] - centreU;
+        const double dv = reference[v][i] - centreV;
+        const double angle = std::atan2(dv, du);
+        angles[i] = angle < 0.0 ? angle + 2.0 * std::numbers::pi : angle;
+        radius += std::hypot(du, dv) / static_cast<double>(count);
+    }
+    for (double& angle : angles) {
+        angle *= radius;
+    }
+    return {std::move(angles), reference[axis]};
+}
+
+}  // namespace CoreIo
