@@ -3,6 +3,7 @@
 include(GenerateExportHeader)
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
+include(CoreIoAbi)
 
 set(COREIO_INTERFACES_DIR "${CMAKE_CURRENT_LIST_DIR}/../Platform/Interfaces")
 set(COREIO_EXPORT_DIR "${PROJECT_BINARY_DIR}/exports")
@@ -45,6 +46,7 @@ function(coreio_add_library name)
         INSTALL_RPATH "$ORIGIN")  # installed side by side, the libraries find each other
     target_compile_options(${name} PRIVATE -fno-semantic-interposition)
     coreio_export_only_own_namespaces(${name})
+    coreio_add_abi_targets(${name})
     target_include_directories(${name} PUBLIC
         "$<BUILD_INTERFACE:${COREIO_INTERFACES_DIR}>"
         "$<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>"

@@ -7,6 +7,7 @@ packages=(
     libexodusii-dev libnetcdf-dev netcdf-bin
     libgtest-dev libgmock-dev libbenchmark-dev
     valgrind clang-16 libclang-rt-16-dev llvm-16
+    abigail-tools
 )
 missing=()
 for package in "${packages[@]}"; do
