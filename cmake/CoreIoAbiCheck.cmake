@@ -75,20 +75,24 @@ function(compare_with_baseline)
     math(EXPR failed "${status} & 3")
     math(EXPR incompatible "${status} & 8")
     if(failed)
+        message(NOTICE "${errors}${report}")
         message(FATAL_ERROR "${NAME}: abidiff could not compare ${BASELINE} with ${DUMP} (exit "
-                            "${status}):\n${errors}${report}")
+                            "${status}, its messages above)")
     endif()
     if(NOT incompatible)
         # A change that remains once added functions and variables are left out is not an addition.
         execute_process(COMMAND "${ABIDIFF}" --no-added-syms "${BASELINE}" "${DUMP}"
                         RESULT_VARIABLE withoutAdditions OUTPUT_QUIET ERROR_QUIET)
         if(withoutAdditions EQUAL 0)
-            message(STATUS "${NAME}: ABI as in the baseline plus additions:\n${report}")
+            message(STATUS "${NAME}: ABI as in the baseline plus additions (record them with "
+                           "scripts/update-abi-baseline.sh):\n${report}")
             return()
         endif()
     endif()
+    message(NOTICE "${report}")
     message(FATAL_ERROR "${NAME}: the ABI differs from the baseline ${BASELINE} in a way that breaks "
-                        "callers built against it:\n${report}\nRestore what changed, or ${remedy}.")
+                        "callers built against it (abidiff's report above). Restore what changed, or "
+                        "${remedy}.")
 endfunction()
 
 require_tool(abidw "${ABIDW}" abigail-tools)

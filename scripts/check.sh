@@ -23,7 +23,7 @@ ctest --test-dir "$build/release" --output-on-failure -j "$jobs"
 
 stage "ABI against the baseline"
 cmake -S "$root" -B "$build/abi" -G Ninja -C "$root/cmake/AbiBuild.cmake" -DCOREIO_WARNINGS_AS_ERRORS=ON
-cmake --build "$build/abi" -j "$jobs" --target coreio-abi-check
+cmake --build "$build/abi" -j "$jobs" --target coreio-abi-check -- -k 0  # report every library
 
 stage "benchmarks, once each on small sizes"
 "$root/scripts/run-benchmarks.sh" --smoke "$build/release"
