@@ -1,5 +1,6 @@
 # Shared helpers for the libraries of this project: every library is a SHARED target with hidden
-# visibility, a generated export header and the two include forms its users rely on.
+# visibility, a version script, an ABI check, a generated export header and the two include forms its
+# users rely on.
 include(GenerateExportHeader)
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
