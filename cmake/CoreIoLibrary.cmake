@@ -1,11 +1,14 @@
 # Shared helpers for the libraries of this project: every library is a SHARED target with hidden
-# visibility, a generated export header and the two include forms its users rely on.
+# visibility, a version script, an ABI check, a generated export header and the two include forms its
+# users rely on.
 include(GenerateExportHeader)
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
+include(CoreIoAbi)
 
 set(COREIO_INTERFACES_DIR "${CMAKE_CURRENT_LIST_DIR}/../Platform/Interfaces")
 set(COREIO_EXPORT_DIR "${PROJECT_BINARY_DIR}/exports")
+set(COREIO_LIBRARY_MAP_TEMPLATE "${CMAKE_CURRENT_LIST_DIR}/CoreIoLibrary.map.in")
 set_property(GLOBAL PROPERTY COREIO_INSTALLED_TARGETS "")
 
 function(coreio_warnings target)
@@ -13,6 +16,17 @@ function(coreio_warnings target)
     if(COREIO_WARNINGS_AS_ERRORS)
         target_compile_options(${target} PRIVATE -Werror)
     endif()
+endfunction()
+
+# Hidden visibility alone still exports the weak std:: template instances a library's code pulls in; the
+# version script keeps them local and tags every export with a node named after the library.
+function(coreio_export_only_own_namespaces name)
+    set(COREIO_LIBRARY_NAME ${name})
+    set(COREIO_LIBRARY_NODE ${name}_${PROJECT_VERSION_MAJOR})
+    set(map "${COREIO_EXPORT_DIR}/${name}.map")
+    configure_file("${COREIO_LIBRARY_MAP_TEMPLATE}" "${map}" @ONLY)
+    target_link_options(${name} PRIVATE "LINKER:--version-script=${map}")
+    set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS "${map}")
 endfunction()
 
 # coreio_add_library(<name> SOURCES ... [PUBLIC_HEADERS ...] [INTERFACE_HEADER <file>]
@@ -32,6 +46,8 @@ function(coreio_add_library name)
         SOVERSION ${PROJECT_VERSION_MAJOR}
         INSTALL_RPATH "$ORIGIN")  # installed side by side, the libraries find each other
     target_compile_options(${name} PRIVATE -fno-semantic-interposition)
+    coreio_export_only_own_namespaces(${name})
+    coreio_add_abi_targets(${name})
     target_include_directories(${name} PUBLIC
         "$<BUILD_INTERFACE:${COREIO_INTERFACES_DIR}>"
         "$<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>"

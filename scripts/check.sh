@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Everything CI checks, from scratch: the release build with warnings as errors and all tests,
-# each benchmark once on small sizes, a consumer of the installed package, the whole suite under
-# AddressSanitizer with UndefinedBehaviorSanitizer, the threading tests under ThreadSanitizer,
-# a bounded run of each fuzz target, and a leak check of the demo.
+# the libraries' binary interface against the baseline in abi/, each benchmark once on small sizes,
+# a consumer of the installed package, the whole suite under AddressSanitizer with
+# UndefinedBehaviorSanitizer, the threading tests under ThreadSanitizer, a bounded run of each fuzz
+# target, and a leak check of the demo.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build/check}"
@@ -19,6 +20,10 @@ cmake -S "$root" -B "$build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCOREI
       -DCMAKE_INSTALL_PREFIX="$build/install"
 cmake --build "$build/release" -j "$jobs"
 ctest --test-dir "$build/release" --output-on-failure -j "$jobs"
+
+stage "ABI against the baseline"
+cmake -S "$root" -B "$build/abi" -G Ninja -C "$root/cmake/AbiBuild.cmake" -DCOREIO_WARNINGS_AS_ERRORS=ON
+cmake --build "$build/abi" -j "$jobs" --target coreio-abi-check -- -k 0  # report every library
 
 stage "benchmarks, once each on small sizes"
 "$root/scripts/run-benchmarks.sh" --smoke "$build/release"

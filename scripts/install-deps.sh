@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
     libcairo2-dev pkg-config
     valgrind clang-16 libclang-rt-16-dev llvm-16
+    abigail-tools
 )
 missing=()
 for package in "${packages[@]}"; do

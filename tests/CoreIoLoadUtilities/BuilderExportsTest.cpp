@@ -13,7 +13,9 @@ namespace {
 // The demangled names of the symbols that the library defines and exports, one per line.
 std::string exportedSymbols()
 {
-    const std::string command = std::string("nm -D --defined-only -C '") + COREIO_LOAD_UTILITIES_LIBRARY + "'";
+    // Without the version suffix ("@@Business_CoreIoLoadUtilities_0") a name ends its line.
+    const std::string command = std::string("nm -D --defined-only --without-symbol-versions -C '")
+                                + COREIO_LOAD_UTILITIES_LIBRARY + "'";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
         return {};
