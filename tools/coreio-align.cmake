@@ -8,7 +8,7 @@ add_library(CoreIoAlignCommand STATIC
 target_include_directories(CoreIoAlignCommand PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/coreio-align")
 target_link_libraries(CoreIoAlignCommand
     PUBLIC Business_CoreIoLoadUtilities Persistence_CoreIo
-    PRIVATE CoreIoSamples Persistence_SkinBaseName spdlog::spdlog)
+    PRIVATE CoreIoSamples CoreIo_Internal Persistence_SkinBaseName spdlog::spdlog)
 coreio_warnings(CoreIoAlignCommand)
 
 add_executable(coreio-align coreio-align/main.cpp)

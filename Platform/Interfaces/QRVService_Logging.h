@@ -4,7 +4,10 @@
 
 #include "QRVService_Logging_export.h"
 
+#include <ios>
 #include <memory>
+#include <source_location>
+#include <sstream>
 #include <string>
 
 namespace spdlog { class logger; }
@@ -28,5 +31,36 @@ private:
     std::string name_;
     std::shared_ptr<spdlog::logger> logger_;  // also registered in spdlog's registry under name_
 };
+
+// The one way platform code logs: through its module logger, with the file, function and line of
+// the call, which std::source_location supplies at the call site.
+inline void logError(const Logging& logger, const std::string& message,
+                     std::source_location where = std::source_location::current())
+{
+    logger.logERROR(message, where.file_name(), where.function_name(), static_cast<int>(where.line()));
+}
+
+inline void logWarn(const Logging& logger, const std::string& message,
+                    std::source_location where = std::source_location::current())
+{
+    logger.logWARN(message, where.file_name(), where.function_name(), static_cast<int>(where.line()));
+}
+
+inline void logTrace(const Logging& logger, const std::string& message,
+                     std::source_location where = std::source_location::current())
+{
+    logger.logTRACE(message, where.file_name(), where.function_name(), static_cast<int>(where.line()));
+}
+
+// A log message of parts written one after another as a std::ostream writes them (numbers in the
+// stream's default format). Throws std::bad_alloc rather than cut the message short.
+template <typename... Parts>
+std::string composeLogMessage(const Parts&... parts)
+{
+    std::ostringstream message;
+    message.exceptions(std::ios::badbit);
+    (message << ... << parts);
+    return message.str();
+}
 
 }  // namespace Calvora

@@ -421,7 +421,7 @@ TEST_F(MeshAlignUtils, EveryMessageNamesThisUnitsFileItsEnclosingFunctionAndItsL
     std::set<int> lines;
     for (const AlignmentTestSupport::LogRecord& record : records) {
         SCOPED_TRACE(record.message);
-        EXPECT_EQ(record.file, COREIO_MESH_ALIGN_UTILS_SOURCE);
+        EXPECT_EQ(record.file, log.loggerName());
         const bool fromGetICMesh = record.message == missingRecordMessage;
         EXPECT_THAT(record.function, ::testing::AllOf(::testing::HasSubstr(fromGetICMesh ? " CoreIo::{anonymous}::getICMesh("
                                                                                          : " CoreIo::getMeshAlignResult("),
@@ -474,7 +474,7 @@ TEST_F(MeshAlignUtils, TheLoaderOverloadPassesReadingFailuresThrough)
     CoreIo::SimBody unknown;
     unknown.meshLocation.id = 7;
 
-    EXPECT_THROW(CoreIo::getMeshAlignResult(loader, unknown, unknown, 0, true), std::out_of_range);
+    EXPECT_THROW(CoreIo::getMeshAlignResult(loader, unknown, unknown, 0, true), CoreIo::LoadError);
     EXPECT_TRUE(FakeAlgorithms::events().empty());
     EXPECT_TRUE(log.levelsAndMessages().empty());
 }

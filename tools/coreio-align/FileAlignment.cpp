@@ -4,27 +4,15 @@
 #include "ExodusLoader.h"
 #include "ExodusWriter.h"
 #include "Persistence_SkinBaseName.h"
+#include "Stopwatch.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 
 namespace CoreIoAlign {
 namespace {
 
-class Stopwatch {
-public:
-    double lap()
-    {
-        const auto now = std::chrono::steady_clock::now();
-        const double seconds = std::chrono::duration<double>(now - start_).count();
-        start_ = now;
-        return seconds;
-    }
-
-private:
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-};
+using CoreIoInternal::Stopwatch;
 
 std::string bodyNames(const std::vector<CoreIo::SimBody>& bodies)
 {
