@@ -133,8 +133,8 @@ TEST(ReadMeshAndICs, PassesLoaderFailuresThrough)
     CoreIo::SimBody unknownResult = plate.body();
     unknownResult.results[1].dataLocation.id = 99;
 
-    EXPECT_THROW(CoreIo::readMeshAndICs(plate.loader, unknownMesh), std::out_of_range);
-    EXPECT_THROW(CoreIo::readMeshAndICs(plate.loader, unknownResult), std::out_of_range);
+    EXPECT_THROW(CoreIo::readMeshAndICs(plate.loader, unknownMesh), CoreIo::LoadError);
+    EXPECT_THROW(CoreIo::readMeshAndICs(plate.loader, unknownResult), CoreIo::LoadError);
 }
 
 TEST(MeshAndCoord, IsValidExactlyWhenAllThreeArePresentWhateverTheirLengths)
