@@ -26,7 +26,8 @@ using Calvora::Mesh;
 using CoreIoSamples::SampleBody;
 using Reliability::AllocationFailure;
 
-// One run of an operation on fresh state: the call to make fail, and what must hold once it failed.
+// One run of an operation on fresh state: the call to make fail, and what must hold once it failed
+// (empty: nothing beyond std::bad_alloc and no leak).
 struct Attempt {
     std::function<void()> call;
     std::function<bool()> promiseKept;
@@ -206,7 +207,7 @@ Attempt alignment(const std::string& before, const std::string& after)
 
 Attempt bodyRead(const std::string& body)
 {
-    return {[=] { CoreIo::readMeshAndICs(samples(), samples().body(body)); }, [] { return true; }};
+    return {[=] { CoreIo::readMeshAndICs(samples(), samples().body(body)); }, {}};
 }
 
 const std::vector<Operation>& operations()
@@ -267,7 +268,8 @@ TEST(AllocationFailure, EveryOperationThrowsBadAllocLeaksNothingAndKeepsItsPromi
                 const Attempt attempt = operation.prepare();
                 const bool threw = failsWithBadAlloc(attempt, k);
                 EXPECT_TRUE(threw || operation.logs) << "allocation " << k << " of " << allocations << " failed";
-                EXPECT_TRUE(attempt.promiseKept()) << "after allocation " << k << " of " << allocations;
+                EXPECT_TRUE(!attempt.promiseKept || attempt.promiseKept())
+                    << "after allocation " << k << " of " << allocations;
             }
             // gtest keeps the text of a failure, so blocks are counted only while there is none.
             if (!::testing::Test::HasFailure()) {
