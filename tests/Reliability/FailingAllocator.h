@@ -1,8 +1,8 @@
 #pragma once
-// A replacement of the global operator new and delete, for a test program that proves code
-// survives running out of memory: one chosen allocation can be made to fail. Linking
-// FailingAllocator.cpp into a program replaces them for the whole process, shared libraries
-// included; the other forms of new and delete reach these through the standard library.
+// A replacement of the global operator new and delete (single, array, nothrow), for a test program
+// that proves code survives running out of memory: one chosen allocation can be made to fail.
+// Linking FailingAllocator.cpp into a program replaces them for the whole process, shared
+// libraries included. Over-aligned forms are left to the runtime and are not counted.
 
 #include <cstddef>
 
