@@ -33,24 +33,13 @@ private:
 };
 
 // The one way platform code logs: through its module logger, with the file, function and line of
-// the call, which std::source_location supplies at the call site.
-inline void logError(const Logging& logger, const std::string& message,
-                     std::source_location where = std::source_location::current())
-{
-    logger.logERROR(message, where.file_name(), where.function_name(), static_cast<int>(where.line()));
-}
-
-inline void logWarn(const Logging& logger, const std::string& message,
-                    std::source_location where = std::source_location::current())
-{
-    logger.logWARN(message, where.file_name(), where.function_name(), static_cast<int>(where.line()));
-}
-
-inline void logTrace(const Logging& logger, const std::string& message,
-                     std::source_location where = std::source_location::current())
-{
-    logger.logTRACE(message, where.file_name(), where.function_name(), static_cast<int>(where.line()));
-}
+// the call, which the default argument takes at the call site.
+QRVSERVICE_LOGGING_EXPORT void logError(const Logging& logger, const std::string& message,
+                                        std::source_location where = std::source_location::current());
+QRVSERVICE_LOGGING_EXPORT void logWarn(const Logging& logger, const std::string& message,
+                                       std::source_location where = std::source_location::current());
+QRVSERVICE_LOGGING_EXPORT void logTrace(const Logging& logger, const std::string& message,
+                                        std::source_location where = std::source_location::current());
 
 // A log message of parts written one after another as a std::ostream writes them (numbers in the
 // stream's default format). Throws std::bad_alloc rather than cut the message short.
