@@ -3,7 +3,6 @@
 #include "BaseGeometryMeshBuilder.h"
 #include "BaseGeometryToolMeshBuilder.h"
 #include "ExodusLoader.h"
-#include "FixedUntransformedMeshProvider.h"
 #include "MeshAndCoord.h"
 #include "QRVService_ExceptionHandling.h"
 #include "ScalarResultsBuilder.h"
@@ -93,12 +92,40 @@ void expectSoundStructure(const Calvora::Mesh& mesh)
     }
 }
 
-// The tool mesh builder gets the body's topology and the file's node numbers as mapping; the
-// body's own mesh serves as the tool, so that a single-block file maps onto it.
-void loadTopology(const CoreIo::ExodusLoader& loader, const CoreIo::SimBody& body,
-                  const std::shared_ptr<Calvora::Mesh>& mesh, ExodusFuzzOutcome& outcome)
+// Serves a tool mesh with normals that holds every vertex the mapping names, as the tool mesh
+// builder requires of its provider; for a mapping with negative or too many vertices, none.
+class CoveringToolMeshProvider : public Calvora::UntransformedMeshProvider {
+public:
+    explicit CoveringToolMeshProvider(std::size_t numNodes) : numNodes_(numNodes) {}
+
+    std::shared_ptr<Calvora::Mesh> getUntransformedMesh(const int* mapping, std::size_t) override
+    {
+        const auto [smallest, largest] = std::minmax_element(mapping, mapping + numNodes_);
+        const std::size_t numVertices = numNodes_ == 0 ? 0 : static_cast<std::size_t>(*largest) + 1;
+        if (numNodes_ > 0 && (*smallest < 0 || numVertices > maxVertices))
+            return nullptr;
+        const std::vector<float> zeros(numVertices, 0.0f);
+        const std::vector<float> ones(numVertices, 1.0f);
+        CoreIo::MeshBuilderParamColMajor record;
+        record.numNodes = numVertices;
+        record.numNormals = numVertices;
+        record.x = record.y = record.z = record.nx = record.ny = zeros.data();
+        record.nz = ones.data();
+        Calvora::BaseGeometryMeshBuilder builder;
+        builder.build(record);
+        return builder.getMesh();
+    }
+
+private:
+    static constexpr std::size_t maxVertices = std::size_t{1} << 16;
+    std::size_t numNodes_;
+};
+
+// The tool mesh builder gets the body's topology and the file's node numbers as mapping.
+void loadTopology(const CoreIo::ExodusLoader& loader, const CoreIo::SimBody& body, std::size_t numNodes,
+                  ExodusFuzzOutcome& outcome)
 {
-    Calvora::BaseGeometryToolMeshBuilder builder(std::make_shared<Calvora::FixedUntransformedMeshProvider>(mesh));
+    Calvora::BaseGeometryToolMeshBuilder builder(std::make_shared<CoveringToolMeshProvider>(numNodes));
     outcome.topologies += completes([&] { loader.loadMesh(body.meshLocation, builder); }) ? 1 : 0;
     if (const auto product = builder.getMesh())
         expectSoundStructure(*product);
@@ -140,7 +167,7 @@ void exercise(const CoreIo::ExodusLoader& loader, const CoreIo::SimBody& body, E
     expect(mesh != nullptr, "a mesh load that returns delivers a mesh");
     expectSoundStructure(*mesh);
     ++outcome.meshes;
-    loadTopology(loader, body, mesh, outcome);
+    loadTopology(loader, body, mesh->numberOfVertices(), outcome);
     loadResults(loader, body, mesh->numberOfVertices(), outcome);
     readMeshAndInitialCoordinates(loader, body, outcome);
 }
