@@ -10,12 +10,12 @@
 #include "MemoryLoader.h"
 #include "MeshAlignUtils.h"
 #include "SampleBodies.h"
+#include "Stopwatch.h"
 
 #include <benchmark/benchmark.h>
 #include <spdlog/spdlog.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <memory>
@@ -26,6 +26,7 @@
 namespace {
 
 using Calvora::MaterialFixedMeshAligner;
+using CoreIoInternal::Stopwatch;
 using Calvora::Mesh;
 
 // The second argument of each benchmark: which part is aligned.
@@ -171,21 +172,6 @@ void BM_AlignThroughLoader(benchmark::State& state)
     const CoreIo::SimBody& after = loader->body(afterName);
     timeCalls(state, input, [&] { return CoreIo::getMeshAlignResult(*loader, before, after, -1, true); });
 }
-
-class Stopwatch {
-public:
-    // Seconds since the previous lap.
-    double lap()
-    {
-        const auto now = std::chrono::steady_clock::now();
-        const double seconds = std::chrono::duration<double>(now - last_).count();
-        last_ = now;
-        return seconds;
-    }
-
-private:
-    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
-};
 
 // Seconds of each phase of a call, summed over the calls.
 struct PhaseTimes {

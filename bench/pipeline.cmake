@@ -1,4 +1,5 @@
 # The whole alignment of two bodies, getMeshAlignResult, from sheets of ten thousand to two
 # million vertices and a million-vertex tube, with its phases and its peak memory.
 coreio_add_benchmark(bench_mesh_align SOURCES MeshAlignBenchmark.cpp AllocationCounter.cpp
-    LIBS Business_CoreIoLoadUtilities Business_Algorithm Business_EvaluationGeometry CoreIoSamples spdlog::spdlog)
+    LIBS Business_CoreIoLoadUtilities Business_Algorithm Business_EvaluationGeometry CoreIoSamples CoreIo_Internal
+         spdlog::spdlog)

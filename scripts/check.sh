@@ -2,8 +2,8 @@
 # Everything CI checks, from scratch: the release build with warnings as errors and all tests,
 # the libraries' binary interface against the baseline in abi/, each benchmark once on small sizes,
 # a consumer of the installed package, the whole suite under AddressSanitizer with
-# UndefinedBehaviorSanitizer, the threading tests under ThreadSanitizer, a bounded run of each fuzz
-# target, and a leak check of the demo.
+# UndefinedBehaviorSanitizer, the threading tests under ThreadSanitizer, a bounded run of the Exodus
+# loader's fuzz target, and a leak check of the demo.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build/check}"
@@ -51,5 +51,5 @@ cmake -S "$root" -B "$build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DC
 cmake --build "$build/tsan" -j "$jobs" --target ThreadSharingTest
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$build/tsan" --output-on-failure -L threads
 
-stage "fuzz targets, ${fuzz_seconds} s each"
+stage "fuzz target, ${fuzz_seconds} s"
 BUILD_DIR="$build/fuzz" "$root/scripts/fuzz.sh" "$fuzz_seconds"

@@ -16,7 +16,7 @@ add_library(coreio_align_core STATIC
 target_include_directories(coreio_align_core PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/coreio-align")
 target_link_libraries(coreio_align_core
     PUBLIC Business_CoreIoLoadUtilities Business_Algorithm Persistence_CoreIo
-    PRIVATE CoreIoSamples Persistence_SkinBaseName spdlog::spdlog PkgConfig::CAIRO CLI11::CLI11)
+    PRIVATE CoreIoSamples CoreIo_Internal Persistence_SkinBaseName spdlog::spdlog PkgConfig::CAIRO CLI11::CLI11)
 set_target_properties(coreio_align_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
 coreio_warnings(coreio_align_core)
 

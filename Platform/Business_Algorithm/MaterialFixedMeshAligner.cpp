@@ -1,9 +1,9 @@
 #include "Business_Algorithm.h"
 
 #include "InitialCoordinateShape.h"
+#include "Stopwatch.h"
 
 #include <algorithm>
-#include <chrono>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -12,6 +12,7 @@
 namespace Calvora {
 namespace {
 
+using CoreIoInternal::Stopwatch;
 using Hit = TriangleLocator::Hit;
 
 [[noreturn]] void reject(const std::string& problem)
@@ -182,21 +183,6 @@ double alignVertices(const InitialCoordinateShape& before, AfterVertexLocator& l
     }
     return biggestSquareError;
 }
-
-class Stopwatch {
-public:
-    // Seconds since the previous lap.
-    double lap()
-    {
-        const auto now = std::chrono::steady_clock::now();
-        const double seconds = std::chrono::duration<double>(now - last_).count();
-        last_ = now;
-        return seconds;
-    }
-
-private:
-    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
-};
 
 }  // namespace
 

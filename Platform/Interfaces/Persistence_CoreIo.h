@@ -179,6 +179,12 @@ struct SimBody {
 };
 
 // A source of simulation data that hands its contents to builders.
+// Every loader fails the same way, so that callers handle any loader alike:
+// - a location it did not hand out (another source, an id it lacks, a step its entry lacks):
+//   LoadError naming the loader's source and the location; nothing reaches the builder;
+// - a source that cannot be read (missing, malformed, or its data behind a location unreadable):
+//   LoadError naming the source and what is wrong; from a load, nothing reaches the builder;
+// - whatever the builder throws passes through unchanged.
 class PERSISTENCE_COREIO_EXPORT LoaderInterface {
 public:
     LoaderInterface();
@@ -195,7 +201,8 @@ protected:
     LoaderInterface& operator=(const LoaderInterface&) = default;
 };
 
-// A result source that cannot be read: the message names the source and what is wrong.
+// A loader's failure: a location it does not hold, or a source that cannot be read. The message
+// names the source and what is wrong.
 class PERSISTENCE_COREIO_EXPORT LoadError : public std::runtime_error {
 public:
     explicit LoadError(const std::string& message);

@@ -4,8 +4,10 @@
 
 #include "QRVService_Logging_export.h"
 
+#include <ios>
 #include <memory>
 #include <source_location>
+#include <sstream>
 #include <string>
 
 namespace spdlog { class logger; }
@@ -30,13 +32,24 @@ private:
     std::shared_ptr<spdlog::logger> logger_;  // also registered in spdlog's registry under name_
 };
 
-// Logs through one of a logger's methods with the caller's place, so that platform code names its
-// place one way: logAtCaller(&Logging::logWARN, logger, "message").
-inline void logAtCaller(void (Logging::*log)(const std::string&, const char*, const char*, int) const,
-                        const Logging& logger, const std::string& message,
-                        std::source_location where = std::source_location::current())
+// The one way platform code logs: through its module logger, with the file, function and line of
+// the call, which the default argument takes at the call site.
+QRVSERVICE_LOGGING_EXPORT void logError(const Logging& logger, const std::string& message,
+                                        std::source_location where = std::source_location::current());
+QRVSERVICE_LOGGING_EXPORT void logWarn(const Logging& logger, const std::string& message,
+                                       std::source_location where = std::source_location::current());
+QRVSERVICE_LOGGING_EXPORT void logTrace(const Logging& logger, const std::string& message,
+                                        std::source_location where = std::source_location::current());
+
+// A log message of parts written one after another as a std::ostream writes them (numbers in the
+// stream's default format). Throws std::bad_alloc rather than cut the message short.
+template <typename... Parts>
+std::string composeLogMessage(const Parts&... parts)
 {
-    (logger.*log)(message, where.file_name(), where.function_name(), static_cast<int>(where.line()));
+    std::ostringstream message;
+    message.exceptions(std::ios::badbit);
+    (message << ... << parts);
+    return message.str();
 }
 
 }  // namespace Calvora

@@ -68,16 +68,6 @@ void requireSingleNumberAttributes(const std::string& path)
 
 }  // namespace
 
-std::string inQuotes(const std::string& text)
-{
-    return "\"" + text + "\"";
-}
-
-std::string aboutFile(const std::string& path, const std::string& what)
-{
-    return "Exodus file " + inQuotes(path) + ": " + what;
-}
-
 ExodusFile::ExodusFile(std::string path, Purpose purpose, int id, int storedWordSize)
     : path_(std::move(path)), purpose_(purpose), id_(id), storedWordSize_(storedWordSize)
 {

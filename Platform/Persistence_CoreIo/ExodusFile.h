@@ -2,6 +2,8 @@
 // An open Exodus II file: closes itself when it goes, and turns every failed library call into an
 // exception that names the file, the operation and the library's own explanation.
 
+#include "MessageText.h"
+
 #include <optional>
 #include <string>
 
@@ -44,10 +46,5 @@ private:
     int id_;  // negative once closed
     int storedWordSize_;
 };
-
-// Text in double quotes, as messages quote names and paths.
-std::string inQuotes(const std::string& text);
-// A message about a file: Exodus file "<path>": <what>.
-std::string aboutFile(const std::string& path, const std::string& what);
 
 }  // namespace CoreIo

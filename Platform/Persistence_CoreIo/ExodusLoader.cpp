@@ -450,8 +450,7 @@ void ExodusLoader::classifyBlock(std::size_t b)
     }
     entry.skipReason = std::get<std::string>(kind);
     skipped_.push_back({entry.id, nameOrId(entry), entry.elementType, entry.nodesPerElement});
-    Calvora::logAtCaller(&Calvora::Logging::logWARN, *logger_,
-                         aboutFile(path_, "skipping " + blockFacts_[b].description + ": " + entry.skipReason));
+    Calvora::logWarn(*logger_, aboutFile(path_, "skipping " + blockFacts_[b].description + ": " + entry.skipReason));
 }
 
 // marks holds, per file node, the last block that used it.

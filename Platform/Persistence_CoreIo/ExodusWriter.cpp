@@ -1,6 +1,7 @@
 #include "ExodusWriter.h"
 
 #include "ExodusFile.h"
+#include "MakeRoomForOne.h"
 
 #include <algorithm>
 #include <array>
@@ -16,15 +17,6 @@ namespace {
 const std::array<std::string, 3> normalNames{"NORMAL_X", "NORMAL_Y", "NORMAL_Z"};
 constexpr std::array<std::vector<double> ExodusWriter::Body::*, 3> normalComponents{
     &ExodusWriter::Body::nx, &ExodusWriter::Body::ny, &ExodusWriter::Body::nz};
-
-// Grows geometrically, so that the push that follows cannot throw and leave other members changed.
-template <typename T>
-void makeRoomForOne(std::vector<T>& items)
-{
-    if (items.size() == items.capacity()) {
-        items.reserve(std::max<std::size_t>(4, 2 * items.capacity()));
-    }
-}
 
 bool hasNormals(const ExodusWriter::Body& body)
 {

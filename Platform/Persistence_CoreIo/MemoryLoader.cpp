@@ -1,5 +1,8 @@
 #include "MemoryLoader.h"
 
+#include "MakeRoomForOne.h"
+#include "MessageText.h"
+
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
@@ -8,17 +11,12 @@ namespace CoreIo {
 
 namespace {
 
-std::string quoted(const std::string& text)
-{
-    return "\"" + text + "\"";
-}
-
 // The body or curve whose arrays are checked; every refusal message starts with it.
 struct Owner {
     const char* kind;
     const std::string& name;
 
-    std::string prefix() const { return std::string(kind) + " " + quoted(name) + ": "; }
+    std::string prefix() const { return std::string(kind) + " " + inQuotes(name) + ": "; }
 };
 
 // The number of values an array of `count` items with `components` values each must hold.
@@ -53,7 +51,7 @@ void requireNewName(const Owner& owner, bool taken)
         throw std::invalid_argument(std::string("a ") + owner.kind + " needs a non-empty name");
     }
     if (taken) {
-        throw std::invalid_argument(std::string(owner.kind) + " " + quoted(owner.name) +
+        throw std::invalid_argument(std::string(owner.kind) + " " + inQuotes(owner.name) +
                                     " is already registered");
     }
 }
@@ -114,15 +112,6 @@ void checkMesh(const Owner& owner, const MeshArrays& mesh)
     checkSolverIndexMapping(owner, mesh.solverIndexMapping, mesh.numNodes);
 }
 
-// Grows geometrically, so that the push that follows cannot throw and leave other members changed.
-template <typename T>
-void makeRoomForOne(std::vector<T>& items)
-{
-    if (items.size() == items.capacity()) {
-        items.reserve(std::max<std::size_t>(4, 2 * items.capacity()));
-    }
-}
-
 std::size_t lengthOf(const ResultValues& values)
 {
     return std::visit([](const auto& array) { return array.size(); }, values);
@@ -142,6 +131,12 @@ std::pair<ResultIterator, ResultIterator> stepRange(const std::vector<ResultEntr
 bool holdsId(std::int64_t id, std::size_t size)
 {
     return id >= 0 && static_cast<std::uint64_t>(id) < size;
+}
+
+// The failure of a load from a location that this loader did not hand out.
+LoadError unknownLocation(const std::string& sourceName, const std::string& what)
+{
+    return LoadError("memory source " + inQuotes(sourceName) + ": " + what);
 }
 
 template <typename T>
@@ -207,7 +202,7 @@ void MemoryLoader::addResult(const std::string& bodyName, const std::string& res
 {
     const auto found = bodyIndex_.find(bodyName);
     if (found == bodyIndex_.end()) {
-        throw std::invalid_argument("result " + quoted(resultName) + ": no body " + quoted(bodyName) +
+        throw std::invalid_argument("result " + inQuotes(resultName) + ": no body " + inQuotes(bodyName) +
                                     " is registered");
     }
     const std::size_t bodyIndex = found->second;
@@ -220,11 +215,11 @@ void MemoryLoader::addResult(const std::string& bodyName, const std::string& res
     }
     const auto [first, last] = stepRange(body.results, step);
     if (std::any_of(first, last, [&](const ResultEntry& e) { return e.name == resultName; })) {
-        throw std::invalid_argument(owner.prefix() + "result " + quoted(resultName) + atStep +
+        throw std::invalid_argument(owner.prefix() + "result " + inQuotes(resultName) + atStep +
                                     " is already registered");
     }
     if (lengthOf(values) != stored.mesh.numNodes) {
-        throw std::invalid_argument(owner.prefix() + "result " + quoted(resultName) + atStep + " holds " +
+        throw std::invalid_argument(owner.prefix() + "result " + inQuotes(resultName) + atStep + " holds " +
                                     std::to_string(lengthOf(values)) + " values but the body has numNodes = " +
                                     std::to_string(stored.mesh.numNodes));
     }
@@ -264,7 +259,8 @@ const SimBody& MemoryLoader::body(const std::string& name) const
 {
     const auto found = bodyIndex_.find(name);
     if (found == bodyIndex_.end()) {
-        throw std::out_of_range("no body " + quoted(name) + " is registered in source " + quoted(sourceName_));
+        throw std::out_of_range("no body " + inQuotes(name) + " is registered in source " +
+                                inQuotes(sourceName_));
     }
     return bodies_[found->second];
 }
@@ -280,8 +276,8 @@ void MemoryLoader::loadResult(const DataLocation& where, ResultBuilderInterface&
 void MemoryLoader::loadCurve(const CurveLocation& where, CurveBuilderInterface& builder) const
 {
     if (where.source != sourceName_ || !holdsId(where.id, curves_.size())) {
-        throw std::out_of_range("no curve is registered at source " + quoted(where.source) + ", id " +
-                                std::to_string(where.id));
+        throw unknownLocation(sourceName_, "no curve is registered at source " + inQuotes(where.source) +
+                                               ", id " + std::to_string(where.id));
     }
     const CurveArrays& curve = curves_[static_cast<std::size_t>(where.id)].second;
     if (curve.layout == Layout::ColumnMajor) {
@@ -323,8 +319,8 @@ void MemoryLoader::loadMesh(const MeshLocation& where, MeshBuilderInterface& bui
 const MemoryLoader::StoredBody& MemoryLoader::storedBodyAt(const MeshLocation& where) const
 {
     if (where.source != sourceName_ || !holdsId(where.id, storedBodies_.size())) {
-        throw std::out_of_range("no mesh is registered at source " + quoted(where.source) + ", id " +
-                                std::to_string(where.id));
+        throw unknownLocation(sourceName_, "no mesh is registered at source " + inQuotes(where.source) +
+                                               ", id " + std::to_string(where.id));
     }
     return storedBodies_[static_cast<std::size_t>(where.id)];
 }
@@ -334,8 +330,9 @@ const MemoryLoader::ResultSlot& MemoryLoader::resultSlotAt(const DataLocation& w
     const bool registered = where.source == sourceName_ && holdsId(where.id, resultSlots_.size());
     const ResultSlot* slot = registered ? &resultSlots_[static_cast<std::size_t>(where.id)] : nullptr;
     if (slot == nullptr || storedBodies_[slot->body].results[slot->index].step != where.step) {
-        throw std::out_of_range("no result is registered at source " + quoted(where.source) + ", id " +
-                                std::to_string(where.id) + ", step " + std::to_string(where.step));
+        throw unknownLocation(sourceName_, "no result is registered at source " + inQuotes(where.source) +
+                                               ", id " + std::to_string(where.id) + ", step " +
+                                               std::to_string(where.step));
     }
     return *slot;
 }
@@ -347,8 +344,8 @@ const MemoryLoader::ResultSlot& MemoryLoader::resultSlotAtStep(const ResultSlot&
     const auto [first, last] = stepRange(body.results, step);
     const auto entry = std::find_if(first, last, [&](const ResultEntry& e) { return e.name == name; });
     if (entry == last) {
-        throw std::out_of_range("body " + quoted(body.name) + " has no result " + quoted(name) + " at step " +
-                                std::to_string(step));
+        throw unknownLocation(sourceName_, "body " + inQuotes(body.name) + " has no result " + inQuotes(name) +
+                                               " at step " + std::to_string(step));
     }
     return resultSlots_[static_cast<std::size_t>(entry->dataLocation.id)];
 }

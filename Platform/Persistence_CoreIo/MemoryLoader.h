@@ -70,7 +70,7 @@ public:
     const std::vector<SimBody>& bodies() const override;
     const SimBody& body(const std::string& name) const;  // std::out_of_range if not registered
 
-    // Unregistered locations throw std::out_of_range naming them.
+    // Locations it did not hand out throw LoadError naming them (see LoaderInterface).
     void loadResult(const DataLocation& where, ResultBuilderInterface& builder,
                     std::optional<std::int64_t> step) const override;
     void loadCurve(const CurveLocation& where, CurveBuilderInterface& builder) const override;

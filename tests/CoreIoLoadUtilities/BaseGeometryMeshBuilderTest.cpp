@@ -37,8 +37,12 @@ struct TwoTriangles {
     {
         CoreIo::MeshBuilderParamColMajor record;
         record.numNodes = record.numNormals = 4;
-        record.x = x.data(), record.y = y.data(), record.z = z.data();
-        record.nx = nx.data(), record.ny = ny.data(), record.nz = nz.data();
+        record.x = x.data();
+        record.y = y.data();
+        record.z = z.data();
+        record.nx = nx.data();
+        record.ny = ny.data();
+        record.nz = nz.data();
         record.numTriangles = 2;
         record.triangles = triangles.data();
         return record;

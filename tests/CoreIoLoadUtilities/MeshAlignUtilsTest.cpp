@@ -320,38 +320,39 @@ TEST_F(MeshAlignUtils, AnEmptyMatchingGivesAnEmptyResultAndDropsTheAlignedMesh)
     EXPECT_EQ(log.levelsAndMessages(), expected);
 }
 
-TEST_F(MeshAlignUtils, WithoutCompletionNegativeIndicesArePassedOnSilently)
+TEST_F(MeshAlignUtils, CompletionTakesTheNearestCornerOfTheGivenTriangleFirstStoredOnTiesAndWarnsOnce)
 {
-    FakeAlgorithms::script().matching = {{-1, 0}, {2, -1}, {-7, -3}, {0, 1}};
+    // Corners (0,0) (1,0) (0,1), then the same in the order (0,0) (0,1) (1,0); vertex indices 100..102.
+    const CoreIo::MeshAndCoord twice =
+        makeBody({{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}}, {{0, 1, 2}, {0, 2, 1}}, 100);
+    struct Case {
+        const char* name;
+        CoreIo::MeshAndCoord before, after;
+        std::vector<Calvora::MaterialFixedMeshAligner::MatchingEl> matching;
+        bool complete;
+        std::vector<int> expected;
+    };
+    const Case cases[] = {
+        {"without completion, negative indices pass silently", square(), square(),
+         {{-1, 0}, {2, -1}, {-7, -3}, {0, 1}}, false, {-1, 2, -7, 0}},
+        {"nearest corner", indexedSquare(), makeBody({{0.9f, 0.2f}, {0.5f, 0.5f}, {0.1f, 0.8f}, {0.6f, 0.55f}}, {}),
+         {{-1, 0}, {3, -1}, {-1, 1}, {-5, 1}}, true, {101, 3, 102, 103}},
+        // (0.6,0.6) lies as near to (1,0) as to (0,1); (0.5,0.5) as near to all three.
+        {"ties", twice, makeBody({{0.6f, 0.6f}, {0.6f, 0.6f}, {0.5f, 0.5f}}, {}), {{-1, 0}, {-1, 1}, {-1, 1}}, true,
+         {101, 102, 100}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        restart();
+        FakeAlgorithms::script().matching = c.matching;
 
-    const CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(square(), square(), 0, false);
+        const CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(c.before, c.after, 0, c.complete);
 
-    EXPECT_EQ(*result.vertexMatching, (std::vector<int>{-1, 2, -7, 0}));
-    EXPECT_EQ(log.levelsAndMessages(), successfulLog("0", 4));
-}
-
-TEST_F(MeshAlignUtils, CompletionTakesTheNearestCornerOfTheGivenTriangleAndWarnsOnce)
-{
-    const InitCoords afterPoints{{0.9f, 0.2f}, {0.5f, 0.5f}, {0.1f, 0.8f}, {0.6f, 0.55f}};
-    FakeAlgorithms::script().matching = {{-1, 0}, {3, -1}, {-1, 1}, {-5, 1}};
-
-    const CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(indexedSquare(), makeBody(afterPoints, {}), 0, true);
-
-    EXPECT_EQ(*result.vertexMatching, (std::vector<int>{101, 3, 102, 103}));
-    EXPECT_EQ(log.levelsAndMessages(), successfulLog("0", 4, {warn("Inaccurate matching from getMeshAlignResult")}));
-}
-
-TEST_F(MeshAlignUtils, CompletionBreaksTiesTowardsTheCornerStoredFirst)
-{
-    // Corners (0,0) (1,0) (0,1), then the same in the order (0,0) (0,1) (1,0).
-    const CoreIo::MeshAndCoord before = makeBody({{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}}, {{0, 1, 2}, {0, 2, 1}}, 100);
-    // (0.6,0.6) lies as near to (1,0) as to (0,1); (0.5,0.5) as near to all three.
-    const CoreIo::MeshAndCoord after = makeBody({{0.6f, 0.6f}, {0.6f, 0.6f}, {0.5f, 0.5f}}, {});
-    FakeAlgorithms::script().matching = {{-1, 0}, {-1, 1}, {-1, 1}};
-
-    const CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(before, after, 0, true);
-
-    EXPECT_EQ(*result.vertexMatching, (std::vector<int>{101, 102, 100}));
+        EXPECT_EQ(*result.vertexMatching, c.expected);
+        const std::vector<LogEntry> warning{warn("Inaccurate matching from getMeshAlignResult")};
+        const std::vector<LogEntry> none;
+        EXPECT_EQ(log.levelsAndMessages(), successfulLog("0", c.expected.size(), c.complete ? warning : none));
+    }
 }
 
 TEST_F(MeshAlignUtils, AnElementWithoutVertexAndTriangleFailsTheCompletionWithoutWarning)
@@ -421,7 +422,7 @@ TEST_F(MeshAlignUtils, EveryMessageNamesThisUnitsFileItsEnclosingFunctionAndItsL
     std::set<int> lines;
     for (const AlignmentTestSupport::LogRecord& record : records) {
         SCOPED_TRACE(record.message);
-        EXPECT_EQ(record.file, COREIO_MESH_ALIGN_UTILS_SOURCE);
+        EXPECT_EQ(record.file, log.loggerName());
         const bool fromGetICMesh = record.message == missingRecordMessage;
         EXPECT_THAT(record.function, ::testing::AllOf(::testing::HasSubstr(fromGetICMesh ? " CoreIo::{anonymous}::getICMesh("
                                                                                          : " CoreIo::getMeshAlignResult("),
@@ -474,7 +475,7 @@ TEST_F(MeshAlignUtils, TheLoaderOverloadPassesReadingFailuresThrough)
     CoreIo::SimBody unknown;
     unknown.meshLocation.id = 7;
 
-    EXPECT_THROW(CoreIo::getMeshAlignResult(loader, unknown, unknown, 0, true), std::out_of_range);
+    EXPECT_THROW(CoreIo::getMeshAlignResult(loader, unknown, unknown, 0, true), CoreIo::LoadError);
     EXPECT_TRUE(FakeAlgorithms::events().empty());
     EXPECT_TRUE(log.levelsAndMessages().empty());
 }

@@ -133,8 +133,8 @@ TEST(ReadMeshAndICs, PassesLoaderFailuresThrough)
     CoreIo::SimBody unknownResult = plate.body();
     unknownResult.results[1].dataLocation.id = 99;
 
-    EXPECT_THROW(CoreIo::readMeshAndICs(plate.loader, unknownMesh), std::out_of_range);
-    EXPECT_THROW(CoreIo::readMeshAndICs(plate.loader, unknownResult), std::out_of_range);
+    EXPECT_THROW(CoreIo::readMeshAndICs(plate.loader, unknownMesh), CoreIo::LoadError);
+    EXPECT_THROW(CoreIo::readMeshAndICs(plate.loader, unknownResult), CoreIo::LoadError);
 }
 
 TEST(MeshAndCoord, IsValidExactlyWhenAllThreeArePresentWhateverTheirLengths)
@@ -147,50 +147,6 @@ TEST(MeshAndCoord, IsValidExactlyWhenAllThreeArePresentWhateverTheirLengths)
     EXPECT_FALSE(CoreIo::MeshAndCoord(nullptr, floats({}), mesh).isValid());
     EXPECT_FALSE(CoreIo::MeshAndCoord(floats({}), nullptr, mesh).isValid());
     EXPECT_FALSE(CoreIo::MeshAndCoord(floats({}), floats({}), nullptr).isValid());
-}
-
-TEST(MeshAndCoord, CopiesShareAndMovesTakeTheArraysAndTheMesh)
-{
-    CoreIo::MeshAndCoord original(floats({1.0f}), floats({2.0f}), std::make_shared<Calvora::Mesh>());
-    CoreIo::MeshAndCoord constructed(original);
-    CoreIo::MeshAndCoord assigned;
-    assigned = original;
-    for (const CoreIo::MeshAndCoord* copy : {&constructed, &assigned}) {
-        EXPECT_EQ(copy->initCoord0, original.initCoord0);
-        EXPECT_EQ(copy->initCoord1, original.initCoord1);
-        EXPECT_EQ(copy->mesh, original.mesh);
-    }
-    (*constructed.initCoord0)[0] = 42.0f;
-    EXPECT_EQ((*original.initCoord0)[0], 42.0f);
-
-    CoreIo::MeshAndCoord moved(std::move(original));
-    CoreIo::MeshAndCoord moveAssigned;
-    moveAssigned = std::move(moved);
-    for (const CoreIo::MeshAndCoord* source : {&original, &moved}) {
-        EXPECT_EQ(source->initCoord0, nullptr);
-        EXPECT_EQ(source->initCoord1, nullptr);
-        EXPECT_EQ(source->mesh, nullptr);
-    }
-    EXPECT_EQ(moveAssigned.initCoord0, constructed.initCoord0);
-    EXPECT_EQ(moveAssigned.initCoord1, constructed.initCoord1);
-    EXPECT_EQ(moveAssigned.mesh, constructed.mesh);
-}
-
-TEST(MeshAndCoord, ReleasesTheMeshThenInitCoord1ThenInitCoord0)
-{
-    std::vector<std::string> released;
-    auto releasing = [&released](const char* name) {
-        return [&released, name](auto* object) {
-            released.emplace_back(name);
-            delete object;
-        };
-    };
-    {
-        const CoreIo::MeshAndCoord record(std::shared_ptr<Floats>(new Floats, releasing("initCoord0")),
-                                          std::shared_ptr<Floats>(new Floats, releasing("initCoord1")),
-                                          std::shared_ptr<Calvora::Mesh>(new Calvora::Mesh, releasing("mesh")));
-    }
-    EXPECT_EQ(released, (std::vector<std::string>{"mesh", "initCoord1", "initCoord0"}));
 }
 
 }  // namespace

@@ -145,20 +145,3 @@ TEST(ScalarResultsBuilder, RefusesACountNoArrayCanHoldAndLeavesAnEmptyArrayBehin
     builder.build(values.size(), values.data());
     EXPECT_EQ(*builder.getFloatVector(3), values);
 }
-
-TEST(ScalarResultsBuilder, ArraysHandedOutOutliveTheBuilder)
-{
-    std::shared_ptr<Floats> stored;
-    std::shared_ptr<Floats> converted;
-    {
-        ScalarResultsBuilder floats;
-        deliver(floats, Floats{1.0f, 2.0f});
-        stored = floats.getFloatVector(0);
-        ScalarResultsBuilder doubles;
-        deliver(doubles, Doubles{3.0});
-        converted = doubles.getFloatVector(0);
-    }
-    EXPECT_EQ(stored.use_count(), 1);
-    EXPECT_EQ(*stored, (Floats{1.0f, 2.0f}));
-    EXPECT_EQ(*converted, Floats{3.0f});
-}

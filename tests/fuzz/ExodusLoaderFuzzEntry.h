@@ -2,15 +2,23 @@
 // The Exodus II loader under fuzzing: the input is a file. The loader may refuse it with
 // CoreIo::LoadError; if it opens it, every body is loaded into the mesh builder, the tool mesh
 // builder and the results builder, and read with its initial coordinates, and every operation may
-// again fail only with LoadError or the builders' documented refusals. Builders must honour what
-// they promise (FuzzChecks.h). Shared by the fuzz target and the regression test.
+// again fail only with LoadError or a builder's CvException. A built mesh must be sound: vertices
+// and triangles numbered by position, every corner a vertex of its mesh, one result value per
+// node. A broken promise throws BrokenPromise, which nothing catches, so the fuzzer reports it
+// like a crash. Shared by the fuzz target and the test that replays the stored inputs.
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 
 namespace CoreIoFuzz {
 
-// How far one input got, for tests that check a seed is worth its place in the corpus.
+class BrokenPromise : public std::logic_error {
+public:
+    using std::logic_error::logic_error;
+};
+
+// How far one input got, for the test that checks the seeds still reach what they were made for.
 struct ExodusFuzzOutcome {
     bool opened = false;
     std::size_t bodies = 0;        // bodies of the file

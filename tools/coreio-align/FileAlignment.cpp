@@ -3,10 +3,10 @@
 #include "AlignmentLog.h"
 #include "ExodusLoader.h"
 #include "ExodusWriter.h"
+#include "Stopwatch.h"
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <cmath>
 
 namespace CoreIoAlign {
@@ -19,19 +19,7 @@ bool iequals(const std::string& a, const std::string& b)
     });
 }
 
-class Stopwatch {
-public:
-    double lap()
-    {
-        const auto now = std::chrono::steady_clock::now();
-        const double seconds = std::chrono::duration<double>(now - start_).count();
-        start_ = now;
-        return seconds;
-    }
-
-private:
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-};
+using CoreIoInternal::Stopwatch;
 
 std::string joined(const std::vector<std::string>& names, const std::string& separator)
 {

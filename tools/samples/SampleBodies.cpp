@@ -108,8 +108,12 @@ void registerBody(CoreIo::MemoryLoader& loader, const std::string& name, const S
     mesh.numTriangles = body.numTriangles();
     mesh.triangles = body.triangles;
     if (layout == CoreIo::Layout::ColumnMajor) {
-        mesh.x = body.x, mesh.y = body.y, mesh.z = body.z;
-        mesh.nx = body.nx, mesh.ny = body.ny, mesh.nz = body.nz;
+        mesh.x = body.x;
+        mesh.y = body.y;
+        mesh.z = body.z;
+        mesh.nx = body.nx;
+        mesh.ny = body.ny;
+        mesh.nz = body.nz;
     } else {
         mesh.coordinates.reserve(3 * body.numNodes());
         mesh.normals.reserve(3 * body.numNodes());

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <mutex>
 #include <stdexcept>
+#include <string_view>
 
 namespace AlignmentTestSupport {
 
@@ -36,11 +37,31 @@ private:
     std::vector<LogRecord> records_;
 };
 
-ModuleLogCapture::ModuleLogCapture(const std::string& loggerName)
-    : logger_(spdlog::get(loggerName)), sink_(std::make_shared<CollectingSink>())
+namespace {
+
+// The logger named by sourceFile as the compiler saw it: the absolute path or a relative one.
+std::shared_ptr<spdlog::logger> loggerOfSourceFile(const std::string& sourceFile)
 {
-    if (logger_ == nullptr)
-        throw std::runtime_error("no logger named \"" + loggerName + "\" is registered");
+    std::shared_ptr<spdlog::logger> found;
+    spdlog::apply_all([&](const std::shared_ptr<spdlog::logger>& logger) {
+        std::string_view name = logger->name();
+        while (name.starts_with("../") || name.starts_with("./"))
+            name.remove_prefix(name.find('/') + 1);
+        const std::string_view file = sourceFile;
+        const bool tail = file.size() > name.size() && file.ends_with(name) && file[file.size() - name.size() - 1] == '/';
+        if (!name.empty() && (file == name || tail))
+            found = logger;
+    });
+    if (found == nullptr)
+        throw std::runtime_error("no logger of source file \"" + sourceFile + "\" is registered");
+    return found;
+}
+
+}  // namespace
+
+ModuleLogCapture::ModuleLogCapture(const std::string& sourceFile)
+    : logger_(loggerOfSourceFile(sourceFile)), sink_(std::make_shared<CollectingSink>())
+{
     previousLevel_ = logger_->level();
     logger_->sinks().push_back(sink_);
     logger_->set_level(spdlog::level::trace);
@@ -51,6 +72,11 @@ ModuleLogCapture::~ModuleLogCapture()
     logger_->set_level(previousLevel_);
     auto& sinks = logger_->sinks();
     sinks.erase(std::remove(sinks.begin(), sinks.end(), sink_), sinks.end());
+}
+
+const std::string& ModuleLogCapture::loggerName() const
+{
+    return logger_->name();
 }
 
 std::vector<LogRecord> ModuleLogCapture::records() const

@@ -1,6 +1,8 @@
 #pragma once
-// Records what one module logger writes while a test runs: finds the logger in spdlog's registry
-// by name, lets every level through and adds a collecting sink; all undone on destruction.
+// Records what one module logger writes while a test runs: finds the logger of a source file in
+// spdlog's registry, lets every level through and adds a collecting sink; all undone on
+// destruction. Module loggers are named by __FILE__, which is the path the compiler was given:
+// absolute, or relative when a compiler launcher rewrites paths.
 
 #include <spdlog/common.h>
 
@@ -21,12 +23,14 @@ struct LogRecord {
 
 class ModuleLogCapture {
 public:
-    // Throws std::runtime_error if no logger of that name is registered.
-    explicit ModuleLogCapture(const std::string& loggerName);
+    // sourceFile: the absolute path of the unit. Throws std::runtime_error if no logger of that
+    // file is registered.
+    explicit ModuleLogCapture(const std::string& sourceFile);
     ~ModuleLogCapture();
     ModuleLogCapture(const ModuleLogCapture&) = delete;
     ModuleLogCapture& operator=(const ModuleLogCapture&) = delete;
 
+    const std::string& loggerName() const;  // also the file that the unit's records name
     std::vector<LogRecord> records() const;
     std::vector<std::pair<spdlog::level::level_enum, std::string>> levelsAndMessages() const;
     void clear();

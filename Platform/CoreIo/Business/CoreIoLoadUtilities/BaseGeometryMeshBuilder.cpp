@@ -6,19 +6,6 @@
 #include <string>
 
 namespace Calvora {
-namespace {
-
-// Write access to a new mesh for one phase of a build.
-class MeshBuildHelper : public MeshModifier {
-public:
-    explicit MeshBuildHelper(Mesh& mesh) : MeshModifier(mesh) {}
-
-    using MeshModifier::setHasNormals;
-    using MeshModifier::triangles;
-    using MeshModifier::vertices;
-};
-
-}  // namespace
 
 BaseGeometryMeshBuilder::BaseGeometryMeshBuilder() = default;
 
@@ -26,19 +13,19 @@ BaseGeometryMeshBuilder::~BaseGeometryMeshBuilder() = default;
 
 void BaseGeometryMeshBuilder::build(const CoreIo::MeshBuilderParamColMajor& param)
 {
-    mesh = makeMeshWithVertices<MeshBuildHelper>(param.numNodes, ColumnMajorItems{param.x, param.y, param.z});
-    fillTriangles<MeshBuildHelper>(mesh, param.triangles, param.numTriangles);
+    mesh = makeMeshWithVertices(param.numNodes, ColumnMajorItems{param.x, param.y, param.z});
+    fillTriangles(mesh, param.triangles, param.numTriangles);
     if (param.numNormals != param.numNodes)
         throw CvException(std::string(normalCountMismatchMessage));
-    setNormals<MeshBuildHelper>(*mesh, ColumnMajorItems{param.nx, param.ny, param.nz});
+    setNormals(*mesh, ColumnMajorItems{param.nx, param.ny, param.nz});
 }
 
 void BaseGeometryMeshBuilder::build(const CoreIo::MeshBuilderParamRowMajor& param)
 {
-    mesh = makeMeshWithVertices<MeshBuildHelper>(param.numNodes, RowMajorItems{param.coordinates});
-    fillTriangles<MeshBuildHelper>(mesh, param.triangles, param.numTriangles);
+    mesh = makeMeshWithVertices(param.numNodes, RowMajorItems{param.coordinates});
+    fillTriangles(mesh, param.triangles, param.numTriangles);
     if (param.numNormals == param.numNodes)
-        setNormals<MeshBuildHelper>(*mesh, RowMajorItems{param.normals});
+        setNormals(*mesh, RowMajorItems{param.normals});
     else
         mesh->computeNormals(false, true);
 }

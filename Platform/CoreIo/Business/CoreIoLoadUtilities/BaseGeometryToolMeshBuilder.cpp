@@ -10,16 +10,6 @@
 namespace Calvora {
 namespace {
 
-// Write access to a new mesh for one phase of a build.
-class MeshBuildHelper : public MeshModifier {
-public:
-    explicit MeshBuildHelper(Mesh& mesh) : MeshModifier(mesh) {}
-
-    using MeshModifier::setHasNormals;
-    using MeshModifier::triangles;
-    using MeshModifier::vertices;
-};
-
 // The tool mesh's positions and normals rounded to float, three values per vertex in vertex
 // order, so that the new mesh carries only values that a float can hold.
 struct ToolMeshSnapshot {
@@ -105,11 +95,11 @@ void BaseGeometryToolMeshBuilder::build(std::size_t numNodes, const int* solverI
         return;
 
     const ToolMeshSnapshot snapshot(*toolMesh);
-    mesh = makeMeshWithVertices<MeshBuildHelper>(numNodes, MappedItems{snapshot.positions, solverIndexMapping});
-    fillTriangles<MeshBuildHelper>(mesh, triangles, numTriangles);
+    mesh = makeMeshWithVertices(numNodes, MappedItems{snapshot.positions, solverIndexMapping});
+    fillTriangles(mesh, triangles, numTriangles);
     if (numNormals != numNodes)
         throw CvException(std::string(normalCountMismatchMessage));
-    setNormals<MeshBuildHelper>(*mesh, MappedItems{snapshot.normals, solverIndexMapping});
+    setNormals(*mesh, MappedItems{snapshot.normals, solverIndexMapping});
 }
 
 }  // namespace Calvora

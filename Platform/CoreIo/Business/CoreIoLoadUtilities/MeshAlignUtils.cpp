@@ -7,20 +7,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <sstream>
 #include <stdexcept>
 #include <utility>
-
-// Composes a message in a string stream and logs it through the module logger with the file,
-// enclosing function and line of the call site, which is why this is a macro and not a function.
-// The stream passes on a failure to allocate instead of quietly cutting the message short.
-#define MESH_ALIGN_LOG(level, composition)                                                 \
-    do {                                                                                   \
-        std::ostringstream message;                                                        \
-        message.exceptions(std::ios::badbit);                                              \
-        message << composition;                                                            \
-        moduleLogger.log##level(message.str(), __FILE__, __PRETTY_FUNCTION__, __LINE__);   \
-    } while (false)
 
 namespace CoreIo {
 namespace {
@@ -28,6 +16,10 @@ namespace {
 // The module logger of this unit, named by the path of this source file.
 const Calvora::Logging moduleLogger(__FILE__);
 
+using Calvora::composeLogMessage;
+using Calvora::logError;
+using Calvora::logTrace;
+using Calvora::logWarn;
 using Calvora::MaterialFixedMeshAligner;
 using VertexMapSetter = void (MaterialFixedMeshAligner::*)(std::shared_ptr<const std::vector<int>>);
 
@@ -38,7 +30,7 @@ constexpr const char* incompleteMatchingMessage = "Incomplete matching from getM
 std::shared_ptr<Calvora::Mesh> getICMesh(const MeshAndCoord& meshAndICs)
 {
     if (!meshAndICs.isValid()) {
-        MESH_ALIGN_LOG(WARN, "Missing data in meshAndICs");
+        logWarn(moduleLogger, "Missing data in meshAndICs");
         return nullptr;
     }
     auto icMesh = std::make_shared<Calvora::Mesh>(*meshAndICs.mesh);
@@ -136,15 +128,15 @@ MeshAlignResult getMeshAlignResult(const MeshAndCoord& before, const MeshAndCoor
     const std::shared_ptr<Calvora::Mesh> meshAfter = after.mesh;
     const std::shared_ptr<Calvora::Mesh> icBefore = getICMesh(before);
     const std::shared_ptr<Calvora::Mesh> icAfter = getICMesh(after);
-    MESH_ALIGN_LOG(TRACE, "Calling getMeshAlignResult");
+    logTrace(moduleLogger, "Calling getMeshAlignResult");
 
     int tube = isTube;
     if (isTube < 0 && icAfter) {
         tube = detectTube(*icAfter);
-        MESH_ALIGN_LOG(TRACE, "Determined if geometry is a tube: " << tube);
+        logTrace(moduleLogger, composeLogMessage("Determined if geometry is a tube: ", tube));
     }
     if (!icBefore || !icAfter) {
-        MESH_ALIGN_LOG(TRACE, "VYQ-related Missing data in getMeshAlignResult");
+        logTrace(moduleLogger, "VYQ-related Missing data in getMeshAlignResult");
         return {};
     }
 
@@ -160,25 +152,27 @@ MeshAlignResult getMeshAlignResult(const MeshAndCoord& before, const MeshAndCoor
 
     double biggestSquareError = 0.0;
     std::vector<MaterialFixedMeshAligner::MatchingEl> matching;
-    MESH_ALIGN_LOG(TRACE, "Calling computeMeshBeforeWithTopologyOfMeshAfter with mesh data "
-                              << meshBefore.get() << ' ' << icBefore.get() << ' ' << meshAfter.get() << ' '
-                              << icAfter.get());
+    logTrace(moduleLogger, composeLogMessage("Calling computeMeshBeforeWithTopologyOfMeshAfter with mesh data ",
+                                             meshBefore.get(), ' ', icBefore.get(), ' ', meshAfter.get(), ' ',
+                                             icAfter.get()));
     std::shared_ptr<Calvora::Mesh> alignedMesh = aligner.computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError, &matching);
-    MESH_ALIGN_LOG(TRACE, "Called computeMeshBeforeWithTopologyOfMeshAfter with biggestSquareError " << biggestSquareError);
+    logTrace(moduleLogger,
+             composeLogMessage("Called computeMeshBeforeWithTopologyOfMeshAfter with biggestSquareError ",
+                               biggestSquareError));
     if (matching.empty()) {
-        MESH_ALIGN_LOG(TRACE, "VYQ-related MaterialFixedMeshAligner delivered no indexing matching information.");
+        logTrace(moduleLogger, "VYQ-related MaterialFixedMeshAligner delivered no indexing matching information.");
         return {};
     }
 
     VertexMatching vertexMatching = toVertexMatching(matching, completeMatching, *icBefore, *icAfter);
     if (vertexMatching.quality == MatchingQuality::incomplete) {
-        MESH_ALIGN_LOG(ERROR, incompleteMatchingMessage);
+        logError(moduleLogger, incompleteMatchingMessage);
         throw std::runtime_error(incompleteMatchingMessage);
     }
     if (vertexMatching.quality == MatchingQuality::inaccurate)
-        MESH_ALIGN_LOG(WARN, "Inaccurate matching from getMeshAlignResult");
-    MESH_ALIGN_LOG(TRACE, "Data found in getMeshAlignResult with size: "
-                              << static_cast<std::uint64_t>(vertexMatching.indices->size()));
+        logWarn(moduleLogger, "Inaccurate matching from getMeshAlignResult");
+    logTrace(moduleLogger, composeLogMessage("Data found in getMeshAlignResult with size: ",
+                                             static_cast<std::uint64_t>(vertexMatching.indices->size())));
     return {std::move(vertexMatching.indices), std::move(alignedMesh)};
 }
 

@@ -39,14 +39,24 @@ struct RowMajorItems {
     }
 };
 
+// Write access to a new mesh for one phase of a build.
+class MeshBuildHelper : public MeshModifier {
+public:
+    explicit MeshBuildHelper(Mesh& mesh) : MeshModifier(mesh) {}
+
+    using MeshModifier::setHasNormals;
+    using MeshModifier::triangles;
+    using MeshModifier::vertices;
+};
+
 // Vertex phase: a new mesh of numNodes vertices, vertex i at positions(i) widened to double and
-// numbered i. Helper is the calling unit's MeshModifier, open for this phase only.
-template <typename Helper, typename Items>
+// numbered i. The mesh is open for changes during this phase only.
+template <typename Items>
 std::shared_ptr<Mesh> makeMeshWithVertices(std::size_t numNodes, const Items& positions)
 {
     auto mesh = std::make_shared<Mesh>();
     {
-        Helper helper(*mesh);
+        MeshBuildHelper helper(*mesh);
         Mesh::VertexContainer& vertices = helper.vertices();
         vertices.resize(numNodes);
         std::size_t i = 0;
@@ -64,10 +74,9 @@ std::shared_ptr<Mesh> makeMeshWithVertices(std::size_t numNodes, const Items& po
 // Triangle phase, the same for every mesh builder: triangle j gets the vertices named by
 // triangles[3j], [3j+1], [3j+2] as its corners, in that order, and the number j. Works on its own
 // share of the mesh, released after its MeshModifier is closed.
-template <typename Helper>
-void fillTriangles(std::shared_ptr<Mesh> mesh, const int* triangles, std::size_t numTriangles)
+inline void fillTriangles(std::shared_ptr<Mesh> mesh, const int* triangles, std::size_t numTriangles)
 {
-    Helper helper(*mesh);
+    MeshBuildHelper helper(*mesh);
     Mesh::VertexContainer& vertices = helper.vertices();
     Mesh::TriangleContainer& meshTriangles = helper.triangles();
     meshTriangles.resize(numTriangles);
@@ -82,10 +91,10 @@ void fillTriangles(std::shared_ptr<Mesh> mesh, const int* triangles, std::size_t
 
 // Normal phase: vertex i gets the normal normals(i) widened to double; the mesh then says that it
 // has normals (also when it has no vertex).
-template <typename Helper, typename Items>
+template <typename Items>
 void setNormals(Mesh& mesh, const Items& normals)
 {
-    Helper helper(mesh);
+    MeshBuildHelper helper(mesh);
     std::size_t i = 0;
     for (Vertex& vertex : helper.vertices()) {
         const FloatTriple normal = normals(i);
