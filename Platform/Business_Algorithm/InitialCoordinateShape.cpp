@@ -45,6 +45,21 @@ private:
     std::vector<std::pair<const Vertex*, std::int32_t>> misnumbered_;
 };
 
+// Weights within the inside tolerance of a boundary can come out slightly negative; callers that
+// blend values with them expect a convex combination.
+std::array<double, 3> convexWeights(const std::array<double, 3>& weights)
+{
+    std::array<double, 3> clamped;
+    double sum = 0.0;
+    for (std::size_t k = 0; k < 3; ++k) {
+        clamped[k] = std::max(weights[k], 0.0);
+        sum += clamped[k];
+    }
+    for (double& weight : clamped)
+        weight /= sum;
+    return clamped;
+}
+
 }  // namespace
 
 InitialCoordinateShape::InitialCoordinateShape(const Mesh& mesh3d, const Mesh& initCoordMesh,
@@ -136,6 +151,25 @@ Point<double, 3> InitialCoordinateShape::shapeAt(const TriangleLocator::Hit& hit
         at.z += hit.weights[k] * corner.z;
     }
     return at;
+}
+
+VertexLocation InitialCoordinateShape::locationOf(const TriangleLocator::Hit& hit) const
+{
+    VertexLocation location;
+    if (!hit.found())
+        return location;
+    const auto& corners = locator_.triangulation().triangles[static_cast<std::size_t>(hit.triangle)];
+    location.triangle = hit.triangle;
+    for (std::size_t k = 0; k < 3; ++k)
+        location.vertices[k] = vertexOf(corners[k]);
+    if (hit.coincidentCorner >= 0) {
+        location.status = MatchStatus::Coincident;
+        location.weights[static_cast<std::size_t>(hit.coincidentCorner)] = 1.0;
+    } else {
+        location.status = hit.inside() ? MatchStatus::Inside : MatchStatus::Near;
+        location.weights = convexWeights(hit.weights);
+    }
+    return location;
 }
 
 }  // namespace Calvora

@@ -2,6 +2,7 @@
 // A body's shape over the plane of its initial coordinates: the initial-coordinate mesh as a
 // planar triangulation with a point locator, and the 3D position that each of its vertices has.
 
+#include "Business_Algorithm.h"
 #include "Business_BaseGeometry.h"
 #include "TriangleLocator.h"
 
@@ -27,6 +28,9 @@ public:
 
     // The 3D position at a located point: the corner it lies on, else the weighted corners.
     Point<double, 3> shapeAt(const TriangleLocator::Hit& hit) const;
+
+    // The located point as weights of its triangle's corners, the corners as vertices of mesh3d.
+    VertexLocation locationOf(const TriangleLocator::Hit& hit) const;
 
     // Shift from an original seam vertex to its copy on the far side of an unrolled tube; empty
     // when the mesh has no seam copies (vertices beyond those of mesh3d).

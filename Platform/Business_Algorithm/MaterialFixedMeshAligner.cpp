@@ -53,21 +53,25 @@ void checkVertexMap(const std::vector<int>& map, const Mesh& initCoordMesh, cons
                    ", not a vertex of " + meshName + " (" + count(mesh3d.numberOfVertices()) + " vertices)");
 }
 
-void checkInputs(const MaterialFixedMeshAligner& aligner, const std::vector<int>* mapBefore, const std::vector<int>* mapAfter)
+void checkBeforeInputs(const MaterialFixedMeshAligner& aligner, const std::vector<int>* mapBefore)
 {
     checkSet(aligner.meshBefore, "meshBefore");
     checkSet(aligner.initCoordMeshBefore, "initCoordMeshBefore");
-    checkSet(aligner.meshAfter, "meshAfter");
-    checkSet(aligner.initCoordMeshAfter, "initCoordMeshAfter");
     checkNumberable(*aligner.initCoordMeshBefore, "initCoordMeshBefore");
-    checkNumberable(*aligner.meshAfter, "meshAfter");
-
     const std::size_t icBefore = aligner.initCoordMeshBefore->numberOfVertices();
     if (mapBefore != nullptr)
         checkVertexMap(*mapBefore, *aligner.initCoordMeshBefore, *aligner.meshBefore, "Before");
     else if (icBefore != aligner.meshBefore->numberOfVertices())
         reject("initCoordMeshBefore has " + count(icBefore) + " vertices but meshBefore has " +
                count(aligner.meshBefore->numberOfVertices()) + "; without a vertex map they must be equal");
+}
+
+void checkInputs(const MaterialFixedMeshAligner& aligner, const std::vector<int>* mapBefore, const std::vector<int>* mapAfter)
+{
+    checkBeforeInputs(aligner, mapBefore);
+    checkSet(aligner.meshAfter, "meshAfter");
+    checkSet(aligner.initCoordMeshAfter, "initCoordMeshAfter");
+    checkNumberable(*aligner.meshAfter, "meshAfter");
 
     const std::size_t icAfter = aligner.initCoordMeshAfter->numberOfVertices();
     if (icAfter < aligner.meshAfter->numberOfVertices())
@@ -104,64 +108,111 @@ bool better(const Hit& candidate, const Hit& best)
     return candidate.found() && (!best.found() || candidate.sqrDistance < best.sqrDistance);
 }
 
-// Locates the after vertices, in order, in the before triangulation. The previous hit is tried
-// first, since neighbouring vertices tend to lie in the same before triangle. On a cut tube, a
-// vertex that misses the before strip is tried again one period over and at its seam copies.
+// Locates material points in the before triangulation. The previous hit is tried first, since
+// points that come in mesh order tend to lie in the same before triangle. On a cut tube, a point
+// that misses the before strip is tried again one period either way.
+class MaterialPointLocator {
+public:
+    MaterialPointLocator(const InitialCoordinateShape& before, double searchDistance)
+        : before_(before), searchDistance_(searchDistance)
+    {
+    }
+
+    // The best hit for q and its period shifts; the next search starts from it only once remembered.
+    Hit find(Point2 q) const
+    {
+        Hit best = before_.locator().locate(q, searchDistance_, hint_);
+        if (best.inside())
+            return best;
+        if (const auto& period = before_.period())
+            if (!consider({q.x + period->x, q.y + period->y}, best))
+                consider({q.x - period->x, q.y - period->y}, best);
+        return best;
+    }
+
+    // Replaces best by the hit at p when that is nearer; true once best lies inside.
+    bool consider(Point2 p, Hit& best) const
+    {
+        const Hit candidate = before_.locator().locate(p, searchDistance_, hint_);
+        if (better(candidate, best))
+            best = candidate;
+        return best.inside();
+    }
+
+    void remember(const Hit& hit)
+    {
+        if (hit.found())
+            hint_ = hit.triangle;
+    }
+
+    Hit locate(Point2 q)
+    {
+        const Hit best = find(q);
+        remember(best);
+        return best;
+    }
+
+private:
+    const InitialCoordinateShape& before_;
+    const double searchDistance_;
+    std::int32_t hint_ = -1;
+};
+
+// Locates the after vertices, in order, as material points; a vertex that misses the before body
+// is also tried at its seam copies.
 class AfterVertexLocator {
 public:
     AfterVertexLocator(const InitialCoordinateShape& before, double searchDistance, std::vector<SeamCopy> seamCopies)
-        : before_(before), searchDistance_(searchDistance), seamCopies_(std::move(seamCopies))
+        : points_(before, searchDistance), seamCopies_(std::move(seamCopies))
     {
     }
 
     // vertex: the after vertex, in increasing order from call to call; q: its initial coordinates.
     Hit locate(int vertex, Point2 q)
     {
-        Hit best = before_.locator().locate(q, searchDistance_, hint_);
+        Hit best = points_.find(q);
         if (!best.inside())
-            best = tryAlternatives(vertex, q, best);
-        if (best.found())
-            hint_ = best.triangle;
+            trySeamCopies(vertex, best);
+        points_.remember(best);
         return best;
     }
 
 private:
-    Hit tryAlternatives(int vertex, Point2 q, Hit best)
+    void trySeamCopies(int vertex, Hit& best)
     {
-        auto consider = [&](Point2 p) {
-            const Hit candidate = before_.locator().locate(p, searchDistance_, hint_);
-            if (better(candidate, best))
-                best = candidate;
-            return best.inside();
-        };
-        if (const auto& period = before_.period()) {
-            if (consider({q.x + period->x, q.y + period->y}) || consider({q.x - period->x, q.y - period->y}))
-                return best;
-        }
         while (nextCopy_ < seamCopies_.size() && seamCopies_[nextCopy_].vertex < vertex)
             ++nextCopy_;
         for (std::size_t c = nextCopy_; c < seamCopies_.size() && seamCopies_[c].vertex == vertex; ++c)
-            if (consider(seamCopies_[c].position))
+            if (points_.consider(seamCopies_[c].position, best))
                 break;
-        return best;
     }
 
-    const InitialCoordinateShape& before_;
-    const double searchDistance_;
+    MaterialPointLocator points_;
     const std::vector<SeamCopy> seamCopies_;
     std::size_t nextCopy_ = 0;
-    std::int32_t hint_ = -1;
 };
+
+// What a location of the after vertices fills besides the aligned mesh; null members are not wanted.
+struct AlignmentOutputs {
+    std::vector<MaterialFixedMeshAligner::MatchingEl>* matching;
+    std::vector<VertexLocation>* locations;
+};
+
+template <typename T> void startList(std::vector<T>* list, std::size_t size)
+{
+    if (list == nullptr)
+        return;
+    list->clear();
+    list->reserve(size);
+}
 
 // Gives each vertex of the aligned mesh the before shape at its initial coordinates and records
 // the matching; returns the largest squared distance of a point located outside the before mesh.
 double alignVertices(const InitialCoordinateShape& before, AfterVertexLocator& locator, const Mesh& initCoordMeshAfter,
-                     Mesh& aligned, std::vector<MaterialFixedMeshAligner::MatchingEl>* matching)
+                     Mesh& aligned, const AlignmentOutputs& outputs)
 {
-    if (matching != nullptr) {
-        matching->clear();
-        matching->reserve(aligned.numberOfVertices());
-    }
+    startList(outputs.matching, aligned.numberOfVertices());
+    startList(outputs.locations, aligned.numberOfVertices());
     double biggestSquareError = 0.0;
     auto initCoords = initCoordMeshAfter.beginVertex();
     int vertex = 0;
@@ -173,10 +224,17 @@ double alignVertices(const InitialCoordinateShape& before, AfterVertexLocator& l
             biggestSquareError = std::max(biggestSquareError, hit.sqrDistance);
         }
         out->index = vertex;
-        if (matching != nullptr)
-            matching->push_back({before.coincidentVertex(hit), hit.triangle});
+        if (outputs.matching != nullptr)
+            outputs.matching->push_back({before.coincidentVertex(hit), hit.triangle});
+        if (outputs.locations != nullptr)
+            outputs.locations->push_back(before.locationOf(hit));
     }
     return biggestSquareError;
+}
+
+double reachOf(const MaterialFixedMeshAligner& aligner, const InitialCoordinateShape& before)
+{
+    return aligner.searchDistance >= 0.0 ? aligner.searchDistance : 0.5 * before.locator().meanEdgeLength();
 }
 
 class Stopwatch {
@@ -219,20 +277,26 @@ std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfM
                                                                                          std::vector<MatchingEl>* matching,
                                                                                          PhaseTimings* timings) const
 {
+    return computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError, matching, timings, nullptr);
+}
+
+std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(
+    double& biggestSquareError, std::vector<MatchingEl>* matching, PhaseTimings* timings,
+    std::vector<VertexLocation>* locations) const
+{
     checkInputs(*this, mapBefore_.get(), mapAfter_.get());
     PhaseTimings phases;
     Stopwatch stopwatch;
 
     const InitialCoordinateShape before(*meshBefore, *initCoordMeshBefore, mapBefore_.get());
-    const double reach = searchDistance >= 0.0 ? searchDistance : 0.5 * before.locator().meanEdgeLength();
-    AfterVertexLocator locator(before, reach,
+    AfterVertexLocator locator(before, reachOf(*this, before),
                                seamCopiesOf(*initCoordMeshAfter, mapAfter_.get(), meshAfter->numberOfVertices()));
     phases.indexBuild = stopwatch.lap();
 
     auto aligned = std::make_shared<Mesh>(*meshAfter);
     phases.alignedMesh = stopwatch.lap();
 
-    biggestSquareError = alignVertices(before, locator, *initCoordMeshAfter, *aligned, matching);
+    biggestSquareError = alignVertices(before, locator, *initCoordMeshAfter, *aligned, {matching, locations});
     phases.location = stopwatch.lap();
 
     aligned->computeNormals(false, true);
@@ -240,6 +304,18 @@ std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfM
     if (timings != nullptr)
         *timings = phases;
     return aligned;
+}
+
+std::vector<VertexLocation> MaterialFixedMeshAligner::locateMaterialPoints(const std::vector<Point<double, 3>>& points) const
+{
+    checkBeforeInputs(*this, mapBefore_.get());
+    const InitialCoordinateShape before(*meshBefore, *initCoordMeshBefore, mapBefore_.get());
+    MaterialPointLocator locator(before, reachOf(*this, before));
+    std::vector<VertexLocation> locations;
+    locations.reserve(points.size());
+    for (const Point<double, 3>& point : points)
+        locations.push_back(before.locationOf(locator.locate({point.x, point.y})));
+    return locations;
 }
 
 }  // namespace Calvora
