@@ -206,28 +206,43 @@ template <typename T> void startList(std::vector<T>* list, std::size_t size)
     list->reserve(size);
 }
 
-// Gives each vertex of the aligned mesh the before shape at its initial coordinates and records
-// the matching; returns the largest squared distance of a point located outside the before mesh.
-double alignVertices(const InitialCoordinateShape& before, AfterVertexLocator& locator, const Mesh& initCoordMeshAfter,
-                     Mesh& aligned, const AlignmentOutputs& outputs)
+// Write access to the vertices of a new aligned mesh while they are placed.
+class AlignedVertices : public MeshModifier {
+public:
+    AlignedVertices(Mesh& mesh, std::size_t count) : MeshModifier(mesh) { vertices().resize(count); }
+
+    using MeshModifier::vertices;
+};
+
+// Gives each aligned vertex the before shape at its initial coordinates, or its own position in
+// meshAfter where it is not located, and records the matching; returns the largest squared
+// distance of a point located outside the before mesh.
+double alignVertices(const InitialCoordinateShape& before, AfterVertexLocator& locator, const Mesh& meshAfter,
+                     const Mesh& initCoordMeshAfter, Mesh::VertexContainer& aligned, const AlignmentOutputs& outputs)
 {
-    startList(outputs.matching, aligned.numberOfVertices());
-    startList(outputs.locations, aligned.numberOfVertices());
+    startList(outputs.matching, aligned.size());
+    startList(outputs.locations, aligned.size());
     double biggestSquareError = 0.0;
     auto initCoords = initCoordMeshAfter.beginVertex();
+    auto own = meshAfter.beginVertex();
     int vertex = 0;
-    for (auto out = aligned.beginVertex(), end = aligned.endVertex(); out != end; ++out, ++initCoords, ++vertex) {
+    for (Vertex& out : aligned) {
         const Hit hit = locator.locate(vertex, {initCoords->x, initCoords->y});
         if (hit.found()) {
             const Point<double, 3> shape = before.shapeAt(hit);
-            out->set(shape.x, shape.y, shape.z);
+            out.set(shape.x, shape.y, shape.z);
             biggestSquareError = std::max(biggestSquareError, hit.sqrDistance);
+        } else {
+            out.set(own->x, own->y, own->z);
         }
-        out->index = vertex;
+        out.index = vertex;
         if (outputs.matching != nullptr)
             outputs.matching->push_back({before.coincidentVertex(hit), hit.triangle});
         if (outputs.locations != nullptr)
             outputs.locations->push_back(before.locationOf(hit));
+        ++initCoords;
+        ++own;
+        ++vertex;
     }
     return biggestSquareError;
 }
@@ -287,18 +302,21 @@ std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfM
     checkInputs(*this, mapBefore_.get(), mapAfter_.get());
     PhaseTimings phases;
     Stopwatch stopwatch;
+    auto aligned = std::make_shared<Mesh>();
+    {
+        const InitialCoordinateShape before(*meshBefore, *initCoordMeshBefore, mapBefore_.get());
+        AfterVertexLocator locator(before, reachOf(*this, before),
+                                   seamCopiesOf(*initCoordMeshAfter, mapAfter_.get(), meshAfter->numberOfVertices()));
+        phases.indexBuild = stopwatch.lap();
 
-    const InitialCoordinateShape before(*meshBefore, *initCoordMeshBefore, mapBefore_.get());
-    AfterVertexLocator locator(before, reachOf(*this, before),
-                               seamCopiesOf(*initCoordMeshAfter, mapAfter_.get(), meshAfter->numberOfVertices()));
-    phases.indexBuild = stopwatch.lap();
-
-    auto aligned = std::make_shared<Mesh>(*meshAfter);
-    phases.alignedMesh = stopwatch.lap();
-
-    biggestSquareError = alignVertices(before, locator, *initCoordMeshAfter, *aligned, {matching, locations});
-    phases.location = stopwatch.lap();
-
+        AlignedVertices vertices(*aligned, meshAfter->numberOfVertices());
+        phases.alignedMesh = stopwatch.lap();
+        biggestSquareError = alignVertices(before, locator, *meshAfter, *initCoordMeshAfter, vertices.vertices(),
+                                           {matching, locations});
+        phases.location = stopwatch.lap();
+    }
+    // The triangles come after the index is gone, so that the two never take memory at once.
+    aligned->copyTopologyOf(*meshAfter);
     aligned->computeNormals(false, true);
     phases.alignedMesh += stopwatch.lap();
     if (timings != nullptr)
