@@ -72,21 +72,25 @@ private:
     std::vector<Run> runs_;
 };
 
-// Points the corners of copied triangles, which still point at the originals, at the copies.
-void relinkCorners(Mesh::TriangleContainer& triangles, VertexRelinker& relinker)
+// Copies of the triangles whose corners point at the relinker's copies, written in one pass.
+Mesh::TriangleContainer relinkedCopy(const Mesh::TriangleContainer& originals, VertexRelinker& relinker)
 {
+    Mesh::TriangleContainer copies(originals.size());
     std::size_t position = 0;
-    for (Triangle& triangle : triangles) {
-        for (Vertex*& corner : triangle.corners) {
-            if (corner == nullptr)
-                continue;
-            corner = relinker.copyOf(corner);
-            if (corner == nullptr)
+    auto copy = copies.begin();
+    for (const Triangle& original : originals) {
+        for (std::size_t k = 0; k < 3; ++k) {
+            const Vertex* corner = original.corners[k];
+            copy->corners[k] = corner == nullptr ? nullptr : relinker.copyOf(corner);
+            if (corner != nullptr && copy->corners[k] == nullptr)
                 throw std::invalid_argument("Mesh copy: triangle at position " + std::to_string(position) +
                                             " points at a vertex that is not in its mesh");
         }
+        copy->index = original.index;
+        ++copy;
         ++position;
     }
+    return copies;
 }
 
 // The right-hand normal of a triangle, twice as long as the triangle's area; zero if a corner is missing.
@@ -112,10 +116,10 @@ void addToCornerNormals(const Triangle& triangle, const Vector<double, 3>& norma
 Mesh::Mesh() = default;
 
 Mesh::Mesh(const Mesh& other)
-    : vertices_(other.vertices_), triangles_(other.triangles_), hasNormals_(other.hasNormals_)
+    : vertices_(other.vertices_), hasNormals_(other.hasNormals_)
 {
     VertexRelinker relinker(other.vertices_, vertices_);
-    relinkCorners(triangles_, relinker);
+    triangles_ = relinkedCopy(other.triangles_, relinker);
 }
 
 Mesh& Mesh::operator=(const Mesh& other)
@@ -137,9 +141,8 @@ void Mesh::copyTopologyOf(const Mesh& other)
         throw std::invalid_argument("Mesh::copyTopologyOf: this mesh has " + std::to_string(vertices_.size()) +
                                     " vertices, fewer than the " + std::to_string(other.vertices_.size()) +
                                     " of the mesh whose triangles it takes");
-    TriangleContainer triangles(other.triangles_);
     VertexRelinker relinker(other.vertices_, vertices_);
-    relinkCorners(triangles, relinker);
+    TriangleContainer triangles = relinkedCopy(other.triangles_, relinker);
     triangles_.swap(triangles);
 }
 
