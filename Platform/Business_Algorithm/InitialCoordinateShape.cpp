@@ -123,12 +123,12 @@ Point<double, 3> InitialCoordinateShape::shapeAt(const TriangleLocator::Hit& hit
 {
     const auto& corners = locator_.triangulation().triangles[static_cast<std::size_t>(hit.triangle)];
     if (hit.coincidentCorner >= 0) {
-        const Vertex& corner = vertices3d_[static_cast<std::size_t>(vertexOf(corners[static_cast<std::size_t>(hit.coincidentCorner)]))];
+        const Vertex& corner = vertex3dOf(corners[static_cast<std::size_t>(hit.coincidentCorner)]);
         return {corner.x, corner.y, corner.z};
     }
     Point<double, 3> at;
     for (std::size_t k = 0; k < 3; ++k) {
-        const Vertex& corner = vertices3d_[static_cast<std::size_t>(vertexOf(corners[k]))];
+        const Vertex& corner = vertex3dOf(corners[k]);
         at.x += hit.weights[k] * corner.x;
         at.y += hit.weights[k] * corner.y;
         at.z += hit.weights[k] * corner.z;

@@ -40,6 +40,7 @@ public:
 private:
     static PlanarTriangulation planarTriangulation(const Mesh& initCoordMesh);
     void findPeriod(std::size_t vertices3d);
+    const Vertex& vertex3dOf(int k) const { return vertices3d_[static_cast<std::size_t>(vertexOf(k))]; }
 
     const std::vector<int>* vertexMap_;
     TriangleLocator locator_;

@@ -324,7 +324,8 @@ std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfM
     return aligned;
 }
 
-std::vector<VertexLocation> MaterialFixedMeshAligner::locateMaterialPoints(const std::vector<Point<double, 3>>& points) const
+std::vector<VertexLocation> MaterialFixedMeshAligner::locateMaterialPoints(
+    const std::vector<Point<double, 3>>& points) const
 {
     checkBeforeInputs(*this, mapBefore_.get());
     const InitialCoordinateShape before(*meshBefore, *initCoordMeshBefore, mapBefore_.get());
