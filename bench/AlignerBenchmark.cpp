@@ -8,6 +8,7 @@
 #include "AllocationCounter.h"
 #include "BenchmarkSizes.h"
 #include "Business_Algorithm.h"
+#include "HostHeap.h"
 #include "SampleMeshes.h"
 
 #include <benchmark/benchmark.h>
@@ -184,4 +185,13 @@ void sheetSizes(benchmark::internal::Benchmark* benchmark)
 
 BENCHMARK(BM_AlignSheets)->Apply(sheetSizes);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    CoreIoBench::keepHeapBetweenCalls();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -10,6 +10,7 @@
 #include "BenchmarkSizes.h"
 #include "Business_Algorithm.h"
 #include "Business_EvaluationGeometry.h"
+#include "HostHeap.h"
 #include "MemoryLoader.h"
 #include "MeshAlignUtils.h"
 #include "SampleBodies.h"
@@ -455,12 +456,7 @@ BENCHMARK(BM_AlignScaling)->Apply(scalingSizes);
 
 int main(int argc, char** argv)
 {
-    // A host that aligns body after body keeps its heap: blocks of any size come from the heap
-    // instead of mappings of their own, and freed memory is not handed back between calls, so
-    // that a call reuses resident pages instead of faulting in fresh ones. The library leaves the
-    // allocator's settings alone; this is the benchmark's choice of host.
-    mallopt(M_MMAP_MAX, 0);
-    mallopt(M_TRIM_THRESHOLD, -1);  // never: a threshold of 2 GiB still trims at 16M vertices
+    CoreIoBench::keepHeapBetweenCalls();
     silenceAlignmentLog();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

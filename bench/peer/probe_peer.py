@@ -41,7 +41,7 @@ def run_aligner(bench, sizes, repetitions, data_dir):
         if run.get("run_type") != "iteration" or "error_occurred" in run:
             continue
         case = tuple(int(part.split(":")[1]) for part in run["name"].split("/")[1:3])
-        counters = {key: run[key] for key in ("index_ms", "location_ms", "mesh_ms", "lost")}
+        counters = {key: run[key] for key in ("index_ms", "location_ms", "mesh_ms", "lost", "cpu_time")}
         if case not in best or call_ms(counters) < call_ms(best[case]):
             best[case] = counters
     return best
@@ -115,18 +115,19 @@ def read_sheets(directory):
 
 
 def probe(before, after, repetitions):
-    """Best wall time of a fresh probe filter (its own search structure included), its result."""
-    best, result = None, None
+    """Best wall and processor times of a fresh probe filter (its own search structure included), its result."""
+    best, best_processor, result = None, None, None
     for _ in range(repetitions):
         probe_filter = vtk.vtkProbeFilter()
         probe_filter.SetSourceData(before)
         probe_filter.SetInputData(after)
-        start = time.perf_counter()
+        start, start_processor = time.perf_counter(), time.process_time()
         probe_filter.Update()
-        seconds = time.perf_counter() - start
+        seconds, processor = time.perf_counter() - start, time.process_time() - start_processor
         if best is None or seconds < best:
             best, result = seconds, probe_filter.GetOutput()
-    return best, result
+        best_processor = processor if best_processor is None else min(best_processor, processor)
+    return best, best_processor, result
 
 
 def main():
@@ -142,12 +143,12 @@ def main():
     print("peer: vtkProbeFilter, VTK %s" % vtk.vtkVersion.GetVTKVersion())
     with tempfile.TemporaryDirectory(prefix="aligner-peer-") as data_dir:
         ours = run_aligner(arguments.bench, arguments.sizes, arguments.repetitions, data_dir)
-        print("%9s %7s %9s %9s %9s %9s %8s %8s %9s %9s %9s" % (
+        print("%9s %7s %9s %9s %9s %9s %8s %8s %9s %9s %8s %9s %9s %9s" % (
             "vertices", "turned", "index_ms", "locate_ms", "ours_ms", "peer_ms", "speedup", "speedup2",
-            "ours_lost", "peer_lost", "max_diff"))
+            "ours_cpu", "peer_cpu", "cpu_up", "ours_lost", "peer_lost", "max_diff"))
         for (size, turned), mine in sorted(ours.items()):
             before, after, aligned = read_sheets(os.path.join(data_dir, "%d_%d" % (size, turned)))
-            seconds, output = probe(before, after, arguments.repetitions)
+            seconds, processor, output = probe(before, after, arguments.repetitions)
             data = output.GetPointData()
             valid = numpy_support.vtk_to_numpy(data.GetArray(vtk.vtkProbeFilter().GetValidPointMaskArrayName())) != 0
             probed = numpy_support.vtk_to_numpy(data.GetArray("shape"))
@@ -157,9 +158,11 @@ def main():
             if turned == 0:
                 vertices = after.GetNumberOfPoints()
                 rows.append((vertices, 1e6 * ours_ms / vertices, 1e6 * peer_ms / vertices))
-            print("%9d %7d %9.1f %9.1f %9.1f %9.1f %7.1fx %7.1fx %9d %9d %9.2g" % (
+            peer_cpu = 1e3 * processor
+            print("%9d %7d %9.1f %9.1f %9.1f %9.1f %7.1fx %7.1fx %9.1f %9.1f %7.1fx %9d %9d %9.2g" % (
                 after.GetNumberOfPoints(), turned, mine["index_ms"], mine["location_ms"], ours_ms, peer_ms,
-                peer_ms / ours_ms, peer_ms / mine["location_ms"], mine["lost"], int((~valid).sum()), difference))
+                peer_ms / ours_ms, peer_ms / mine["location_ms"], mine["cpu_time"], peer_cpu,
+                peer_cpu / mine["cpu_time"], mine["lost"], int((~valid).sum()), difference))
     if arguments.plot:
         pipeline = run_pipeline(arguments.pipeline, arguments.sizes) if arguments.pipeline else {}
         for size, nanoseconds in sorted(pipeline.items()):
@@ -167,6 +170,7 @@ def main():
         plot(arguments.plot, rows, pipeline)
         print("plot: %s" % arguments.plot)
     print("ours_ms: index build + location with interpolation + aligned mesh; speedup: peer_ms / ours_ms;")
+    print("ours_cpu, peer_cpu: processor ms of a call (other programs share the machine); cpu_up: their ratio;")
     print("speedup2: peer_ms / locate_ms; turned: initial coordinates turned and rounded to floats;")
     print("max_diff: largest difference of the interpolated shapes where both located the point")
     return 0
