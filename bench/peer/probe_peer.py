@@ -78,7 +78,7 @@ def plot(path, rows, pipeline):
     axes.set_ylim(bottom=0)
     axes.set_xlabel("after vertices")
     axes.set_ylabel("processor ns per after vertex")
-    axes.set_title("Time per vertex against size, one run (processor time: the machine is shared)")
+    axes.set_title("Time per vertex against size, one run")
     axes.grid(True, which="both", alpha=0.3)
     axes.legend()
     figure.tight_layout()
