@@ -2,12 +2,13 @@
 // coordinates. Reports each phase, the cost per vertex (flat as the sheets grow, so the location
 // stays near O(1) per vertex), the extra memory at the peak, and the after vertices not located.
 //
-// With COREIO_ALIGNER_PEER_DIR set, each size also writes its planar input as raw arrays to
+// COREIO_BENCH_LARGE=1 adds sheets of 16 million vertices. With COREIO_ALIGNER_PEER_DIR set, each size also writes its planar input as raw arrays to
 // <dir>/<size>/ for the peer comparison in bench/peer/probe_peer.py.
 
 #include "AllocationCounter.h"
 #include "BenchmarkSizes.h"
 #include "Business_Algorithm.h"
+#include "HostHeap.h"
 #include "SampleMeshes.h"
 
 #include <benchmark/benchmark.h>
@@ -173,7 +174,7 @@ void BM_AlignSheets(benchmark::State& state)
 
 void sheetSizes(benchmark::internal::Benchmark* benchmark)
 {
-    for (long size : CoreIoBench::sizes({10000, 100000, 200000, 1000000, 2000000}, 2000))
+    for (long size : CoreIoBench::sizes({10000, 100000, 1000000, 4000000}, 2000, {16000000}))
         for (long turned : {0, 1})
             benchmark->Args({size, turned});
     benchmark->ArgNames({"vertices", "turned"});
@@ -184,4 +185,13 @@ void sheetSizes(benchmark::internal::Benchmark* benchmark)
 
 BENCHMARK(BM_AlignSheets)->Apply(sheetSizes);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    CoreIoBench::keepHeapBetweenCalls();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -14,10 +14,22 @@ inline bool smokeRun()
     return value != nullptr && *value != '\0' && *value != '0';
 }
 
-// The given sizes, or only the first of smokeSizes in a smoke run.
-inline std::vector<long> sizes(std::initializer_list<long> full, long smoke)
+// True when COREIO_BENCH_LARGE is set: also run the sizes that take minutes and most of the memory.
+inline bool largeRun()
 {
-    return smokeRun() ? std::vector<long>{smoke} : std::vector<long>(full);
+    const char* value = std::getenv("COREIO_BENCH_LARGE");
+    return value != nullptr && *value != '\0' && *value != '0';
+}
+
+// The given sizes, or only the first of smokeSizes in a smoke run; large sizes only in a large run.
+inline std::vector<long> sizes(std::initializer_list<long> full, long smoke, std::initializer_list<long> large = {})
+{
+    if (smokeRun())
+        return {smoke};
+    std::vector<long> all(full);
+    if (largeRun())
+        all.insert(all.end(), large);
+    return all;
 }
 
 }  // namespace CoreIoBench

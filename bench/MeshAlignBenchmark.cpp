@@ -1,23 +1,30 @@
 // The whole alignment of two bodies, getMeshAlignResult, on formed sheets and an expanded tube of
 // up to millions of vertices per body, through records and through a memory loader. Reports the
 // time per after vertex (flat as the bodies grow), the time of each phase of one call, and the
-// extra memory at the peak of a call against the bytes of the two input meshes.
+// extra memory at the peak of a call against the bytes of the two input meshes. BM_AlignScaling
+// measures one call at a time as the operating system sees it: processor time per vertex, the
+// share of it spent in the kernel, and the growth of the resident set against the two records;
+// COREIO_BENCH_LARGE=1 adds bodies of 16 and 20 million vertices.
 
 #include "AllocationCounter.h"
 #include "BenchmarkSizes.h"
 #include "Business_Algorithm.h"
 #include "Business_EvaluationGeometry.h"
+#include "HostHeap.h"
 #include "MemoryLoader.h"
 #include "MeshAlignUtils.h"
 #include "SampleBodies.h"
 #include "Stopwatch.h"
 
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <spdlog/spdlog.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <fstream>
 #include <memory>
 #include <numbers>
 #include <string>
@@ -298,6 +305,116 @@ void BM_AlignPhases(benchmark::State& state)
     reportPhases(state, times, sizeOf(records));
 }
 
+// The process's resident set from /proc/self/status: "VmRSS" now, "VmHWM" its peak since the
+// last reset; in bytes.
+std::size_t residentBytes(const std::string& field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    std::size_t kilobytes = 0;
+    while (status >> key) {
+        if (key == field + ":" && status >> kilobytes)
+            return kilobytes * 1024;
+        status.ignore(1 << 12, '\n');
+    }
+    return 0;
+}
+
+// Starts a new resident peak, and hands the heap's free pages back first, so that the pages a
+// call touches anew show in the peak instead of reusing what an earlier call left.
+std::size_t startResidentPeak()
+{
+    malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";
+    return residentBytes("VmRSS");
+}
+
+struct ProcessorSeconds {
+    double user = 0.0;
+    double system = 0.0;
+};
+
+ProcessorSeconds processorSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec); };
+    return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
+}
+
+// Processor seconds of calls, user and system.
+struct CallTimes {
+    ProcessorSeconds seconds;
+    double calls = 0.0;
+
+    void add(const ProcessorSeconds& from, const ProcessorSeconds& to)
+    {
+        seconds.user += to.user - from.user;
+        seconds.system += to.system - from.system;
+        calls += 1.0;
+    }
+    double nanosecondsPer(double vertices) const { return 1e9 * (seconds.user + seconds.system) / calls / vertices; }
+    double systemShare() const { return seconds.system / std::max(seconds.user + seconds.system, 1e-9); }
+};
+
+// One call per iteration through records, sheets only. The first call starts from a heap handed
+// back to the system, as in a fresh process: its resident peak against the resident bytes of the
+// two records (meshes and initial coordinates), and its processor time. The later calls reuse the
+// heap, as in a host that aligns body after body: their processor time per after vertex and the
+// system's share of it. Processor time, not wall time: other programs share the machine.
+void BM_AlignScaling(benchmark::State& state)
+{
+    const auto loader = loaderWith(sheet, state.range(0));
+    const std::size_t withoutRecords = startResidentPeak();
+    const Records records = recordsOf(*loader);
+    const std::size_t recordBytes = startResidentPeak() - withoutRecords;
+    const InputSize input{records.after.mesh->numberOfVertices(), recordBytes};
+
+    CallTimes first, later;
+    std::size_t peakBytes = 0;
+    for (auto _ : state) {
+        const bool isFirst = first.calls == 0.0;
+        const std::size_t start = isFirst ? startResidentPeak() : 0;
+        const ProcessorSeconds from = processorSeconds();
+        CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(records.before, records.after, -1, true);
+        const ProcessorSeconds to = processorSeconds();
+        if (isFirst) {
+            peakBytes = residentBytes("VmHWM") - start;
+            first.add(from, to);
+        } else {
+            later.add(from, to);
+        }
+        state.PauseTiming();
+        const bool matched = matchesEveryAfterVertex(result, input);
+        result = {};
+        state.ResumeTiming();
+        if (!matched) {
+            state.SkipWithError("getMeshAlignResult left after vertices without a before vertex");
+            break;
+        }
+    }
+    const auto vertices = static_cast<double>(input.afterVertices);
+    state.counters["after_vertices"] = vertices;
+    state.counters["first_ns_per_vertex"] = first.nanosecondsPer(vertices);
+    state.counters["first_system_share"] = first.systemShare();
+    state.counters["peak_per_records"] = static_cast<double>(peakBytes) / static_cast<double>(recordBytes);
+    state.counters["records_MB"] = static_cast<double>(recordBytes) / (1024.0 * 1024.0);
+    if (later.calls > 0.0) {
+        state.counters["ns_per_vertex"] = later.nanosecondsPer(vertices);
+        state.counters["system_share"] = later.systemShare();
+    }
+}
+
+void scalingSizes(benchmark::internal::Benchmark* benchmark)
+{
+    for (long size : CoreIoBench::sizes({1000000, 4000000}, 2000, {16000000, 20000000}))
+        benchmark->Args({size});
+    benchmark->ArgNames({"vertices"});
+    benchmark->Unit(benchmark::kMillisecond);
+    if (!CoreIoBench::smokeRun())
+        benchmark->Iterations(3);
+}
+
 void sheetsAndTube(benchmark::internal::Benchmark* benchmark)
 {
     for (long size : CoreIoBench::sizes({10000, 100000, 1000000, 2000000}, 2000))
@@ -325,9 +442,11 @@ void silenceAlignmentLog()
 BENCHMARK(BM_AlignRecords)->Apply(sheetsAndTube);
 BENCHMARK(BM_AlignThroughLoader)->Apply(sheetsAndTube);
 BENCHMARK(BM_AlignPhases)->Apply(sheetsAndTube)->UseManualTime();
+BENCHMARK(BM_AlignScaling)->Apply(scalingSizes);
 
 int main(int argc, char** argv)
 {
+    CoreIoBench::keepHeapBetweenCalls();
     silenceAlignmentLog();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

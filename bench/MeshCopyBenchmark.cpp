@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -83,6 +84,30 @@ void BM_MeshCopy(benchmark::State& state)
     reportPerVertex(state, original);
 }
 
+// The reference for a mesh copy: the same vertices and triangles copied as plain arrays, each
+// triangle's corners moved to the copied array at the same offsets. A copy should stay within
+// twice this.
+void BM_ArrayCopy(benchmark::State& state)
+{
+    const Calvora::Mesh original = gridMesh(static_cast<std::size_t>(state.range(0)));
+    const std::vector<Calvora::Vertex> vertices(original.beginVertex(), original.endVertex());
+    std::vector<Calvora::Triangle> triangles(original.beginTriangle(), original.endTriangle());
+    for (Calvora::Triangle& triangle : triangles)
+        for (Calvora::Vertex*& corner : triangle.corners)
+            corner = const_cast<Calvora::Vertex*>(&vertices[static_cast<std::size_t>(corner->index)]);
+    for (auto _ : state) {
+        std::vector<Calvora::Vertex> vertexCopy(vertices);
+        std::vector<Calvora::Triangle> triangleCopy(triangles.size());
+        for (std::size_t t = 0; t < triangles.size(); ++t) {
+            for (std::size_t k = 0; k < 3; ++k)
+                triangleCopy[t].corners[k] = vertexCopy.data() + (triangles[t].corners[k] - vertices.data());
+            triangleCopy[t].index = triangles[t].index;
+        }
+        benchmark::DoNotOptimize(triangleCopy.data()->corners[0]);
+    }
+    reportPerVertex(state, original);
+}
+
 void BM_ComputeNormals(benchmark::State& state)
 {
     Calvora::Mesh mesh = gridMesh(static_cast<std::size_t>(state.range(0)));
@@ -103,6 +128,7 @@ void meshSizes(benchmark::internal::Benchmark* benchmark)
 }  // namespace
 
 BENCHMARK(BM_MeshCopy)->Apply(meshSizes);
+BENCHMARK(BM_ArrayCopy)->Apply(meshSizes);
 BENCHMARK(BM_ComputeNormals)->Apply(meshSizes);
 
 BENCHMARK_MAIN();

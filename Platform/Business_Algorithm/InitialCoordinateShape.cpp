@@ -15,12 +15,10 @@ namespace {
 // address in a table of the few vertices whose index differs.
 class VertexPositions {
 public:
-    explicit VertexPositions(const Mesh& mesh)
+    explicit VertexPositions(const Mesh& mesh) : vertices_(verticesByPosition(mesh))
     {
-        addresses_.reserve(mesh.numberOfVertices());
         std::size_t position = 0;
         for (auto vertex = mesh.beginVertex(), end = mesh.endVertex(); vertex != end; ++vertex, ++position) {
-            addresses_.push_back(&*vertex);
             if (static_cast<std::size_t>(vertex->index) != position)
                 misnumbered_.emplace_back(&*vertex, static_cast<std::int32_t>(position));
         }
@@ -34,7 +32,7 @@ public:
         if (vertex == nullptr)
             return -1;
         const auto hinted = static_cast<std::size_t>(static_cast<std::uint32_t>(vertex->index));
-        if (hinted < addresses_.size() && addresses_[hinted] == vertex)
+        if (hinted < vertices_.size() && &vertices_[hinted] == vertex)
             return static_cast<std::int32_t>(hinted);
         const auto found = std::lower_bound(misnumbered_.begin(), misnumbered_.end(), vertex,
                                             [](const auto& entry, const Vertex* v) { return std::less<>{}(entry.first, v); });
@@ -42,17 +40,31 @@ public:
     }
 
 private:
-    std::vector<const Vertex*> addresses_;
+    const PositionalAccess<const Mesh::VertexContainer> vertices_;
     std::vector<std::pair<const Vertex*, std::int32_t>> misnumbered_;
 };
+
+// Weights within the inside tolerance of a boundary can come out slightly negative; callers that
+// blend values with them expect a convex combination.
+std::array<double, 3> convexWeights(const std::array<double, 3>& weights)
+{
+    std::array<double, 3> clamped;
+    double sum = 0.0;
+    for (std::size_t k = 0; k < 3; ++k) {
+        clamped[k] = std::max(weights[k], 0.0);
+        sum += clamped[k];
+    }
+    for (double& weight : clamped)
+        weight /= sum;
+    return clamped;
+}
 
 }  // namespace
 
 InitialCoordinateShape::InitialCoordinateShape(const Mesh& mesh3d, const Mesh& initCoordMesh,
                                                const std::vector<int>* vertexMap)
-    : vertexMap_(vertexMap), locator_(planarTriangulation(initCoordMesh))
+    : vertexMap_(vertexMap), locator_(planarTriangulation(initCoordMesh)), vertices3d_(verticesByPosition(mesh3d))
 {
-    copyShape(mesh3d, initCoordMesh.numberOfVertices());
     findPeriod(mesh3d.numberOfVertices());
 }
 
@@ -78,22 +90,6 @@ PlanarTriangulation InitialCoordinateShape::planarTriangulation(const Mesh& init
         }
     }
     return planar;
-}
-
-void InitialCoordinateShape::copyShape(const Mesh& mesh3d, std::size_t initCoordVertices)
-{
-    std::vector<Point<double, 3>> positions3d;
-    positions3d.reserve(mesh3d.numberOfVertices());
-    for (auto vertex = mesh3d.beginVertex(), end = mesh3d.endVertex(); vertex != end; ++vertex)
-        positions3d.emplace_back(vertex->x, vertex->y, vertex->z);
-    if (vertexMap_ == nullptr) {
-        positions3d.resize(initCoordVertices);
-        shape_ = std::move(positions3d);
-        return;
-    }
-    shape_.resize(initCoordVertices);
-    for (std::size_t k = 0; k < initCoordVertices; ++k)
-        shape_[k] = positions3d[static_cast<std::size_t>((*vertexMap_)[k])];
 }
 
 void InitialCoordinateShape::findPeriod(std::size_t vertices3d)
@@ -138,16 +134,37 @@ int InitialCoordinateShape::coincidentVertex(const TriangleLocator::Hit& hit) co
 Point<double, 3> InitialCoordinateShape::shapeAt(const TriangleLocator::Hit& hit) const
 {
     const auto& corners = locator_.triangulation().triangles[static_cast<std::size_t>(hit.triangle)];
-    if (hit.coincidentCorner >= 0)
-        return shape_[static_cast<std::size_t>(corners[static_cast<std::size_t>(hit.coincidentCorner)])];
+    if (hit.coincidentCorner >= 0) {
+        const Vertex& corner = vertex3dOf(corners[static_cast<std::size_t>(hit.coincidentCorner)]);
+        return {corner.x, corner.y, corner.z};
+    }
     Point<double, 3> at;
     for (std::size_t k = 0; k < 3; ++k) {
-        const Point<double, 3>& corner = shape_[static_cast<std::size_t>(corners[k])];
+        const Vertex& corner = vertex3dOf(corners[k]);
         at.x += hit.weights[k] * corner.x;
         at.y += hit.weights[k] * corner.y;
         at.z += hit.weights[k] * corner.z;
     }
     return at;
+}
+
+VertexLocation InitialCoordinateShape::locationOf(const TriangleLocator::Hit& hit) const
+{
+    VertexLocation location;
+    if (!hit.found())
+        return location;
+    const auto& corners = locator_.triangulation().triangles[static_cast<std::size_t>(hit.triangle)];
+    location.triangle = hit.triangle;
+    for (std::size_t k = 0; k < 3; ++k)
+        location.vertices[k] = vertexOf(corners[k]);
+    if (hit.coincidentCorner >= 0) {
+        location.status = MatchStatus::Coincident;
+        location.weights[static_cast<std::size_t>(hit.coincidentCorner)] = 1.0;
+    } else {
+        location.status = hit.inside() ? MatchStatus::Inside : MatchStatus::Near;
+        location.weights = convexWeights(hit.weights);
+    }
+    return location;
 }
 
 }  // namespace Calvora

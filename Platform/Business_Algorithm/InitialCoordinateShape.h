@@ -2,6 +2,7 @@
 // A body's shape over the plane of its initial coordinates: the initial-coordinate mesh as a
 // planar triangulation with a point locator, and the 3D position that each of its vertices has.
 
+#include "Business_Algorithm.h"
 #include "Business_BaseGeometry.h"
 #include "TriangleLocator.h"
 
@@ -25,8 +26,12 @@ public:
     // The vertex of mesh3d at a located point when it lies on a corner, else -1.
     int coincidentVertex(const TriangleLocator::Hit& hit) const;
 
-    // The 3D position at a located point: the corner it lies on, else the weighted corners.
+    // The 3D position at a located point: the corner it lies on, else the weighted corners. Read
+    // from mesh3d, which must outlive this object.
     Point<double, 3> shapeAt(const TriangleLocator::Hit& hit) const;
+
+    // The located point as weights of its triangle's corners, the corners as vertices of mesh3d.
+    VertexLocation locationOf(const TriangleLocator::Hit& hit) const;
 
     // Shift from an original seam vertex to its copy on the far side of an unrolled tube; empty
     // when the mesh has no seam copies (vertices beyond those of mesh3d).
@@ -38,12 +43,13 @@ public:
 
 private:
     static PlanarTriangulation planarTriangulation(const Mesh& initCoordMesh);
-    void copyShape(const Mesh& mesh3d, std::size_t initCoordVertices);
     void findPeriod(std::size_t vertices3d);
+    const Vertex& vertex3dOf(int k) const { return vertices3d_[static_cast<std::size_t>(vertexOf(k))]; }
 
     const std::vector<int>* vertexMap_;
     TriangleLocator locator_;
-    std::vector<Point<double, 3>> shape_;  // per initial-coordinate vertex
+    // Read in place instead of copied: a copy cost a fifth of the call's memory at its peak.
+    PositionalAccess<const Mesh::VertexContainer> vertices3d_;
     std::optional<Point2> period_;
     Point2 periodOrigin_;  // the original seam vertex the period starts from
 };

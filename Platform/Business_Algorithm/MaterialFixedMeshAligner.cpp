@@ -54,21 +54,25 @@ void checkVertexMap(const std::vector<int>& map, const Mesh& initCoordMesh, cons
                    ", not a vertex of " + meshName + " (" + count(mesh3d.numberOfVertices()) + " vertices)");
 }
 
-void checkInputs(const MaterialFixedMeshAligner& aligner, const std::vector<int>* mapBefore, const std::vector<int>* mapAfter)
+void checkBeforeInputs(const MaterialFixedMeshAligner& aligner, const std::vector<int>* mapBefore)
 {
     checkSet(aligner.meshBefore, "meshBefore");
     checkSet(aligner.initCoordMeshBefore, "initCoordMeshBefore");
-    checkSet(aligner.meshAfter, "meshAfter");
-    checkSet(aligner.initCoordMeshAfter, "initCoordMeshAfter");
     checkNumberable(*aligner.initCoordMeshBefore, "initCoordMeshBefore");
-    checkNumberable(*aligner.meshAfter, "meshAfter");
-
     const std::size_t icBefore = aligner.initCoordMeshBefore->numberOfVertices();
     if (mapBefore != nullptr)
         checkVertexMap(*mapBefore, *aligner.initCoordMeshBefore, *aligner.meshBefore, "Before");
     else if (icBefore != aligner.meshBefore->numberOfVertices())
         reject("initCoordMeshBefore has " + count(icBefore) + " vertices but meshBefore has " +
                count(aligner.meshBefore->numberOfVertices()) + "; without a vertex map they must be equal");
+}
+
+void checkInputs(const MaterialFixedMeshAligner& aligner, const std::vector<int>* mapBefore, const std::vector<int>* mapAfter)
+{
+    checkBeforeInputs(aligner, mapBefore);
+    checkSet(aligner.meshAfter, "meshAfter");
+    checkSet(aligner.initCoordMeshAfter, "initCoordMeshAfter");
+    checkNumberable(*aligner.meshAfter, "meshAfter");
 
     const std::size_t icAfter = aligner.initCoordMeshAfter->numberOfVertices();
     if (icAfter < aligner.meshAfter->numberOfVertices())
@@ -105,83 +109,154 @@ bool better(const Hit& candidate, const Hit& best)
     return candidate.found() && (!best.found() || candidate.sqrDistance < best.sqrDistance);
 }
 
-// Locates the after vertices, in order, in the before triangulation. The previous hit is tried
-// first, since neighbouring vertices tend to lie in the same before triangle. On a cut tube, a
-// vertex that misses the before strip is tried again one period over and at its seam copies.
-class AfterVertexLocator {
+// Locates material points in the before triangulation. The previous hit is tried first, since
+// points that come in mesh order tend to lie in the same before triangle. On a cut tube, a point
+// that misses the before strip is tried again one period either way.
+class MaterialPointLocator {
 public:
-    AfterVertexLocator(const InitialCoordinateShape& before, double searchDistance, std::vector<SeamCopy> seamCopies)
-        : before_(before), searchDistance_(searchDistance), seamCopies_(std::move(seamCopies))
+    MaterialPointLocator(const InitialCoordinateShape& before, double searchDistance)
+        : before_(before), searchDistance_(searchDistance)
     {
     }
 
-    // vertex: the after vertex, in increasing order from call to call; q: its initial coordinates.
+    // The best hit for q and its period shifts; the next search starts from it only once remembered.
     // Each body's initial coordinates wrap within a period of their own choosing, so q is first
     // brought into the before strip by whole periods.
-    Hit locate(int vertex, Point2 q)
+    Hit find(Point2 q) const
     {
         q = before_.intoStrip(q);
         Hit best = before_.locator().locate(q, searchDistance_, hint_);
-        if (!best.inside())
-            best = tryAlternatives(vertex, q, best);
-        if (best.found())
-            hint_ = best.triangle;
+        if (best.inside())
+            return best;
+        if (const auto& period = before_.period())
+            if (!consider({q.x + period->x, q.y + period->y}, best))
+                consider({q.x - period->x, q.y - period->y}, best);
+        return best;
+    }
+
+    // Replaces best by the hit at p when that is nearer; true once best lies inside.
+    bool consider(Point2 p, Hit& best) const
+    {
+        const Hit candidate = before_.locator().locate(p, searchDistance_, hint_);
+        if (better(candidate, best))
+            best = candidate;
+        return best.inside();
+    }
+
+    // p moved into the before strip by whole periods.
+    Point2 intoStrip(Point2 p) const { return before_.intoStrip(p); }
+
+    void remember(const Hit& hit)
+    {
+        if (hit.found())
+            hint_ = hit.triangle;
+    }
+
+    Hit locate(Point2 q)
+    {
+        const Hit best = find(q);
+        remember(best);
         return best;
     }
 
 private:
-    Hit tryAlternatives(int vertex, Point2 q, Hit best)
-    {
-        auto consider = [&](Point2 p) {
-            const Hit candidate = before_.locator().locate(p, searchDistance_, hint_);
-            if (better(candidate, best))
-                best = candidate;
-            return best.inside();
-        };
-        // Near the strip's ragged ends the neighbouring period may hold the point instead.
-        if (const auto& period = before_.period()) {
-            if (consider({q.x + period->x, q.y + period->y}) || consider({q.x - period->x, q.y - period->y}))
-                return best;
-        }
-        while (nextCopy_ < seamCopies_.size() && seamCopies_[nextCopy_].vertex < vertex)
-            ++nextCopy_;
-        for (std::size_t c = nextCopy_; c < seamCopies_.size() && seamCopies_[c].vertex == vertex; ++c)
-            if (consider(before_.intoStrip(seamCopies_[c].position)))
-                break;
-        return best;
-    }
-
     const InitialCoordinateShape& before_;
     const double searchDistance_;
-    const std::vector<SeamCopy> seamCopies_;
-    std::size_t nextCopy_ = 0;
     std::int32_t hint_ = -1;
 };
 
-// Gives each vertex of the aligned mesh the before shape at its initial coordinates and records
-// the matching; returns the largest squared distance of a point located outside the before mesh.
-double alignVertices(const InitialCoordinateShape& before, AfterVertexLocator& locator, const Mesh& initCoordMeshAfter,
-                     Mesh& aligned, std::vector<MaterialFixedMeshAligner::MatchingEl>* matching)
-{
-    if (matching != nullptr) {
-        matching->clear();
-        matching->reserve(aligned.numberOfVertices());
+// Locates the after vertices, in order, as material points; a vertex that misses the before body
+// is also tried at its seam copies.
+class AfterVertexLocator {
+public:
+    AfterVertexLocator(const InitialCoordinateShape& before, double searchDistance, std::vector<SeamCopy> seamCopies)
+        : points_(before, searchDistance), seamCopies_(std::move(seamCopies))
+    {
     }
+
+    // vertex: the after vertex, in increasing order from call to call; q: its initial coordinates.
+    Hit locate(int vertex, Point2 q)
+    {
+        Hit best = points_.find(q);
+        if (!best.inside())
+            trySeamCopies(vertex, best);
+        points_.remember(best);
+        return best;
+    }
+
+private:
+    void trySeamCopies(int vertex, Hit& best)
+    {
+        while (nextCopy_ < seamCopies_.size() && seamCopies_[nextCopy_].vertex < vertex)
+            ++nextCopy_;
+        for (std::size_t c = nextCopy_; c < seamCopies_.size() && seamCopies_[c].vertex == vertex; ++c)
+            if (points_.consider(points_.intoStrip(seamCopies_[c].position), best))
+                break;
+    }
+
+    MaterialPointLocator points_;
+    const std::vector<SeamCopy> seamCopies_;
+    std::size_t nextCopy_ = 0;
+};
+
+// What a location of the after vertices fills besides the aligned mesh; null members are not wanted.
+struct AlignmentOutputs {
+    std::vector<MaterialFixedMeshAligner::MatchingEl>* matching;
+    std::vector<VertexLocation>* locations;
+};
+
+template <typename T> void startList(std::vector<T>* list, std::size_t size)
+{
+    if (list == nullptr)
+        return;
+    list->clear();
+    list->reserve(size);
+}
+
+// Write access to the vertices of a new aligned mesh while they are placed.
+class AlignedVertices : public MeshModifier {
+public:
+    AlignedVertices(Mesh& mesh, std::size_t count) : MeshModifier(mesh) { vertices().resize(count); }
+
+    using MeshModifier::vertices;
+};
+
+// Gives each aligned vertex the before shape at its initial coordinates, or its own position in
+// meshAfter where it is not located, and records the matching; returns the largest squared
+// distance of a point located outside the before mesh.
+double alignVertices(const InitialCoordinateShape& before, AfterVertexLocator& locator, const Mesh& meshAfter,
+                     const Mesh& initCoordMeshAfter, Mesh::VertexContainer& aligned, const AlignmentOutputs& outputs)
+{
+    startList(outputs.matching, aligned.size());
+    startList(outputs.locations, aligned.size());
     double biggestSquareError = 0.0;
     auto initCoords = initCoordMeshAfter.beginVertex();
+    auto own = meshAfter.beginVertex();
     int vertex = 0;
-    for (auto out = aligned.beginVertex(), end = aligned.endVertex(); out != end; ++out, ++initCoords, ++vertex) {
+    for (Vertex& out : aligned) {
         const Hit hit = locator.locate(vertex, {initCoords->x, initCoords->y});
         if (hit.found()) {
             const Point<double, 3> shape = before.shapeAt(hit);
-            out->set(shape.x, shape.y, shape.z);
+            out.set(shape.x, shape.y, shape.z);
             biggestSquareError = std::max(biggestSquareError, hit.sqrDistance);
+        } else {
+            out.set(own->x, own->y, own->z);
         }
-        out->index = vertex;
-        if (matching != nullptr)
-            matching->push_back({before.coincidentVertex(hit), hit.triangle});
+        out.index = vertex;
+        if (outputs.matching != nullptr)
+            outputs.matching->push_back({before.coincidentVertex(hit), hit.triangle});
+        if (outputs.locations != nullptr)
+            outputs.locations->push_back(before.locationOf(hit));
+        ++initCoords;
+        ++own;
+        ++vertex;
     }
     return biggestSquareError;
+}
+
+double reachOf(const MaterialFixedMeshAligner& aligner, const InitialCoordinateShape& before)
+{
+    return aligner.searchDistance >= 0.0 ? aligner.searchDistance : 0.5 * before.locator().meanEdgeLength();
 }
 
 }  // namespace
@@ -209,27 +284,49 @@ std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfM
                                                                                          std::vector<MatchingEl>* matching,
                                                                                          PhaseTimings* timings) const
 {
+    return computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError, matching, timings, nullptr);
+}
+
+std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(
+    double& biggestSquareError, std::vector<MatchingEl>* matching, PhaseTimings* timings,
+    std::vector<VertexLocation>* locations) const
+{
     checkInputs(*this, mapBefore_.get(), mapAfter_.get());
     PhaseTimings phases;
     Stopwatch stopwatch;
+    auto aligned = std::make_shared<Mesh>();
+    {
+        const InitialCoordinateShape before(*meshBefore, *initCoordMeshBefore, mapBefore_.get());
+        AfterVertexLocator locator(before, reachOf(*this, before),
+                                   seamCopiesOf(*initCoordMeshAfter, mapAfter_.get(), meshAfter->numberOfVertices()));
+        phases.indexBuild = stopwatch.lap();
 
-    const InitialCoordinateShape before(*meshBefore, *initCoordMeshBefore, mapBefore_.get());
-    const double reach = searchDistance >= 0.0 ? searchDistance : 0.5 * before.locator().meanEdgeLength();
-    AfterVertexLocator locator(before, reach,
-                               seamCopiesOf(*initCoordMeshAfter, mapAfter_.get(), meshAfter->numberOfVertices()));
-    phases.indexBuild = stopwatch.lap();
-
-    auto aligned = std::make_shared<Mesh>(*meshAfter);
-    phases.alignedMesh = stopwatch.lap();
-
-    biggestSquareError = alignVertices(before, locator, *initCoordMeshAfter, *aligned, matching);
-    phases.location = stopwatch.lap();
-
+        AlignedVertices vertices(*aligned, meshAfter->numberOfVertices());
+        phases.alignedMesh = stopwatch.lap();
+        biggestSquareError = alignVertices(before, locator, *meshAfter, *initCoordMeshAfter, vertices.vertices(),
+                                           {matching, locations});
+        phases.location = stopwatch.lap();
+    }
+    // The triangles come after the index is gone, so that the two never take memory at once.
+    aligned->copyTopologyOf(*meshAfter);
     aligned->computeNormals(false, true);
     phases.alignedMesh += stopwatch.lap();
     if (timings != nullptr)
         *timings = phases;
     return aligned;
+}
+
+std::vector<VertexLocation> MaterialFixedMeshAligner::locateMaterialPoints(
+    const std::vector<Point<double, 3>>& points) const
+{
+    checkBeforeInputs(*this, mapBefore_.get());
+    const InitialCoordinateShape before(*meshBefore, *initCoordMeshBefore, mapBefore_.get());
+    MaterialPointLocator locator(before, reachOf(*this, before));
+    std::vector<VertexLocation> locations;
+    locations.reserve(points.size());
+    for (const Point<double, 3>& point : points)
+        locations.push_back(before.locationOf(locator.locate({point.x, point.y})));
+    return locations;
 }
 
 }  // namespace Calvora

@@ -82,12 +82,16 @@ double TriangleLocator::survey()
             continue;
         indexed_[t] = true;
         indexed += 1.0;
-        minX = std::min({minX, a.x, b.x, c.x}), maxX = std::max({maxX, a.x, b.x, c.x});
-        minY = std::min({minY, a.y, b.y, c.y}), maxY = std::max({maxY, a.y, b.y, c.y});
+        minX = std::min({minX, a.x, b.x, c.x});
+        maxX = std::max({maxX, a.x, b.x, c.x});
+        minY = std::min({minY, a.y, b.y, c.y});
+        maxY = std::max({maxY, a.y, b.y, c.y});
     }
     meanEdgeLength_ = edges > 0.0 ? edgeSum / edges : 0.0;
-    originX_ = minX, originY_ = minY;
-    extentX_ = maxX - minX, extentY_ = maxY - minY;
+    originX_ = minX;
+    originY_ = minY;
+    extentX_ = maxX - minX;
+    extentY_ = maxY - minY;
     return indexed;
 }
 
@@ -102,8 +106,10 @@ void TriangleLocator::buildGrid(double indexedTriangles)
         const bool tooMany = cellsX * cellsY > kCellsPerTriangle * indexedTriangles + 1.0;
         if (tooMany || std::max(cellsX, cellsY) > kMostCellsPerSide)
             continue;
-        cellSize_ = cell, inverseCellSize_ = 1.0 / cell;
-        cellsX_ = static_cast<std::int64_t>(cellsX), cellsY_ = static_cast<std::int64_t>(cellsY);
+        cellSize_ = cell;
+        inverseCellSize_ = 1.0 / cell;
+        cellsX_ = static_cast<std::int64_t>(cellsX);
+        cellsY_ = static_cast<std::int64_t>(cellsY);
         const double budget = std::min(kEntriesPerTriangle * indexedTriangles + cellsX * cellsY,
                                        static_cast<double>(std::numeric_limits<std::uint32_t>::max()));
         findPointCells(pointCells.get());

@@ -9,37 +9,28 @@
 namespace Calvora {
 namespace {
 
-// Maps the vertices of a mesh being copied to their copies. A vertex's `index` is tried as its
-// position first, which holds for every mesh a builder made; other vertices are looked up in a
-// table of the original's storage runs, built on first need.
-// The table of addresses by position costs one pass over both containers; positional access into
-// the deques instead costs a division per corner and made relinking three times slower.
+// Maps the vertices of a mesh to the vertices at the same positions in another. A vertex's `index`
+// is tried as its position first, which holds for every mesh a builder made; other vertices are
+// looked up in a table of the original's storage runs, built on first need.
 class VertexRelinker {
 public:
     VertexRelinker(const Mesh::VertexContainer& originals, Mesh::VertexContainer& copies)
-        : links_(originals.size())
+        : originalsContainer_(originals), originals_(originals.begin(), originals.size()),
+          copies_(copies.begin(), copies.size())
     {
-        auto copy = copies.begin();
-        auto link = links_.begin();
-        for (const Vertex& original : originals)
-            *link++ = {&original, &*copy++};
     }
 
     // The copy of `vertex`, or nullptr if `vertex` is not one of the originals.
     Vertex* copyOf(const Vertex* vertex)
     {
         const auto hinted = static_cast<std::size_t>(static_cast<std::uint32_t>(vertex->index));
-        if (hinted < links_.size() && links_[hinted].original == vertex)
-            return links_[hinted].copy;
+        if (hinted < originals_.size() && &originals_[hinted] == vertex)
+            return &copies_[hinted];
         const std::size_t position = positionFromRuns(vertex);
-        return position < links_.size() ? links_[position].copy : nullptr;
+        return position < originals_.size() ? &copies_[position] : nullptr;
     }
 
 private:
-    struct Link {
-        const Vertex* original;
-        Vertex* copy;
-    };
     // Originals that lie next to each other in memory, at consecutive positions.
     struct Run {
         const Vertex* first;
@@ -55,28 +46,51 @@ private:
         auto after = std::upper_bound(runs_.begin(), runs_.end(), vertex,
                                       [&](const Vertex* v, const Run& run) { return before(v, run.first); });
         if (after == runs_.begin())
-            return links_.size();
+            return originals_.size();
         const Run& run = *std::prev(after);
         return before(vertex, run.first + run.count) ? run.firstPosition + static_cast<std::size_t>(vertex - run.first)
-                                                     : links_.size();
+                                                     : originals_.size();
     }
 
     void collectRuns()
     {
-        for (std::size_t position = 0; position < links_.size(); ++position) {
-            const Vertex* vertex = links_[position].original;
-            if (!runs_.empty() && runs_.back().first + runs_.back().count == vertex)
+        std::size_t position = 0;
+        for (const Vertex& vertex : originalsContainer_) {
+            if (!runs_.empty() && runs_.back().first + runs_.back().count == &vertex)
                 ++runs_.back().count;
             else
-                runs_.push_back({vertex, position, 1});
+                runs_.push_back({&vertex, position, 1});
+            ++position;
         }
         std::sort(runs_.begin(), runs_.end(),
                   [](const Run& a, const Run& b) { return std::less<const Vertex*>{}(a.first, b.first); });
     }
 
-    std::vector<Link> links_;
+    const Mesh::VertexContainer& originalsContainer_;
+    const PositionalAccess<const Mesh::VertexContainer> originals_;
+    const PositionalAccess<Mesh::VertexContainer> copies_;
     std::vector<Run> runs_;
 };
+
+// Copies of the triangles whose corners point at the relinker's copies. Copied as a whole first
+// and relinked in place: the container copies block by block, faster than one triangle at a time.
+Mesh::TriangleContainer relinkedCopy(const Mesh::TriangleContainer& originals, VertexRelinker& relinker)
+{
+    Mesh::TriangleContainer copies(originals);
+    std::size_t position = 0;
+    for (Triangle& triangle : copies) {
+        for (Vertex*& corner : triangle.corners) {
+            if (corner == nullptr)
+                continue;
+            corner = relinker.copyOf(corner);
+            if (corner == nullptr)
+                throw std::invalid_argument("Mesh copy: triangle at position " + std::to_string(position) +
+                                            " points at a vertex that is not in its mesh");
+        }
+        ++position;
+    }
+    return copies;
+}
 
 // The right-hand normal of a triangle, twice as long as the triangle's area; zero if a corner is missing.
 Vector<double, 3> doubleAreaNormal(const Triangle& triangle)
@@ -101,21 +115,10 @@ void addToCornerNormals(const Triangle& triangle, const Vector<double, 3>& norma
 Mesh::Mesh() = default;
 
 Mesh::Mesh(const Mesh& other)
-    : vertices_(other.vertices_), triangles_(other.triangles_), hasNormals_(other.hasNormals_)
+    : vertices_(other.vertices_), hasNormals_(other.hasNormals_)
 {
     VertexRelinker relinker(other.vertices_, vertices_);
-    std::size_t position = 0;
-    for (Triangle& triangle : triangles_) {
-        for (Vertex*& corner : triangle.corners) {
-            if (corner == nullptr)
-                continue;
-            corner = relinker.copyOf(corner);
-            if (corner == nullptr)
-                throw std::invalid_argument("Mesh copy: triangle at position " + std::to_string(position) +
-                                            " points at a vertex that is not in its mesh");
-        }
-        ++position;
-    }
+    triangles_ = relinkedCopy(other.triangles_, relinker);
 }
 
 Mesh& Mesh::operator=(const Mesh& other)
@@ -130,6 +133,17 @@ Mesh& Mesh::operator=(const Mesh& other)
 }
 
 Mesh::~Mesh() = default;
+
+void Mesh::copyTopologyOf(const Mesh& other)
+{
+    if (vertices_.size() < other.vertices_.size())
+        throw std::invalid_argument("Mesh::copyTopologyOf: this mesh has " + std::to_string(vertices_.size()) +
+                                    " vertices, fewer than the " + std::to_string(other.vertices_.size()) +
+                                    " of the mesh whose triangles it takes");
+    VertexRelinker relinker(other.vertices_, vertices_);
+    TriangleContainer triangles = relinkedCopy(other.triangles_, relinker);
+    triangles_.swap(triangles);
+}
 
 std::size_t Mesh::numberOfVertices() const { return vertices_.size(); }
 std::size_t Mesh::numberOfTriangles() const { return triangles_.size(); }

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace Calvora {
@@ -91,8 +92,12 @@ class MeshModifier;
 // A triangle mesh whose triangles point at its own vertices.
 class BUSINESS_BASEGEOMETRY_EXPORT Mesh {
 public:
-    using VertexContainer = boost::container::deque<Vertex>;
-    using TriangleContainer = boost::container::deque<Triangle>;
+    // Blocks of 1024 elements (56 KiB of vertices, 32 KiB of triangles): few allocations for
+    // meshes of millions of vertices, below the allocator's threshold for mapping pages of its
+    // own, and a power of two, so that positional access is a shift and a mask.
+    using ContainerOptions = boost::container::deque_options_t<boost::container::block_size<1024u>>;
+    using VertexContainer = boost::container::deque<Vertex, void, ContainerOptions>;
+    using TriangleContainer = boost::container::deque<Triangle, void, ContainerOptions>;
 
     Mesh();  // empty, hasNormals() == false
     // Deep copy: the copy's triangles point at the copy's own vertices.
@@ -103,6 +108,12 @@ public:
     std::size_t numberOfVertices() const;
     std::size_t numberOfTriangles() const;
     bool hasNormals() const;
+
+    // Replaces this mesh's triangles by copies of other's (same order and index), each corner
+    // pointing at this mesh's vertex at the position that the original corner has in other.
+    // Throws std::invalid_argument when this mesh has fewer vertices than other, or when a
+    // triangle of other points at a vertex that is not in other; then the triangles are unchanged.
+    void copyTopologyOf(const Mesh& other);
 
     // Vertex normals from the adjacent triangles, of unit length; afterwards hasNormals() is true.
     // flip false: right-hand rule (counter-clockwise seen from +z gives +z); areaWeighted: each
@@ -147,6 +158,45 @@ protected:
 private:
     Mesh& mesh_;
 };
+
+// Access by position to the elements of a mesh container that does not change meanwhile: a shift
+// and a mask per access, where the container's own operator[] divides by a block size it
+// computes at run time.
+// - first, size: the container's begin() and size(), e.g. a mesh's beginVertex() and
+//   numberOfVertices(); the container must keep its size and elements while this object is used.
+// - operator[](position): the element at position < size(); no check.
+template <typename Container> class PositionalAccess {
+public:
+    using Iterator = decltype(std::declval<Container&>().begin());
+
+    PositionalAccess(Iterator first, std::size_t size)
+        : blocks_(first.get_node()), firstOffset_(static_cast<std::size_t>(first.get_cur() - first.get_first())),
+          size_(size)
+    {
+    }
+
+    auto& operator[](std::size_t position) const
+    {
+        const std::size_t at = position + firstOffset_;
+        return blocks_[at / blockSize][at % blockSize];
+    }
+
+    std::size_t size() const { return size_; }
+
+private:
+    static constexpr std::size_t blockSize = Container::get_block_size();
+    static_assert((blockSize & (blockSize - 1)) == 0, "positions split into block and offset by bits");
+
+    decltype(std::declval<Iterator&>().get_node()) blocks_;
+    std::size_t firstOffset_;
+    std::size_t size_;
+};
+
+// The vertices of a mesh that does not change meanwhile, by position.
+inline PositionalAccess<const Mesh::VertexContainer> verticesByPosition(const Mesh& mesh)
+{
+    return {mesh.beginVertex(), mesh.numberOfVertices()};
+}
 
 template <typename T, int N> class BUSINESS_BASEGEOMETRY_EXPORT Curve {
 public:

@@ -248,6 +248,73 @@ TEST(MaterialFixedMeshAligner, TakesTheNearestTriangleJustOutsideAndLeavesFarPoi
     EXPECT_NEAR(wide.biggestSquareError, 0.25, 1e-15);
 }
 
+TEST(MaterialFixedMeshAligner, LocatesPointsAsConvexWeightsOfBeforeVerticesThatReproduceTheAlignedShape)
+{
+    using Calvora::MatchStatus;
+    struct Case {
+        Planar point;
+        MatchStatus status;
+        const char* what;
+    };
+    const std::vector<Case> cases = {
+        {{0.5, 0.25}, MatchStatus::Coincident, "on vertex 7"},
+        {{0.3, 0.6}, MatchStatus::Inside, "inside"},
+        {{0.375, 0.5}, MatchStatus::Inside, "on an edge"},
+        {{-0.01, 0.3}, MatchStatus::Near, "just outside an edge"},
+        {{1.02, 1.03}, MatchStatus::Near, "just outside a corner"},
+        {{1.5, 0.5}, MatchStatus::Outside, "far outside"},
+    };
+    std::vector<Planar> points;
+    std::vector<Calvora::Point<double, 3>> materialPoints;
+    for (const Case& c : cases) {
+        points.push_back(c.point);
+        materialPoints.emplace_back(c.point.u, c.point.v, 5.0);
+    }
+    const Body& before = unitSquare();
+    const Body after = probes(points);
+    MaterialFixedMeshAligner aligner;
+    connect(aligner, before, after);
+    double biggestSquareError = 0.0;
+    std::vector<MatchingEl> matching;
+    std::vector<Calvora::VertexLocation> locations;
+    const auto aligned =
+        aligner.computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError, &matching, nullptr, &locations);
+    const std::vector<Calvora::VertexLocation> located = aligner.locateMaterialPoints(materialPoints);
+
+    ASSERT_EQ(locations.size(), cases.size());
+    ASSERT_EQ(located.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        const Calvora::VertexLocation& location = locations[i];
+        EXPECT_EQ(location.status, cases[i].status);
+        EXPECT_EQ(location.triangle, matching[i].triangleIndex);
+        EXPECT_EQ(location.status == MatchStatus::Coincident, matching[i].vertexIndex >= 0);
+        EXPECT_EQ(located[i].status, location.status);
+        EXPECT_EQ(located[i].triangle, location.triangle);
+        EXPECT_EQ(located[i].vertices, location.vertices);
+        EXPECT_EQ(located[i].weights, location.weights);
+        if (location.status == MatchStatus::Outside) {
+            EXPECT_EQ(location.vertices, (std::array<int, 3>{-1, -1, -1}));
+            continue;
+        }
+        Position blended{0.0, 0.0, 0.0};
+        double sum = 0.0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            EXPECT_GE(location.weights[k], 0.0);
+            sum += location.weights[k];
+            const Position corner = at(before.mesh, static_cast<unsigned int>(location.vertices[k]));
+            blended = {blended.x + location.weights[k] * corner.x, blended.y + location.weights[k] * corner.y,
+                       blended.z + location.weights[k] * corner.z};
+        }
+        EXPECT_NEAR(sum, 1.0, 1e-15);
+        expectNear(blended, at(*aligned, static_cast<unsigned int>(i)), 1e-14, "blended corners");
+    }
+    const Calvora::VertexLocation& onVertex = locations[0];
+    const auto corner = std::find(onVertex.vertices.begin(), onVertex.vertices.end(), 7) - onVertex.vertices.begin();
+    ASSERT_LT(corner, 3);
+    EXPECT_EQ(onVertex.weights[static_cast<std::size_t>(corner)], 1.0);
+}
+
 TEST(MaterialFixedMeshAligner, MatchesEveryNodeOfACoarserSheetExactlyAndKeepsItsTopology)
 {
     const Body before = sampleBody(CoreIoSamples::makeSheet({}, {.cellsU = 40, .cellsV = 40}));
@@ -348,6 +415,10 @@ TEST(MaterialFixedMeshAligner, ShiftsPointsByThePeriodAcrossTheSeamOfAnUnrolledT
     EXPECT_EQ(result.matching[3].vertexIndex, 0);
     EXPECT_EQ(result.matching[4].vertexIndex, -1);
     EXPECT_EQ(result.biggestSquareError, 0.0);
+
+    const std::vector<Calvora::VertexLocation> shifted = aligner.locateMaterialPoints({{4.5, 0.5, 0.0}});
+    EXPECT_EQ(shifted[0].status, Calvora::MatchStatus::Inside);
+    EXPECT_EQ(shifted[0].triangle, result.matching[1].triangleIndex);
 }
 
 TEST(MaterialFixedMeshAligner, TriesTheSeamCopiesOfAnAfterVertex)

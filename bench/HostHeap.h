@@ -1,0 +1,17 @@
+#pragma once
+// The benchmark programs' choice of host heap. A host that aligns body after body keeps its heap:
+// blocks of any size come from the heap instead of mappings of their own, and freed memory is
+// not handed back between calls, so that a call reuses resident pages instead of faulting in
+// fresh ones. The libraries leave the allocator's settings alone.
+
+#include <malloc.h>
+
+namespace CoreIoBench {
+
+inline void keepHeapBetweenCalls()
+{
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, -1);  // never: a threshold of 2 GiB still trims at 16M vertices
+}
+
+}  // namespace CoreIoBench
