@@ -1,10 +1,6 @@
-#include "BaseGeometryMeshBuilder.h"
-#include "BaseGeometryToolMeshBuilder.h"
 #include "ExodusLoader.h"
-#include "ExodusShellTestFile.h"
 #include "ExodusTestSupport.h"
 #include "ExodusWriter.h"
-#include "FixedUntransformedMeshProvider.h"
 #include "QRVService_Logging.h"
 
 #include <exodusII.h>
@@ -166,6 +162,42 @@ void writeHollowNetcdf4File(const std::string& path)
     ASSERT_EQ(ex_close(file), 0);
 }
 
+// A 4 x 2 sheet of shells from (100000, 0, 0), 2 wide and 1 high, as third-party exporters write
+// it: lower-case variable names, number maps from 501 and 1001, its cell rows in the blocks `longName`
+// (id 1) and "inner" (id 2), a beam "stiffener" (id 9), and z displacements of 0.1 x per step index.
+void writeSheetFile(const std::string& path, const std::string& longName)
+{
+    CoreIo::ExodusMesh mesh;
+    std::vector<double> relativeX, relativeY, zero(15, 0.0);
+    for (int j = 0; j <= 2; ++j) {
+        for (int i = 0; i <= 4; ++i) {
+            relativeX.push_back(0.5 * i);
+            relativeY.push_back(0.5 * j);
+            mesh.x.push_back(100000.0 + 0.5 * i);
+        }
+    }
+    mesh.y = relativeY;
+    mesh.z = zero;
+    for (int row = 0; row < 2; ++row) {
+        std::vector<int> quads;
+        for (int corner = 5 * row; corner < 5 * row + 4; ++corner)
+            quads.insert(quads.end(), {corner, corner + 1, corner + 6, corner + 5});
+        mesh.blocks.push_back({row + 1, row == 0 ? longName : "inner", "SHELL4", 4, quads});
+    }
+    mesh.blocks.push_back({9, "stiffener", "BEAM2", 2, {0, 1}});
+    mesh.nodeIds.resize(15);
+    std::iota(mesh.nodeIds.begin(), mesh.nodeIds.end(), 501);
+    mesh.elementIds.resize(9);
+    std::iota(mesh.elementIds.begin(), mesh.elementIds.end(), 1001);
+    mesh.times = {1.0, 2.0};
+    std::vector<double> secondStepZ;
+    for (double x : relativeX)
+        secondStepZ.push_back(0.1 * x);
+    mesh.nodalVariables = {{"disp_x", {zero, zero}}, {"disp_y", {zero, zero}}, {"disp_z", {zero, secondStepZ}},
+                           {"initialcoord0", {relativeX, relativeX}}, {"initialcoord1", {relativeY, relativeY}}};
+    CoreIo::writeExodusMesh(path, mesh, CoreIo::ExodusPrecision::Double);
+}
+
 std::string text(spdlog::string_view_t view)
 {
     return {view.data(), view.size()};
@@ -228,65 +260,6 @@ TEST(ExodusLoader, HandsTopologyOnlyBuildersTheSolverNumberingAndANormalPerNodeB
     loader.loadMesh(loader.bodies()[1].meshLocation, tool);
     EXPECT_THAT(tool.solverIndexMapping, ElementsAre(6, 7, 8));
     EXPECT_EQ(tool.numNormals, 3u);
-}
-
-TEST(ExodusLoader, LetsTheToolMeshBuilderBuildTheBodyFromTheToolMeshThroughTheNodeNumbers)
-{
-    const ScratchDirectory directory;
-    const std::string path = directory.file("tool.exo");
-    ExodusWriter::Body body;  // the untransformed tool, whose vertices are the file's nodes
-    body.x = {0, 1, 0, 1};
-    body.y = {0, 0, 1, 1};
-    body.z = {0, 0, 0, 0.5};
-    body.nx = {0, 0, 0.6, 0.8};
-    body.ny = {0, 0.6, 0, 0};
-    body.nz = {1, 0.8, 0.8, 0.6};
-    body.triangles = {3, 1, 2, 2, 1, 0};  // first use: file nodes 3, 1, 2, 0
-    ExodusWriter writer(path);
-    writer.addBody("tool", body);
-    writer.write();
-
-    const std::vector<float> x(body.x.begin(), body.x.end()), y(body.y.begin(), body.y.end()),
-        z(body.z.begin(), body.z.end()), nx(body.nx.begin(), body.nx.end()), ny(body.ny.begin(), body.ny.end()),
-        nz(body.nz.begin(), body.nz.end());
-    CoreIo::MeshBuilderParamColMajor toolRecord;
-    toolRecord.numNodes = toolRecord.numNormals = 4;
-    toolRecord.x = x.data();
-    toolRecord.y = y.data();
-    toolRecord.z = z.data();
-    toolRecord.nx = nx.data();
-    toolRecord.ny = ny.data();
-    toolRecord.nz = nz.data();
-    Calvora::BaseGeometryMeshBuilder toolMeshBuilder;
-    toolMeshBuilder.build(toolRecord);
-    const auto provider = std::make_shared<Calvora::FixedUntransformedMeshProvider>(toolMeshBuilder.getMesh());
-
-    const ExodusLoader loader(path);
-    const CoreIo::MeshLocation& location = loader.bodies()[0].meshLocation;
-    Calvora::BaseGeometryToolMeshBuilder toolBuilder(provider);
-    loader.loadMesh(location, toolBuilder);
-    const std::shared_ptr<Calvora::Mesh> built = toolBuilder.getMesh();
-    ASSERT_NE(built, nullptr);
-    EXPECT_EQ(provider->numberOfRequests(), 1u);
-    ASSERT_EQ(built->numberOfVertices(), 4u);
-    EXPECT_TRUE(built->hasNormals());
-    EXPECT_EQ(Position(built->getVertex(0)), Position(1, 1, 0.5));  // file node 3
-
-    // The same body as an ordinary mesh: positions and normals from the file.
-    Calvora::BaseGeometryMeshBuilder meshBuilder;
-    loader.loadMesh(location, meshBuilder);
-    const std::shared_ptr<Calvora::Mesh> loaded = meshBuilder.getMesh();
-    ASSERT_EQ(loaded->numberOfVertices(), 4u);
-    for (unsigned int i = 0; i < 4; ++i) {
-        EXPECT_EQ(Position(built->getVertex(i)), Position(loaded->getVertex(i))) << i;
-        EXPECT_EQ(built->getVertex(i).getNormal(), loaded->getVertex(i).getNormal()) << i;
-    }
-    ASSERT_EQ(built->numberOfTriangles(), 2u);
-    for (unsigned int t = 0; t < 2; ++t) {
-        for (int c = 0; c < 3; ++c) {
-            EXPECT_EQ(built->getTriangle(t).corners[c]->index, loaded->getTriangle(t).corners[c]->index);
-        }
-    }
 }
 
 TEST(ExodusLoader, ReadsAnIndependentlyWrittenFileGeneratedFromCdlTextInEveryNetcdfFormat)
@@ -428,15 +401,7 @@ TEST(ExodusLoader, FormsOneBodyOfTheChosenBlocksAtTheChosenStepWithItsDisplaceme
     const ScratchDirectory directory;
     const std::string path = directory.file("sheet.exo");
     const std::string longName = "outer skin of the door panel, 1.2 mm, DC04 steel";
-    ExodusTest::ShellTestFile sheet;
-    sheet.blockNames = {longName, "inner"};
-    sheet.offset = {100000.0, 0.0, 0.0};
-    sheet.displacement = [](double x, double, std::size_t step) { return std::array<double, 3>{0, 0, 0.1 * x * step}; };
-    sheet.withInitialCoordinates = true;
-    sheet.withBeam = true;
-    sheet.firstNodeId = 501;
-    sheet.firstElementId = 1001;
-    ExodusTest::writeShellFile(path, sheet);
+    writeSheetFile(path, longName);
 
     const ExodusLoader whole(path, CoreIo::ExodusBodyOptions{});
     const CoreIo::ExodusBodyDescription& body = whole.description(0);
