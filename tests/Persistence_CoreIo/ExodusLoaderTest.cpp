@@ -1,3 +1,4 @@
+#include "Business_BaseGeometry.h"
 #include "ExodusLoader.h"
 #include "ExodusTestSupport.h"
 #include "ExodusWriter.h"
