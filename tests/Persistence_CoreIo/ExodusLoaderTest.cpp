@@ -1,5 +1,6 @@
 #include "Business_BaseGeometry.h"
 #include "ExodusLoader.h"
+#include "ExodusShellTestFile.h"
 #include "ExodusTestSupport.h"
 #include "ExodusWriter.h"
 #include "QRVService_Logging.h"
@@ -161,42 +162,6 @@ void writeHollowNetcdf4File(const std::string& path)
     ASSERT_EQ(ex_put_block(file, EX_ELEM_BLOCK, 1, "TRI3", 1, 3, 0, 0, 0), 0);
     ASSERT_EQ(ex_put_conn(file, EX_ELEM_BLOCK, 1, triangle.data(), nullptr, nullptr), 0);
     ASSERT_EQ(ex_close(file), 0);
-}
-
-// A 4 x 2 sheet of shells from (100000, 0, 0), 2 wide and 1 high, as third-party exporters write
-// it: lower-case variable names, number maps from 501 and 1001, its cell rows in the blocks `longName`
-// (id 1) and "inner" (id 2), a beam "stiffener" (id 9), and z displacements of 0.1 x per step index.
-void writeSheetFile(const std::string& path, const std::string& longName)
-{
-    CoreIo::ExodusMesh mesh;
-    std::vector<double> relativeX, relativeY, zero(15, 0.0);
-    for (int j = 0; j <= 2; ++j) {
-        for (int i = 0; i <= 4; ++i) {
-            relativeX.push_back(0.5 * i);
-            relativeY.push_back(0.5 * j);
-            mesh.x.push_back(100000.0 + 0.5 * i);
-        }
-    }
-    mesh.y = relativeY;
-    mesh.z = zero;
-    for (int row = 0; row < 2; ++row) {
-        std::vector<int> quads;
-        for (int corner = 5 * row; corner < 5 * row + 4; ++corner)
-            quads.insert(quads.end(), {corner, corner + 1, corner + 6, corner + 5});
-        mesh.blocks.push_back({row + 1, row == 0 ? longName : "inner", "SHELL4", 4, quads});
-    }
-    mesh.blocks.push_back({9, "stiffener", "BEAM2", 2, {0, 1}});
-    mesh.nodeIds.resize(15);
-    std::iota(mesh.nodeIds.begin(), mesh.nodeIds.end(), 501);
-    mesh.elementIds.resize(9);
-    std::iota(mesh.elementIds.begin(), mesh.elementIds.end(), 1001);
-    mesh.times = {1.0, 2.0};
-    std::vector<double> secondStepZ;
-    for (double x : relativeX)
-        secondStepZ.push_back(0.1 * x);
-    mesh.nodalVariables = {{"disp_x", {zero, zero}}, {"disp_y", {zero, zero}}, {"disp_z", {zero, secondStepZ}},
-                           {"initialcoord0", {relativeX, relativeX}}, {"initialcoord1", {relativeY, relativeY}}};
-    CoreIo::writeExodusMesh(path, mesh, CoreIo::ExodusPrecision::Double);
 }
 
 std::string text(spdlog::string_view_t view)
@@ -402,7 +367,15 @@ TEST(ExodusLoader, FormsOneBodyOfTheChosenBlocksAtTheChosenStepWithItsDisplaceme
     const ScratchDirectory directory;
     const std::string path = directory.file("sheet.exo");
     const std::string longName = "outer skin of the door panel, 1.2 mm, DC04 steel";
-    writeSheetFile(path, longName);
+    ExodusTest::ShellTestFile sheet;
+    sheet.blockNames = {longName, "inner"};
+    sheet.offset = {100000.0, 0.0, 0.0};
+    sheet.displacement = [](double x, double, std::size_t step) { return std::array<double, 3>{0, 0, 0.1 * x * step}; };
+    sheet.withInitialCoordinates = true;
+    sheet.withBeam = true;
+    sheet.firstNodeId = 501;
+    sheet.firstElementId = 1001;
+    ExodusTest::writeShellFile(path, sheet);
 
     const ExodusLoader whole(path, CoreIo::ExodusBodyOptions{});
     const CoreIo::ExodusBodyDescription& body = whole.description(0);
