@@ -108,32 +108,11 @@ void expectBuiltFrom(Mesh& mesh, const TwoTriangles& data)
 
 }  // namespace
 
-TEST(BaseGeometryMeshBuilder, StartsWithoutMeshAndAsksForFullRecordsWithoutNormals)
-{
-    BaseGeometryMeshBuilder builder;
-    EXPECT_EQ(builder.getMesh(), nullptr);
-    for (int round = 0; round < 2; ++round) {
-        EXPECT_FALSE(builder.needNormals());
-        EXPECT_FALSE(builder.loadTopologyOnly());
-        builder.build(TwoTriangles{}.columnMajor());
-    }
-}
-
 TEST(BaseGeometryMeshBuilder, BuildsTheSameMeshFromEitherLayout)
 {
     const TwoTriangles data;
     for (const auto& mesh : {build(data.columnMajor()), build(data.rowMajor())})
         expectBuiltFrom(*mesh, data);
-}
-
-TEST(BaseGeometryMeshBuilder, BuildsAnEmptyMeshWithNormalsFromAnEmptyRecordWithoutArrays)
-{
-    for (const auto& mesh : {build(CoreIo::MeshBuilderParamColMajor{}), build(CoreIo::MeshBuilderParamRowMajor{})}) {
-        ASSERT_NE(mesh, nullptr);
-        EXPECT_EQ(mesh->numberOfVertices(), 0u);
-        EXPECT_EQ(mesh->numberOfTriangles(), 0u);
-        EXPECT_TRUE(mesh->hasNormals());
-    }
 }
 
 TEST(BaseGeometryMeshBuilder, RefusesAColumnMajorRecordWithoutOneNormalPerNodeAfterBuildingItsTopology)

@@ -93,24 +93,13 @@ TYPED_TEST(BaseGeometryPolyLineBuilderOf, ReplacesButNeverChangesAPolyLineHanded
     EXPECT_EQ(second->size(), 4u);
 }
 
-TEST(BaseGeometryPolyLineBuilder, PlainPointsNeverReadTheNormalsOfTheRecord)
-{
-    const FourPointCurve curve;
-    CoreIo::CurveBuilderParamColMajor columns = curve.columnMajor(7);
-    columns.nx = columns.ny = columns.nz = nullptr;
-    CoreIo::CurveBuilderParamRowMajor rows = curve.rowMajor(7);
-    rows.normals = nullptr;
-
-    expectPositionsOf(*build<PolyLine<PlainPoint>>(columns), curve);
-    expectPositionsOf(*build<PolyLine<PlainPoint>>(rows), curve);
-}
-
 TEST(BaseGeometryPolyLineBuilder, OnlyTheFirstNumNormalsPointsGetANormal)
 {
     for (const std::size_t numNormals : {std::size_t{4}, std::size_t{2}, std::size_t{0}}) {
         SCOPED_TRACE(numNormals);
         FourPointCurve curve;
-        curve.nx.resize(numNormals), curve.ny.resize(numNormals), curve.nz.resize(numNormals);
+        for (std::vector<float>* normals : {&curve.nx, &curve.ny, &curve.nz})
+            normals->resize(numNormals);
         curve.normals.resize(3 * numNormals);
         CoreIo::CurveBuilderParamColMajor columns = curve.columnMajor(numNormals);
         CoreIo::CurveBuilderParamRowMajor rows = curve.rowMajor(numNormals);
@@ -129,7 +118,8 @@ TEST(BaseGeometryPolyLineBuilder, OnlyTheFirstNumNormalsPointsGetANormal)
 TEST(BaseGeometryPolyLineBuilder, PointsWithNormalsReadNoMoreNormalsThanPoints)
 {
     FourPointCurve curve;
-    curve.nx.resize(2), curve.ny.resize(2), curve.nz.resize(2);  // a sanitizer build catches reads past them
+    for (std::vector<float>* normals : {&curve.nx, &curve.ny, &curve.nz})
+        normals->resize(2);  // a sanitizer build catches reads past them
     CoreIo::CurveBuilderParamColMajor record = curve.columnMajor(9);
     record.numPoints = 2;
 

@@ -119,17 +119,6 @@ struct RecordingProvider : Calvora::UntransformedMeshProvider {
 
 }  // namespace
 
-TEST(BaseGeometryToolMeshBuilder, AsksLoadersForTopologyOnlyWithoutNormals)
-{
-    BaseGeometryToolMeshBuilder builder(providerOf(toolMesh(threeToolVertices)));
-    EXPECT_EQ(builder.getMesh(), nullptr);
-    for (int round = 0; round < 2; ++round) {
-        EXPECT_TRUE(builder.loadTopologyOnly());
-        EXPECT_FALSE(builder.needNormals());
-        builder.build(Topology{}.columnMajor());
-    }
-}
-
 TEST(BaseGeometryToolMeshBuilder, MapsToolVerticesThroughSinglePrecisionOverTheLoadersTriangles)
 {
     const Topology topology;
@@ -194,66 +183,4 @@ TEST(BaseGeometryToolMeshBuilder, IgnoresAToolMeshWhoseSizeDiffersFromTheNormalC
     EXPECT_EQ(builder.getMesh(), previous);
     EXPECT_EQ(previous->numberOfVertices(), 4u);
     EXPECT_EQ(provider->numberOfRequests(), 3u);
-}
-
-TEST(BaseGeometryToolMeshBuilder, RefusesANormalCountOtherThanTheNodeCountAfterBuildingTopology)
-{
-    BaseGeometryToolMeshBuilder builder(providerOf(toolMesh(fourToolVertices)));
-    Topology topology;
-    topology.numNormals = 4;
-
-    EXPECT_EQ(cvExceptionMessage([&] { builder.build(topology.columnMajor()); }),
-              "Number of normals differs from number of nodes");
-
-    const auto mesh = builder.getMesh();
-    ASSERT_NE(mesh, nullptr);
-    ASSERT_EQ(mesh->numberOfVertices(), 3u);
-    EXPECT_EQ(mesh->numberOfTriangles(), 2u);
-    EXPECT_EQ(mesh->getVertex(1).x, 0.100000001490116119384765625);
-    EXPECT_EQ(mesh->getVertex(1).getNormal(), (Calvora::Vector<double, 3>{}));
-    EXPECT_FALSE(mesh->hasNormals());
-}
-
-TEST(BaseGeometryToolMeshBuilder, BuildsVerticesWithNormalsWithoutTrianglesAndAnEmptyMeshFromAnEmptyTool)
-{
-    Topology noTriangles;
-    noTriangles.triangles.clear();
-    BaseGeometryToolMeshBuilder builder(providerOf(toolMesh(threeToolVertices)));
-    builder.build(noTriangles.columnMajor());
-    expectMappedFromTool(*builder.getMesh(), noTriangles.mapping);
-    EXPECT_EQ(builder.getMesh()->numberOfTriangles(), 0u);
-    EXPECT_TRUE(builder.getMesh()->hasNormals());
-
-    const int noNodes = 0;
-    CoreIo::MeshBuilderParamColMajor empty;
-    empty.solverIndexMapping = &noNodes;  // required even without nodes
-    BaseGeometryToolMeshBuilder emptyBuilder(providerOf(toolMesh({})));
-    emptyBuilder.build(empty);
-    const auto mesh = emptyBuilder.getMesh();
-    ASSERT_NE(mesh, nullptr);
-    EXPECT_EQ(mesh->numberOfVertices(), 0u);
-    EXPECT_EQ(mesh->numberOfTriangles(), 0u);
-    EXPECT_TRUE(mesh->hasNormals());
-}
-
-TEST(BaseGeometryToolMeshBuilder, LeavesAMeshHandedOutUnchangedAndKeepsNoShareOfTheToolMesh)
-{
-    const auto tool = toolMesh(threeToolVertices);
-    auto provider = providerOf(tool);
-    const std::weak_ptr<FixedUntransformedMeshProvider> watched = provider;
-    std::shared_ptr<Mesh> first;
-    {
-        BaseGeometryToolMeshBuilder builder(std::move(provider));
-        builder.build(Topology{}.columnMajor());
-        first = builder.getMesh();
-        Topology identity;
-        identity.mapping = {0, 1, 2};
-        builder.build(identity.columnMajor());
-        EXPECT_NE(builder.getMesh(), first);
-        expectMappedFromTool(*builder.getMesh(), identity.mapping);
-        EXPECT_EQ(tool.use_count(), 2);  // this test and the provider
-    }
-    expectMappedFromTool(*first, Topology{}.mapping);
-    EXPECT_TRUE(watched.expired());
-    EXPECT_EQ(first.use_count(), 1);
 }

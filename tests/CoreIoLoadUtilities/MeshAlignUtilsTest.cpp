@@ -7,13 +7,11 @@
 #include "Persistence_SkinBaseName.h"
 #include "RecordingLoader.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstddef>
 #include <limits>
-#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -408,33 +406,6 @@ TEST_F(MeshAlignUtils, ReportsTheBiggestSquareErrorInTheStreamsDefaultFormat)
     }
 }
 
-TEST_F(MeshAlignUtils, EveryMessageNamesThisUnitsFileItsEnclosingFunctionAndItsLine)
-{
-    FakeAlgorithms::script().matching = {{-1, 0}};
-    CoreIo::MeshAndCoord invalid = indexedSquare();
-    invalid.mesh = nullptr;
-
-    CoreIo::getMeshAlignResult(invalid, square(), 0, true);
-    CoreIo::getMeshAlignResult(indexedSquare(), square(), -1, true);
-
-    const std::vector<AlignmentTestSupport::LogRecord> records = log.records();
-    ASSERT_EQ(records.size(), 9u);
-    std::set<int> lines;
-    for (const AlignmentTestSupport::LogRecord& record : records) {
-        SCOPED_TRACE(record.message);
-        EXPECT_EQ(record.file, log.loggerName());
-        const bool fromGetICMesh = record.message == missingRecordMessage;
-        EXPECT_THAT(record.function, ::testing::AllOf(::testing::HasSubstr(fromGetICMesh ? " CoreIo::{anonymous}::getICMesh("
-                                                                                         : " CoreIo::getMeshAlignResult("),
-                                                      ::testing::HasSubstr("MeshAndCoord&")));
-        EXPECT_GT(record.line, 0);
-        lines.insert(record.line);
-    }
-    // The two "Calling getMeshAlignResult" come from one line; the other seven kinds from one each.
-    EXPECT_EQ(records[1].line, records[3].line);
-    EXPECT_EQ(lines.size(), 8u);
-}
-
 TEST_F(MeshAlignUtils, TheLoaderOverloadReadsTheFirstBodyFirstAndAlignsWhatItRead)
 {
     RecordingLoader loader;
@@ -467,17 +438,6 @@ TEST_F(MeshAlignUtils, TheLoaderOverloadReadsTheFirstBodyFirstAndAlignsWhatItRea
     // Completion measured on the initial coordinates read: (0.9,0.2) nearest to (1,0), (0.1,0.8) to (0,1).
     EXPECT_EQ(*result.vertexMatching, (std::vector<int>{1, 2, 0, 3}));
     EXPECT_EQ(log.levelsAndMessages(), successfulLog("0", 4, {warn("Inaccurate matching from getMeshAlignResult")}));
-}
-
-TEST_F(MeshAlignUtils, TheLoaderOverloadPassesReadingFailuresThrough)
-{
-    RecordingLoader loader;
-    CoreIo::SimBody unknown;
-    unknown.meshLocation.id = 7;
-
-    EXPECT_THROW(CoreIo::getMeshAlignResult(loader, unknown, unknown, 0, true), CoreIo::LoadError);
-    EXPECT_TRUE(FakeAlgorithms::events().empty());
-    EXPECT_TRUE(log.levelsAndMessages().empty());
 }
 
 }  // namespace

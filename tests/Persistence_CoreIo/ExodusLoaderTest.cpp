@@ -1,10 +1,8 @@
-#include "BaseGeometryMeshBuilder.h"
-#include "BaseGeometryToolMeshBuilder.h"
+#include "Business_BaseGeometry.h"
 #include "ExodusLoader.h"
 #include "ExodusShellTestFile.h"
 #include "ExodusTestSupport.h"
 #include "ExodusWriter.h"
-#include "FixedUntransformedMeshProvider.h"
 #include "QRVService_Logging.h"
 
 #include <exodusII.h>
@@ -228,65 +226,6 @@ TEST(ExodusLoader, HandsTopologyOnlyBuildersTheSolverNumberingAndANormalPerNodeB
     loader.loadMesh(loader.bodies()[1].meshLocation, tool);
     EXPECT_THAT(tool.solverIndexMapping, ElementsAre(6, 7, 8));
     EXPECT_EQ(tool.numNormals, 3u);
-}
-
-TEST(ExodusLoader, LetsTheToolMeshBuilderBuildTheBodyFromTheToolMeshThroughTheNodeNumbers)
-{
-    const ScratchDirectory directory;
-    const std::string path = directory.file("tool.exo");
-    ExodusWriter::Body body;  // the untransformed tool, whose vertices are the file's nodes
-    body.x = {0, 1, 0, 1};
-    body.y = {0, 0, 1, 1};
-    body.z = {0, 0, 0, 0.5};
-    body.nx = {0, 0, 0.6, 0.8};
-    body.ny = {0, 0.6, 0, 0};
-    body.nz = {1, 0.8, 0.8, 0.6};
-    body.triangles = {3, 1, 2, 2, 1, 0};  // first use: file nodes 3, 1, 2, 0
-    ExodusWriter writer(path);
-    writer.addBody("tool", body);
-    writer.write();
-
-    const std::vector<float> x(body.x.begin(), body.x.end()), y(body.y.begin(), body.y.end()),
-        z(body.z.begin(), body.z.end()), nx(body.nx.begin(), body.nx.end()), ny(body.ny.begin(), body.ny.end()),
-        nz(body.nz.begin(), body.nz.end());
-    CoreIo::MeshBuilderParamColMajor toolRecord;
-    toolRecord.numNodes = toolRecord.numNormals = 4;
-    toolRecord.x = x.data();
-    toolRecord.y = y.data();
-    toolRecord.z = z.data();
-    toolRecord.nx = nx.data();
-    toolRecord.ny = ny.data();
-    toolRecord.nz = nz.data();
-    Calvora::BaseGeometryMeshBuilder toolMeshBuilder;
-    toolMeshBuilder.build(toolRecord);
-    const auto provider = std::make_shared<Calvora::FixedUntransformedMeshProvider>(toolMeshBuilder.getMesh());
-
-    const ExodusLoader loader(path);
-    const CoreIo::MeshLocation& location = loader.bodies()[0].meshLocation;
-    Calvora::BaseGeometryToolMeshBuilder toolBuilder(provider);
-    loader.loadMesh(location, toolBuilder);
-    const std::shared_ptr<Calvora::Mesh> built = toolBuilder.getMesh();
-    ASSERT_NE(built, nullptr);
-    EXPECT_EQ(provider->numberOfRequests(), 1u);
-    ASSERT_EQ(built->numberOfVertices(), 4u);
-    EXPECT_TRUE(built->hasNormals());
-    EXPECT_EQ(Position(built->getVertex(0)), Position(1, 1, 0.5));  // file node 3
-
-    // The same body as an ordinary mesh: positions and normals from the file.
-    Calvora::BaseGeometryMeshBuilder meshBuilder;
-    loader.loadMesh(location, meshBuilder);
-    const std::shared_ptr<Calvora::Mesh> loaded = meshBuilder.getMesh();
-    ASSERT_EQ(loaded->numberOfVertices(), 4u);
-    for (unsigned int i = 0; i < 4; ++i) {
-        EXPECT_EQ(Position(built->getVertex(i)), Position(loaded->getVertex(i))) << i;
-        EXPECT_EQ(built->getVertex(i).getNormal(), loaded->getVertex(i).getNormal()) << i;
-    }
-    ASSERT_EQ(built->numberOfTriangles(), 2u);
-    for (unsigned int t = 0; t < 2; ++t) {
-        for (int c = 0; c < 3; ++c) {
-            EXPECT_EQ(built->getTriangle(t).corners[c]->index, loaded->getTriangle(t).corners[c]->index);
-        }
-    }
 }
 
 TEST(ExodusLoader, ReadsAnIndependentlyWrittenFileGeneratedFromCdlTextInEveryNetcdfFormat)

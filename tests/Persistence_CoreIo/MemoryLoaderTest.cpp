@@ -232,18 +232,6 @@ TEST(MemoryLoader, HandsMeshesAndCurvesInTheirRegisteredLayoutPointingIntoItsOwn
     EXPECT_TRUE(fromRows.received.normals.empty());
 }
 
-TEST(MemoryLoader, HandsArraysThatWereNotRegisteredAsNullPointers)
-{
-    MemoryLoader loader;
-    loader.addBody("unmapped", nodesOnly(2));
-    MeshRecorder builder;
-    loader.loadMesh(loader.body("unmapped").meshLocation, builder);
-    EXPECT_EQ(builder.received.coordinates, std::vector<float>(6, 0.0f));
-    EXPECT_EQ(builder.received.arrays[3], nullptr) << "no normals were registered";
-    EXPECT_EQ(builder.received.arrays[6], nullptr) << "no triangles were registered";
-    EXPECT_EQ(builder.received.arrays[7], nullptr) << "no solver index mapping was registered";
-}
-
 TEST(MemoryLoader, ListsBodiesInOrderAndResultsLatestStepFirstAndDeliversEachInItsStoredType)
 {
     MemoryLoader loader("run-7");

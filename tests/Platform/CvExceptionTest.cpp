@@ -9,20 +9,6 @@ namespace {
 
 using Calvora::CvException;
 
-TEST(CvException, IsAStdExceptionWhoseCopiesKeepTheMessageUnchanged)
-{
-    for (const std::string message : {"", "Mesh builder: 3 normals for 4 nodes", "100% {} %s\n\ttext"}) {
-        try {
-            throw CvException(message);
-        } catch (const std::exception& error) {
-            EXPECT_EQ(error.what(), message);
-            const CvException copy = dynamic_cast<const CvException&>(error);
-            EXPECT_EQ(copy.what(), message);
-            EXPECT_EQ(copy.location().line(), dynamic_cast<const CvException&>(error).location().line());
-        }
-    }
-}
-
 TEST(CvException, RecordsWhereItWasThrownUnlessGivenALocation)
 {
     const auto throwLine = __LINE__ + 2;

@@ -86,18 +86,6 @@ TEST(Logging, TakesItsLevelFromTheEnvironment)
         testing::ExitedWithCode(0), "");
 }
 
-TEST(Logging, WritesLevelNameSourceAndFunctionToStandardError)
-{
-    const Logging logging("StandardErrorLogger");
-
-    testing::internal::CaptureStderr();
-    logging.logERROR("disk on fire", "dir/Unit.cpp", "void Unit::run()", 321);
-    const std::string line = testing::internal::GetCapturedStderr();
-
-    for (const char* part : {"error", "StandardErrorLogger", "Unit.cpp:321", "void Unit::run()", "disk on fire"})
-        EXPECT_NE(line.find(part), std::string::npos) << part << " missing in: " << line;
-}
-
 TEST(Logging, ObjectsOfOneNameShareTheLoggerUntilTheLastIsDestroyedEvenIfTheHostHoldsIt)
 {
     std::optional<Logging> first("SharedName");
@@ -115,11 +103,6 @@ TEST(Logging, ObjectsOfOneNameShareTheLoggerUntilTheLastIsDestroyedEvenIfTheHost
     EXPECT_EQ(spdlog::get("SharedName"), nullptr);
     const Logging again("SharedName");
     EXPECT_NE(spdlog::get("SharedName"), heldByHost);
-}
-
-TEST(Logging, RejectsAnEmptyName)
-{
-    EXPECT_THROW(Logging(""), std::invalid_argument);
 }
 
 }  // namespace

@@ -10,31 +10,29 @@
 
 namespace AlignmentTestSupport {
 
-// base_sink serialises sink_it_ and clear with its own mutex; records() copies under it too.
+// base_sink serialises sink_it_ with its own mutex; reading and clearing take it too.
 class ModuleLogCapture::CollectingSink : public spdlog::sinks::base_sink<std::mutex> {
 public:
-    std::vector<LogRecord> records()
+    std::vector<Entry> entries()
     {
         const std::lock_guard lock(mutex_);
-        return records_;
+        return entries_;
     }
     void clear()
     {
         const std::lock_guard lock(mutex_);
-        records_.clear();
+        entries_.clear();
     }
 
 protected:
     void sink_it_(const spdlog::details::log_msg& message) override
     {
-        const auto text = [](const char* value) { return value != nullptr ? value : ""; };
-        records_.push_back({message.level, std::string(message.payload.data(), message.payload.size()),
-                            text(message.source.filename), text(message.source.funcname), message.source.line});
+        entries_.emplace_back(message.level, std::string(message.payload.data(), message.payload.size()));
     }
     void flush_() override {}
 
 private:
-    std::vector<LogRecord> records_;
+    std::vector<Entry> entries_;
 };
 
 namespace {
@@ -60,9 +58,8 @@ std::shared_ptr<spdlog::logger> loggerOfSourceFile(const std::string& sourceFile
 }  // namespace
 
 ModuleLogCapture::ModuleLogCapture(const std::string& sourceFile)
-    : logger_(loggerOfSourceFile(sourceFile)), sink_(std::make_shared<CollectingSink>())
+    : logger_(loggerOfSourceFile(sourceFile)), sink_(std::make_shared<CollectingSink>()), previousLevel_(logger_->level())
 {
-    previousLevel_ = logger_->level();
     logger_->sinks().push_back(sink_);
     logger_->set_level(spdlog::level::trace);
 }
@@ -74,22 +71,9 @@ ModuleLogCapture::~ModuleLogCapture()
     sinks.erase(std::remove(sinks.begin(), sinks.end(), sink_), sinks.end());
 }
 
-const std::string& ModuleLogCapture::loggerName() const
+std::vector<ModuleLogCapture::Entry> ModuleLogCapture::levelsAndMessages() const
 {
-    return logger_->name();
-}
-
-std::vector<LogRecord> ModuleLogCapture::records() const
-{
-    return sink_->records();
-}
-
-std::vector<std::pair<spdlog::level::level_enum, std::string>> ModuleLogCapture::levelsAndMessages() const
-{
-    std::vector<std::pair<spdlog::level::level_enum, std::string>> pairs;
-    for (const LogRecord& record : records())
-        pairs.emplace_back(record.level, record.message);
-    return pairs;
+    return sink_->entries();
 }
 
 void ModuleLogCapture::clear()

@@ -15,24 +15,17 @@ namespace spdlog { class logger; }
 
 namespace AlignmentTestSupport {
 
-struct LogRecord {
-    spdlog::level::level_enum level;
-    std::string message, file, function;
-    int line;
-};
-
 class ModuleLogCapture {
 public:
-    // sourceFile: the absolute path of the unit. Throws std::runtime_error if no logger of that
-    // file is registered.
+    using Entry = std::pair<spdlog::level::level_enum, std::string>;
+
+    // sourceFile: the path of the unit. Throws std::runtime_error if no logger of that file is registered.
     explicit ModuleLogCapture(const std::string& sourceFile);
     ~ModuleLogCapture();
     ModuleLogCapture(const ModuleLogCapture&) = delete;
     ModuleLogCapture& operator=(const ModuleLogCapture&) = delete;
 
-    const std::string& loggerName() const;  // also the file that the unit's records name
-    std::vector<LogRecord> records() const;
-    std::vector<std::pair<spdlog::level::level_enum, std::string>> levelsAndMessages() const;
+    std::vector<Entry> levelsAndMessages() const;
     void clear();
 
 private:

@@ -68,13 +68,3 @@ TEST(StoredFuzzInputs, SeedsReachBodiesResultsAndInitialCoordinates)
     EXPECT_GT(independent.resultArrays, 0u);
     EXPECT_FALSE(run("seed-short-variable.exo").opened);
 }
-
-TEST(StoredFuzzInputs, EveryTruncationOfAFileIsRefused)
-{
-    const auto whole = storedInput("seed-two-bodies.exo");
-    ASSERT_TRUE(run(whole).opened);
-    for (std::size_t length = 0; length < whole.size(); length += 61) {
-        const std::vector<std::uint8_t> cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
-        EXPECT_FALSE(run(cut).opened) << "cut at " << length << " of " << whole.size() << " bytes";
-    }
-}
