@@ -27,17 +27,10 @@ void checkInitialCoordinates(const CoreIo::MeshAndCoord& body, const char* which
     const std::vector<float>& second = *body.initCoord1;
     if (first.size() < count || second.size() < count)
         throw InputError(std::string("the ") + which + " body has fewer initial coordinates than vertices");
-    std::size_t nonFinite = 0;
-    std::size_t firstNonFinite = 0;
-    for (std::size_t i = count; i-- > 0;)
-        if (!std::isfinite(first[i]) || !std::isfinite(second[i])) {
-            ++nonFinite;
-            firstNonFinite = i;
-        }
-    if (nonFinite > 0)
-        throw InputError(std::string("the ") + which + " body has " + std::to_string(nonFinite) +
+    if (const auto nonFinite = findNonFiniteInitialCoordinates(body))
+        throw InputError(std::string("the ") + which + " body has " + std::to_string(nonFinite->count) +
                          " vertices whose initial coordinates are not finite numbers, the first is vertex " +
-                         std::to_string(firstNonFinite) + "; check the initial-coordinate variables");
+                         std::to_string(nonFinite->firstVertex) + "; check the initial-coordinate variables");
     const auto [low0, high0] = std::minmax_element(first.begin(), first.begin() + static_cast<long>(count));
     const auto [low1, high1] = std::minmax_element(second.begin(), second.begin() + static_cast<long>(count));
     if (count > 1 && *low0 == *high0 && *low1 == *high1)
@@ -95,6 +88,22 @@ CoreIo::MeshAlignResult libraryResult(const CoreIo::MeshAndCoord& before, const 
 }
 
 }  // namespace
+
+std::optional<NonFiniteInitialCoordinates> findNonFiniteInitialCoordinates(const CoreIo::MeshAndCoord& body)
+{
+    const std::vector<float>& first = *body.initCoord0;
+    const std::vector<float>& second = *body.initCoord1;
+    const std::size_t count = std::min({body.mesh->numberOfVertices(), first.size(), second.size()});
+    std::optional<NonFiniteInitialCoordinates> found;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (std::isfinite(first[i]) && std::isfinite(second[i]))
+            continue;
+        if (!found)
+            found = NonFiniteInitialCoordinates{0, i};
+        ++found->count;
+    }
+    return found;
+}
 
 int isTubeArgument(TubeMode mode)
 {

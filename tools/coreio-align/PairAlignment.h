@@ -47,6 +47,14 @@ struct PairAlignment {
     std::size_t count(Calvora::MatchStatus status) const;
 };
 
+struct NonFiniteInitialCoordinates {
+    std::size_t count = 0;
+    std::size_t firstVertex = 0;
+};
+
+// The vertices of a valid body whose initial coordinates are NaN or infinite; empty when none.
+std::optional<NonFiniteInitialCoordinates> findNonFiniteInitialCoordinates(const CoreIo::MeshAndCoord& body);
+
 // The isTube argument of getMeshAlignResult for a mode.
 int isTubeArgument(TubeMode mode);
 
