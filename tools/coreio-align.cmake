@@ -19,7 +19,7 @@ add_library(coreio_align_core STATIC
 target_include_directories(coreio_align_core PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/coreio-align")
 target_link_libraries(coreio_align_core
     PUBLIC Business_CoreIoLoadUtilities Business_Algorithm Business_EvaluationGeometry Persistence_CoreIo
-    PRIVATE CoreIoSamples Persistence_SkinBaseName spdlog::spdlog PkgConfig::CAIRO CLI11::CLI11)
+    PRIVATE CoreIoSamples Persistence_SkinBaseName QRVService_Logging spdlog::spdlog PkgConfig::CAIRO CLI11::CLI11)
 target_compile_definitions(coreio_align_core PRIVATE COREIO_VERSION="${PROJECT_VERSION}")
 set_target_properties(coreio_align_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
 coreio_warnings(coreio_align_core)

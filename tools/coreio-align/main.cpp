@@ -21,8 +21,11 @@ using namespace CoreIoAlign;
 std::string joinedArguments(int argc, char** argv)
 {
     std::string line;
-    for (int i = 1; i < argc; ++i)
-        line += (i > 1 ? " " : "") + std::string(argv[i]);
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            line.push_back(' ');
+        line.append(argv[i]);
+    }
     return line;
 }
 
