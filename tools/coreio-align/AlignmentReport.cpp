@@ -84,8 +84,9 @@ void printReport(std::ostream& out, const AlignmentReport& report)
         << "  after vertices: " << countOf(report, MatchStatus::Coincident) << " coincident, "
         << countOf(report, MatchStatus::Inside) << " inside, " << countOf(report, MatchStatus::Near) << " near, "
         << countOf(report, MatchStatus::Outside) << " outside; coverage " << report.coverage << '\n'
-        << "  farthest near vertex from the before body: squared distance " << report.biggestSquareError
-        << " (distance " << std::sqrt(report.biggestSquareError) << ")\n"
+        << "  biggest square error: " << report.biggestSquareError
+        << " (squared distance of the near vertex farthest outside the before body; distance "
+        << std::sqrt(report.biggestSquareError) << ")\n"
         << "  displacement (after - aligned) over located vertices: max " << report.maxDisplacement << ", mean "
         << report.meanDisplacement << ", rms " << report.rmsDisplacement << '\n';
     out << std::fixed << std::setprecision(3);

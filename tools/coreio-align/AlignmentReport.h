@@ -41,7 +41,6 @@ struct AlignmentReport {
     double biggestSquareError = 0.0;
     // Over the located vertices only (after minus aligned).
     double maxDisplacement = 0.0, meanDisplacement = 0.0, rmsDisplacement = 0.0;
-    std::string outsideHint;  // where to see the outside vertices
     std::vector<PhaseTime> phases;
 };
 

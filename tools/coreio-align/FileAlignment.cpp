@@ -87,15 +87,6 @@ BodySummary summarize(const CoreIo::ExodusLoader& loader)
     return summary;
 }
 
-[[noreturn]] void failForNonFinite(const LoadedBody& body, const NonFiniteInitialCoordinates& nonFinite)
-{
-    const std::int64_t nodeId = body.description().nodeIds.at(nonFinite.firstVertex);
-    throw InputError(body.file + ": " + std::to_string(nonFinite.count) +
-                     " nodes have initial coordinates that are not finite numbers, the first is node ID " +
-                     std::to_string(nodeId) + "; check the variables " + body.summary.initialCoordinates +
-                     " or choose others with --ic");
-}
-
 LoadedBody readBody(const BodyInFile& where)
 {
     auto loader = std::make_shared<const CoreIo::ExodusLoader>(where.file, where.options);
@@ -109,8 +100,6 @@ LoadedBody readBody(const BodyInFile& where)
     if (record.initCoord0->size() < record.mesh->numberOfVertices() ||
         record.initCoord1->size() < record.mesh->numberOfVertices())
         throw InputError("body '" + body.name + "' in " + where.file + " has fewer initial coordinates than vertices");
-    if (const auto nonFinite = findNonFiniteInitialCoordinates(record))
-        failForNonFinite(loaded, *nonFinite);
     return loaded;
 }
 

@@ -49,8 +49,7 @@ struct OutputChoices {
 };
 
 // Throws CoreIo::LoadError for unreadable files and bad choices of blocks, step or displacement,
-// and InputError for missing or non-finite initial coordinates (naming the first node ID) and
-// for what alignPair refuses.
+// and InputError for missing initial coordinates and for what alignPair refuses.
 FileAlignment alignFiles(const BodyInFile& before, const BodyInFile& after, TubeMode tube, bool complete);
 
 // Writes the after body atomically, in the files' own coordinates and the precision of the more
