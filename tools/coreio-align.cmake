@@ -6,17 +6,21 @@ find_package(CLI11 REQUIRED)
 
 add_library(coreio_align_core STATIC
     coreio-align/CommandLine.cpp
-    coreio-align/AlignmentLog.cpp
+    coreio-align/ToolLog.cpp
     coreio-align/AlignmentReport.cpp
+    coreio-align/PairAlignment.cpp
     coreio-align/FileAlignment.cpp
+    coreio-align/AlignedFile.cpp
+    coreio-align/OutputPath.cpp
     coreio-align/FileListing.cpp
     coreio-align/Demo.cpp
     coreio-align/FieldTransfer.cpp
     coreio-align/Picture.cpp)
 target_include_directories(coreio_align_core PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/coreio-align")
 target_link_libraries(coreio_align_core
-    PUBLIC Business_CoreIoLoadUtilities Business_Algorithm Persistence_CoreIo
-    PRIVATE CoreIoSamples CoreIo_Internal Persistence_SkinBaseName spdlog::spdlog PkgConfig::CAIRO CLI11::CLI11)
+    PUBLIC Business_CoreIoLoadUtilities Business_Algorithm Business_EvaluationGeometry Persistence_CoreIo
+    PRIVATE CoreIoSamples CoreIo_Internal Persistence_SkinBaseName QRVService_Logging spdlog::spdlog PkgConfig::CAIRO CLI11::CLI11)
+target_compile_definitions(coreio_align_core PRIVATE COREIO_VERSION="${PROJECT_VERSION}")
 set_target_properties(coreio_align_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
 coreio_warnings(coreio_align_core)
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <algorithm>
 #include <filesystem>
@@ -50,15 +51,48 @@ std::vector<double> widened(const std::vector<float>& values)
     return {values.begin(), values.end()};
 }
 
-// A sheet whose file holds only the initial coordinates named in `results`.
-void writeSheet(const std::filesystem::path& path, const std::vector<std::string>& results, int cells)
+// A sheet whose file holds only the initial coordinates named in `results`, the first one moved
+// by shift (and its first node's made NaN when shift is).
+void writeSheet(const std::filesystem::path& path, const std::vector<std::string>& results, int cells,
+                double shift = 0.0)
 {
     const auto sheet = CoreIoSamples::makeSheet({}, {cells, cells, 0.15, 3});
     CoreIo::ExodusWriter writer(path.string());
     writer.addBody("sheet", {widened(sheet.x), widened(sheet.y), widened(sheet.z), sheet.triangles, {}, {}, {}});
+    std::vector<double> first = widened(sheet.initCoord0);
+    for (double& u : first)
+        u += std::isnan(shift) ? 0.0 : shift;
+    first.front() += std::isnan(shift) ? shift : 0.0;
     for (const std::string& name : results)
-        writer.addNodalVariable(name, {{widened(name == "INITIALCOORD0" ? sheet.initCoord0 : sheet.initCoord1)}});
+        writer.addNodalVariable(name, {{name == "INITIALCOORD0" ? first : widened(sheet.initCoord1)}});
     writer.write();
+}
+
+class ValuesBuilder : public CoreIo::ResultBuilderInterface {
+public:
+    std::vector<double> values;
+
+    void setInterval(double, double) override {}
+    void build(const CoreIo::ResultBuilderColMajorParam&, const CoreIo::ResultBuilderColMajorParam&) override {}
+    void build(const CoreIo::ResultBuilderRowMajorParam&, const CoreIo::ResultBuilderRowMajorParam&) override {}
+    void build(const CoreIo::ResultBuilderColMajorParam&) override {}
+    void build(const CoreIo::ResultBuilderRowMajorParam&) override {}
+    void build(std::size_t count, const int* data) override { values.assign(data, data + count); }
+    void build(std::size_t count, const float* data) override { values.assign(data, data + count); }
+    void build(std::size_t count, const double* data) override { values.assign(data, data + count); }
+};
+
+// A nodal variable of a file's first body, in its body's node order.
+std::vector<double> nodalValues(const CoreIo::ExodusLoader& loader, const std::string& name)
+{
+    for (const CoreIo::ResultEntry& entry : loader.bodies().front().results)
+        if (entry.name == name) {
+            ValuesBuilder builder;
+            loader.loadResult(entry.dataLocation, builder, std::nullopt);
+            return builder.values;
+        }
+    ADD_FAILURE() << "no variable " << name;
+    return {};
 }
 
 // The smallest x of a file's first body, in the file's own coordinates.
@@ -81,34 +115,71 @@ TEST(CoreIoAlignCommand, DemoAlignsBothCasesCompletely)
     const auto directory = freshDirectory("demo");
     const CommandResult result = runCommand("--demo -o " + directory.string());
     ASSERT_EQ(result.exitCode, 0) << result.output;
-    const std::regex complete(R"(matching: +\d+ matched, \d+ completed, 0 unmatched)");
+    const std::regex complete(R"(after vertices: \d+ coincident, \d+ inside, \d+ near, 0 outside; coverage 1)");
     const auto summaries = std::distance(std::sregex_iterator(result.output.begin(), result.output.end(), complete),
                                          std::sregex_iterator());
     EXPECT_EQ(summaries, 2) << result.output;
     EXPECT_NE(result.output.find("tube:          yes"), std::string::npos) << result.output;
     EXPECT_NE(result.output.find("tube:          no"), std::string::npos) << result.output;
-    for (const char* file : {"sheet/before.exo", "sheet/after.exo", "sheet/aligned.exo", "tube/aligned.exo"})
+    EXPECT_EQ(result.output.find("warning"), std::string::npos) << result.output;
+    for (const char* file : {"sheet/before.exo", "sheet/after.exo", "sheet/aligned.exo", "tube/aligned.exo",
+                             "sheet/displacement.png", "tube/displacement.png"})
         EXPECT_TRUE(std::filesystem::exists(directory / file)) << file;
     std::filesystem::remove_all(directory);
 }
 
-TEST(CoreIoAlignCommand, WritesTheAlignedMeshWithDisplacementFields)
+TEST(CoreIoAlignCommand, SelfAlignmentMatchesEveryNodeToItsOwnId)
 {
-    const auto directory = freshDirectory("output");
-    writeSheet(directory / "before.exo", {"INITIALCOORD0", "INITIALCOORD1"}, 12);
-    writeSheet(directory / "after.exo", {"INITIALCOORD0", "INITIALCOORD1"}, 9);
+    const auto directory = freshDirectory("self");
+    const std::string body = (directory / "body.exo").string();
+    writeSheet(body, {"INITIALCOORD0", "INITIALCOORD1"}, 9);
     const auto output = directory / "aligned.exo";
-    const CommandResult result = runCommand((directory / "before.exo").string() + " " + (directory / "after.exo").string() +
-                                            " --complete -o " + output.string());
+    const CommandResult result = runCommand(body + " " + body + " -o " + output.string());
     ASSERT_EQ(result.exitCode, 0) << result.output;
 
     const CoreIo::ExodusLoader aligned(output.string());
-    ASSERT_EQ(aligned.bodies().size(), 1u);
-    std::vector<std::string> names;
-    for (const CoreIo::ResultEntry& entry : aligned.bodies().front().results)
-        names.push_back(entry.name);
-    for (const char* field : {"DISPL_X", "DISPL_Y", "DISPL_Z", "DISPL_MAG", "MATCHED_VERTEX"})
-        EXPECT_NE(std::find(names.begin(), names.end(), field), names.end()) << field;
+    const std::vector<std::int64_t>& ids = aligned.description(0).nodeIds;
+    const std::vector<double> matched = nodalValues(aligned, "MATCHED_NODE_ID");
+    ASSERT_EQ(matched.size(), ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        EXPECT_EQ(matched[i], static_cast<double>(ids[i])) << "node " << ids[i];
+    for (const double magnitude : nodalValues(aligned, "DISPL_MAG"))
+        EXPECT_EQ(magnitude, 0.0);
+    EXPECT_EQ(nodalValues(aligned, "BEFORE_INITIALCOORD0"), nodalValues(aligned, "INITIALCOORD0"));
+    std::filesystem::remove_all(directory);
+}
+
+TEST(CoreIoAlignCommand, RefusesOrFlagsWhatItCannotAlign)
+{
+    const auto directory = freshDirectory("refused");
+    const std::string before = (directory / "before.exo").string();
+    writeSheet(before, {"INITIALCOORD0", "INITIALCOORD1"}, 8);
+    writeSheet(directory / "disjoint.exo", {"INITIALCOORD0", "INITIALCOORD1"}, 6, 5.0);
+    writeSheet(directory / "broken.exo", {"INITIALCOORD0", "INITIALCOORD1"}, 6, std::nan(""));
+    const auto beforeWritten = std::filesystem::last_write_time(before);
+    const std::string out = (directory / "out.exo").string();
+    const std::string disjoint = (directory / "disjoint.exo").string();
+    const std::string broken = (directory / "broken.exo").string();
+    struct Row {
+        std::string arguments;
+        int exitCode;
+        std::string message;
+        bool written;
+    };
+    for (const Row& row : std::vector<Row>{
+             {before + " " + disjoint + " -o " + out, 3, "49 after vertices lie outside the before body; they have "
+                                                     "MATCH_STATUS 3 in " + out, true},
+             {before + " " + disjoint + " -o " + (directory / "." / "before.exo").string(), 2, "is the input", false},
+             {before + " " + disjoint + " -o " + (directory / "missing" / "out.exo").string(), 2,
+              "missing does not exist", false},
+             {before + " " + broken + " -o " + out, 1, "\"INITIALCOORD0\" at step 1 is not finite at node 1", false}}) {
+        std::filesystem::remove(out);
+        const CommandResult result = runCommand(row.arguments);
+        EXPECT_EQ(result.exitCode, row.exitCode) << row.arguments << '\n' << result.output;
+        EXPECT_NE(result.output.find(row.message), std::string::npos) << result.output;
+        EXPECT_EQ(std::filesystem::exists(out), row.written) << row.arguments;
+    }
+    EXPECT_EQ(std::filesystem::last_write_time(before), beforeWritten);
     std::filesystem::remove_all(directory);
 }
 
@@ -141,7 +212,8 @@ TEST(CoreIoAlignCommand, UnreadableFileIsBadInputAndBadUsageIsTwo)
     EXPECT_EQ(help.exitCode, 0);
     for (const char* option : {"--body", "--before-body", "--after-body", "--step", "--before-step", "--after-step",
                                "--displacement auto|none|STEM=auto", "--ic", "reference-cylinder", "--list", "--tube",
-                               "--complete", "--demo", "-o"})
+                               "--complete", "--demo", "-o", "--min-coverage", "--map", "--png", "--verbose",
+                               "3 alignment below --min-coverage"})
         EXPECT_NE(help.output.find(option), std::string::npos) << option;
 }
 

@@ -8,51 +8,30 @@
 namespace CoreIoAlign {
 namespace {
 
-double boundingDiagonal(const Calvora::Mesh& mesh)
-{
-    if (mesh.numberOfVertices() == 0)
-        return 0.0;
-    Calvora::Point<double, 3> low = *mesh.beginVertex(), high = low;
-    for (auto vertex = mesh.beginVertex(); vertex != mesh.endVertex(); ++vertex) {
-        low = {std::min(low.x, vertex->x), std::min(low.y, vertex->y), std::min(low.z, vertex->z)};
-        high = {std::max(high.x, vertex->x), std::max(high.y, vertex->y), std::max(high.z, vertex->z)};
-    }
-    return std::sqrt(low.sqrDistance(high));
-}
+using Calvora::MatchStatus;
 
-// A vertex the aligner matched itself is interpolated at that very vertex, so the aligned
-// position equals the matched before vertex; a completed one lies inside its triangle.
-void countMatches(AlignmentReport& report, const Calvora::Mesh& before, const Calvora::Mesh& aligned,
-                  const std::vector<int>& matching)
+// A vertex that is not located keeps its own position, so it would only dilute the figures.
+void measureDisplacement(AlignmentReport& report, const Calvora::Mesh& after, const PairAlignment& alignment)
 {
-    const double tolerance = 1e-9 * boundingDiagonal(before);
-    for (std::size_t i = 0; i < matching.size(); ++i) {
-        const int match = matching[i];
-        if (match < 0 || static_cast<std::size_t>(match) >= before.numberOfVertices()) {
-            ++report.unmatched;
-            continue;
-        }
-        const double distance = std::sqrt(before.getVertex(match).sqrDistance(aligned.getVertex(static_cast<unsigned>(i))));
-        ++(distance <= tolerance ? report.matched : report.completed);
-    }
-}
-
-void measureDisplacement(AlignmentReport& report, const Calvora::Mesh& after, const Calvora::Mesh& aligned)
-{
-    const std::size_t count = std::min(after.numberOfVertices(), aligned.numberOfVertices());
+    const Calvora::Mesh& aligned = *alignment.result.alignedMesh;
+    const std::size_t count = std::min({after.numberOfVertices(), aligned.numberOfVertices(), alignment.locations.size()});
     double sum = 0.0;
     double sumOfSquares = 0.0;
+    std::size_t located = 0;
     for (std::size_t i = 0; i < count; ++i) {
+        if (alignment.locations[i].status == MatchStatus::Outside)
+            continue;
         const auto vertex = static_cast<unsigned>(i);
         const double squared = after.getVertex(vertex).sqrDistance(aligned.getVertex(vertex));
         const double distance = std::sqrt(squared);
         report.maxDisplacement = std::max(report.maxDisplacement, distance);
         sum += distance;
         sumOfSquares += squared;
+        ++located;
     }
-    if (count > 0) {
-        report.meanDisplacement = sum / static_cast<double>(count);
-        report.rmsDisplacement = std::sqrt(sumOfSquares / static_cast<double>(count));
+    if (located > 0) {
+        report.meanDisplacement = sum / static_cast<double>(located);
+        report.rmsDisplacement = std::sqrt(sumOfSquares / static_cast<double>(located));
     }
 }
 
@@ -64,25 +43,32 @@ void printBody(std::ostream& out, const char* side, const BodySummary& body)
         << body.initialCoordinates << '\n';
 }
 
+std::size_t countOf(const AlignmentReport& report, MatchStatus status)
+{
+    return report.statusCounts[static_cast<std::size_t>(status)];
+}
+
 }  // namespace
 
 AlignmentReport describeAlignment(const CoreIo::MeshAndCoord& before, const CoreIo::MeshAndCoord& after,
-                                  const CoreIo::MeshAlignResult& result)
+                                  const PairAlignment& alignment)
 {
     AlignmentReport report;
-    if (before.mesh) {
-        report.beforeVertices = before.mesh->numberOfVertices();
-        report.beforeTriangles = before.mesh->numberOfTriangles();
-    }
-    if (after.mesh) {
-        report.afterVertices = after.mesh->numberOfVertices();
-        report.afterTriangles = after.mesh->numberOfTriangles();
-    }
-    if (result.vertexMatching && result.alignedMesh && before.mesh && after.mesh) {
-        countMatches(report, *before.mesh, *result.alignedMesh, *result.vertexMatching);
-        measureDisplacement(report, *after.mesh, *result.alignedMesh);
-    }
+    report.beforeVertices = before.mesh->numberOfVertices();
+    report.beforeTriangles = before.mesh->numberOfTriangles();
+    report.afterVertices = after.mesh->numberOfVertices();
+    report.afterTriangles = after.mesh->numberOfTriangles();
+    report.tube = alignment.tube;
+    report.statusCounts = alignment.statusCounts;
+    report.coverage = alignment.coverage();
+    report.biggestSquareError = alignment.biggestSquareError;
+    measureDisplacement(report, *after.mesh, alignment);
     return report;
+}
+
+bool belowCoverage(const AlignmentReport& report)
+{
+    return report.coverage < report.minCoverage;
 }
 
 void printReport(std::ostream& out, const AlignmentReport& report)
@@ -94,16 +80,15 @@ void printReport(std::ostream& out, const AlignmentReport& report)
     out << std::setprecision(6)
         << "  before:        " << report.beforeVertices << " vertices, " << report.beforeTriangles << " triangles\n"
         << "  after:         " << report.afterVertices << " vertices, " << report.afterTriangles << " triangles\n"
-        << "  tube:          " << (!report.tube ? "undecided" : *report.tube ? "yes" : "no") << '\n'
-        << "  matching:      " << report.matched << " matched, " << report.completed << " completed, "
-        << report.unmatched << " unmatched\n";
-    out << "  biggest square error: ";
-    if (report.biggestSquareError)
-        out << *report.biggestSquareError << '\n';
-    else
-        out << "none\n";
-    out << "  displacement (after - aligned): max " << report.maxDisplacement << ", mean " << report.meanDisplacement
-        << ", rms " << report.rmsDisplacement << '\n';
+        << "  tube:          " << (report.tube ? "yes" : "no") << '\n'
+        << "  after vertices: " << countOf(report, MatchStatus::Coincident) << " coincident, "
+        << countOf(report, MatchStatus::Inside) << " inside, " << countOf(report, MatchStatus::Near) << " near, "
+        << countOf(report, MatchStatus::Outside) << " outside; coverage " << report.coverage << '\n'
+        << "  biggest square error: " << report.biggestSquareError
+        << " (squared distance of the near vertex farthest outside the before body; distance "
+        << std::sqrt(report.biggestSquareError) << ")\n"
+        << "  displacement (after - aligned) over located vertices: max " << report.maxDisplacement << ", mean "
+        << report.meanDisplacement << ", rms " << report.rmsDisplacement << '\n';
     out << std::fixed << std::setprecision(3);
     for (const PhaseTime& phase : report.phases)
         out << "  time " << std::left << std::setw(10) << phase.name << std::right << phase.seconds << " s\n";

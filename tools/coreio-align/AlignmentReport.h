@@ -2,9 +2,10 @@
 // What one alignment found, in figures a user can judge: sizes, how each vertex was matched, and
 // how far the aligned mesh lies from the second body's own shape.
 
-#include "MeshAlignUtils.h"
 #include "MeshAndCoord.h"
+#include "PairAlignment.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
@@ -33,18 +34,21 @@ struct AlignmentReport {
     BodySummary beforeBody, afterBody;
     std::size_t beforeVertices = 0, beforeTriangles = 0;
     std::size_t afterVertices = 0, afterTriangles = 0;
-    std::optional<bool> tube;  // empty: not decided (missing data)
-    std::size_t matched = 0;    // the aligner found the vertex itself
-    std::size_t completed = 0;  // matched to the nearest corner of the triangle holding it
-    std::size_t unmatched = 0;
-    std::optional<double> biggestSquareError;
+    bool tube = false;
+    std::array<std::size_t, 4> statusCounts{};  // by Calvora::MatchStatus
+    double coverage = 1.0;                      // share of after vertices not outside
+    double minCoverage = 1.0;                   // below it the alignment failed
+    double biggestSquareError = 0.0;
+    // Over the located vertices only (after minus aligned).
     double maxDisplacement = 0.0, meanDisplacement = 0.0, rmsDisplacement = 0.0;
     std::vector<PhaseTime> phases;
 };
 
-// Counts and displacement (after minus aligned) of a result whose matching is set.
+// Counts and displacement (after minus aligned) of an alignment.
 AlignmentReport describeAlignment(const CoreIo::MeshAndCoord& before, const CoreIo::MeshAndCoord& after,
-                                  const CoreIo::MeshAlignResult& result);
+                                  const PairAlignment& alignment);
+
+bool belowCoverage(const AlignmentReport& report);
 
 void printReport(std::ostream& out, const AlignmentReport& report);
 

@@ -16,6 +16,7 @@ struct TypedOptions {
     std::string displacement = "auto";
     std::string initialCoordinates = "INITIALCOORD0,INITIALCOORD1";
     std::string tube = "auto";
+    std::string map = "all";
 };
 
 const char* description()
@@ -25,8 +26,11 @@ const char* description()
            "and reports how the two states match. A body is made of the surface blocks of an Exodus II\n"
            "file (triangles, quadrilaterals and their higher-order forms); its shape at a step is the\n"
            "coordinates plus the displacement at that step.\n"
-           "Exit codes: 0 success, 1 bad input (nothing written), 2 bad usage.\n"
-           "SPDLOG_LEVEL=trace shows the library's trace messages.";
+           "Every after vertex is coincident (a before vertex at its material point), inside (in a before\n"
+           "triangle), near (outside the before body, within the search distance) or outside (not located).\n"
+           "Exit codes: 0 done; 1 bad input (nothing written); 2 bad usage (nothing written);\n"
+           "3 alignment below --min-coverage (output written, outside vertices flagged).\n"
+           "SPDLOG_LEVEL=trace shows the library's trace messages; --verbose shows its lines whole.";
 }
 
 void addOptions(CLI::App& app, Options& options, TypedOptions& typed)
@@ -39,8 +43,13 @@ void addOptions(CLI::App& app, Options& options, TypedOptions& typed)
         ->type_name("FILE")->group("Files");
     app.add_flag("--demo", options.demo, "generate a sheet and a tube case, align them through files in -o DIR")
         ->group("Files");
-    app.add_option("-o", options.output, "write the aligned mesh with DISPL_X/Y/Z, DISPL_MAG, MATCHED_VERTEX")
+    app.add_option("-o", options.output,
+                   "write the after body with the aligned shape, DISPL_X/Y/Z/MAG, INITIALCOORD0/1,\n"
+                   "MATCH_STATUS, MATCHED_NODE_ID and the mapped BEFORE_<NAME> fields")
         ->type_name("OUT.exo|DIR")->group("Files");
+    app.add_option("--png", options.picture, "draw the displacement magnitude in the material plane")
+        ->type_name("FILE")->group("Files");
+    app.add_flag("--verbose", options.verbose, "show the library's log lines whole")->group("Files");
 
     const std::string bodies = "Bodies (SEL: comma list of block names or ids; default: every surface block)";
     app.add_option("--body", typed.body, "the blocks of the body in both files")->type_name("SEL")->group(bodies);
@@ -67,6 +76,24 @@ void addOptions(CLI::App& app, Options& options, TypedOptions& typed)
         ->group("Alignment");
     app.add_flag("--complete", options.complete, "give every vertex a match, through the nearest vertex when needed")
         ->group("Alignment");
+    app.add_option("--min-coverage", options.minCoverage,
+                   "share of after vertices that must be located; below it: exit 3")
+        ->check(CLI::Range(0.0, 1.0).description(""))->type_name("F")->capture_default_str()->group("Alignment");
+    app.add_option("--map", typed.map, "variables of BEFORE.exo carried to the output as BEFORE_<NAME>")
+        ->type_name("all|none|VAR,...")->capture_default_str()->group("Alignment");
+}
+
+std::optional<std::vector<std::string>> mappedVariables(const std::string& choice)
+{
+    if (choice == "all")
+        return std::nullopt;
+    if (choice == "none")
+        return std::vector<std::string>{};
+    try {
+        return CoreIo::parseBlockSelection(choice);  // the same comma list without empty entries
+    } catch (const std::invalid_argument&) {
+        throw UsageError("--map: expected all, none or a comma list of variable names, got '" + choice + "'");
+    }
 }
 
 // A parser of the platform's that refuses with std::invalid_argument, for one option's value.
@@ -108,6 +135,7 @@ void understand(const TypedOptions& typed, Options& options)
     options.before.displacement = options.after.displacement = typed.displacement;
     options.before.initialCoordinates = options.after.initialCoordinates =
         understood("--ic", typed.initialCoordinates, CoreIo::parseInitialCoordinateSource);
+    options.mappedVariables = mappedVariables(typed.map);
 }
 
 void checkConsistency(const Options& options, const std::vector<std::string>& files)
@@ -149,16 +177,6 @@ Options parseCommandLine(const std::vector<std::string>& arguments)
         options.afterFile = typed.files[1];
     }
     return options;
-}
-
-int isTubeArgument(TubeMode mode)
-{
-    switch (mode) {
-    case TubeMode::Yes: return 1;
-    case TubeMode::No: return 0;
-    case TubeMode::Auto: break;
-    }
-    return -1;
 }
 
 std::string usageText()

@@ -2,6 +2,7 @@
 // The command line of coreio-align: what to align or list, how, and where to write the result.
 
 #include "ExodusBody.h"
+#include "PairAlignment.h"
 
 #include <optional>
 #include <stdexcept>
@@ -9,8 +10,6 @@
 #include <vector>
 
 namespace CoreIoAlign {
-
-enum class TubeMode { Auto, Yes, No };
 
 struct Options {
     bool help = false;
@@ -23,7 +22,13 @@ struct Options {
     CoreIo::ExodusBodyOptions after;
     TubeMode tube = TubeMode::Auto;
     bool complete = false;
+    double minCoverage = 1.0;  // share of after vertices that must be located
+    // Nodal and element variables of BEFORE.exo carried to the output; empty: all.
+    // Variables of BEFORE.exo carried to the output by name; empty: none, unset: all.
+    std::optional<std::vector<std::string>> mappedVariables;
+    bool verbose = false;               // the library's log lines whole
     std::optional<std::string> output;  // -o: OUT.exo, or the demo's directory
+    std::optional<std::string> picture; // --png FILE
 };
 
 // Bad usage: unknown option, missing or malformed value or file, conflicting options.
@@ -32,11 +37,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Exit codes of the tool.
+constexpr int exitDone = 0;
+constexpr int exitBadInput = 1;  // nothing written
+constexpr int exitBadUsage = 2;  // nothing written
+constexpr int exitBelowCoverage = 3;  // output written, outside vertices flagged
+
 // Throws UsageError saying what is wrong.
 Options parseCommandLine(const std::vector<std::string>& arguments);
-
-// The isTube argument of the alignment for a mode.
-int isTubeArgument(TubeMode mode);
 
 // --help: the options by group, with their defaults.
 std::string usageText();

@@ -58,27 +58,31 @@ bool runCase(const DemoCase& demo, const std::filesystem::path& directory, std::
     const std::string beforeFile = (folder / "before.exo").string();
     const std::string afterFile = (folder / "after.exo").string();
     const std::string alignedFile = (folder / "aligned.exo").string();
+    const std::string pictureFile = (folder / "displacement.png").string();
     writeSample(beforeFile, demo.name, demo.before);
     writeSample(afterFile, demo.name, demo.after);
 
     CoreIo::ExodusBodyOptions body;
     body.blocks = {demo.name};
-    FileAlignment alignment = alignFiles({beforeFile, body}, {afterFile, body}, TubeMode::Auto, true);
-    writeAlignment(alignedFile, alignment);
+    // Without completion: every after vertex keeps its own status instead of a borrowed corner.
+    FileAlignment alignment = alignFiles({beforeFile, body}, {afterFile, body}, TubeMode::Auto, false);
+    writeAlignment(alignedFile, alignment, {std::nullopt, "--demo"});
+    drawAlignment(pictureFile, alignment);
     alignment.report.title = demo.title;
     printReport(out, alignment.report);
-    out << "  files:         " << beforeFile << ", " << afterFile << " -> " << alignedFile << "\n\n";
-    return alignment.report.unmatched == 0;
+    out << "  files:         " << beforeFile << ", " << afterFile << " -> " << alignedFile << ", " << pictureFile
+        << "\n\n";
+    return !belowCoverage(alignment.report);
 }
 
 }  // namespace
 
 bool runDemo(const std::string& directory, std::ostream& out)
 {
-    bool complete = true;
+    bool covered = true;
     for (const DemoCase& demo : {sheetCase(), tubeCase()})
-        complete = runCase(demo, directory, out) && complete;
-    return complete;
+        covered = runCase(demo, directory, out) && covered;
+    return covered;
 }
 
 }  // namespace CoreIoAlign

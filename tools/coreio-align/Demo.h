@@ -8,8 +8,8 @@
 
 namespace CoreIoAlign {
 
-// Writes the inputs and outputs of both cases below directory; returns false when a case did
-// not come out with a complete matching.
+// Writes the inputs, the aligned file and a picture of both cases below directory; returns
+// false when a case left after vertices outside the before body.
 bool runDemo(const std::string& directory, std::ostream& out);
 
 }  // namespace CoreIoAlign

@@ -1,13 +1,13 @@
 #include "FileAlignment.h"
 
-#include "AlignmentLog.h"
-#include "ExodusLoader.h"
-#include "ExodusWriter.h"
+#include "AlignedFile.h"
+#include "Picture.h"
 #include "Stopwatch.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <unordered_map>
 
 namespace CoreIoAlign {
 namespace {
@@ -75,19 +75,13 @@ BodySummary summarize(const CoreIo::ExodusLoader& loader)
     return summary;
 }
 
-struct LoadedBody {
-    CoreIo::MeshAndCoord record;
-    std::array<double, 3> origin{};
-    BodySummary summary;
-};
-
 LoadedBody readBody(const BodyInFile& where)
 {
-    const CoreIo::ExodusLoader loader(where.file, where.options);
-    const CoreIo::SimBody& body = loader.bodies().front();
-    if (!loader.description(0).initialCoordinates)
-        failForInitialCoordinates(loader, where);
-    LoadedBody loaded{CoreIo::readMeshAndICs(loader, body), loader.description(0).origin, summarize(loader)};
+    auto loader = std::make_shared<const CoreIo::ExodusLoader>(where.file, where.options);
+    const CoreIo::SimBody& body = loader->bodies().front();
+    if (!loader->description(0).initialCoordinates)
+        failForInitialCoordinates(*loader, where);
+    LoadedBody loaded{where.file, loader, CoreIo::readMeshAndICs(*loader, body), summarize(*loader)};
     const CoreIo::MeshAndCoord& record = loaded.record;
     if (!record.isValid())
         throw InputError("body '" + body.name + "' in " + where.file + " could not be read completely");
@@ -98,38 +92,23 @@ LoadedBody readBody(const BodyInFile& where)
 }
 
 // Reference initial coordinates around a cylinder wrap around.
-int tubeArgument(TubeMode tube, const CoreIo::InitialCoordinateSource& source)
+TubeMode tubeMode(TubeMode tube, const CoreIo::InitialCoordinateSource& source)
 {
     if (tube == TubeMode::Auto && source.kind == CoreIo::InitialCoordinateSource::Kind::ReferenceCylinder)
-        return isTubeArgument(TubeMode::Yes);
-    return isTubeArgument(tube);
+        return TubeMode::Yes;
+    return tube;
 }
 
-CoreIo::ExodusWriter::Body alignedBody(const Calvora::Mesh& mesh, const std::array<double, 3>& origin)
+// Per after vertex its position in the material plane: the unrolled copy where a seam cut it.
+std::vector<std::array<double, 2>> materialPoints(const PairAlignment& pair, std::size_t count)
 {
-    CoreIo::ExodusWriter::Body body;
-    for (auto* array : {&body.x, &body.y, &body.z, &body.nx, &body.ny, &body.nz})
-        array->reserve(mesh.numberOfVertices());
-    for (auto vertex = mesh.beginVertex(); vertex != mesh.endVertex(); ++vertex) {
-        const auto& normal = vertex->getNormal();
-        body.x.push_back(vertex->x + origin[0]);
-        body.y.push_back(vertex->y + origin[1]);
-        body.z.push_back(vertex->z + origin[2]);
-        body.nx.push_back(normal.x);
-        body.ny.push_back(normal.y);
-        body.nz.push_back(normal.z);
+    std::vector<std::array<double, 2>> points;
+    points.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const Calvora::Vertex& vertex = pair.afterMaterialPlane->getVertex(static_cast<unsigned>(i));
+        points.push_back({vertex.x, vertex.y});
     }
-    body.triangles.reserve(3 * mesh.numberOfTriangles());
-    for (auto triangle = mesh.beginTriangle(); triangle != mesh.endTriangle(); ++triangle)
-        for (const Calvora::Vertex* corner : triangle->corners)
-            body.triangles.push_back(corner->index);
-    return body;
-}
-
-// A nodal variable with one step, for the file's only body.
-std::vector<CoreIo::ExodusWriter::StepValues> oneStep(std::vector<double> values)
-{
-    return {CoreIo::ExodusWriter::StepValues{std::move(values)}};
+    return points;
 }
 
 }  // namespace
@@ -138,63 +117,69 @@ FileAlignment alignFiles(const BodyInFile& before, const BodyInFile& after, Tube
 {
     FileAlignment alignment;
     Stopwatch stopwatch;
-    LoadedBody first = readBody(before);
+    alignment.before = readBody(before);
+    alignment.origin = alignment.before.description().origin;
     BodyInFile afterAtOrigin = after;
-    afterAtOrigin.options.origin = first.origin;
-    LoadedBody second = readBody(afterAtOrigin);
-    alignment.before = std::move(first.record);
-    alignment.after = std::move(second.record);
-    alignment.origin = first.origin;
+    afterAtOrigin.options.origin = alignment.origin;
+    alignment.after = readBody(afterAtOrigin);
     const double readSeconds = stopwatch.lap();
 
-    AlignmentLog log;
-    try {
-        alignment.result = CoreIo::getMeshAlignResult(alignment.before, alignment.after,
-                                                       tubeArgument(tube, after.options.initialCoordinates), complete);
-    } catch (const std::runtime_error& error) {
-        throw InputError(std::string("alignment failed: ") + error.what());
-    }
+    alignment.pair = alignPair(alignment.before.record, alignment.after.record,
+                               tubeMode(tube, after.options.initialCoordinates), complete);
     const double alignSeconds = stopwatch.lap();
-    if (!alignment.result.vertexMatching)
-        throw InputError("the two bodies share no material points: no vertex could be matched");
 
-    alignment.report = describeAlignment(alignment.before, alignment.after, alignment.result);
-    const int tubeChoice = tubeArgument(tube, after.options.initialCoordinates);
-    alignment.report.tube = tubeChoice < 0 ? log.tubeDetected() : std::optional<bool>(tubeChoice == 1);
-    alignment.report.beforeBody = std::move(first.summary);
-    alignment.report.afterBody = std::move(second.summary);
-    alignment.report.biggestSquareError = log.biggestSquareError();
+    alignment.report = describeAlignment(alignment.before.record, alignment.after.record, alignment.pair);
+    alignment.report.beforeBody = alignment.before.summary;
+    alignment.report.afterBody = alignment.after.summary;
     alignment.report.phases = {{"read", readSeconds}, {"align", alignSeconds}};
     return alignment;
 }
 
-void writeAlignment(const std::string& path, FileAlignment& alignment)
+void writeAlignment(const std::string& path, FileAlignment& alignment, const OutputChoices& choices)
 {
     Stopwatch stopwatch;
-    const Calvora::Mesh& aligned = *alignment.result.alignedMesh;
-    const Calvora::Mesh& after = *alignment.after.mesh;
-    const std::vector<int>& matching = *alignment.result.vertexMatching;
-    const std::size_t count = aligned.numberOfVertices();
-    std::vector<double> dx(count), dy(count), dz(count), magnitude(count), matched(count, -1.0);
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto& a = aligned.getVertex(static_cast<unsigned>(i));
-        const auto& b = after.getVertex(static_cast<unsigned>(i));
-        dx[i] = b.x - a.x;
-        dy[i] = b.y - a.y;
-        dz[i] = b.z - a.z;
-        magnitude[i] = std::sqrt(dx[i] * dx[i] + dy[i] * dy[i] + dz[i] * dz[i]);
-        if (i < matching.size())
-            matched[i] = matching[i];
-    }
-    CoreIo::ExodusWriter writer(path);
-    writer.addBody("aligned", alignedBody(aligned, alignment.origin));
-    writer.addNodalVariable("DISPL_X", oneStep(std::move(dx)));
-    writer.addNodalVariable("DISPL_Y", oneStep(std::move(dy)));
-    writer.addNodalVariable("DISPL_Z", oneStep(std::move(dz)));
-    writer.addNodalVariable("DISPL_MAG", oneStep(std::move(magnitude)));
-    writer.addNodalVariable("MATCHED_VERTEX", oneStep(std::move(matched)));
-    writer.write();
+    const bool doubles = alignment.before.loader->storesDoubles() || alignment.after.loader->storesDoubles();
+    CoreIo::writeExodusMesh(path, alignedExodusMesh(alignment, choices),
+                            doubles ? CoreIo::ExodusPrecision::Double : CoreIo::ExodusPrecision::Float);
     alignment.report.phases.push_back({"write", stopwatch.lap()});
+}
+
+void drawAlignment(const std::string& path, const FileAlignment& alignment)
+{
+    const Calvora::Mesh& after = *alignment.after.record.mesh;
+    const Calvora::Mesh& aligned = *alignment.pair.result.alignedMesh;
+    const std::vector<Calvora::VertexLocation>& locations = alignment.pair.locations;
+    PictureMesh picture;
+    picture.points = materialPoints(alignment.pair, after.numberOfVertices());
+    for (std::size_t i = 0; i < locations.size(); ++i) {
+        const auto vertex = static_cast<unsigned>(i);
+        const bool outside = locations[i].status == Calvora::MatchStatus::Outside;
+        picture.outside.push_back(outside);
+        picture.values.push_back(outside ? std::nan("") : std::sqrt(after.getVertex(vertex).sqrDistance(aligned.getVertex(vertex))));
+    }
+    // Triangles of an unrolled tube name seam copies (which keep their original's index); those
+    // carry their original's value.
+    const Calvora::Mesh& plane = *alignment.pair.afterMaterialPlane;
+    std::unordered_map<const Calvora::Vertex*, int> position;
+    int next = 0;
+    for (auto vertex = plane.beginVertex(); vertex != plane.endVertex(); ++vertex, ++next) {
+        position.emplace(&*vertex, next);
+        if (static_cast<std::size_t>(next) < locations.size())
+            continue;
+        const auto original = static_cast<std::size_t>(vertex->index);
+        picture.points.push_back({vertex->x, vertex->y});
+        picture.values.push_back(picture.values[original]);
+        picture.outside.push_back(picture.outside[original]);
+    }
+    for (auto triangle = plane.beginTriangle(); triangle != plane.endTriangle(); ++triangle)
+        for (const Calvora::Vertex* corner : triangle->corners)
+            picture.triangles.push_back(position.at(corner));
+    const BodySummary& before = alignment.report.beforeBody;
+    const BodySummary& afterBody = alignment.report.afterBody;
+    const PictureText text{alignment.before.file + " step " + std::to_string(before.step) + " -> " +
+                               alignment.after.file + " step " + std::to_string(afterBody.step),
+                           "displacement magnitude [file length unit]"};
+    drawPicture(path, picture, text);
 }
 
 }  // namespace CoreIoAlign
