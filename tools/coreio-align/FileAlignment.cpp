@@ -87,28 +87,6 @@ BodySummary summarize(const CoreIo::ExodusLoader& loader)
     return summary;
 }
 
-struct LoadedBody {
-    CoreIo::MeshAndCoord record;
-    std::array<double, 3> origin{};
-    BodySummary summary;
-};
-
-LoadedBody readBody(const BodyInFile& where)
-{
-    const CoreIo::ExodusLoader loader(where.file, where.options);
-    const CoreIo::SimBody& body = loader.bodies().front();
-    if (!loader.description(0).initialCoordinates)
-        failForInitialCoordinates(loader, where);
-    LoadedBody loaded{CoreIo::readMeshAndICs(loader, body), loader.description(0).origin, summarize(loader)};
-    const CoreIo::MeshAndCoord& record = loaded.record;
-    if (!record.isValid())
-        throw InputError("body '" + body.name + "' in " + where.file + " could not be read completely");
-    if (record.initCoord0->size() < record.mesh->numberOfVertices() ||
-        record.initCoord1->size() < record.mesh->numberOfVertices())
-        throw InputError("body '" + body.name + "' in " + where.file + " has fewer initial coordinates than vertices");
-    return loaded;
-}
-
 // Reference initial coordinates around a cylinder wrap around.
 int tubeArgument(TubeMode tube, const CoreIo::InitialCoordinateSource& source)
 {
@@ -146,17 +124,33 @@ std::vector<CoreIo::ExodusWriter::StepValues> oneStep(std::vector<double> values
 
 }  // namespace
 
+LoadedBody readBody(const BodyInFile& where)
+{
+    const CoreIo::ExodusLoader loader(where.file, where.options);
+    const CoreIo::SimBody& body = loader.bodies().front();
+    if (!loader.description(0).initialCoordinates)
+        failForInitialCoordinates(loader, where);
+    LoadedBody loaded{CoreIo::readMeshAndICs(loader, body), loader.description(0), summarize(loader)};
+    const CoreIo::MeshAndCoord& record = loaded.record;
+    if (!record.isValid())
+        throw InputError("body '" + body.name + "' in " + where.file + " could not be read completely");
+    if (record.initCoord0->size() < record.mesh->numberOfVertices() ||
+        record.initCoord1->size() < record.mesh->numberOfVertices())
+        throw InputError("body '" + body.name + "' in " + where.file + " has fewer initial coordinates than vertices");
+    return loaded;
+}
+
 FileAlignment alignFiles(const BodyInFile& before, const BodyInFile& after, TubeMode tube, bool complete)
 {
     FileAlignment alignment;
     Stopwatch stopwatch;
     LoadedBody first = readBody(before);
     BodyInFile afterAtOrigin = after;
-    afterAtOrigin.options.origin = first.origin;
+    afterAtOrigin.options.origin = first.description.origin;
     LoadedBody second = readBody(afterAtOrigin);
     alignment.before = std::move(first.record);
     alignment.after = std::move(second.record);
-    alignment.origin = first.origin;
+    alignment.origin = first.description.origin;
     const double readSeconds = stopwatch.lap();
 
     AlignmentLog log;

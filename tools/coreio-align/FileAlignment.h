@@ -25,6 +25,17 @@ struct BodyInFile {
     CoreIo::ExodusBodyOptions options;  // the origin is the alignment's
 };
 
+// One body read from its file, as every front end reads it.
+struct LoadedBody {
+    CoreIo::MeshAndCoord record;  // positions relative to description.origin
+    CoreIo::ExodusBodyDescription description;
+    BodySummary summary;
+};
+
+// Throws CoreIo::LoadError for unreadable files and bad choices of blocks, step or displacement,
+// and InputError for missing initial coordinates (saying which are missing and how to name others).
+LoadedBody readBody(const BodyInFile& where);
+
 struct FileAlignment {
     CoreIo::MeshAndCoord before;  // positions relative to origin
     CoreIo::MeshAndCoord after;
