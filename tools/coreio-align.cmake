@@ -8,6 +8,7 @@ add_library(coreio_align_core STATIC
     coreio-align/CommandLine.cpp
     coreio-align/AlignmentLog.cpp
     coreio-align/AlignmentReport.cpp
+    coreio-align/PairAlignment.cpp
     coreio-align/FileAlignment.cpp
     coreio-align/FileListing.cpp
     coreio-align/Demo.cpp
@@ -15,7 +16,7 @@ add_library(coreio_align_core STATIC
     coreio-align/Picture.cpp)
 target_include_directories(coreio_align_core PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/coreio-align")
 target_link_libraries(coreio_align_core
-    PUBLIC Business_CoreIoLoadUtilities Business_Algorithm Persistence_CoreIo
+    PUBLIC Business_CoreIoLoadUtilities Business_Algorithm Business_EvaluationGeometry Persistence_CoreIo
     PRIVATE CoreIoSamples Persistence_SkinBaseName spdlog::spdlog PkgConfig::CAIRO CLI11::CLI11)
 set_target_properties(coreio_align_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
 coreio_warnings(coreio_align_core)

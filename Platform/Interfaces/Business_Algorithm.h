@@ -12,6 +12,26 @@
 
 namespace Calvora {
 
+// How a material point was found in the before state.
+enum class MatchStatus : std::uint8_t {
+    Coincident = 0,  // on a before vertex: the matching's vertexIndex is not negative
+    Inside = 1,      // in a before triangle
+    Near = 2,        // outside the before body, within searchDistance of its nearest triangle
+    Outside = 3,     // not located
+};
+
+// Where a material point lies in the before state, as weights of a before triangle's corners.
+struct VertexLocation {
+    MatchStatus status = MatchStatus::Outside;
+    int triangle = -1;  // the triangle of initCoordMeshBefore (and of meshBefore) that holds the
+                        // point, or the nearest one for Near; -1 for Outside
+    std::array<int, 3> vertices{-1, -1, -1};  // its corners as vertices of meshBefore (through the
+                                              // before vertex map); -1 for Outside
+    std::array<double, 3> weights{};  // of those corners at the point (at its nearest point in the
+                                      // triangle for Near): non-negative, summing to 1; 1 on the
+                                      // corner for Coincident; all 0 for Outside
+};
+
 class BUSINESS_ALGORITHM_EXPORT MaterialFixedMeshAligner {
 public:
     // Element i stands for vertex i of meshAfter.
@@ -50,27 +70,33 @@ public:
         double alignedMesh = 0.0;  // copying meshAfter and computing the normals
     };
 
-    // As above; also reports the phase timings when timings is not null. Either overload takes a
+    // As above; also reports the phase timings when timings is not null. Every overload takes a
     // null matching when only the mesh is wanted, and throws std::invalid_argument for missing
     // meshes and for vertex counts or maps that do not fit.
     std::shared_ptr<Mesh> computeMeshBeforeWithTopologyOfMeshAfter(double& biggestSquareError,
                                                                   std::vector<MatchingEl>* matching,
                                                                   PhaseTimings* timings) const;
 
+    // As above; also fills locations, one per vertex of meshAfter, when it is not null. Null
+    // costs nothing.
+    std::shared_ptr<Mesh> computeMeshBeforeWithTopologyOfMeshAfter(double& biggestSquareError,
+                                                                  std::vector<MatchingEl>* matching,
+                                                                  PhaseTimings* timings,
+                                                                  std::vector<VertexLocation>* locations) const;
+
+    // Locates arbitrary material points in the before state by the rules of the call above
+    // (searchDistance, and one period either way across the seam of an unrolled tube).
+    // - points: x, y = the two initial coordinates in the after body's (unrolled) frame; z is
+    //   ignored. Points that are not numbers come out Outside.
+    // - returns one location per point, in order.
+    // - needs meshBefore and initCoordMeshBefore (and the before vertex map, if any), not the after
+    //   meshes; throws std::invalid_argument when they are missing or do not fit.
+    // Builds the before state's index once per call: pass all points of a stage in one call.
+    std::vector<VertexLocation> locateMaterialPoints(const std::vector<Point<double, 3>>& points) const;
+
 private:
     std::shared_ptr<const std::vector<int>> mapBefore_;
     std::shared_ptr<const std::vector<int>> mapAfter_;
-};
-
-// How a point of the later state found its material point in the earlier state.
-enum class MatchStatus : std::uint8_t { Coincident = 0, Inside = 1, Near = 2, Outside = 3 };
-
-// Where a point of the later state lies in the earlier state.
-struct VertexLocation {
-    MatchStatus status;
-    int triangle;                   // the earlier triangle that holds the point; -1 when outside
-    std::array<int, 3> vertices;    // that triangle's earlier 3D vertices; -1 when outside
-    std::array<double, 3> weights;  // barycentric weights of the vertices, summing to 1
 };
 
 }  // namespace Calvora

@@ -151,16 +151,6 @@ Options parseCommandLine(const std::vector<std::string>& arguments)
     return options;
 }
 
-int isTubeArgument(TubeMode mode)
-{
-    switch (mode) {
-    case TubeMode::Yes: return 1;
-    case TubeMode::No: return 0;
-    case TubeMode::Auto: break;
-    }
-    return -1;
-}
-
 std::string usageText()
 {
     Options options;

@@ -2,6 +2,7 @@
 // The command line of coreio-align: what to align or list, how, and where to write the result.
 
 #include "ExodusBody.h"
+#include "PairAlignment.h"
 
 #include <optional>
 #include <stdexcept>
@@ -9,8 +10,6 @@
 #include <vector>
 
 namespace CoreIoAlign {
-
-enum class TubeMode { Auto, Yes, No };
 
 struct Options {
     bool help = false;
@@ -34,9 +33,6 @@ public:
 
 // Throws UsageError saying what is wrong.
 Options parseCommandLine(const std::vector<std::string>& arguments);
-
-// The isTube argument of the alignment for a mode.
-int isTubeArgument(TubeMode mode);
 
 // --help: the options by group, with their defaults.
 std::string usageText();

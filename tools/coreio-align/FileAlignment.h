@@ -14,12 +14,6 @@
 
 namespace CoreIoAlign {
 
-// Input that cannot be aligned: a missing result, no matching.
-class InputError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 struct BodyInFile {
     std::string file;
     CoreIo::ExodusBodyOptions options;  // the origin is the alignment's
