@@ -251,7 +251,7 @@ py::array_t<T> locationMember(const py::object& self, std::size_t offset, std::v
 {
     const auto& locations = self.cast<const Alignment&>().pair.locations;
     std::vector<py::ssize_t> strides{sizeof(Calvora::VertexLocation)};
-    if (shape.size() == 2)
+    if (!shape.empty())
         strides.push_back(sizeof(T));
     shape.insert(shape.begin(), static_cast<py::ssize_t>(locations.size()));
     const auto* first = reinterpret_cast<const char*>(locations.data()) + offset;
