@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Everything CI checks, from scratch: the release build with warnings as errors and all tests,
+# the Python module's tests (with the system's interpreter, which has numpy and meshio),
 # the libraries' binary interface against the baseline in abi/, each benchmark once on small sizes,
 # a consumer of the installed package, the whole suite under AddressSanitizer with
 # UndefinedBehaviorSanitizer, the threading tests under ThreadSanitizer, a bounded run of the Exodus
@@ -21,6 +22,10 @@ cmake -S "$root" -B "$build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCOREI
 cmake --build "$build/release" -j "$jobs"
 ctest --test-dir "$build/release" --output-on-failure -j "$jobs"
 
+stage "Python module"
+PYTHONPATH="$build/release/tools/python" COREIO_ALIGN="$build/release/tools/coreio-align" \
+    /usr/bin/python3 -m pytest -q -p no:cacheprovider "$root/tests/python"
+
 stage "ABI against the baseline"
 cmake -S "$root" -B "$build/abi" -G Ninja -C "$root/cmake/AbiBuild.cmake" -DCOREIO_WARNINGS_AS_ERRORS=ON
 cmake --build "$build/abi" -j "$jobs" --target coreio-abi-check -- -k 0  # report every library
@@ -40,7 +45,7 @@ valgrind --leak-check=full --errors-for-leak-kinds=definite,indirect,possible --
 
 stage "all tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S "$root" -B "$build/asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCOREIO_SANITIZER=address \
-      -DCOREIO_BUILD_BENCHMARKS=OFF
+      -DCOREIO_BUILD_BENCHMARKS=OFF -DCOREIO_BUILD_PYTHON=OFF
 cmake --build "$build/asan" -j "$jobs"
 ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     ctest --test-dir "$build/asan" --output-on-failure -j "$jobs"

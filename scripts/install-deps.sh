@@ -9,6 +9,7 @@ packages=(
     libcairo2-dev pkg-config
     valgrind clang-16 libclang-rt-16-dev llvm-16
     abigail-tools
+    pybind11-dev python3-dev python3-numpy python3-pytest python3-meshio python3-netcdf4
 )
 missing=()
 for package in "${packages[@]}"; do

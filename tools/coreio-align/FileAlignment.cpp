@@ -75,22 +75,6 @@ BodySummary summarize(const CoreIo::ExodusLoader& loader)
     return summary;
 }
 
-LoadedBody readBody(const BodyInFile& where)
-{
-    auto loader = std::make_shared<const CoreIo::ExodusLoader>(where.file, where.options);
-    const CoreIo::SimBody& body = loader->bodies().front();
-    if (!loader->description(0).initialCoordinates)
-        failForInitialCoordinates(*loader, where);
-    LoadedBody loaded{where.file, loader, CoreIo::readMeshAndICs(*loader, body), summarize(*loader)};
-    const CoreIo::MeshAndCoord& record = loaded.record;
-    if (!record.isValid())
-        throw InputError("body '" + body.name + "' in " + where.file + " could not be read completely");
-    if (record.initCoord0->size() < record.mesh->numberOfVertices() ||
-        record.initCoord1->size() < record.mesh->numberOfVertices())
-        throw InputError("body '" + body.name + "' in " + where.file + " has fewer initial coordinates than vertices");
-    return loaded;
-}
-
 // Reference initial coordinates around a cylinder wrap around.
 TubeMode tubeMode(TubeMode tube, const CoreIo::InitialCoordinateSource& source)
 {
@@ -112,6 +96,22 @@ std::vector<std::array<double, 2>> materialPoints(const PairAlignment& pair, std
 }
 
 }  // namespace
+
+LoadedBody readBody(const BodyInFile& where)
+{
+    auto loader = std::make_shared<const CoreIo::ExodusLoader>(where.file, where.options);
+    const CoreIo::SimBody& body = loader->bodies().front();
+    if (!loader->description(0).initialCoordinates)
+        failForInitialCoordinates(*loader, where);
+    LoadedBody loaded{where.file, loader, CoreIo::readMeshAndICs(*loader, body), summarize(*loader)};
+    const CoreIo::MeshAndCoord& record = loaded.record;
+    if (!record.isValid())
+        throw InputError("body '" + body.name + "' in " + where.file + " could not be read completely");
+    if (record.initCoord0->size() < record.mesh->numberOfVertices() ||
+        record.initCoord1->size() < record.mesh->numberOfVertices())
+        throw InputError("body '" + body.name + "' in " + where.file + " has fewer initial coordinates than vertices");
+    return loaded;
+}
 
 FileAlignment alignFiles(const BodyInFile& before, const BodyInFile& after, TubeMode tube, bool complete)
 {

@@ -32,6 +32,11 @@ struct LoadedBody {
     const CoreIo::ExodusBodyDescription& description() const { return loader->description(0); }
 };
 
+// One body read from its file, as every front end reads it. Throws CoreIo::LoadError for unreadable
+// files and bad choices of blocks, step or displacement, and InputError for missing initial
+// coordinates (saying which are missing and how to name others).
+LoadedBody readBody(const BodyInFile& where);
+
 struct FileAlignment {
     LoadedBody before;
     LoadedBody after;
