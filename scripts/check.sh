@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Everything CI checks, from scratch: the release build with warnings as errors and all tests,
+# Everything CI checks, from scratch: the sources' formatting, the release build with warnings as
+# errors and all tests,
 # the Python module's tests (with the system's interpreter, which has numpy and meshio),
 # the libraries' binary interface against the baseline in abi/, each benchmark once on small sizes,
 # a consumer of the installed package, the whole suite under AddressSanitizer with
@@ -15,6 +16,9 @@ stage() { printf '\n=== %s\n' "$*"; }
 
 "$root/scripts/install-deps.sh"
 rm -rf "$build"
+
+stage "formatting"
+"$root/scripts/format.sh" --check
 
 stage "release build and tests"
 cmake -S "$root" -B "$build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCOREIO_WARNINGS_AS_ERRORS=ON \

@@ -8,8 +8,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
     libcairo2-dev pkg-config
     valgrind clang-16 libclang-rt-16-dev llvm-16
-    abigail-tools
-    pybind11-dev python3-dev python3-numpy python3-pytest python3-meshio python3-netcdf4
+    abigail-tools clang-format-16
+    pybind11-dev python3-dev python3-numpy python3-pytest python3-meshio python3-netcdf4 python3-matplotlib
 )
 missing=()
 for package in "${packages[@]}"; do

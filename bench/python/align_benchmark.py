@@ -1,11 +1,11 @@
 """coreio.align from numpy arrays against the C++ benchmark of the same sheets, in one run.
 
-    PYTHONPATH=<build>/tools/python /usr/bin/python3 bench/python/align_benchmark.py <build>/bench/bench_mesh_align
+    PYTHONPATH=<build>/tools/python /usr/bin/python3 bench/python/align_benchmark.py <build>/bench/bench_pair_alignment
 
 Both sides align a square formed sheet of about 1M nodes with a sheet of about as many, meshed on
-a grid of other spacing with interior nodes moved by up to 0.15 of a cell (bench_mesh_align's
-BM_AlignRecords/vertices:1000000/tube:0, whose pair the tool's sample generator makes; here numpy
-makes the same shapes). Prints the median seconds of each and their ratio.
+a grid of other spacing with interior nodes moved by up to 0.15 of a cell, through the same pair
+alignment (bench_pair_alignment's BM_AlignPair/1000000, whose pair the tool's sample generator
+makes; here numpy makes the same shapes). Prints the median seconds of each and their ratio.
 """
 import json
 import statistics
@@ -45,10 +45,12 @@ def median_seconds(run):
     return statistics.median(times)
 
 
-def cpp_seconds(bench_mesh_align):
-    report = subprocess.run([bench_mesh_align, f"--benchmark_filter=BM_AlignRecords/vertices:{VERTICES}/tube:0/",
+def cpp_seconds(bench_pair_alignment):
+    report = subprocess.run([bench_pair_alignment, f"--benchmark_filter=BM_AlignPair/{VERTICES}/",
                              "--benchmark_format=json"], check=True, capture_output=True, text=True).stdout
-    return json.loads(report)["benchmarks"][0]["real_time"] / 1000.0  # milliseconds, the mean over its iterations
+    runs = json.loads(report)["benchmarks"]
+    median = next((run for run in runs if run.get("aggregate_name") == "median"), runs[0])
+    return median["real_time"] / 1000.0  # milliseconds
 
 
 def main():
@@ -58,10 +60,10 @@ def main():
     made = {}
     body_seconds = median_seconds(lambda: made.update(before=coreio.Body(*before_arrays),
                                                       after=coreio.Body(*after_arrays)))
-    align_seconds = median_seconds(lambda: coreio.align(made["before"], made["after"], complete=True))
+    align_seconds = median_seconds(lambda: coreio.align(made["before"], made["after"], tube="no", complete=True))
     cpp = cpp_seconds(sys.argv[1])
     print(f"bodies from numpy {body_seconds:.3f} s, coreio.align {align_seconds:.3f} s, "
-          f"C++ getMeshAlignResult {cpp:.3f} s")
+          f"C++ alignPair {cpp:.3f} s")
     print(f"coreio.align / C++: {align_seconds / cpp:.2f}; with the bodies: {(body_seconds + align_seconds) / cpp:.2f}")
 
 
