@@ -269,16 +269,17 @@ std::vector<float> narrowed(const std::vector<Value>& values)
 
 }  // namespace
 
-ExodusLoader::ExodusLoader(const std::string& path) : ExodusLoader(path, std::optional<ExodusBodyOptions>{})
+ExodusLoader::ExodusLoader(const std::string& path)
+    : ExodusLoader(path, std::optional<ExodusBodyOptions>{}, Purpose::Bodies)
 {
 }
 
 ExodusLoader::ExodusLoader(const std::string& path, const ExodusBodyOptions& options)
-    : ExodusLoader(path, std::optional<ExodusBodyOptions>{options})
+    : ExodusLoader(path, std::optional<ExodusBodyOptions>{options}, Purpose::Bodies)
 {
 }
 
-ExodusLoader::ExodusLoader(const std::string& path, const std::optional<ExodusBodyOptions>& options)
+ExodusLoader::ExodusLoader(const std::string& path, const std::optional<ExodusBodyOptions>& options, Purpose purpose)
     : path_(path), logger_(std::make_unique<Calvora::Logging>(loggerName))
 {
     const NetcdfFileFacts facts = inspectNetcdfFile(path_);
@@ -287,6 +288,9 @@ ExodusLoader::ExodusLoader(const std::string& path, const std::optional<ExodusBo
     readVariables(facts);
     readSteps();
     readBlocks(facts);
+    if (purpose == Purpose::ListingOnly)
+        return;
+    warnAboutSkippedBlocks();
     std::vector<int> localOf(static_cast<std::size_t>(numNodes_), -1);
     if (options) {
         addBody(selectBlocks(options->blocks), *options, localOf);
@@ -306,7 +310,7 @@ ExodusLoader::~ExodusLoader() = default;
 
 ExodusListing listExodusFile(const std::string& path)
 {
-    return ExodusLoader(path).listing();
+    return ExodusLoader(path, std::nullopt, ExodusLoader::Purpose::ListingOnly).listing();
 }
 
 const std::vector<SimBody>& ExodusLoader::bodies() const
@@ -439,7 +443,7 @@ void ExodusLoader::readBlock(const NetcdfFileFacts& facts, const std::vector<int
     blockFacts_.push_back(std::move(block));
 }
 
-// A block of other elements than surface ones is recorded as skipped, with a warning.
+// A block of other elements than surface ones is recorded as skipped.
 void ExodusLoader::classifyBlock(std::size_t b)
 {
     ExodusBlockListing& entry = listing_.blocks[b];
@@ -450,7 +454,15 @@ void ExodusLoader::classifyBlock(std::size_t b)
     }
     entry.skipReason = std::get<std::string>(kind);
     skipped_.push_back({entry.id, nameOrId(entry), entry.elementType, entry.nodesPerElement});
-    Calvora::logWarn(*logger_, aboutFile(path_, "skipping " + blockFacts_[b].description + ": " + entry.skipReason));
+}
+
+// A listing names skipped blocks itself; a loader that makes bodies says what it leaves out.
+void ExodusLoader::warnAboutSkippedBlocks() const
+{
+    for (std::size_t b = 0; b < blockFacts_.size(); ++b)
+        if (!listing_.blocks[b].skipReason.empty())
+            Calvora::logWarn(*logger_, aboutFile(path_, "skipping " + blockFacts_[b].description + ": " +
+                                                            listing_.blocks[b].skipReason));
 }
 
 // marks holds, per file node, the last block that used it.

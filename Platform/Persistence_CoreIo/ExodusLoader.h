@@ -95,7 +95,10 @@ private:
     struct Body;
     using Columns = std::array<std::vector<double>, 3>;  // x, y, z per body node
 
-    ExodusLoader(const std::string& path, const std::optional<ExodusBodyOptions>& options);
+    enum class Purpose { Bodies, ListingOnly };
+    ExodusLoader(const std::string& path, const std::optional<ExodusBodyOptions>& options, Purpose purpose);
+    friend ExodusListing listExodusFile(const std::string& path);
+    void warnAboutSkippedBlocks() const;
     void readDimensions(const NetcdfFileFacts& facts);
     void readVariables(const NetcdfFileFacts& facts);
     void readSteps();
