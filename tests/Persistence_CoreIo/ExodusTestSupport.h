@@ -1,101 +1,126 @@
 #pragma once
-// Shared by the Exodus loader and writer tests: builders that keep a copy of what a loader hands
-// them, a scratch directory per test, and ways to make and damage files.
+// Shared by the loader and writer tests: builders that keep a copy of what a load hands them, a
+// scratch directory per test, and the message of a refusal.
 
+#include "MemoryLoader.h"
 #include "Persistence_CoreIo.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include <cstddef>
-#include <cstdint>
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace ExodusTest {
 
-// Copies every array of the one mesh record a load delivers.
-class RecordingMeshBuilder : public CoreIo::MeshBuilderInterface {
-public:
-    explicit RecordingMeshBuilder(bool topologyOnly = false) : topologyOnly_(topologyOnly) {}
+template <typename T>
+std::vector<T> copyOf(const T* values, std::size_t count)
+{
+    return values == nullptr ? std::vector<T>{} : std::vector<T>(values, values + count);
+}
 
-    void build(const CoreIo::MeshBuilderParamColMajor& param) override;
-    void build(const CoreIo::MeshBuilderParamRowMajor& param) override;
+// Positions and normals as columns whatever the record's layout; empty where the record had none.
+class MeshRecorder : public CoreIo::MeshBuilderInterface {
+public:
+    explicit MeshRecorder(bool topologyOnly = false, std::function<void()> duringBuild = {})
+        : topologyOnly_(topologyOnly), duringBuild_(std::move(duringBuild))
+    {
+    }
+    void build(const CoreIo::MeshBuilderParamColMajor& record) override
+    {
+        for (auto [column, values, count] : {std::tuple{&x, record.x, record.numNodes}, {&y, record.y, record.numNodes},
+                                            {&z, record.z, record.numNodes}, {&nx, record.nx, record.numNormals},
+                                            {&ny, record.ny, record.numNormals}, {&nz, record.nz, record.numNormals}})
+            *column = copyOf(values, count);
+        take(record, record.x);
+    }
+    void build(const CoreIo::MeshBuilderParamRowMajor& record) override
+    {
+        rowMajor = true;
+        for (std::size_t i = 0; record.coordinates != nullptr && i < 3 * record.numNodes; i += 3)
+            for (std::size_t c = 0; c < 3; ++c)
+                std::array{&x, &y, &z}[c]->push_back(record.coordinates[i + c]);
+        for (std::size_t i = 0; record.normals != nullptr && i < 3 * record.numNormals; i += 3)
+            for (std::size_t c = 0; c < 3; ++c)
+                std::array{&nx, &ny, &nz}[c]->push_back(record.normals[i + c]);
+        take(record, record.coordinates);
+    }
     bool needNormals() const override { return false; }
     bool loadTopologyOnly() const override { return topologyOnly_; }
 
     int builds = 0;
-    std::size_t numNodes = 0;
+    bool rowMajor = false;
     std::size_t numNormals = 0;
-    bool receivedCoordinates = false;  // any coordinate pointer was set
-    bool rowMajor = false;             // the record came interleaved
+    const float* positions = nullptr;  // the record's own array, to tell whether loads share storage
     std::vector<float> x, y, z, nx, ny, nz;
-    std::vector<int> triangles;
-    std::vector<int> solverIndexMapping;
-    bool receivedMapping = false;
+    std::vector<int> triangles, solverIndexMapping;
 
 private:
+    template <typename Record>
+    void take(const Record& record, const float* recordPositions)
+    {
+        ++builds;
+        numNormals = record.numNormals;
+        positions = recordPositions;
+        triangles = copyOf(record.triangles, 3 * record.numTriangles);
+        solverIndexMapping = copyOf(record.solverIndexMapping, record.numNodes);
+        if (duringBuild_)
+            duringBuild_();
+    }
     bool topologyOnly_;
+    std::function<void()> duringBuild_;
 };
 
-// Keeps the typed arrays a result load delivers; other operations count as unexpected.
-class RecordingResultBuilder : public CoreIo::ResultBuilderInterface {
+// Results arrive as one plain typed array per load; the other operations are failures.
+class ResultRecorder : public CoreIo::ResultBuilderInterface {
 public:
-    void setInterval(double, double) override {}
-    void build(const CoreIo::ResultBuilderColMajorParam&, const CoreIo::ResultBuilderColMajorParam&) override;
-    void build(const CoreIo::ResultBuilderRowMajorParam&, const CoreIo::ResultBuilderRowMajorParam&) override;
-    void build(const CoreIo::ResultBuilderColMajorParam&) override;
-    void build(const CoreIo::ResultBuilderRowMajorParam&) override;
-    void build(std::size_t count, const int* values) override;
-    void build(std::size_t count, const float* values) override;
-    void build(std::size_t count, const double* values) override;
+    void setInterval(double, double) override { ADD_FAILURE(); }
+    void build(const CoreIo::ResultBuilderColMajorParam&, const CoreIo::ResultBuilderColMajorParam&) override { ADD_FAILURE(); }
+    void build(const CoreIo::ResultBuilderRowMajorParam&, const CoreIo::ResultBuilderRowMajorParam&) override { ADD_FAILURE(); }
+    void build(const CoreIo::ResultBuilderColMajorParam&) override { ADD_FAILURE(); }
+    void build(const CoreIo::ResultBuilderRowMajorParam&) override { ADD_FAILURE(); }
+    void build(std::size_t count, const int* values) override { received.emplace_back(copyOf(values, count)); }
+    void build(std::size_t count, const float* values) override { received.emplace_back(copyOf(values, count)); }
+    void build(std::size_t count, const double* values) override { received.emplace_back(copyOf(values, count)); }
 
-    std::vector<std::vector<float>> floatArrays;
-    std::vector<std::vector<double>> doubleArrays;
-    int unexpectedBuilds = 0;
+    std::vector<CoreIo::ResultValues> received;
 };
 
 // A fresh directory for the running test, removed with everything in it afterwards.
 class ScratchDirectory {
 public:
-    ScratchDirectory();
-    ~ScratchDirectory();
+    ScratchDirectory() { std::filesystem::create_directories(path_); }
+    ~ScratchDirectory()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
     ScratchDirectory(const ScratchDirectory&) = delete;
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
 
     std::string file(const std::string& name) const { return (path_ / name).string(); }
-    std::vector<std::string> entries() const;  // file names, sorted
 
 private:
-    std::filesystem::path path_;
+    std::filesystem::path path_ = std::filesystem::temp_directory_path() /
+        ("coreio-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+         std::to_string(getpid()));
 };
 
-// The message of the CoreIo::LoadError that action throws; a failure if it throws none.
-std::string loadErrorOf(const std::function<void()>& action);
-
-// The result of a body by name at a step; a failure if the body has none.
-CoreIo::DataLocation resultAt(const CoreIo::SimBody& body, const std::string& name, std::int64_t step);
-
-// Turns a CDL text of tests/data into a binary file with ncgen, of the format that ncgen's -k
-// option names (1 classic, 2 64-bit offsets, 3 netCDF-4, 5 64-bit data).
-void generateFromCdl(const std::string& cdlName, const std::string& target, int kind = 1);
-
-// Changes a stored value in place through the netCDF library; index has one entry per dimension.
-using Index = std::vector<std::size_t>;
-void overwriteInt(const std::string& path, const std::string& variable, const Index& index, int value);
-void overwriteFloat(const std::string& path, const std::string& variable, const Index& index, float value);
-// Change a file's header through the netCDF library: set an attribute, of a variable or, for an
-// empty variable name, of the file; or give a variable new dimensions of the given lengths (the
-// old one is renamed aside, its attributes copied) and fill it with one value.
-void putIntAttribute(const std::string& path, const std::string& variable, const std::string& attribute,
-                     const std::vector<int>& values);
-void putTextAttribute(const std::string& path, const std::string& variable, const std::string& attribute,
-                      const std::string& text);
-void reshapeIntVariable(const std::string& path, const std::string& variable, const Index& lengths, int value);
-// Rewrite a classic file's header, bypassing every check: a dimension's length, or the number of
-// records (time steps).
-void patchDimensionLength(const std::string& path, const std::string& dimension, std::uint32_t length);
-void patchRecordCount(const std::string& path, std::uint32_t count);
+// The message of the Error that action throws; a failure if it throws none.
+template <typename Error = CoreIo::LoadError>
+std::string messageOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const Error& error) {
+        return error.what();
+    }
+    ADD_FAILURE() << "nothing was thrown";
+    return {};
+}
 
 }  // namespace ExodusTest

@@ -1,1 +1,1 @@
-coreio_add_test(PersistenceCoreIoTest SOURCES MemoryLoaderTest.cpp LIBS Persistence_CoreIo)
+coreio_add_test(PersistenceCoreIoTest SOURCES MemoryLoaderTest.cpp LIBS Persistence_CoreIo GTest::gmock)

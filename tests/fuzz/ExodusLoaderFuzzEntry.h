@@ -1,11 +1,11 @@
 #pragma once
 // The Exodus II loader under fuzzing: the input is a file. The loader may refuse it with
-// CoreIo::LoadError; if it opens it, every body is loaded into the mesh builder, the tool mesh
-// builder and the results builder, and read with its initial coordinates, and every operation may
-// again fail only with LoadError or a builder's CvException. A built mesh must be sound: vertices
-// and triangles numbered by position, every corner a vertex of its mesh, one result value per
-// node. A broken promise throws BrokenPromise, which nothing catches, so the fuzzer reports it
-// like a crash. Shared by the fuzz target and the test that replays the stored inputs.
+// CoreIo::LoadError; if it opens it, every body is loaded into the mesh builder and the results
+// builder and read with its initial coordinates, each of which may again fail only with LoadError
+// or a builder's CvException. A built mesh must be sound: every triangle corner a vertex of its
+// mesh, one result value per node. A broken promise throws BrokenPromise, which nothing catches,
+// so the fuzzer reports it like a crash. Shared by the fuzz target and the test that replays the
+// stored inputs.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,9 +21,7 @@ public:
 // How far one input got, for the test that checks the seeds still reach what they were made for.
 struct ExodusFuzzOutcome {
     bool opened = false;
-    std::size_t bodies = 0;        // bodies of the file
     std::size_t meshes = 0;        // built by the mesh builder
-    std::size_t topologies = 0;    // loads into the tool mesh builder that returned
     std::size_t resultArrays = 0;  // float arrays read back from the results builder
     std::size_t validBodies = 0;   // readMeshAndICs records that are valid
 };
