@@ -40,15 +40,6 @@ RecordingLoader plateLoader(const Results& results)
     return loader;
 }
 
-// The ids of the locations loaded, in order: the mesh's, then results by their position in the body's list.
-std::vector<std::int64_t> loadedIds(const RecordingLoader& loader)
-{
-    std::vector<std::int64_t> ids;
-    for (const RecordingLoader::Call& call : loader.calls())
-        ids.push_back(call.locationId);
-    return ids;
-}
-
 TEST(ReadMeshAndICs, LoadsTheMeshThenTheFirstInitialCoordinate0ThenInitialCoordinate1AsFloats)
 {
     // INITIALCOORD1 listed first and as doubles: the order follows the names, and a narrowing shows.
@@ -61,7 +52,7 @@ TEST(ReadMeshAndICs, LoadsTheMeshThenTheFirstInitialCoordinate0ThenInitialCoordi
 
     const CoreIo::MeshAndCoord record = CoreIo::readMeshAndICs(loader, body);
 
-    EXPECT_EQ(loadedIds(loader), (std::vector<std::int64_t>{body.meshLocation.id, body.results.at(2).dataLocation.id,
+    EXPECT_EQ(loader.loadedIds(), (std::vector<std::int64_t>{body.meshLocation.id, body.results.at(2).dataLocation.id,
                                                             body.results.at(1).dataLocation.id}));
     EXPECT_TRUE(record.isValid());
     EXPECT_EQ(*record.initCoord0, firstValues);
@@ -94,7 +85,7 @@ TEST(ReadMeshAndICs, WithoutBothExactNamesOrAMeshGivesAnInvalidRecordKeepingWhat
         EXPECT_FALSE(record.isValid());
         EXPECT_EQ(record.mesh != nullptr, c.meshDelivered);
         EXPECT_EQ(record.initCoord0 != nullptr, !c.meshDelivered);
-        EXPECT_EQ(loader.calls().size(), c.meshDelivered ? 1u : 3u);
+        EXPECT_EQ(loader.loadedIds().size(), c.meshDelivered ? 1u : 3u);
     }
 }
 

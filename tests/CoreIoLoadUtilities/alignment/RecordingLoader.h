@@ -1,6 +1,6 @@
 #pragma once
-// A memory loader that records each loadMesh and loadResult call made on it before serving it,
-// and can be told to deliver no meshes at all.
+// A memory loader that records the location id of each loadMesh and loadResult call made on it
+// before serving it, and can be told to deliver no meshes at all.
 
 #include "MemoryLoader.h"
 
@@ -12,32 +12,24 @@ namespace AlignmentTestSupport {
 
 class RecordingLoader : public CoreIo::MemoryLoader {
 public:
-    enum class Operation { loadMesh, loadResult };
-    struct Call {
-        Operation operation;
-        std::int64_t locationId;
-        std::optional<std::int64_t> step;  // as passed to loadResult
-        bool operator==(const Call&) const = default;
-    };
-
     void withholdMeshes() { deliversMeshes_ = false; }
-    const std::vector<Call>& calls() const { return calls_; }
+    const std::vector<std::int64_t>& loadedIds() const { return loadedIds_; }
 
     void loadResult(const CoreIo::DataLocation& where, CoreIo::ResultBuilderInterface& builder,
                     std::optional<std::int64_t> step) const override
     {
-        calls_.push_back({Operation::loadResult, where.id, step});
+        loadedIds_.push_back(where.id);
         MemoryLoader::loadResult(where, builder, step);
     }
     void loadMesh(const CoreIo::MeshLocation& where, CoreIo::MeshBuilderInterface& builder) const override
     {
-        calls_.push_back({Operation::loadMesh, where.id, std::nullopt});
+        loadedIds_.push_back(where.id);
         if (deliversMeshes_)
             MemoryLoader::loadMesh(where, builder);
     }
 
 private:
-    mutable std::vector<Call> calls_;
+    mutable std::vector<std::int64_t> loadedIds_;
     bool deliversMeshes_ = true;
 };
 
