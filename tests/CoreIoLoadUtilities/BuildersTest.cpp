@@ -165,23 +165,6 @@ TEST(BaseGeometryToolMeshBuilder, RefusesAMissingMappingAnUnavailableToolMeshAnd
     }
 }
 
-TEST(BaseGeometryToolMeshBuilder, KeepsItsLastMeshWhenTheToolMeshSizeDiffersFromTheNormalCount)
-{
-    const std::vector<int> threeNodes{2, 0, 1};
-    Calvora::BaseGeometryToolMeshBuilder builder(toolProvider(3));
-    builder.build(columns(4, mapping.data()));
-    EXPECT_EQ(builder.getMesh(), nullptr);
-
-    CoreIo::MeshBuilderParamColMajor three = columns(4, threeNodes.data());
-    three.numNodes = three.numNormals = 3;
-    three.numTriangles = 1;
-    builder.build(three);
-    const auto previous = builder.getMesh();
-    ASSERT_NE(previous, nullptr);
-    builder.build(rows(4, mapping.data()));
-    EXPECT_EQ(builder.getMesh(), previous);
-}
-
 template <typename PolyLineT, typename Record>
 std::shared_ptr<PolyLineT> buildPolyLine(const Record& record)
 {

@@ -5,7 +5,8 @@
 #include "FakeAlgorithms.h"
 #include "ModuleLogCapture.h"
 #include "Persistence_SkinBaseName.h"
-#include "RecordingLoader.h"
+#include "SampleBodies.h"
+#include "SampleMeshes.h"
 
 #include <gtest/gtest.h>
 
@@ -17,48 +18,39 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
 
 using AlignmentTestSupport::ModuleLogCapture;
+using Calvora::SkinBaseName::INITIALCOORD0;
+using Calvora::SkinBaseName::INITIALCOORD1;
 using FakeAlgorithms::Call;
-using Triangles = std::vector<std::array<int, 3>>;
 using InitCoords = std::vector<std::array<float, 2>>;
 using Positions = std::vector<std::array<double, 3>>;
 using Lines = std::vector<std::string>;
+using Floats = std::vector<float>;
 using Meshes = std::array<const Calvora::Mesh*, 4>;
 
 // A body whose vertex i lies at (i, 10 + i, -1) with index firstIndex + i and initial coordinates initCoords[i].
-CoreIo::MeshAndCoord makeBody(const InitCoords& initCoords, const Triangles& triangles, int firstIndex = 0)
+CoreIo::MeshAndCoord makeBody(const InitCoords& initCoords, const std::vector<int>& corners, int firstIndex = 0)
 {
-    struct Filler : Calvora::MeshModifier {
-        explicit Filler(Calvora::Mesh& mesh) : MeshModifier(mesh) {}
-        using MeshModifier::triangles;
-        using MeshModifier::vertices;
-    };
-    CoreIo::MeshAndCoord body{std::make_shared<std::vector<float>>(), std::make_shared<std::vector<float>>(),
-                              std::make_shared<Calvora::Mesh>()};
-    Filler filler(*body.mesh);
-    auto& vertices = filler.vertices();
-    vertices.resize(initCoords.size());
+    CoreIo::MeshAndCoord body{std::make_shared<std::vector<float>>(), std::make_shared<std::vector<float>>(), nullptr};
+    std::vector<CoreIoSamples::Position> places;
     for (std::size_t i = 0; i < initCoords.size(); ++i) {
-        vertices[i].set(static_cast<double>(i), 10.0 + static_cast<double>(i), -1.0);
-        vertices[i].index = firstIndex + static_cast<int>(i);
+        places.emplace_back(static_cast<double>(i), 10.0 + static_cast<double>(i), -1.0);
         body.initCoord0->push_back(initCoords[i][0]);
         body.initCoord1->push_back(initCoords[i][1]);
     }
-    filler.triangles().resize(triangles.size());
-    for (std::size_t t = 0; t < triangles.size(); ++t) {
-        for (std::size_t corner = 0; corner < 3; ++corner)
-            filler.triangles()[t].corners[corner] = &vertices[static_cast<std::size_t>(triangles[t][corner])];
-        filler.triangles()[t].index = static_cast<int>(t);
-    }
+    body.mesh = std::make_shared<Calvora::Mesh>(CoreIoSamples::makeMesh(places, corners));
+    for (unsigned int i = 0; i < body.mesh->numberOfVertices(); ++i)
+        body.mesh->getVertex(i).index += firstIndex;
     return body;
 }
 
 // A unit square of two triangles, (0,0) (1,0) (1,1) and (0,0) (1,1) (0,1); folded, the second faces -z.
-const Triangles squareTriangles{{0, 1, 3}, {0, 3, 2}};
+const std::vector<int> squareTriangles{0, 1, 3, 0, 3, 2};
 const InitCoords flatSquare{{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 1.0f}};
 const InitCoords foldedSquare{{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, {-1.0f, 1.0f}};
 CoreIo::MeshAndCoord square(int firstIndex = 0) { return makeBody(flatSquare, squareTriangles, firstIndex); }
@@ -67,7 +59,7 @@ CoreIo::MeshAndCoord folded() { return makeBody(foldedSquare, squareTriangles); 
 CoreIo::MeshAndCoord twoApart(InitCoords first, const InitCoords& second)
 {
     first.insert(first.end(), second.begin(), second.end());
-    return makeBody(first, {{0, 1, 2}, {3, 4, 5}});
+    return makeBody(first, {0, 1, 2, 3, 4, 5});
 }
 CoreIo::MeshAndCoord lacking(int part)
 {
@@ -132,7 +124,7 @@ TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
     const InitCoords up{{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}}, down{{0.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 0.0f}};
     const InitCoords collapsed{{2.0f, 2.0f}, {2.0f, 2.0f}, {2.0f, 2.0f}}, undefined{{nan, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}};
     // Corners (0,0) (1,0) (0,1), then the same as (0,0) (0,1) (1,0); vertex indices 100..102.
-    const CoreIo::MeshAndCoord twice = makeBody({{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}}, {{0, 1, 2}, {0, 2, 1}}, 100);
+    const CoreIo::MeshAndCoord twice = makeBody({{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}}, {0, 1, 2, 0, 2, 1}, 100);
     using Matching = std::vector<Calvora::MaterialFixedMeshAligner::MatchingEl>;
     const struct {
         const char* name;
@@ -278,34 +270,112 @@ TEST_F(MeshAlignUtils, ShortCoordinateArraysThrowOutOfRangeBeforeAnythingHappens
     }
 }
 
+// A memory loader that records the location id of each loadMesh and loadResult call made on it
+// before serving it, and can be told to deliver no meshes at all.
+class RecordingLoader : public CoreIo::MemoryLoader {
+public:
+    bool deliversMeshes = true;
+    mutable std::vector<std::int64_t> loadedIds;
+
+    void loadResult(const CoreIo::DataLocation& where, CoreIo::ResultBuilderInterface& builder,
+                    std::optional<std::int64_t> step) const override
+    {
+        loadedIds.push_back(where.id);
+        MemoryLoader::loadResult(where, builder, step);
+    }
+    void loadMesh(const CoreIo::MeshLocation& where, CoreIo::MeshBuilderInterface& builder) const override
+    {
+        loadedIds.push_back(where.id);
+        if (deliversMeshes)
+            MemoryLoader::loadMesh(where, builder);
+    }
+};
+
+// Location ids of the body's mesh, then of the results at the positions given.
+std::vector<std::int64_t> idsOf(const CoreIo::SimBody& body, const std::vector<std::size_t>& results)
+{
+    std::vector<std::int64_t> ids{body.meshLocation.id};
+    for (const std::size_t result : results)
+        ids.push_back(body.results.at(result).dataLocation.id);
+    return ids;
+}
+
 TEST_F(MeshAlignUtils, TheLoaderOverloadReadsTheFirstBodyFirstAndAlignsWhatItRead)
 {
-    AlignmentTestSupport::RecordingLoader loader;
-    for (const auto& [name, u, v] : {std::tuple{"after", std::vector{0.9f, 0.1f, 0.0f, 1.0f}, std::vector{0.2f, 0.8f, 0.0f, 1.0f}},
-                                     std::tuple{"before", std::vector{0.0f, 1.0f, 0.0f, 1.0f}, std::vector{0.0f, 0.0f, 1.0f, 1.0f}}}) {
-        CoreIo::MeshArrays mesh;
-        mesh.numNodes = mesh.numNormals = 4;
-        mesh.x = mesh.y = mesh.z = mesh.nx = mesh.ny = mesh.nz = {0.0f, 0.0f, 0.0f, 0.0f};
-        mesh.numTriangles = 2;
-        mesh.triangles = {0, 1, 3, 0, 3, 2};
-        loader.addBody(name, std::move(mesh));
-        loader.addResult(name, Calvora::SkinBaseName::INITIALCOORD0, u);
-        loader.addResult(name, Calvora::SkinBaseName::INITIALCOORD1, v);
+    RecordingLoader loader;
+    for (const auto& [name, u, v] : {std::tuple{"after", Floats{0.9f, 0.1f, 0.0f, 1.0f}, Floats{0.2f, 0.8f, 0.0f, 1.0f}},
+                                     std::tuple{"before", Floats{0.0f, 1.0f, 0.0f, 1.0f}, Floats{0.0f, 0.0f, 1.0f, 1.0f}}}) {
+        CoreIoSamples::SampleBody body;
+        body.x = body.y = body.z = body.nx = body.ny = body.nz = Floats(4);
+        body.triangles = squareTriangles;
+        body.initCoord0 = u;
+        body.initCoord1 = v;
+        CoreIoSamples::registerBody(loader, name, body);
     }
     FakeAlgorithms::script().matching = {{-1, 0}, {-1, 1}, {0, -1}, {3, -1}};
 
     const CoreIo::MeshAlignResult result =
         CoreIo::getMeshAlignResult(loader, loader.body("before"), loader.body("after"), 0, true);
 
-    std::vector<std::int64_t> expectedIds;
-    for (const CoreIo::SimBody& body : {loader.body("before"), loader.body("after")}) {
-        expectedIds.push_back(body.meshLocation.id);
-        for (const CoreIo::ResultEntry& entry : body.results)
-            expectedIds.push_back(entry.dataLocation.id);
-    }
-    EXPECT_EQ(loader.loadedIds(), expectedIds);
+    std::vector<std::int64_t> expectedIds = idsOf(loader.body("before"), {0, 1});
+    for (const std::int64_t id : idsOf(loader.body("after"), {0, 1}))
+        expectedIds.push_back(id);
+    EXPECT_EQ(loader.loadedIds, expectedIds);
     // Completion measured on the initial coordinates read: (0.9,0.2) nearest to (1,0), (0.1,0.8) to (0,1).
     EXPECT_EQ(*result.vertexMatching, (std::vector<int>{1, 2, 0, 3}));
+}
+
+TEST(ReadMeshAndICs, LoadsTheMeshThenBothInitialCoordinatesByExactNameAsFloatsElseGivesAnInvalidRecord)
+{
+    const Floats first{0.5f, 1.5f, 2.5f}, second{-1.0f, -2.0f, -3.0f};
+    const std::vector<double> doubles{0.1, 1e-40, -2.0 / 3.0};
+    const Floats narrowed{0.1f, static_cast<float>(1e-40), static_cast<float>(-2.0 / 3.0)};
+    const struct {
+        std::vector<std::pair<std::string, CoreIo::ResultValues>> results;
+        bool meshDelivered;
+        bool valid;
+    } cases[] = {
+        // INITIALCOORD1 listed first, both as doubles: the order follows the names, and a narrowing shows.
+        {{{"THICKNESS", second}, {INITIALCOORD1, doubles}, {INITIALCOORD0, std::vector<double>{0.5, 1.5, 2.5}},
+          {"SECOND", second}}, true, true},
+        {{{INITIALCOORD0, first}}, true, false},
+        {{{INITIALCOORD1, first}}, true, false},
+        {{{INITIALCOORD0, first}, {INITIALCOORD1, second}}, false, false},
+        {{{"InitialCoord0", first}, {INITIALCOORD1, second}}, true, false},
+        {{{INITIALCOORD0 + " ", first}, {INITIALCOORD1, second}}, true, false},
+        {{{INITIALCOORD0.substr(0, INITIALCOORD0.size() - 1), first}, {INITIALCOORD1, second}}, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.results[0].first + (c.meshDelivered ? "" : " without mesh"));
+        RecordingLoader loader;
+        CoreIo::MeshArrays plate;  // one triangle over (0,0,1) (1,0,1) (0,1,1)
+        plate.numNodes = plate.numNormals = 3;
+        plate.x = plate.y = plate.nx = plate.ny = {0.0f, 0.0f, 0.0f};
+        plate.x[1] = plate.y[2] = 1.0f;
+        plate.z = plate.nz = {1.0f, 1.0f, 1.0f};
+        plate.numTriangles = 1;
+        plate.triangles = {0, 1, 2};
+        loader.addBody("plate", plate);
+        for (const auto& [name, values] : c.results)
+            loader.addResult("plate", name, values);
+        if (!c.meshDelivered)
+            loader.deliversMeshes = false;
+        CoreIo::SimBody body = loader.body("plate");
+        for (CoreIo::ResultEntry& result : body.results)  // a loader may list a name twice
+            result.name = result.name == "SECOND" ? INITIALCOORD0 : result.name;
+
+        const CoreIo::MeshAndCoord record = CoreIo::readMeshAndICs(loader, body);
+
+        EXPECT_EQ(record.isValid(), c.valid);
+        EXPECT_EQ(record.mesh != nullptr, c.meshDelivered);
+        if (!c.valid)
+            continue;
+        EXPECT_EQ(loader.loadedIds, idsOf(body, {2, 1}));
+        EXPECT_EQ(*record.initCoord0, first);
+        EXPECT_EQ(*record.initCoord1, narrowed);
+        EXPECT_EQ(record.mesh->getVertex(1), (Calvora::Point<double, 3>{1.0, 0.0, 1.0}));
+        EXPECT_EQ(record.mesh.use_count(), 1);  // nobody else holds what it returns
+    }
 }
 
 }  // namespace

@@ -5,8 +5,8 @@ set(COREIO_MESH_ALIGN_UTILS_SOURCE ${COREIO_LOAD_UTILITIES_SOURCES})
 list(FILTER COREIO_MESH_ALIGN_UTILS_SOURCE INCLUDE REGEX "/MeshAlignUtils\\.cpp$")
 
 coreio_add_test(AlignmentTest
-    SOURCES MeshAndCoordTest.cpp MeshAlignUtilsTest.cpp fakes/FakeAlgorithms.cpp ${COREIO_LOAD_UTILITIES_SOURCES}
-    LIBS ${COREIO_LOAD_UTILITIES_BASE_LIBS})
+    SOURCES MeshAlignUtilsTest.cpp fakes/FakeAlgorithms.cpp ${COREIO_LOAD_UTILITIES_SOURCES}
+    LIBS ${COREIO_LOAD_UTILITIES_BASE_LIBS} CoreIoSamples)
 target_include_directories(AlignmentTest PRIVATE
     "${PROJECT_SOURCE_DIR}/Platform/CoreIo/Business/CoreIoLoadUtilities" "${COREIO_EXPORT_DIR}"
     "${CMAKE_CURRENT_SOURCE_DIR}/fakes" "${CMAKE_CURRENT_SOURCE_DIR}/alignment")
