@@ -2,7 +2,9 @@
 // hands them, in which order, what it makes of their answers, and what it logs.
 #include "MeshAlignUtils.h"
 
-#include "FakeAlgorithms.h"
+#include "Business_Algorithm.h"
+#include "Business_BaseGeometry.h"
+#include "Business_EvaluationGeometry.h"
 #include "ModuleLogCapture.h"
 #include "Persistence_SkinBaseName.h"
 #include "SampleBodies.h"
@@ -10,9 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -20,6 +25,129 @@
 #include <tuple>
 #include <utility>
 #include <vector>
+
+namespace {
+
+// Stand-ins for the aligner and the tube converter: they replay what a test scripts and record
+// every call, in order, with what they were handed.
+namespace FakeAlgorithms {
+
+enum class Call { alignerCreated, alignerDestroyed, mapBeforeSet, mapAfterSet, aligned, converterCreated,
+                  converterDestroyed, unrolled };
+
+struct Event {
+    Call call;
+    // The aligner's meshBefore, initCoordMeshBefore, meshAfter, initCoordMeshAfter; for unrolled, the mesh first.
+    std::array<const Calvora::Mesh*, 4> meshes{};
+    std::shared_ptr<const std::vector<int>> map{};  // vertex map setters
+    std::shared_ptr<Calvora::Mesh> initCoordBefore{}, initCoordAfter{};  // aligned: copies as the aligner saw them
+};
+
+// What the fakes hand back.
+struct Script {
+    std::vector<Calvora::MaterialFixedMeshAligner::MatchingEl> matching;
+    std::shared_ptr<Calvora::Mesh> alignedMesh;  // given away by the next alignment
+    double biggestSquareError = 0.0;
+    std::vector<std::shared_ptr<const std::vector<int>>> vertexMaps;  // one per converter call, in order
+    std::function<void(std::size_t call, Calvora::Mesh& initCoordMesh)> unroll;  // changes a converter call makes
+};
+
+Script script;
+std::vector<Event> events;
+
+std::vector<Call> calls()  // the kinds of events in order
+{
+    std::vector<Call> kinds;
+    for (const Event& event : events)
+        kinds.push_back(event.call);
+    return kinds;
+}
+
+const Event& first(Call call)
+{
+    const auto found = std::find_if(events.begin(), events.end(), [&](const Event& e) { return e.call == call; });
+    if (found == events.end())
+        throw std::logic_error("the fakes recorded no such call");
+    return *found;
+}
+
+void reset()
+{
+    script = Script{};
+    events.clear();
+}
+
+}  // namespace FakeAlgorithms
+
+}  // namespace
+
+namespace Calvora {
+
+using FakeAlgorithms::Call;
+
+namespace {
+
+FakeAlgorithms::Event& record(Call call, const MaterialFixedMeshAligner& aligner)
+{
+    return FakeAlgorithms::events.emplace_back(FakeAlgorithms::Event{
+        call, {aligner.meshBefore, aligner.initCoordMeshBefore, aligner.meshAfter, aligner.initCoordMeshAfter}});
+}
+
+}  // namespace
+
+MaterialFixedMeshAligner::MaterialFixedMeshAligner() { record(Call::alignerCreated, *this); }
+
+MaterialFixedMeshAligner::~MaterialFixedMeshAligner() { record(Call::alignerDestroyed, *this); }
+
+void MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexBefore(std::shared_ptr<const std::vector<int>> map)
+{
+    mapBefore_ = record(Call::mapBeforeSet, *this).map = std::move(map);
+}
+
+void MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexAfter(std::shared_ptr<const std::vector<int>> map)
+{
+    mapAfter_ = record(Call::mapAfterSet, *this).map = std::move(map);
+}
+
+std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(
+    double& biggestSquareError, std::vector<MatchingEl>* matching) const
+{
+    FakeAlgorithms::Event& event = record(Call::aligned, *this);
+    event.initCoordBefore = std::make_shared<Mesh>(*initCoordMeshBefore);
+    event.initCoordAfter = std::make_shared<Mesh>(*initCoordMeshAfter);
+    biggestSquareError = FakeAlgorithms::script.biggestSquareError;
+    *matching = FakeAlgorithms::script.matching;
+    return std::move(FakeAlgorithms::script.alignedMesh);
+}
+
+TubeInitialCoordinatesConverter::TubeInitialCoordinatesConverter()
+{
+    FakeAlgorithms::events.push_back({Call::converterCreated});
+}
+
+TubeInitialCoordinatesConverter::~TubeInitialCoordinatesConverter()
+{
+    FakeAlgorithms::events.push_back({Call::converterDestroyed});
+}
+
+void TubeInitialCoordinatesConverter::setTubeSize(double)
+{
+    throw std::logic_error("the alignment unit must leave the converter in its default state");
+}
+
+void TubeInitialCoordinatesConverter::cut3dTubeAtSeamAndUnrollWithInitCoords(
+    std::shared_ptr<Mesh> initCoordMesh, std::shared_ptr<const std::vector<int>>& initCoordVertexTo3dVertex) const
+{
+    const auto call = static_cast<std::size_t>(std::ranges::count(FakeAlgorithms::calls(), Call::unrolled));
+    FakeAlgorithms::events.push_back({Call::unrolled, {initCoordMesh.get()}, initCoordVertexTo3dVertex});
+    const FakeAlgorithms::Script& script = FakeAlgorithms::script;
+    if (call < script.vertexMaps.size())
+        initCoordVertexTo3dVertex = script.vertexMaps[call];
+    if (script.unroll)
+        script.unroll(call, *initCoordMesh);
+}
+
+}  // namespace Calvora
 
 namespace {
 
@@ -114,8 +242,6 @@ Lines withAlignerLines(const Lines& expected, const std::string& error)
 class MeshAlignUtils : public ::testing::Test {
 protected:
     void SetUp() override { FakeAlgorithms::reset(); }
-    void TearDown() override { FakeAlgorithms::reset(); }
-    ModuleLogCapture log{COREIO_MESH_ALIGN_UTILS_SOURCE};
 };
 
 TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
@@ -174,10 +300,10 @@ TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakeAlgorithms::reset();
-        log.clear();
+        const ModuleLogCapture log(COREIO_MESH_ALIGN_UTILS_SOURCE);
         auto alignedMesh = std::make_shared<Calvora::Mesh>();
         const std::weak_ptr<Calvora::Mesh> watched = alignedMesh;
-        FakeAlgorithms::script() = {c.matching, std::move(alignedMesh), c.error, {}, {}};
+        FakeAlgorithms::script = {c.matching, std::move(alignedMesh), c.error, {}, {}};
 
         std::optional<CoreIo::MeshAlignResult> result;
         try {
@@ -187,7 +313,7 @@ TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
         }
 
         EXPECT_EQ(FakeAlgorithms::calls(), c.calls);
-        FakeAlgorithms::script() = {};
+        FakeAlgorithms::script = {};
         EXPECT_EQ(log.lines(), withAlignerLines(c.log, c.errorLogged));
         ASSERT_EQ(result && result->vertexMatching != nullptr, c.result.has_value());
         if (c.result) {
@@ -206,7 +332,7 @@ TEST_F(MeshAlignUtils, HandsTheAlignerBothBodiesAndTheirInitialCoordinatesAsPlan
     CoreIo::MeshAndCoord after = square();
     after.initCoord0->push_back(99.0f);  // values beyond the vertex count are ignored
     const Positions bodyPositions = positions(*before.mesh);
-    FakeAlgorithms::script().matching = {{0, -1}};
+    FakeAlgorithms::script.matching = {{0, -1}};
 
     CoreIo::getMeshAlignResult(before, after, 0, true);
 
@@ -232,10 +358,10 @@ TEST_F(MeshAlignUtils, UnrollsEachTubeWithAFreshConverterAndCompletesOnTheUnroll
     const Positions afterPositions = positions(*after.mesh);
     const auto mapBefore = std::make_shared<const std::vector<int>>(std::vector<int>{3, 2, 1, 0});
     const auto mapAfter = std::make_shared<const std::vector<int>>(std::vector<int>{0, 1, 2, 3, 0});
-    FakeAlgorithms::script().vertexMaps = {mapBefore, mapAfter};
-    FakeAlgorithms::script().matching = {{-1, 0}};
+    FakeAlgorithms::script.vertexMaps = {mapBefore, mapAfter};
+    FakeAlgorithms::script.matching = {{-1, 0}};
     // The second converter moves vertex 0 of the after mesh next to corner (1,1).
-    FakeAlgorithms::script().unroll = [](std::size_t call, Calvora::Mesh& mesh) {
+    FakeAlgorithms::script.unroll = [](std::size_t call, Calvora::Mesh& mesh) {
         if (call == 1)
             mesh.getVertex(0).set(0.9, 0.95, 0.0);
     };
@@ -243,7 +369,7 @@ TEST_F(MeshAlignUtils, UnrollsEachTubeWithAFreshConverterAndCompletesOnTheUnroll
     const CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(before, after, 1, true);
 
     ASSERT_EQ(FakeAlgorithms::calls(), tube);
-    const auto& events = FakeAlgorithms::events();
+    const auto& events = FakeAlgorithms::events;
     const auto& aligned = FakeAlgorithms::first(Call::aligned).meshes;
     EXPECT_EQ(events[2].meshes[0], aligned[1]);
     EXPECT_EQ(events[2].map, nullptr);
@@ -259,6 +385,7 @@ TEST_F(MeshAlignUtils, UnrollsEachTubeWithAFreshConverterAndCompletesOnTheUnroll
 TEST_F(MeshAlignUtils, ShortCoordinateArraysThrowOutOfRangeBeforeAnythingHappens)
 {
     for (int shortened = 0; shortened < 4; ++shortened) {
+        const ModuleLogCapture log(COREIO_MESH_ALIGN_UTILS_SOURCE);
         CoreIo::MeshAndCoord before = square();
         CoreIo::MeshAndCoord after = square();
         CoreIo::MeshAndCoord& body = shortened < 2 ? before : after;
@@ -266,7 +393,7 @@ TEST_F(MeshAlignUtils, ShortCoordinateArraysThrowOutOfRangeBeforeAnythingHappens
 
         EXPECT_THROW(CoreIo::getMeshAlignResult(before, after, -1, true), std::out_of_range) << shortened;
         EXPECT_TRUE(log.lines().empty());
-        EXPECT_TRUE(FakeAlgorithms::events().empty());
+        EXPECT_TRUE(FakeAlgorithms::events.empty());
     }
 }
 
@@ -312,7 +439,7 @@ TEST_F(MeshAlignUtils, TheLoaderOverloadReadsTheFirstBodyFirstAndAlignsWhatItRea
         body.initCoord1 = v;
         CoreIoSamples::registerBody(loader, name, body);
     }
-    FakeAlgorithms::script().matching = {{-1, 0}, {-1, 1}, {0, -1}, {3, -1}};
+    FakeAlgorithms::script.matching = {{-1, 0}, {-1, 1}, {0, -1}, {3, -1}};
 
     const CoreIo::MeshAlignResult result =
         CoreIo::getMeshAlignResult(loader, loader.body("before"), loader.body("after"), 0, true);

@@ -11,7 +11,6 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace AlignmentTestSupport {
@@ -19,15 +18,24 @@ namespace AlignmentTestSupport {
 class ModuleLogCapture {
 public:
     // sourceFile: the path of the unit. Throws std::runtime_error if no logger of that file is registered.
-    explicit ModuleLogCapture(const std::string& sourceFile) : logger_(loggerOf(sourceFile)), level_(logger_->level())
+    explicit ModuleLogCapture(const std::string& sourceFile)
     {
-        clear();
+        spdlog::apply_all([&](const std::shared_ptr<spdlog::logger>& logger) {
+            std::string name = logger->name();
+            name.erase(0, std::min(name.find_first_not_of("./"), name.size()));
+            if (!name.empty() && (sourceFile == name || sourceFile.ends_with("/" + name)))
+                logger_ = logger;
+        });
+        if (logger_ == nullptr)
+            throw std::runtime_error("no logger of source file \"" + sourceFile + "\" is registered");
+        level_ = logger_->level();
+        logger_->sinks().push_back(sink_);
         logger_->set_level(spdlog::level::trace);
     }
     ~ModuleLogCapture()
     {
         logger_->set_level(level_);
-        detach();
+        std::erase(logger_->sinks(), sink_);
     }
     ModuleLogCapture(const ModuleLogCapture&) = delete;
     ModuleLogCapture& operator=(const ModuleLogCapture&) = delete;
@@ -36,41 +44,14 @@ public:
     {
         std::vector<std::string> all;
         for (const auto& entry : sink_->last_raw())
-            all.push_back(std::string(spdlog::level::to_string_view(entry.level).data()) + ' ' +
-                          std::string(entry.payload.data(), entry.payload.size()));
+            all.push_back(fmt::format("{} {}", spdlog::level::to_string_view(entry.level), entry.payload));
         return all;
-    }
-    void clear()
-    {
-        detach();
-        sink_ = std::make_shared<spdlog::sinks::ringbuffer_sink_mt>(256);
-        logger_->sinks().push_back(sink_);
     }
 
 private:
-    void detach()
-    {
-        auto& sinks = logger_->sinks();
-        sinks.erase(std::remove(sinks.begin(), sinks.end(), sink_), sinks.end());
-    }
-    static std::shared_ptr<spdlog::logger> loggerOf(const std::string& sourceFile)
-    {
-        std::shared_ptr<spdlog::logger> found;
-        spdlog::apply_all([&](const std::shared_ptr<spdlog::logger>& logger) {
-            std::string_view name = logger->name();
-            while (name.starts_with("../") || name.starts_with("./"))
-                name.remove_prefix(name.find('/') + 1);
-            if (!name.empty() && (sourceFile == name || sourceFile.ends_with("/" + std::string(name))))
-                found = logger;
-        });
-        if (found == nullptr)
-            throw std::runtime_error("no logger of source file \"" + sourceFile + "\" is registered");
-        return found;
-    }
-
     std::shared_ptr<spdlog::logger> logger_;
-    spdlog::level::level_enum level_;
-    std::shared_ptr<spdlog::sinks::ringbuffer_sink_mt> sink_;
+    spdlog::level::level_enum level_ = spdlog::level::off;
+    std::shared_ptr<spdlog::sinks::ringbuffer_sink_mt> sink_ = std::make_shared<spdlog::sinks::ringbuffer_sink_mt>(256);
 };
 
 }  // namespace AlignmentTestSupport
