@@ -182,31 +182,6 @@ TEST(MaterialFixedMeshAligner, MatchesPointsOnVerticesEdgesBoundaryAndJustOutsid
     }
 }
 
-TEST(MaterialFixedMeshAligner, NeverLosesPointsOnTheBoundaryOfAMeshWithInexactCoordinates)
-{
-    // A grid turned by an angle whose sine and cosine are not exact, with points on every
-    // boundary edge and at every vertex, each computed with its own rounding.
-    const int cells = 30;
-    auto turned = [&](Planar p) { return Planar{std::cos(0.3) * p.u - std::sin(0.3) * p.v, std::sin(0.3) * p.u + std::cos(0.3) * p.v}; };
-    std::vector<Planar> nodes = gridNodes(cells);
-    std::transform(nodes.begin(), nodes.end(), nodes.begin(), turned);
-    std::vector<Planar> points;
-    for (int k = 0; k < cells; ++k)
-        for (double along : {0.0, 0.29, 0.5, 0.77}) {
-            const double t = (k + along) / cells;
-            for (Planar side : {Planar{t, 0.0}, Planar{1.0, t}, Planar{1.0 - t, 1.0}, Planar{0.0, 1.0 - t}})
-                points.push_back(turned(side));
-        }
-    points.insert(points.end(), nodes.begin(), nodes.end());
-    const Alignment result = align(bodyOver(nodes, gridTriangles(cells), bump), probes(points));
-
-    for (std::size_t i = 0; i < points.size(); ++i)
-        ASSERT_GE(result.matching[i].triangleIndex, 0) << "point " << i;
-    for (std::size_t n = 0; n < nodes.size(); ++n)
-        EXPECT_EQ(result.matching[points.size() - nodes.size() + n].vertexIndex, static_cast<int>(n));
-    EXPECT_LT(result.biggestSquareError, 1e-28);
-}
-
 TEST(MaterialFixedMeshAligner, InterpolatesAFormedSheetWithinTheLinearInterpolationBoundKeepingTheAfterTopology)
 {
     const CoreIoSamples::SheetShape shape;
