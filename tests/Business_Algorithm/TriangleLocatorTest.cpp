@@ -74,7 +74,8 @@ TEST(TriangleLocator, AgreesWithTryingEveryTriangleAndItsWeightsDescribeTheNeare
         std::swap(corners[1], corners[2]);
     PlanarTriangulation fan{{{0.0, 0.0}}, {}};  // long slivers: every triangle's box covers the centre
     for (int k = 0; k < 3000; ++k) {
-        fan.points.push_back({std::cos(2.0 * std::numbers::pi * k / 3000), std::sin(2.0 * std::numbers::pi * k / 3000)});
+        const double angle = 2.0 * std::numbers::pi * k / 3000;
+        fan.points.push_back({std::cos(angle), std::sin(angle)});
         fan.triangles.push_back({0, 1 + k, 1 + (k + 1) % 3000});
     }
     const struct {

@@ -32,7 +32,10 @@ SampleBody tube(double phase, bool axesSwapped = false)
     return body;
 }
 
-std::shared_ptr<Mesh> icMesh(const SampleBody& body) { return std::make_shared<Mesh>(CoreIoSamples::initCoordMesh(body)); }
+std::shared_ptr<Mesh> icMesh(const SampleBody& body)
+{
+    return std::make_shared<Mesh>(CoreIoSamples::initCoordMesh(body));
+}
 
 std::vector<const Vertex*> cornersOf(const Mesh& mesh)
 {
@@ -58,7 +61,7 @@ TEST(TubeInitialCoordinatesConverter, UnrollsATubeIntoOneStripWithOneCopyPerSeam
     for (const bool axesSwapped : {false, true})
         for (const double size : {0.0, kCircumference})
             for (const double phase : {0.0, 0.3, 5.0}) {
-                SCOPED_TRACE(testing::Message() << "swapped " << axesSwapped << ", size " << size << ", phase " << phase);
+                SCOPED_TRACE(testing::Message() << "swapped " << axesSwapped << " size " << size << " phase " << phase);
                 const double Vertex::*around = axesSwapped ? &Vertex::y : &Vertex::x;
                 const double Vertex::*across = axesSwapped ? &Vertex::x : &Vertex::y;
                 const auto mesh = icMesh(tube(phase, axesSwapped));

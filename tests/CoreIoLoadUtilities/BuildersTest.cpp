@@ -146,12 +146,13 @@ TEST(BaseGeometryToolMeshBuilder, MapsToolVerticesThroughSinglePrecisionOverTheL
 
 TEST(BaseGeometryToolMeshBuilder, RefusesAMissingMappingAnUnavailableToolMeshAndOneWithoutNormals)
 {
+    const auto unavailable = std::make_shared<Calvora::FixedUntransformedMeshProvider>(nullptr);
     const struct {
         const int* mapping;
         std::shared_ptr<Calvora::FixedUntransformedMeshProvider> provider;
         const char* message;
     } cases[] = {{nullptr, toolProvider(4), "Solver index mapping is missing"},
-                 {mapping.data(), std::make_shared<Calvora::FixedUntransformedMeshProvider>(nullptr), "Tool mesh is unavailable"},
+                 {mapping.data(), unavailable, "Tool mesh is unavailable"},
                  {mapping.data(), toolProvider(4, false), "Tool mesh has no normals"}};
     for (const auto& c : cases) {
         Calvora::BaseGeometryToolMeshBuilder builder(c.provider);
@@ -187,7 +188,8 @@ TEST(BaseGeometryPolyLineBuilder, BuildsPointsFromEitherLayoutAndNormalsForTheFi
         const Floats cnx = first(nx, 1), cny = first(ny, 1), cnz = first(nz, 1), rowNormals = first(normals, 3);
         const CoreIo::CurveBuilderParamColMajor byColumns{c.numPoints, x.data(),   y.data(),   z.data(),
                                                           cnx.data(),  cny.data(), cnz.data(), c.numNormals};
-        const CoreIo::CurveBuilderParamRowMajor byRows{c.numPoints, coordinates.data(), rowNormals.data(), c.numNormals};
+        const CoreIo::CurveBuilderParamRowMajor byRows{c.numPoints, coordinates.data(), rowNormals.data(),
+                                                       c.numNormals};
 
         using WithNormals = Calvora::PolyLine<Calvora::Point3N>;
         for (const auto& polyLine : {buildPolyLine<WithNormals>(byColumns), buildPolyLine<WithNormals>(byRows)}) {
@@ -195,7 +197,8 @@ TEST(BaseGeometryPolyLineBuilder, BuildsPointsFromEitherLayoutAndNormalsForTheFi
             EXPECT_EQ(polyLine->getTolerance(), 0.1);
             for (std::size_t i = 0; i < c.numPoints; ++i) {
                 EXPECT_EQ(static_cast<const Point&>(polyLine->getPoints()[i]), (Point{x[i], y[i], z[i]}));
-                EXPECT_EQ(polyLine->getPoints()[i].getNormal(), (i < cnx.size() ? Normal{nx[i], ny[i], nz[i]} : Normal{}));
+                const Normal expected = i < cnx.size() ? Normal{nx[i], ny[i], nz[i]} : Normal{};
+                EXPECT_EQ(polyLine->getPoints()[i].getNormal(), expected);
             }
         }
         EXPECT_EQ(buildPolyLine<Calvora::PolyLine<Point>>(byColumns)->getPoints()[0].x, 0.100000001490116119384765625);
@@ -223,8 +226,8 @@ TEST(ScalarResultsBuilder, HandsOutFloatArraysElseDoubleArraysAsFloatsByDelivery
         {"ints never count", {deliver(std::vector<int>{1, 2})}, {}},
         {"floats", {deliver(Floats{1.5f, 0.1f}), deliver(Floats{})}, {Floats{1.5f, 0.1f}, Floats{}}},
         {"doubles narrowed", {deliver(Doubles{0.1, 1e-3}), deliver(Doubles{})}, {Floats{0.1f, 1e-3f}, Floats{}}},
-        {"an empty float array hides all doubles", {deliver(Doubles{1.0}), deliver(Floats{}), deliver(Doubles{2.0})}, {Floats{}}},
-        {"intervals and ints ignored", {interval, deliver(std::vector<int>{1}), deliver(Doubles{2.0}), deliver(Doubles{4.0})},
+        {"empty floats hide doubles", {deliver(Doubles{1.0}), deliver(Floats{}), deliver(Doubles{2.0})}, {Floats{}}},
+        {"intervals, ints ignored", {interval, deliver(std::vector{1}), deliver(Doubles{2.0}), deliver(Doubles{4.0})},
          {Floats{2.0f}, Floats{4.0f}}},
     };
     for (const auto& c : cases) {

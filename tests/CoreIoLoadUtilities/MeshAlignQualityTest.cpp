@@ -124,7 +124,7 @@ TEST(MeshAlignQuality, TubesAsMeshesComeAreUnrolledAndMatchedOntoTheBeforeCylind
             EXPECT_NEAR(radius, original.radius - sagitta / 2, sagitta / 2 + 1e-6) << "vertex " << k;
             EXPECT_NEAR(aligned.z, axial, 1e-5 + trimmed) << "vertex " << k;
             // A cell is 2 pi / 48 or coarser; a match across the seam off by a cell shows here.
-            EXPECT_LE(std::abs(std::remainder(std::atan2(aligned.y, aligned.x) - around, twoPi)), 0.02) << "vertex " << k;
+            EXPECT_LE(std::abs(std::remainder(std::atan2(aligned.y, aligned.x) - around, twoPi)), 0.02) << k;
         }
     }
 }

@@ -11,7 +11,8 @@ TEST(CvException, RecordsWhereItWasThrownUnlessGivenALocation)
     const auto here = std::source_location::current();
     const Calvora::CvException thrownHere("failed");
     EXPECT_EQ(thrownHere.location().line(), here.line() + 1);
-    EXPECT_TRUE(std::string_view(thrownHere.location().function_name()).find("RecordsWhereItWasThrown") != std::string_view::npos);
+    const std::string_view function = thrownHere.location().function_name();
+    EXPECT_NE(function.find("RecordsWhereItWasThrown"), std::string_view::npos);
     const Calvora::CvException elsewhere("failed", here);
     EXPECT_EQ(elsewhere.location().line(), here.line());
     EXPECT_STREQ(elsewhere.location().file_name(), here.file_name());
