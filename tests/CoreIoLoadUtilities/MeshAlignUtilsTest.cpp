@@ -326,31 +326,6 @@ TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
     }
 }
 
-TEST_F(MeshAlignUtils, HandsTheAlignerBothBodiesAndTheirInitialCoordinatesAsPlaneMeshes)
-{
-    const CoreIo::MeshAndCoord before =
-        makeBody({{0.1f, -3.5f}, {1e-8f, 2.0f / 3.0f}, {-0.0f, 1e30f}, {7.25f, 0.3f}}, squareTriangles, 100);
-    CoreIo::MeshAndCoord after = square();
-    after.initCoord0->push_back(99.0f);  // values beyond the vertex count are ignored
-    FakeAlgorithms::script.matching = {{0, -1}};
-
-    CoreIo::getMeshAlignResult(before, after, 0, true);
-
-    const FakeAlgorithms::Event& aligned = FakeAlgorithms::first(Call::aligned);
-    EXPECT_EQ(aligned.meshes[0], before.mesh.get());
-    EXPECT_EQ(aligned.meshes[2], after.mesh.get());
-    using BodyAndPlane = std::pair<const CoreIo::MeshAndCoord*, std::shared_ptr<Calvora::Mesh>>;
-    for (const auto& [body, plane] :
-         {BodyAndPlane{&before, aligned.initCoordBefore}, {&after, aligned.initCoordAfter}}) {
-        Positions expected;
-        for (std::size_t i = 0; i < 4; ++i)
-            expected.push_back({(*body->initCoord0)[i], (*body->initCoord1)[i], 0.0});
-        EXPECT_EQ(positions(*plane), expected);
-        ASSERT_EQ(plane->numberOfTriangles(), 2u);
-        EXPECT_EQ(plane->getVertex(3).index, body->mesh->getVertex(3).index);
-    }
-}
-
 TEST_F(MeshAlignUtils, UnrollsEachTubeWithAFreshConverterAndCompletesOnTheUnrolledMesh)
 {
     const CoreIo::MeshAndCoord before = square(100);
@@ -379,6 +354,11 @@ TEST_F(MeshAlignUtils, UnrollsEachTubeWithAFreshConverterAndCompletesOnTheUnroll
     EXPECT_EQ(events[3].meshes, (Meshes{before.mesh.get(), aligned[1], nullptr, nullptr}));
     EXPECT_EQ(events[7].map, mapAfter);
     EXPECT_EQ(events[7].meshes, (Meshes{before.mesh.get(), aligned[1], after.mesh.get(), aligned[3]}));
+    // The aligner sees both bodies' initial coordinates as plane meshes, the second as unrolled.
+    const FakeAlgorithms::Event& alignment = FakeAlgorithms::first(Call::aligned);
+    EXPECT_EQ(positions(*alignment.initCoordBefore), (Positions{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}));
+    EXPECT_EQ(positions(*alignment.initCoordAfter), (Positions{{0.9, 0.95, 0}, {0, 0, 0}, {0, 1, 0}, {1, 1, 0}}));
+    EXPECT_EQ(alignment.initCoordBefore->getVertex(3).index, 103);
     EXPECT_EQ(*result.vertexMatching, std::vector<int>{103});
     EXPECT_EQ(positions(*after.mesh), afterPositions);
 }
