@@ -2,16 +2,23 @@
 // hands them, in which order, what it makes of their answers, and what it logs.
 #include "MeshAlignUtils.h"
 
-#include "FakeAlgorithms.h"
+#include "Business_Algorithm.h"
+#include "Business_BaseGeometry.h"
+#include "Business_EvaluationGeometry.h"
 #include "ModuleLogCapture.h"
 #include "Persistence_SkinBaseName.h"
-#include "RecordingLoader.h"
+#include "SampleBodies.h"
+#include "SampleMeshes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
-#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -21,66 +28,171 @@
 
 namespace {
 
-using AlignmentTestSupport::ModuleLogCapture;
-using AlignmentTestSupport::RecordingLoader;
+// Stand-ins for the aligner and the tube converter: they replay what a test scripts and record
+// every call, in order, with what they were handed.
+namespace FakeAlgorithms {
+
+enum class Call { alignerCreated, alignerDestroyed, mapBeforeSet, mapAfterSet, aligned, converterCreated,
+                  converterDestroyed, unrolled };
+
+struct Event {
+    Call call;
+    // The aligner's meshBefore, initCoordMeshBefore, meshAfter, initCoordMeshAfter; for unrolled, the mesh first.
+    std::array<const Calvora::Mesh*, 4> meshes{};
+    std::shared_ptr<const std::vector<int>> map{};  // vertex map setters
+    std::shared_ptr<Calvora::Mesh> initCoordBefore{}, initCoordAfter{};  // aligned: copies as the aligner saw them
+};
+
+// What the fakes hand back.
+struct Script {
+    std::vector<Calvora::MaterialFixedMeshAligner::MatchingEl> matching;
+    std::shared_ptr<Calvora::Mesh> alignedMesh;  // given away by the next alignment
+    double biggestSquareError = 0.0;
+    std::vector<std::shared_ptr<const std::vector<int>>> vertexMaps;  // one per converter call, in order
+    std::function<void(std::size_t call, Calvora::Mesh& initCoordMesh)> unroll;  // changes a converter call makes
+};
+
+Script script;
+std::vector<Event> events;
+
+std::vector<Call> calls()  // the kinds of events in order
+{
+    std::vector<Call> kinds;
+    for (const Event& event : events)
+        kinds.push_back(event.call);
+    return kinds;
+}
+
+const Event& first(Call call)
+{
+    const auto found = std::find_if(events.begin(), events.end(), [&](const Event& e) { return e.call == call; });
+    if (found == events.end())
+        throw std::logic_error("the fakes recorded no such call");
+    return *found;
+}
+
+void reset()
+{
+    script = Script{};
+    events.clear();
+}
+
+Event& record(Call call, const Calvora::MaterialFixedMeshAligner& aligner)
+{
+    return events.emplace_back(
+        Event{call, {aligner.meshBefore, aligner.initCoordMeshBefore, aligner.meshAfter, aligner.initCoordMeshAfter}});
+}
+
+}  // namespace FakeAlgorithms
+
+}  // namespace
+
+namespace Calvora {
+
 using FakeAlgorithms::Call;
-using LogEntry = std::pair<spdlog::level::level_enum, std::string>;
-using Triangles = std::vector<std::array<int, 3>>;
+using FakeAlgorithms::record;
+
+MaterialFixedMeshAligner::MaterialFixedMeshAligner() { record(Call::alignerCreated, *this); }
+
+MaterialFixedMeshAligner::~MaterialFixedMeshAligner() { record(Call::alignerDestroyed, *this); }
+
+void MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexBefore(std::shared_ptr<const std::vector<int>> map)
+{
+    mapBefore_ = record(Call::mapBeforeSet, *this).map = std::move(map);
+}
+
+void MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexAfter(std::shared_ptr<const std::vector<int>> map)
+{
+    mapAfter_ = record(Call::mapAfterSet, *this).map = std::move(map);
+}
+
+std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(
+    double& biggestSquareError, std::vector<MatchingEl>* matching) const
+{
+    FakeAlgorithms::Event& event = record(Call::aligned, *this);
+    event.initCoordBefore = std::make_shared<Mesh>(*initCoordMeshBefore);
+    event.initCoordAfter = std::make_shared<Mesh>(*initCoordMeshAfter);
+    biggestSquareError = FakeAlgorithms::script.biggestSquareError;
+    *matching = FakeAlgorithms::script.matching;
+    return std::move(FakeAlgorithms::script.alignedMesh);
+}
+
+TubeInitialCoordinatesConverter::TubeInitialCoordinatesConverter()
+{
+    FakeAlgorithms::events.push_back({Call::converterCreated});
+}
+
+TubeInitialCoordinatesConverter::~TubeInitialCoordinatesConverter()
+{
+    FakeAlgorithms::events.push_back({Call::converterDestroyed});
+}
+
+void TubeInitialCoordinatesConverter::cut3dTubeAtSeamAndUnrollWithInitCoords(
+    std::shared_ptr<Mesh> initCoordMesh, std::shared_ptr<const std::vector<int>>& initCoordVertexTo3dVertex) const
+{
+    const auto call = static_cast<std::size_t>(std::ranges::count(FakeAlgorithms::calls(), Call::unrolled));
+    FakeAlgorithms::events.push_back({Call::unrolled, {initCoordMesh.get()}, initCoordVertexTo3dVertex});
+    const FakeAlgorithms::Script& script = FakeAlgorithms::script;
+    if (call < script.vertexMaps.size())
+        initCoordVertexTo3dVertex = script.vertexMaps[call];
+    if (script.unroll)
+        script.unroll(call, *initCoordMesh);
+}
+
+}  // namespace Calvora
+
+namespace {
+
+using AlignmentTestSupport::ModuleLogCapture;
+using Calvora::SkinBaseName::INITIALCOORD0;
+using Calvora::SkinBaseName::INITIALCOORD1;
+using FakeAlgorithms::Call;
 using InitCoords = std::vector<std::array<float, 2>>;
 using Positions = std::vector<std::array<double, 3>>;
+using Lines = std::vector<std::string>;
+using Floats = std::vector<float>;
+using Meshes = std::array<const Calvora::Mesh*, 4>;
 
-const std::string callingMessage = "Calling getMeshAlignResult";
-const std::string missingRecordMessage = "Missing data in meshAndICs";
-const std::string missingDataMessage = "VYQ-related Missing data in getMeshAlignResult";
-const std::string incompleteMessage = "Incomplete matching from getMeshAlignResult";
-
-LogEntry trace(std::string message) { return {spdlog::level::trace, std::move(message)}; }
-LogEntry warn(std::string message) { return {spdlog::level::warn, std::move(message)}; }
-LogEntry tubeDecision(int tube) { return trace("Determined if geometry is a tube: " + std::to_string(tube)); }
-LogEntry errorReport(const std::string& value)
+// A body whose vertex i lies at (i, 10 + i, -1) with index firstIndex + i and initial coordinates initCoords[i].
+CoreIo::MeshAndCoord makeBody(const InitCoords& initCoords, const std::vector<int>& corners, int firstIndex = 0)
 {
-    return trace("Called computeMeshBeforeWithTopologyOfMeshAfter with biggestSquareError " + value);
-}
-
-// A body whose vertex i lies at (i, 10 + i, -1) with index firstIndex + i and initial
-// coordinates initCoords[i].
-CoreIo::MeshAndCoord makeBody(const InitCoords& initCoords, const Triangles& triangles, int firstIndex = 0)
-{
-    struct Filler : Calvora::MeshModifier {
-        explicit Filler(Calvora::Mesh& mesh) : MeshModifier(mesh) {}
-        using MeshModifier::triangles;
-        using MeshModifier::vertices;
-    };
-    auto mesh = std::make_shared<Calvora::Mesh>();
-    auto initCoord0 = std::make_shared<std::vector<float>>();
-    auto initCoord1 = std::make_shared<std::vector<float>>();
-    Filler filler(*mesh);
-    Calvora::Mesh::VertexContainer& vertices = filler.vertices();
-    vertices.resize(initCoords.size());
+    CoreIo::MeshAndCoord body{std::make_shared<std::vector<float>>(), std::make_shared<std::vector<float>>(), nullptr};
+    std::vector<CoreIoSamples::Position> places;
     for (std::size_t i = 0; i < initCoords.size(); ++i) {
-        vertices[i].set(static_cast<double>(i), 10.0 + static_cast<double>(i), -1.0);
-        vertices[i].index = firstIndex + static_cast<int>(i);
-        initCoord0->push_back(initCoords[i][0]);
-        initCoord1->push_back(initCoords[i][1]);
+        places.emplace_back(static_cast<double>(i), 10.0 + static_cast<double>(i), -1.0);
+        body.initCoord0->push_back(initCoords[i][0]);
+        body.initCoord1->push_back(initCoords[i][1]);
     }
-    filler.triangles().resize(triangles.size());
-    for (std::size_t t = 0; t < triangles.size(); ++t) {
-        for (std::size_t corner = 0; corner < 3; ++corner)
-            filler.triangles()[t].corners[corner] = &vertices[static_cast<std::size_t>(triangles[t][corner])];
-        filler.triangles()[t].index = static_cast<int>(t);
-    }
-    return {initCoord0, initCoord1, mesh};
+    body.mesh = std::make_shared<Calvora::Mesh>(CoreIoSamples::makeMesh(places, corners));
+    for (unsigned int i = 0; i < body.mesh->numberOfVertices(); ++i)
+        body.mesh->getVertex(i).index += firstIndex;
+    return body;
 }
 
-// A unit square of two triangles; laid out flat in initial coordinates both face +z.
-const Triangles squareTriangles{{0, 1, 3}, {0, 3, 2}};
+// A unit square of two triangles, (0,0) (1,0) (1,1) and (0,0) (1,1) (0,1); folded, the second faces -z.
+const std::vector<int> squareTriangles{0, 1, 3, 0, 3, 2};
 const InitCoords flatSquare{{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 1.0f}};
-// The last vertex moved across so that the second triangle faces -z: a rolled-up tube.
 const InitCoords foldedSquare{{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, {-1.0f, 1.0f}};
-
-CoreIo::MeshAndCoord square() { return makeBody(flatSquare, squareTriangles); }
-// Triangle 0 is (0,0) (1,0) (1,1), triangle 1 is (0,0) (1,1) (0,1); vertex indices 100..103.
-CoreIo::MeshAndCoord indexedSquare() { return makeBody(flatSquare, squareTriangles, 100); }
+CoreIo::MeshAndCoord square(int firstIndex = 0) { return makeBody(flatSquare, squareTriangles, firstIndex); }
+CoreIo::MeshAndCoord folded() { return makeBody(foldedSquare, squareTriangles); }
+// Two separate triangles from the corners given, as initial coordinates of the second body.
+CoreIo::MeshAndCoord twoApart(InitCoords first, const InitCoords& second)
+{
+    first.insert(first.end(), second.begin(), second.end());
+    return makeBody(first, {0, 1, 2, 3, 4, 5});
+}
+// A folded square without its mesh (part 0), its u (1) or its v (2); or with one value fewer (3: u, 4: v).
+CoreIo::MeshAndCoord lacking(int part)
+{
+    CoreIo::MeshAndCoord body = folded();
+    if (part == 0)
+        body.mesh = nullptr;
+    else if (part < 3)
+        (part == 1 ? body.initCoord0 : body.initCoord1) = nullptr;
+    else
+        (part == 3 ? body.initCoord0 : body.initCoord1)->pop_back();
+    return body;
+}
 
 Positions positions(const Calvora::Mesh& mesh)
 {
@@ -90,354 +202,274 @@ Positions positions(const Calvora::Mesh& mesh)
     return all;
 }
 
-// The first `count` initial coordinates of a body, in the plane z = 0.
-Positions planePositions(const CoreIo::MeshAndCoord& body, std::size_t count)
+const std::vector<Call> flat{Call::alignerCreated, Call::aligned, Call::alignerDestroyed};
+const std::vector<Call> tube{Call::alignerCreated, Call::converterCreated, Call::unrolled, Call::mapBeforeSet,
+                             Call::converterDestroyed, Call::converterCreated, Call::unrolled, Call::mapAfterSet,
+                             Call::converterDestroyed, Call::aligned, Call::alignerDestroyed};
+const std::string calling = "trace Calling getMeshAlignResult";
+const std::string missingRecord = "warning Missing data in meshAndICs";
+const std::string missingData = "trace VYQ-related Missing data in getMeshAlignResult";
+const std::string inaccurate = "warning Inaccurate matching from getMeshAlignResult";
+const std::string incomplete = "Incomplete matching from getMeshAlignResult";
+const std::string noMatching = "trace VYQ-related MaterialFixedMeshAligner delivered no indexing matching information.";
+const std::string aligner = "<aligner>";  // stands for the two lines the aligner call logs
+std::string tubeDecided(int tube) { return "trace Determined if geometry is a tube: " + std::to_string(tube); }
+std::string found(int size) { return "trace Data found in getMeshAlignResult with size: " + std::to_string(size); }
+
+// `expected` with the aligner's lines filled in: the meshes it was handed and the error it reported.
+Lines withAlignerLines(const Lines& expected, const std::string& error)
 {
-    Positions all;
-    for (std::size_t i = 0; i < count; ++i)
-        all.push_back({(*body.initCoord0)[i], (*body.initCoord1)[i], 0.0});
+    Lines all;
+    for (const std::string& line : expected) {
+        if (line != aligner) {
+            all.push_back(line);
+            continue;
+        }
+        const auto& meshes = FakeAlgorithms::first(Call::aligned).meshes;
+        std::ostringstream addresses;
+        addresses << "trace Calling computeMeshBeforeWithTopologyOfMeshAfter with mesh data " << meshes[0] << ' '
+                  << meshes[1] << ' ' << meshes[2] << ' ' << meshes[3];
+        all.push_back(addresses.str());
+        all.push_back("trace Called computeMeshBeforeWithTopologyOfMeshAfter with biggestSquareError " + error);
+    }
     return all;
 }
 
-const FakeAlgorithms::Event& eventOf(Call call)
-{
-    for (const FakeAlgorithms::Event& event : FakeAlgorithms::events())
-        if (event.call == call)
-            return event;
-    throw std::logic_error("the fakes recorded no such call");
-}
-
-const std::vector<Call> flatCalls{Call::alignerCreated, Call::alignmentComputed, Call::alignerDestroyed};
-const std::vector<Call> tubeCalls{Call::alignerCreated,     Call::converterCreated,   Call::tubeUnrolled,
-                                  Call::vertexMapBeforeSet, Call::converterDestroyed, Call::converterCreated,
-                                  Call::tubeUnrolled,       Call::vertexMapAfterSet,  Call::converterDestroyed,
-                                  Call::alignmentComputed,  Call::alignerDestroyed};
-
 class MeshAlignUtils : public ::testing::Test {
 protected:
-    MeshAlignUtils() { FakeAlgorithms::reset(); }
-    ~MeshAlignUtils() override { FakeAlgorithms::reset(); }
-
-    void restart()
-    {
-        FakeAlgorithms::reset();
-        log.clear();
-    }
-
-    // The log up to and including the aligner's error report, which shows `error`.
-    std::vector<LogEntry> alignerLog(const std::string& error) const
-    {
-        const FakeAlgorithms::AlignerMeshes& meshes = eventOf(Call::alignmentComputed).aligner;
-        std::ostringstream addresses;
-        addresses << "Calling computeMeshBeforeWithTopologyOfMeshAfter with mesh data " << meshes.meshBefore << ' '
-                  << meshes.initCoordMeshBefore << ' ' << meshes.meshAfter << ' ' << meshes.initCoordMeshAfter;
-        return {trace(callingMessage), trace(addresses.str()), errorReport(error)};
-    }
-
-    // The log of a call that delivered `size` entries, with `extra` between error report and size.
-    std::vector<LogEntry> successfulLog(const std::string& error, std::size_t size, std::vector<LogEntry> extra = {}) const
-    {
-        std::vector<LogEntry> all = alignerLog(error);
-        all.insert(all.end(), extra.begin(), extra.end());
-        all.push_back(trace("Data found in getMeshAlignResult with size: " + std::to_string(size)));
-        return all;
-    }
-
-    ModuleLogCapture log{COREIO_MESH_ALIGN_UTILS_SOURCE};
+    void SetUp() override { FakeAlgorithms::reset(); }
 };
 
-TEST_F(MeshAlignUtils, DrivesTheAlignerWithPlaneMeshesOfBothBodiesAndReturnsItsAnswer)
-{
-    const CoreIo::MeshAndCoord before = makeBody(
-        {{0.1f, -3.5f}, {1e-8f, 2.0f / 3.0f}, {-0.0f, 1e30f}, {7.25f, 0.3f}}, squareTriangles, 100);
-    CoreIo::MeshAndCoord after = makeBody(foldedSquare, squareTriangles);
-    after.initCoord0->push_back(99.0f);  // values beyond the vertex count are ignored
-    after.initCoord1->insert(after.initCoord1->end(), {98.0f, 97.0f});
-    const Positions bodyPositions = positions(*before.mesh);
-    const auto alignedMesh = std::make_shared<Calvora::Mesh>();
-    FakeAlgorithms::script().matching = {{2, -1}, {0, 5}, {3, -1}, {1, -1}};
-    FakeAlgorithms::script().alignedMesh = alignedMesh;
-    FakeAlgorithms::script().biggestSquareError = 0.25;
-
-    const CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(before, after, 0, true);
-
-    // isTube 0 forbids the converter even for a folded second body.
-    EXPECT_EQ(FakeAlgorithms::calls(), flatCalls);
-    const FakeAlgorithms::Event& computed = eventOf(Call::alignmentComputed);
-    EXPECT_EQ(computed.aligner.meshBefore, before.mesh.get());
-    EXPECT_EQ(computed.aligner.meshAfter, after.mesh.get());
-    EXPECT_EQ(computed.errorOnEntry, 0.0);
-    EXPECT_EQ(computed.matchingSizeOnEntry, 0u);
-    const Calvora::Mesh& icBefore = *computed.initCoordBeforeCopy;
-    EXPECT_EQ(positions(icBefore), planePositions(before, 4));
-    EXPECT_EQ(positions(*computed.initCoordAfterCopy), planePositions(after, 4));
-    ASSERT_EQ(icBefore.numberOfTriangles(), 2u);
-    for (unsigned int i = 0; i < 4; ++i)
-        EXPECT_EQ(icBefore.getVertex(i).index, 100 + static_cast<int>(i));
-    EXPECT_EQ(positions(*before.mesh), bodyPositions);
-
-    ASSERT_NE(result.vertexMatching, nullptr);
-    EXPECT_EQ(*result.vertexMatching, (std::vector<int>{2, 0, 3, 1}));
-    EXPECT_EQ(result.alignedMesh, alignedMesh);
-    EXPECT_EQ(log.levelsAndMessages(), successfulLog("0.25", 4));
-}
-
-TEST_F(MeshAlignUtils, ShortCoordinateArraysThrowOutOfRangeBeforeAnythingHappens)
-{
-    for (int shortened = 0; shortened < 4; ++shortened) {
-        SCOPED_TRACE(shortened);
-        CoreIo::MeshAndCoord before = square();
-        CoreIo::MeshAndCoord after = square();
-        CoreIo::MeshAndCoord& body = shortened < 2 ? before : after;
-        (shortened % 2 == 0 ? body.initCoord0 : body.initCoord1)->pop_back();
-
-        EXPECT_THROW(CoreIo::getMeshAlignResult(before, after, -1, true), std::out_of_range);
-        EXPECT_TRUE(log.levelsAndMessages().empty());
-        EXPECT_TRUE(FakeAlgorithms::events().empty());
-    }
-}
-
-TEST_F(MeshAlignUtils, PositiveIsTubeUnrollsBothMeshesWithAFreshConverterEachWithoutDetecting)
-{
-    const CoreIo::MeshAndCoord before = square();
-    const CoreIo::MeshAndCoord after = square();
-    const auto mapBefore = std::make_shared<const std::vector<int>>(std::vector<int>{3, 2, 1, 0});
-    const auto mapAfter = std::make_shared<const std::vector<int>>(std::vector<int>{0, 1, 2, 3, 0});
-    FakeAlgorithms::script().vertexMaps = {mapBefore, mapAfter};
-    FakeAlgorithms::script().matching = {{1, -1}};
-
-    CoreIo::getMeshAlignResult(before, after, 5, true);
-
-    ASSERT_EQ(FakeAlgorithms::calls(), tubeCalls);
-    const auto& events = FakeAlgorithms::events();
-    const FakeAlgorithms::AlignerMeshes& aligned = eventOf(Call::alignmentComputed).aligner;
-    EXPECT_EQ(events[2].unrolledMesh, aligned.initCoordMeshBefore);
-    EXPECT_EQ(events[6].unrolledMesh, aligned.initCoordMeshAfter);
-    for (const FakeAlgorithms::Event* unrolled : {&events[2], &events[6]}) {
-        EXPECT_TRUE(unrolled->mapArrivedEmpty);
-        EXPECT_GE(unrolled->unrolledMeshShares, 2);  // a share of its own, besides the caller's
-    }
-    EXPECT_EQ(events[3].map, mapBefore);
-    EXPECT_EQ(events[3].aligner.meshBefore, before.mesh.get());
-    EXPECT_EQ(events[3].aligner.initCoordMeshBefore, aligned.initCoordMeshBefore);
-    EXPECT_EQ(events[3].aligner.meshAfter, nullptr);
-    EXPECT_EQ(events[3].aligner.initCoordMeshAfter, nullptr);
-    EXPECT_EQ(events[7].map, mapAfter);
-    EXPECT_EQ(events[7].aligner.meshAfter, after.mesh.get());
-    EXPECT_EQ(events[7].aligner.initCoordMeshAfter, aligned.initCoordMeshAfter);
-    EXPECT_EQ(log.levelsAndMessages(), successfulLog("0", 1));
-}
-
-TEST_F(MeshAlignUtils, NegativeIsTubeDecidesFromTheSecondBodyAloneCountingOnlyTrianglesFacingUpOrDown)
+TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
 {
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const Triangles twoApart{{0, 1, 2}, {3, 4, 5}};
-    const InitCoords up{{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}};
-    const InitCoords down{{0.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 0.0f}};
+    const InitCoords up{{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}}, down{{0.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 0.0f}};
     const InitCoords collapsed{{2.0f, 2.0f}, {2.0f, 2.0f}, {2.0f, 2.0f}};
     const InitCoords undefined{{nan, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}};
-    auto pair = [&](InitCoords first, const InitCoords& second) {
-        first.insert(first.end(), second.begin(), second.end());
-        return makeBody(first, twoApart);
-    };
-    struct Case {
+    // Corners (0,0) (1,0) (0,1), then the same as (0,0) (0,1) (1,0); vertex indices 100..102.
+    const CoreIo::MeshAndCoord twice = makeBody({{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}}, {0, 1, 2, 0, 2, 1}, 100);
+    using Matching = std::vector<Calvora::MaterialFixedMeshAligner::MatchingEl>;
+    const Lines decidedFlat{calling, tubeDecided(0), aligner, found(1)};
+    const Lines decidedTube{calling, tubeDecided(1), aligner, found(1)};
+    const Lines missing{missingRecord, calling, missingData};
+    const struct {
         const char* name;
-        CoreIo::MeshAndCoord before, after;
-        int tube;
-    };
-    const Case cases[] = {
-        {"folded", square(), makeBody(foldedSquare, squareTriangles), 1},
-        {"only the first folded", makeBody(foldedSquare, squareTriangles), square(), 0},
-        {"no triangles", square(), makeBody(up, {}), 0},
-        {"degenerate and down", square(), pair(collapsed, down), 0},
-        {"not a number and up", square(), pair(undefined, up), 0},
-        {"not a number and down", square(), pair(undefined, down), 0},
-        {"down then up", square(), pair(down, up), 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        restart();
-        FakeAlgorithms::script().matching = {{0, -1}};
-
-        CoreIo::getMeshAlignResult(c.before, c.after, -1, false);
-
-        EXPECT_EQ(FakeAlgorithms::calls(), c.tube == 1 ? tubeCalls : flatCalls);
-        const std::vector<LogEntry> logged = log.levelsAndMessages();
-        ASSERT_EQ(logged.size(), 5u);
-        EXPECT_EQ(logged[1], tubeDecision(c.tube));
-    }
-}
-
-TEST_F(MeshAlignUtils, AnInvalidRecordGivesAnEmptyResultAndStillLetsTheSecondBeExamined)
-{
-    struct Case {
         CoreIo::MeshAndCoord before, after;
         int isTube;
-        std::vector<LogEntry> log;
-    };
-    std::vector<Case> cases;
-    for (int lacking = 0; lacking < 3; ++lacking) {
-        CoreIo::MeshAndCoord invalid = makeBody(foldedSquare, squareTriangles);
-        if (lacking == 0)
-            invalid.mesh = nullptr;
-        else
-            (lacking == 1 ? invalid.initCoord0 : invalid.initCoord1) = nullptr;
-        cases.push_back({square(), invalid, -1, {warn(missingRecordMessage), trace(callingMessage), trace(missingDataMessage)}});
-        cases.push_back({invalid, makeBody(foldedSquare, squareTriangles), -1,
-                         {warn(missingRecordMessage), trace(callingMessage), tubeDecision(1), trace(missingDataMessage)}});
-    }
-    cases.push_back({{}, {}, 1, {warn(missingRecordMessage), warn(missingRecordMessage), trace(callingMessage),
-                                 trace(missingDataMessage)}});
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.log.size());
-        log.clear();
-
-        const CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(c.before, c.after, c.isTube, true);
-
-        EXPECT_EQ(result.vertexMatching, nullptr);
-        EXPECT_EQ(result.alignedMesh, nullptr);
-        EXPECT_TRUE(FakeAlgorithms::events().empty());
-        EXPECT_EQ(log.levelsAndMessages(), c.log);
-    }
-}
-
-TEST_F(MeshAlignUtils, AnEmptyMatchingGivesAnEmptyResultAndDropsTheAlignedMesh)
-{
-    auto alignedMesh = std::make_shared<Calvora::Mesh>();
-    const std::weak_ptr<Calvora::Mesh> watched = alignedMesh;
-    FakeAlgorithms::script().alignedMesh = std::move(alignedMesh);
-
-    const CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(square(), square(), 0, true);
-
-    EXPECT_EQ(result.vertexMatching, nullptr);
-    EXPECT_EQ(result.alignedMesh, nullptr);
-    EXPECT_TRUE(watched.expired());
-    EXPECT_EQ(FakeAlgorithms::calls(), flatCalls);
-    std::vector<LogEntry> expected = alignerLog("0");
-    expected.push_back(trace("VYQ-related MaterialFixedMeshAligner delivered no indexing matching information."));
-    EXPECT_EQ(log.levelsAndMessages(), expected);
-}
-
-TEST_F(MeshAlignUtils, CompletionTakesTheNearestCornerOfTheGivenTriangleFirstStoredOnTiesAndWarnsOnce)
-{
-    // Corners (0,0) (1,0) (0,1), then the same in the order (0,0) (0,1) (1,0); vertex indices 100..102.
-    const CoreIo::MeshAndCoord twice =
-        makeBody({{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}}, {{0, 1, 2}, {0, 2, 1}}, 100);
-    struct Case {
-        const char* name;
-        CoreIo::MeshAndCoord before, after;
-        std::vector<Calvora::MaterialFixedMeshAligner::MatchingEl> matching;
         bool complete;
-        std::vector<int> expected;
+        Matching matching;
+        std::vector<Call> calls;
+        Lines log;
+        std::optional<std::vector<int>> result;  // none: an empty result
+        double error = 0.0;
+        const char* errorLogged = "0";
+    } cases[] = {
+        {"isTube 0 forbids unrolling a folded body", square(), folded(), 0, true, {{2, -1}, {0, 5}}, flat,
+         {calling, aligner, found(2)}, std::vector{2, 0}, 0.25, "0.25"},
+        {"positive isTube unrolls without detecting", square(), square(), 5, true, {{1, -1}}, tube,
+         {calling, aligner, found(1)}, std::vector{1}},
+        {"folded", square(), folded(), -1, false, {{0, -1}}, tube, decidedTube, std::vector{0}},
+        {"only the first folded", folded(), square(), -1, false, {{0, -1}}, flat, decidedFlat, std::vector{0}},
+        {"no triangles", square(), makeBody(up, {}), -1, false, {{0, -1}}, flat, decidedFlat, std::vector{0}},
+        {"degenerate, down", square(), twoApart(collapsed, down), -1, false, {{0, -1}}, flat, decidedFlat, {{0}}},
+        {"undefined, down", square(), twoApart(undefined, down), -1, false, {{0, -1}}, flat, decidedFlat, {{0}}},
+        {"down then up", square(), twoApart(down, up), -1, false, {{0, -1}}, tube, decidedTube, std::vector{0}},
+        {"second lacks its mesh", square(), lacking(0), -1, true, {}, {}, missing, {}},
+        {"second lacks u", square(), lacking(1), -1, true, {}, {}, missing, {}},
+        {"first lacks v, second still examined", lacking(2), folded(), -1, true, {}, {},
+         {missingRecord, calling, tubeDecided(1), missingData}, {}},
+        {"both empty", {}, {}, 1, true, {}, {}, {missingRecord, missingRecord, calling, missingData}, {}},
+        // Short coordinate arrays throw std::out_of_range before anything happens.
+        {"first short of u values", lacking(3), square(), -1, true, {}, {}, {}, {}},
+        {"second short of v values", square(), lacking(4), 0, true, {}, {}, {}, {}},
+        {"empty matching", square(), square(), 0, true, {}, flat,
+         {calling, aligner, noMatching}, {}},
+        {"without completion negative indices pass", square(), square(), 0, false, {{-1, 0}, {2, -1}, {-7, -3}}, flat,
+         {calling, aligner, found(3)}, std::vector{-1, 2, -7}, 1.5e-7, "1.5e-07"},
+        {"nearest corner", square(100), makeBody({{0.9f, 0.2f}, {0.5f, 0.5f}, {0.1f, 0.8f}, {0.6f, 0.55f}}, {}), 0,
+         true,
+         {{-1, 0}, {3, -1}, {-1, 1}, {-5, 1}}, flat, {calling, aligner, inaccurate, found(4)},
+         std::vector{101, 3, 102, 103}, 123456789.0, "1.23457e+08"},
+        // (0.6,0.6) lies as near to (1,0) as to (0,1); (0.5,0.5) as near to all three: the first stored wins.
+        {"ties", twice, makeBody({{0.6f, 0.6f}, {0.6f, 0.6f}, {0.5f, 0.5f}}, {}), 0, true, {{-1, 0}, {-1, 1}, {-1, 1}},
+         flat, {calling, aligner, inaccurate, found(3)}, std::vector{101, 102, 100}, 2.0, "2"},
+        {"neither vertex nor triangle", square(100), square(), 0, true, {{-1, 0}, {-1, -1}}, flat,
+         {calling, aligner, "error " + incomplete}, {}},
     };
-    const Case cases[] = {
-        {"without completion, negative indices pass silently", square(), square(),
-         {{-1, 0}, {2, -1}, {-7, -3}, {0, 1}}, false, {-1, 2, -7, 0}},
-        {"nearest corner", indexedSquare(), makeBody({{0.9f, 0.2f}, {0.5f, 0.5f}, {0.1f, 0.8f}, {0.6f, 0.55f}}, {}),
-         {{-1, 0}, {3, -1}, {-1, 1}, {-5, 1}}, true, {101, 3, 102, 103}},
-        // (0.6,0.6) lies as near to (1,0) as to (0,1); (0.5,0.5) as near to all three.
-        {"ties", twice, makeBody({{0.6f, 0.6f}, {0.6f, 0.6f}, {0.5f, 0.5f}}, {}), {{-1, 0}, {-1, 1}, {-1, 1}}, true,
-         {101, 102, 100}},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        restart();
-        FakeAlgorithms::script().matching = c.matching;
+        FakeAlgorithms::reset();
+        const ModuleLogCapture log(COREIO_MESH_ALIGN_UTILS_SOURCE);
+        auto alignedMesh = std::make_shared<Calvora::Mesh>();
+        const std::weak_ptr<Calvora::Mesh> watched = alignedMesh;
+        FakeAlgorithms::script = {c.matching, std::move(alignedMesh), c.error, {}, {}};
 
-        const CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(c.before, c.after, 0, c.complete);
+        std::optional<CoreIo::MeshAlignResult> result;
+        try {
+            result = CoreIo::getMeshAlignResult(c.before, c.after, c.isTube, c.complete);
+        } catch (const std::runtime_error& failure) {
+            EXPECT_EQ(failure.what(), incomplete);
+        } catch (const std::out_of_range&) {
+            EXPECT_TRUE(c.log.empty());
+        }
 
-        EXPECT_EQ(*result.vertexMatching, c.expected);
-        const std::vector<LogEntry> warning{warn("Inaccurate matching from getMeshAlignResult")};
-        const std::vector<LogEntry> none;
-        EXPECT_EQ(log.levelsAndMessages(), successfulLog("0", c.expected.size(), c.complete ? warning : none));
+        EXPECT_EQ(FakeAlgorithms::calls(), c.calls);
+        FakeAlgorithms::script = {};
+        EXPECT_EQ(log.lines(), withAlignerLines(c.log, c.errorLogged));
+        ASSERT_EQ(result && result->vertexMatching != nullptr, c.result.has_value());
+        if (c.result) {
+            EXPECT_EQ(*result->vertexMatching, *c.result);
+            EXPECT_EQ(result->alignedMesh, watched.lock());
+        } else {
+            EXPECT_TRUE(watched.expired());
+        }
     }
 }
 
-TEST_F(MeshAlignUtils, AnElementWithoutVertexAndTriangleFailsTheCompletionWithoutWarning)
+TEST_F(MeshAlignUtils, UnrollsEachTubeWithAFreshConverterAndCompletesOnTheUnrolledMesh)
 {
-    auto alignedMesh = std::make_shared<Calvora::Mesh>();
-    const std::weak_ptr<Calvora::Mesh> watched = alignedMesh;
-    FakeAlgorithms::script().alignedMesh = std::move(alignedMesh);
-    FakeAlgorithms::script().matching = {{-1, 0}, {-1, -1}, {2, -1}, {-1, 1}};
-
-    try {
-        CoreIo::getMeshAlignResult(indexedSquare(), square(), 0, true);
-        FAIL() << "an incomplete matching must throw";
-    } catch (const std::runtime_error& failure) {
-        EXPECT_STREQ(failure.what(), incompleteMessage.c_str());
-    }
-
-    EXPECT_TRUE(watched.expired());
-    EXPECT_EQ(FakeAlgorithms::calls(), flatCalls);
-    std::vector<LogEntry> expected = alignerLog("0");
-    expected.emplace_back(spdlog::level::err, incompleteMessage);
-    EXPECT_EQ(log.levelsAndMessages(), expected);
-}
-
-TEST_F(MeshAlignUtils, CompletionMeasuresOnTheMeshTheConverterUnrolled)
-{
-    const CoreIo::MeshAndCoord after = makeBody({{0.9f, 0.2f}, {0.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 1.0f}}, squareTriangles);
+    const CoreIo::MeshAndCoord before = square(100);
+    const CoreIo::MeshAndCoord after =
+        makeBody({{0.9f, 0.2f}, {0.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 1.0f}}, squareTriangles);
     const Positions afterPositions = positions(*after.mesh);
-    FakeAlgorithms::script().matching = {{-1, 0}};
+    const auto mapBefore = std::make_shared<const std::vector<int>>(std::vector<int>{3, 2, 1, 0});
+    const auto mapAfter = std::make_shared<const std::vector<int>>(std::vector<int>{0, 1, 2, 3, 0});
+    FakeAlgorithms::script.vertexMaps = {mapBefore, mapAfter};
+    FakeAlgorithms::script.matching = {{-1, 0}};
     // The second converter moves vertex 0 of the after mesh next to corner (1,1).
-    FakeAlgorithms::script().unroll = [](std::size_t call, Calvora::Mesh& mesh) {
+    FakeAlgorithms::script.unroll = [](std::size_t call, Calvora::Mesh& mesh) {
         if (call == 1)
             mesh.getVertex(0).set(0.9, 0.95, 0.0);
     };
 
-    const CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(indexedSquare(), after, 1, true);
+    const CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(before, after, 1, true);
 
+    ASSERT_EQ(FakeAlgorithms::calls(), tube);
+    const auto& events = FakeAlgorithms::events;
+    const auto& aligned = FakeAlgorithms::first(Call::aligned).meshes;
+    EXPECT_EQ(events[2].meshes[0], aligned[1]);
+    EXPECT_EQ(events[2].map, nullptr);
+    EXPECT_EQ(events[6].meshes[0], aligned[3]);
+    EXPECT_EQ(events[3].map, mapBefore);
+    EXPECT_EQ(events[3].meshes, (Meshes{before.mesh.get(), aligned[1], nullptr, nullptr}));
+    EXPECT_EQ(events[7].map, mapAfter);
+    EXPECT_EQ(events[7].meshes, (Meshes{before.mesh.get(), aligned[1], after.mesh.get(), aligned[3]}));
+    // The aligner sees both bodies' initial coordinates as plane meshes, the second as unrolled.
+    const FakeAlgorithms::Event& alignment = FakeAlgorithms::first(Call::aligned);
+    EXPECT_EQ(positions(*alignment.initCoordBefore), (Positions{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}));
+    EXPECT_EQ(positions(*alignment.initCoordAfter), (Positions{{0.9, 0.95, 0}, {0, 0, 0}, {0, 1, 0}, {1, 1, 0}}));
+    EXPECT_EQ(alignment.initCoordBefore->getVertex(3).index, 103);
     EXPECT_EQ(*result.vertexMatching, std::vector<int>{103});
-    EXPECT_EQ(positions(*eventOf(Call::alignmentComputed).initCoordAfterCopy)[0], (std::array<double, 3>{0.9, 0.95, 0.0}));
     EXPECT_EQ(positions(*after.mesh), afterPositions);
 }
 
-TEST_F(MeshAlignUtils, ReportsTheBiggestSquareErrorInTheStreamsDefaultFormat)
-{
-    const std::pair<double, const char*> cases[] = {{1.5e-7, "1.5e-07"}, {123456789.0, "1.23457e+08"}, {2.0, "2"}};
-    for (const auto& [value, text] : cases) {
-        restart();
-        FakeAlgorithms::script().biggestSquareError = value;
-        FakeAlgorithms::script().matching = {{0, -1}};
+// A memory loader that records the location id of each loadMesh and loadResult call made on it
+// before serving it, and can be told to deliver no meshes at all.
+class RecordingLoader : public CoreIo::MemoryLoader {
+public:
+    bool deliversMeshes = true;
+    mutable std::vector<std::int64_t> loadedIds;
 
-        CoreIo::getMeshAlignResult(square(), square(), 0, true);
-
-        EXPECT_EQ(log.levelsAndMessages(), successfulLog(text, 1));
+    void loadResult(const CoreIo::DataLocation& where, CoreIo::ResultBuilderInterface& builder,
+                    std::optional<std::int64_t> step) const override
+    {
+        loadedIds.push_back(where.id);
+        MemoryLoader::loadResult(where, builder, step);
     }
+    void loadMesh(const CoreIo::MeshLocation& where, CoreIo::MeshBuilderInterface& builder) const override
+    {
+        loadedIds.push_back(where.id);
+        if (deliversMeshes)
+            MemoryLoader::loadMesh(where, builder);
+    }
+};
+
+// Location ids of the body's mesh, then of the results at the positions given.
+std::vector<std::int64_t> idsOf(const CoreIo::SimBody& body, const std::vector<std::size_t>& results)
+{
+    std::vector<std::int64_t> ids{body.meshLocation.id};
+    for (const std::size_t result : results)
+        ids.push_back(body.results.at(result).dataLocation.id);
+    return ids;
 }
 
 TEST_F(MeshAlignUtils, TheLoaderOverloadReadsTheFirstBodyFirstAndAlignsWhatItRead)
 {
     RecordingLoader loader;
-    using Coordinates = std::vector<float>;
-    const std::tuple<std::string, Coordinates, Coordinates> bodies[] = {
-        {"after", {0.9f, 0.1f, 0.0f, 1.0f}, {0.2f, 0.8f, 0.0f, 1.0f}}, {"before", {0.0f, 1.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 1.0f, 1.0f}}};
-    for (const auto& [name, u, v] : bodies) {
-        CoreIo::MeshArrays mesh;
-        mesh.numNodes = mesh.numNormals = 4;
-        mesh.x = mesh.y = mesh.z = mesh.nx = mesh.ny = mesh.nz = {0.0f, 0.0f, 0.0f, 0.0f};
-        mesh.numTriangles = 2;
-        mesh.triangles = {0, 1, 3, 0, 3, 2};
-        loader.addBody(name, std::move(mesh));
-        loader.addResult(name, Calvora::SkinBaseName::INITIALCOORD0, u);
-        loader.addResult(name, Calvora::SkinBaseName::INITIALCOORD1, v);
+    using Body = std::tuple<const char*, Floats, Floats>;
+    for (const auto& [name, u, v] : {Body{"after", {0.9f, 0.1f, 0.0f, 1.0f}, {0.2f, 0.8f, 0.0f, 1.0f}},
+                                     Body{"before", {0.0f, 1.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 1.0f, 1.0f}}}) {
+        CoreIoSamples::SampleBody body;
+        body.x = body.y = body.z = body.nx = body.ny = body.nz = Floats(4);
+        body.triangles = squareTriangles;
+        body.initCoord0 = u;
+        body.initCoord1 = v;
+        CoreIoSamples::registerBody(loader, name, body);
     }
-    const CoreIo::SimBody& before = loader.body("before");
-    const CoreIo::SimBody& after = loader.body("after");
-    FakeAlgorithms::script().matching = {{-1, 0}, {-1, 1}, {0, -1}, {3, -1}};
+    FakeAlgorithms::script.matching = {{-1, 0}, {-1, 1}, {0, -1}, {3, -1}};
 
-    const CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(loader, before, after, 0, true);
+    const CoreIo::MeshAlignResult result =
+        CoreIo::getMeshAlignResult(loader, loader.body("before"), loader.body("after"), 0, true);
 
-    std::vector<RecordingLoader::Call> expectedCalls;
-    for (const CoreIo::SimBody* body : {&before, &after}) {
-        expectedCalls.push_back({RecordingLoader::Operation::loadMesh, body->meshLocation.id, std::nullopt});
-        for (const CoreIo::ResultEntry& entry : body->results)
-            expectedCalls.push_back({RecordingLoader::Operation::loadResult, entry.dataLocation.id, std::nullopt});
-    }
-    EXPECT_EQ(loader.calls(), expectedCalls);
+    std::vector<std::int64_t> expectedIds = idsOf(loader.body("before"), {0, 1});
+    for (const std::int64_t id : idsOf(loader.body("after"), {0, 1}))
+        expectedIds.push_back(id);
+    EXPECT_EQ(loader.loadedIds, expectedIds);
     // Completion measured on the initial coordinates read: (0.9,0.2) nearest to (1,0), (0.1,0.8) to (0,1).
     EXPECT_EQ(*result.vertexMatching, (std::vector<int>{1, 2, 0, 3}));
-    EXPECT_EQ(log.levelsAndMessages(), successfulLog("0", 4, {warn("Inaccurate matching from getMeshAlignResult")}));
+}
+
+TEST(ReadMeshAndICs, LoadsTheMeshThenBothInitialCoordinatesByExactNameAsFloatsElseGivesAnInvalidRecord)
+{
+    const Floats first{0.5f, 1.5f, 2.5f}, second{-1.0f, -2.0f, -3.0f};
+    const std::vector<double> doubles{0.1, 1e-40, -2.0 / 3.0};
+    const Floats narrowed{0.1f, static_cast<float>(1e-40), static_cast<float>(-2.0 / 3.0)};
+    const struct {
+        std::vector<std::pair<std::string, CoreIo::ResultValues>> results;
+        bool meshDelivered;
+        bool valid;
+    } cases[] = {
+        // INITIALCOORD1 listed first, both as doubles: the order follows the names, and a narrowing shows.
+        {{{"THICKNESS", second}, {INITIALCOORD1, doubles}, {INITIALCOORD0, std::vector<double>{0.5, 1.5, 2.5}},
+          {"SECOND", second}}, true, true},
+        {{{INITIALCOORD0, first}}, true, false},
+        {{{INITIALCOORD1, first}}, true, false},
+        {{{INITIALCOORD0, first}, {INITIALCOORD1, second}}, false, false},
+        {{{"InitialCoord0", first}, {INITIALCOORD1, second}}, true, false},
+        {{{INITIALCOORD0 + " ", first}, {INITIALCOORD1, second}}, true, false},
+        {{{INITIALCOORD0.substr(0, INITIALCOORD0.size() - 1), first}, {INITIALCOORD1, second}}, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.results[0].first + (c.meshDelivered ? "" : " without mesh"));
+        RecordingLoader loader;
+        CoreIo::MeshArrays plate;  // one triangle over (0,0,1) (1,0,1) (0,1,1)
+        plate.numNodes = plate.numNormals = 3;
+        plate.x = plate.y = plate.nx = plate.ny = {0.0f, 0.0f, 0.0f};
+        plate.x[1] = plate.y[2] = 1.0f;
+        plate.z = plate.nz = {1.0f, 1.0f, 1.0f};
+        plate.numTriangles = 1;
+        plate.triangles = {0, 1, 2};
+        loader.addBody("plate", plate);
+        for (const auto& [name, values] : c.results)
+            loader.addResult("plate", name, values);
+        if (!c.meshDelivered)
+            loader.deliversMeshes = false;
+        CoreIo::SimBody body = loader.body("plate");
+        for (CoreIo::ResultEntry& result : body.results)  // a loader may list a name twice
+            result.name = result.name == "SECOND" ? INITIALCOORD0 : result.name;
+
+        const CoreIo::MeshAndCoord record = CoreIo::readMeshAndICs(loader, body);
+
+        EXPECT_EQ(record.isValid(), c.valid);
+        EXPECT_EQ(record.mesh != nullptr, c.meshDelivered);
+        if (!c.valid)
+            continue;
+        EXPECT_EQ(loader.loadedIds, idsOf(body, {2, 1}));
+        EXPECT_EQ(*record.initCoord0, first);
+        EXPECT_EQ(*record.initCoord1, narrowed);
+        EXPECT_EQ(record.mesh->getVertex(1), (Calvora::Point<double, 3>{1.0, 0.0, 1.0}));
+        EXPECT_EQ(record.mesh.use_count(), 1);  // nobody else holds what it returns
+    }
 }
 
 }  // namespace

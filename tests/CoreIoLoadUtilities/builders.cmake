@@ -1,5 +1,3 @@
 coreio_add_test(BuildersTest
-    SOURCES BaseGeometryMeshBuilderTest.cpp BaseGeometryToolMeshBuilderTest.cpp BaseGeometryPolyLineBuilderTest.cpp
-            ScalarResultsBuilderTest.cpp
+    SOURCES BuildersTest.cpp
     LIBS Business_CoreIoLoadUtilities Business_BaseGeometry Persistence_CoreIo QRVService_ExceptionHandling)
-

@@ -2,28 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <string_view>
 
 namespace {
 
-using Calvora::CvException;
-
 TEST(CvException, RecordsWhereItWasThrownUnlessGivenALocation)
 {
-    const auto throwLine = __LINE__ + 2;
-    try {
-        throw CvException("failed");
-    } catch (const CvException& error) {
-        EXPECT_EQ(error.location().line(), throwLine);
-        EXPECT_TRUE(std::string_view(error.location().file_name()).ends_with("CvExceptionTest.cpp"));
-        EXPECT_NE(std::string_view(error.location().function_name()).find("RecordsWhereItWasThrown"),
-                  std::string_view::npos);
-    }
-    const auto elsewhere = std::source_location::current();
-    const CvException error("failed", elsewhere);
-    EXPECT_EQ(error.location().line(), elsewhere.line());
-    EXPECT_STREQ(error.location().file_name(), elsewhere.file_name());
+    const auto here = std::source_location::current();
+    const Calvora::CvException thrownHere("failed");
+    EXPECT_EQ(thrownHere.location().line(), here.line() + 1);
+    const std::string_view function = thrownHere.location().function_name();
+    EXPECT_NE(function.find("RecordsWhereItWasThrown"), std::string_view::npos);
+    const Calvora::CvException elsewhere("failed", here);
+    EXPECT_EQ(elsewhere.location().line(), here.line());
+    EXPECT_STREQ(elsewhere.location().file_name(), here.file_name());
 }
 
 }  // namespace
