@@ -71,7 +71,8 @@ SheetPair sheetsOf(long vertices, bool turned)
     return {bodyOf(before), bodyOf(after)};
 }
 
-template <typename T> void writeRaw(const std::filesystem::path& file, const std::vector<T>& values)
+template <typename T>
+void writeRaw(const std::filesystem::path& file, const std::vector<T>& values)
 {
     std::ofstream out(file, std::ios::binary);
     out.write(reinterpret_cast<const char*>(values.data()), static_cast<std::streamsize>(values.size() * sizeof(T)));
@@ -144,8 +145,8 @@ void BM_AlignSheets(benchmark::State& state)
         aligned = aligner.computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError, &matching, &phases);
         result = memory.extraHeld();
         workspace = memory.extraPeak() - result;
-        lost = static_cast<std::size_t>(std::count_if(matching.begin(), matching.end(),
-                                                      [](const auto& el) { return el.triangleIndex < 0; }));
+        lost = static_cast<std::size_t>(
+            std::count_if(matching.begin(), matching.end(), [](const auto& el) { return el.triangleIndex < 0; }));
         total.indexBuild += phases.indexBuild;
         total.location += phases.location;
         total.alignedMesh += phases.alignedMesh;
@@ -163,8 +164,7 @@ void BM_AlignSheets(benchmark::State& state)
     state.counters["mesh_ms"] = 1e3 * total.alignedMesh / runs;
     state.counters["index_ns_per_vertex"] = 1e9 * total.indexBuild / runs / before;
     state.counters["location_ns_per_vertex"] = 1e9 * total.location / runs / after;
-    state.counters["ns_per_vertex"] =
-        1e9 * (total.indexBuild + total.location + total.alignedMesh) / runs / after;
+    state.counters["ns_per_vertex"] = 1e9 * (total.indexBuild + total.location + total.alignedMesh) / runs / after;
     state.counters["workspace_MB"] = megabytes(workspace);
     state.counters["result_MB"] = megabytes(result);
     state.counters["lost"] = static_cast<double>(lost);

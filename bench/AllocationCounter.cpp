@@ -35,12 +35,30 @@ void countedRelease(void* block) noexcept
 
 }  // namespace
 
-void* operator new(std::size_t size) { return countedAllocation(size); }
-void* operator new[](std::size_t size) { return countedAllocation(size); }
-void operator delete(void* block) noexcept { countedRelease(block); }
-void operator delete[](void* block) noexcept { countedRelease(block); }
-void operator delete(void* block, std::size_t) noexcept { countedRelease(block); }
-void operator delete[](void* block, std::size_t) noexcept { countedRelease(block); }
+void* operator new(std::size_t size)
+{
+    return countedAllocation(size);
+}
+void* operator new[](std::size_t size)
+{
+    return countedAllocation(size);
+}
+void operator delete(void* block) noexcept
+{
+    countedRelease(block);
+}
+void operator delete[](void* block) noexcept
+{
+    countedRelease(block);
+}
+void operator delete(void* block, std::size_t) noexcept
+{
+    countedRelease(block);
+}
+void operator delete[](void* block, std::size_t) noexcept
+{
+    countedRelease(block);
+}
 
 namespace CoreIoBench {
 

@@ -78,7 +78,8 @@ void writeSheet(const std::string& path, int cells, bool quads)
         require(ex_put_variable_param(file, EX_NODAL, 3) == 0, "variables");
         require(ex_put_variable_names(file, EX_NODAL, 3, pointers.data()) == 0, "variable names");
         for (int c = 0; c < 3; ++c)
-            require(ex_put_var(file, 1, EX_NODAL, c + 1, 1, numNodes, displacement[static_cast<std::size_t>(c)].data()) == 0,
+            require(ex_put_var(file, 1, EX_NODAL, c + 1, 1, numNodes,
+                               displacement[static_cast<std::size_t>(c)].data()) == 0,
                     "displacement");
     }
     require(ex_close(file) == 0, "close");
@@ -118,6 +119,8 @@ const std::vector<long> cellCounts = CoreIoBench::sizes({1000}, 20);  // 1000 x 
 }  // namespace
 
 BENCHMARK_CAPTURE(BM_LoadSheet, triangles, false)->ArgsProduct({cellCounts})->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_LoadSheet, quads_with_displacement, true)->ArgsProduct({cellCounts})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LoadSheet, quads_with_displacement, true)
+    ->ArgsProduct({cellCounts})
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -37,11 +37,13 @@ std::vector<VertexLocation> locateGrid(long numAfter, int beforeSide)
             const int corner = j * beforeSide + i;
             const int triangle = 2 * (j * (beforeSide - 1) + i);
             if (s >= t) {  // lower right half: corner, corner + 1, corner + side + 1
-                locations.push_back({MatchStatus::Inside, triangle, {corner, corner + 1, corner + beforeSide + 1},
-                                     {1 - s, s - t, t}});
+                locations.push_back(
+                    {MatchStatus::Inside, triangle, {corner, corner + 1, corner + beforeSide + 1}, {1 - s, s - t, t}});
             } else {
-                locations.push_back({MatchStatus::Inside, triangle + 1, {corner, corner + beforeSide + 1,
-                                     corner + beforeSide}, {1 - t, s, t - s}});
+                locations.push_back({MatchStatus::Inside,
+                                     triangle + 1,
+                                     {corner, corner + beforeSide + 1, corner + beforeSide},
+                                     {1 - t, s, t - s}});
             }
         }
     }

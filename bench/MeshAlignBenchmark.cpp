@@ -33,8 +33,8 @@
 namespace {
 
 using Calvora::MaterialFixedMeshAligner;
-using CoreIoInternal::Stopwatch;
 using Calvora::Mesh;
+using CoreIoInternal::Stopwatch;
 
 // The second argument of each benchmark: which part is aligned.
 enum Part : long { sheet = 0, tube = 1 };
@@ -54,10 +54,11 @@ void registerSheets(CoreIo::MemoryLoader& loader, long vertices)
     const CoreIoSamples::SheetShape shape;
     CoreIoSamples::registerBody(loader, beforeName,
                                 CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells}));
-    CoreIoSamples::registerBody(
-        loader, afterName,
-        CoreIoSamples::makeSheet(
-            shape, {.cellsU = cells * 5 / 4, .cellsV = std::max(2, cells * 4 / 5), .jitter = 0.15, .seed = 5}));
+    CoreIoSamples::registerBody(loader, afterName,
+                                CoreIoSamples::makeSheet(shape, {.cellsU = cells * 5 / 4,
+                                                                 .cellsV = std::max(2, cells * 4 / 5),
+                                                                 .jitter = 0.15,
+                                                                 .seed = 5}));
 }
 
 // A tube of about `vertices` nodes as tubes come from real meshes: nodes jittered by a quarter of
@@ -68,9 +69,9 @@ void registerTubes(CoreIo::MemoryLoader& loader, long vertices)
     const int around = std::max(8, static_cast<int>(std::lround(std::sqrt(static_cast<double>(vertices)))));
     const int along = std::max(2, static_cast<int>(vertices / around) - 1);
     const int afterAround = around * 5 / 4;
-    CoreIoSamples::registerBody(
-        loader, beforeName,
-        CoreIoSamples::makeTube({.radius = 1.0}, {.around = around, .along = along, .jitter = 0.25, .seed = 3}));
+    CoreIoSamples::registerBody(loader, beforeName,
+                                CoreIoSamples::makeTube({.radius = 1.0},
+                                                        {.around = around, .along = along, .jitter = 0.25, .seed = 3}));
     CoreIoSamples::registerBody(loader, afterName,
                                 CoreIoSamples::makeTube({.radius = 1.3}, {.around = afterAround,
                                                                           .along = std::max(2, along * 4 / 5),
@@ -137,15 +138,16 @@ void reportPerVertex(benchmark::State& state, const InputSize& input, std::size_
 {
     const auto vertices = static_cast<double>(input.afterVertices);
     state.counters["after_vertices"] = vertices;
-    state.counters["time_per_vertex"] =
-        benchmark::Counter(vertices, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["time_per_vertex"] = benchmark::Counter(vertices, benchmark::Counter::kIsIterationInvariantRate |
+                                                                         benchmark::Counter::kInvert);
     state.counters["peak_bytes_per_vertex"] = static_cast<double>(peakBytes) / vertices;
     state.counters["peak_per_input_meshes"] = static_cast<double>(peakBytes) / static_cast<double>(input.meshBytes);
 }
 
 // Times `align` per call and keeps the largest extra memory of a call; releasing each result is
 // the caller's business and left out of the time.
-template <typename Align> void timeCalls(benchmark::State& state, const InputSize& input, Align align)
+template <typename Align>
+void timeCalls(benchmark::State& state, const InputSize& input, Align align)
 {
     std::size_t peakBytes = 0;
     for (auto _ : state) {
@@ -251,8 +253,8 @@ void timePhases(const Records& records, PhaseTimes& times)
     double biggestSquareError = 0.0;
     std::vector<MaterialFixedMeshAligner::MatchingEl> matching;
     MaterialFixedMeshAligner::PhaseTimings phases;
-    const std::shared_ptr<Mesh> aligned =
-        aligner.computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError, &matching, &phases);
+    const std::shared_ptr<Mesh> aligned = aligner.computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError,
+                                                                                           &matching, &phases);
     const double alignerCall = watch.lap();
     times.aligner.indexBuild += phases.indexBuild;
     times.aligner.location += phases.location;
@@ -338,7 +340,9 @@ ProcessorSeconds processorSeconds()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec); };
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec);
+    };
     return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
 }
 

@@ -70,8 +70,8 @@ void reportPerVertex(benchmark::State& state, const Calvora::Mesh& mesh)
 {
     const auto vertices = static_cast<double>(mesh.numberOfVertices());
     state.counters["vertices"] = vertices;
-    state.counters["per_vertex"] =
-        benchmark::Counter(vertices, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["per_vertex"] = benchmark::Counter(vertices, benchmark::Counter::kIsIterationInvariantRate |
+                                                                    benchmark::Counter::kInvert);
 }
 
 void BM_MeshCopy(benchmark::State& state)

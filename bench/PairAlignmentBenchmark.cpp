@@ -35,8 +35,9 @@ SheetPair makePair(long vertices)
     const int cells = std::max(2, static_cast<int>(std::lround(std::sqrt(static_cast<double>(vertices)))) - 1);
     const CoreIoSamples::SheetShape shape;
     SheetPair pair{record(CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells})),
-                   record(CoreIoSamples::makeSheet(shape, {.cellsU = cells * 5 / 4, .cellsV = std::max(2, cells * 4 / 5),
-                                                           .jitter = 0.15, .seed = 5})),
+                   record(CoreIoSamples::makeSheet(
+                       shape,
+                       {.cellsU = cells * 5 / 4, .cellsV = std::max(2, cells * 4 / 5), .jitter = 0.15, .seed = 5})),
                    {}};
     pair.beforeValues.resize(pair.before.mesh->numberOfVertices() * mappedVariables);
     for (std::size_t i = 0; i < pair.beforeValues.size(); ++i)
@@ -48,7 +49,8 @@ void alignSheets(benchmark::State& state, bool mapping)
 {
     const SheetPair pair = makePair(state.range(0));
     for (auto _ : state) {
-        const CoreIoAlign::PairAlignment alignment = alignPair(pair.before, pair.after, CoreIoAlign::TubeMode::No, true);
+        const CoreIoAlign::PairAlignment alignment = alignPair(pair.before, pair.after, CoreIoAlign::TubeMode::No,
+                                                               true);
         if (mapping)
             benchmark::DoNotOptimize(
                 CoreIoAlign::transferNodalValues(alignment.locations, pair.beforeValues, mappedVariables));

@@ -61,8 +61,8 @@ void reportPerNode(benchmark::State& state, const CoreIo::MeshArrays& body)
 {
     const auto nodes = static_cast<double>(body.numNodes);
     state.counters["nodes"] = nodes;
-    state.counters["ns_per_node"] = benchmark::Counter(
-        nodes * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_node"] = benchmark::Counter(nodes * 1e-9, benchmark::Counter::kIsIterationInvariantRate |
+                                                                         benchmark::Counter::kInvert);
 }
 
 void BM_ToolMeshBuilder(benchmark::State& state)

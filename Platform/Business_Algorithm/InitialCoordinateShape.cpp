@@ -35,7 +35,9 @@ public:
         if (hinted < vertices_.size() && &vertices_[hinted] == vertex)
             return static_cast<std::int32_t>(hinted);
         const auto found = std::lower_bound(misnumbered_.begin(), misnumbered_.end(), vertex,
-                                            [](const auto& entry, const Vertex* v) { return std::less<>{}(entry.first, v); });
+                                            [](const auto& entry, const Vertex* v) {
+                                                return std::less<>{}(entry.first, v);
+                                            });
         return found != misnumbered_.end() && found->first == vertex ? found->second : -1;
     }
 
@@ -77,7 +79,8 @@ PlanarTriangulation InitialCoordinateShape::planarTriangulation(const Mesh& init
 
     const VertexPositions positions(initCoordMesh);
     planar.triangles.reserve(initCoordMesh.numberOfTriangles());
-    for (auto triangle = initCoordMesh.beginTriangle(), end = initCoordMesh.endTriangle(); triangle != end; ++triangle) {
+    for (auto triangle = initCoordMesh.beginTriangle(), end = initCoordMesh.endTriangle(); triangle != end;
+         ++triangle) {
         // Filled in place: corners gathered in a local array and copied as a whole stall on
         // reading back what was just stored in parts.
         std::array<std::int32_t, 3>& corners = planar.triangles.emplace_back();
@@ -119,7 +122,8 @@ Point2 InitialCoordinateShape::intoStrip(Point2 q) const
     if (!period_)
         return q;
     const Point2 p = *period_;
-    const double periods = std::floor(((q.x - periodOrigin_.x) * p.x + (q.y - periodOrigin_.y) * p.y) / (p.x * p.x + p.y * p.y));
+    const double periods = std::floor(((q.x - periodOrigin_.x) * p.x + (q.y - periodOrigin_.y) * p.y) /
+                                      (p.x * p.x + p.y * p.y));
     return {q.x - periods * p.x, q.y - periods * p.y};
 }
 

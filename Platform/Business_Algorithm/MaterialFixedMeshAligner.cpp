@@ -67,7 +67,8 @@ void checkBeforeInputs(const MaterialFixedMeshAligner& aligner, const std::vecto
                count(aligner.meshBefore->numberOfVertices()) + "; without a vertex map they must be equal");
 }
 
-void checkInputs(const MaterialFixedMeshAligner& aligner, const std::vector<int>* mapBefore, const std::vector<int>* mapAfter)
+void checkInputs(const MaterialFixedMeshAligner& aligner, const std::vector<int>* mapBefore,
+                 const std::vector<int>* mapAfter)
 {
     checkBeforeInputs(aligner, mapBefore);
     checkSet(aligner.meshAfter, "meshAfter");
@@ -100,7 +101,8 @@ std::vector<SeamCopy> seamCopiesOf(const Mesh& initCoordMesh, const std::vector<
         const Vertex& copy = initCoordMesh.getVertex(static_cast<unsigned int>(k));
         copies.push_back({(*map)[k], {copy.x, copy.y}});
     }
-    std::stable_sort(copies.begin(), copies.end(), [](const SeamCopy& a, const SeamCopy& b) { return a.vertex < b.vertex; });
+    std::stable_sort(copies.begin(), copies.end(),
+                     [](const SeamCopy& a, const SeamCopy& b) { return a.vertex < b.vertex; });
     return copies;
 }
 
@@ -205,7 +207,8 @@ struct AlignmentOutputs {
     std::vector<VertexLocation>* locations;
 };
 
-template <typename T> void startList(std::vector<T>* list, std::size_t size)
+template <typename T>
+void startList(std::vector<T>* list, std::size_t size)
 {
     if (list == nullptr)
         return;
@@ -274,15 +277,15 @@ void MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexAfter(std::shared_ptr
     mapAfter_ = std::move(map);
 }
 
-std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(double& biggestSquareError,
-                                                                                         std::vector<MatchingEl>* matching) const
+std::shared_ptr<Mesh>
+MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(double& biggestSquareError,
+                                                                   std::vector<MatchingEl>* matching) const
 {
     return computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError, matching, nullptr);
 }
 
-std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(double& biggestSquareError,
-                                                                                         std::vector<MatchingEl>* matching,
-                                                                                         PhaseTimings* timings) const
+std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(
+    double& biggestSquareError, std::vector<MatchingEl>* matching, PhaseTimings* timings) const
 {
     return computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError, matching, timings, nullptr);
 }
@@ -316,8 +319,8 @@ std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfM
     return aligned;
 }
 
-std::vector<VertexLocation> MaterialFixedMeshAligner::locateMaterialPoints(
-    const std::vector<Point<double, 3>>& points) const
+std::vector<VertexLocation>
+MaterialFixedMeshAligner::locateMaterialPoints(const std::vector<Point<double, 3>>& points) const
 {
     checkBeforeInputs(*this, mapBefore_.get());
     const InitialCoordinateShape before(*meshBefore, *initCoordMeshBefore, mapBefore_.get());

@@ -68,8 +68,8 @@ double TriangleLocator::survey()
         for (std::int32_t corner : corners)
             if (corner < 0 || corner >= pointCount)
                 throw std::invalid_argument("TriangleLocator: triangle " + std::to_string(t) + " has corner " +
-                                            std::to_string(corner) + ", not one of the " +
-                                            std::to_string(pointCount) + " points");
+                                            std::to_string(corner) + ", not one of the " + std::to_string(pointCount) +
+                                            " points");
         const Point2 a = triangulation_.points[static_cast<std::size_t>(corners[0])];
         const Point2 b = triangulation_.points[static_cast<std::size_t>(corners[1])];
         const Point2 c = triangulation_.points[static_cast<std::size_t>(corners[2])];
@@ -297,7 +297,8 @@ void TriangleLocator::markCoincidentCorner(Point2 p, Hit& hit) const
     for (std::size_t k = 0; k < 3; ++k)
         longest2 = std::max(longest2, sqr(at[(k + 1) % 3].x - at[k].x) + sqr(at[(k + 1) % 3].y - at[k].y));
     if (nearest2 <= sqr(cornerTolerance) * longest2)
-        hit.coincidentCorner = static_cast<int>(std::min_element(distance2.begin(), distance2.end()) - distance2.begin());
+        hit.coincidentCorner = static_cast<int>(std::min_element(distance2.begin(), distance2.end()) -
+                                                distance2.begin());
 }
 
 // The first triangle of p's cell that holds p, into hit; false if none. The hint, already
@@ -327,11 +328,11 @@ TriangleLocator::Hit TriangleLocator::searchRings(Point2 p, double maxDistance) 
         return {};
 
     auto cellOf = [&](double offset, std::int64_t cells) {
-        return static_cast<std::int64_t>(std::clamp(std::floor(offset * inverseCellSize_), -1.0, static_cast<double>(cells)));
+        return static_cast<std::int64_t>(
+            std::clamp(std::floor(offset * inverseCellSize_), -1.0, static_cast<double>(cells)));
     };
     const std::int64_t cx = cellOf(p.x - originX_, cellsX_), cy = cellOf(p.y - originY_, cellsY_);
-    const std::int64_t firstRing =
-        std::max({std::int64_t{0}, -cx, cx - (cellsX_ - 1), -cy, cy - (cellsY_ - 1)});
+    const std::int64_t firstRing = std::max({std::int64_t{0}, -cx, cx - (cellsX_ - 1), -cy, cy - (cellsY_ - 1)});
 
     Hit best;
     best.sqrDistance = std::numeric_limits<double>::infinity();

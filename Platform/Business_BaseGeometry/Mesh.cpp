@@ -15,7 +15,8 @@ namespace {
 class VertexRelinker {
 public:
     VertexRelinker(const Mesh::VertexContainer& originals, Mesh::VertexContainer& copies)
-        : originalsContainer_(originals), originals_(originals.begin(), originals.size()),
+        : originalsContainer_(originals),
+          originals_(originals.begin(), originals.size()),
           copies_(copies.begin(), copies.size())
     {
     }
@@ -114,8 +115,7 @@ void addToCornerNormals(const Triangle& triangle, const Vector<double, 3>& norma
 
 Mesh::Mesh() = default;
 
-Mesh::Mesh(const Mesh& other)
-    : vertices_(other.vertices_), hasNormals_(other.hasNormals_)
+Mesh::Mesh(const Mesh& other) : vertices_(other.vertices_), hasNormals_(other.hasNormals_)
 {
     VertexRelinker relinker(other.vertices_, vertices_);
     triangles_ = relinkedCopy(other.triangles_, relinker);
@@ -145,9 +145,18 @@ void Mesh::copyTopologyOf(const Mesh& other)
     triangles_.swap(triangles);
 }
 
-std::size_t Mesh::numberOfVertices() const { return vertices_.size(); }
-std::size_t Mesh::numberOfTriangles() const { return triangles_.size(); }
-bool Mesh::hasNormals() const { return hasNormals_; }
+std::size_t Mesh::numberOfVertices() const
+{
+    return vertices_.size();
+}
+std::size_t Mesh::numberOfTriangles() const
+{
+    return triangles_.size();
+}
+bool Mesh::hasNormals() const
+{
+    return hasNormals_;
+}
 
 void Mesh::computeNormals(bool flip, bool areaWeighted)
 {
@@ -165,18 +174,54 @@ void Mesh::computeNormals(bool flip, bool areaWeighted)
     hasNormals_ = true;
 }
 
-Mesh::VertexContainer::iterator Mesh::beginVertex() { return vertices_.begin(); }
-Mesh::VertexContainer::iterator Mesh::endVertex() { return vertices_.end(); }
-Mesh::VertexContainer::const_iterator Mesh::beginVertex() const { return vertices_.begin(); }
-Mesh::VertexContainer::const_iterator Mesh::endVertex() const { return vertices_.end(); }
-Mesh::TriangleContainer::iterator Mesh::beginTriangle() { return triangles_.begin(); }
-Mesh::TriangleContainer::iterator Mesh::endTriangle() { return triangles_.end(); }
-Mesh::TriangleContainer::const_iterator Mesh::beginTriangle() const { return triangles_.begin(); }
-Mesh::TriangleContainer::const_iterator Mesh::endTriangle() const { return triangles_.end(); }
+Mesh::VertexContainer::iterator Mesh::beginVertex()
+{
+    return vertices_.begin();
+}
+Mesh::VertexContainer::iterator Mesh::endVertex()
+{
+    return vertices_.end();
+}
+Mesh::VertexContainer::const_iterator Mesh::beginVertex() const
+{
+    return vertices_.begin();
+}
+Mesh::VertexContainer::const_iterator Mesh::endVertex() const
+{
+    return vertices_.end();
+}
+Mesh::TriangleContainer::iterator Mesh::beginTriangle()
+{
+    return triangles_.begin();
+}
+Mesh::TriangleContainer::iterator Mesh::endTriangle()
+{
+    return triangles_.end();
+}
+Mesh::TriangleContainer::const_iterator Mesh::beginTriangle() const
+{
+    return triangles_.begin();
+}
+Mesh::TriangleContainer::const_iterator Mesh::endTriangle() const
+{
+    return triangles_.end();
+}
 
-Vertex& Mesh::getVertex(unsigned int i) { return vertices_[i]; }
-const Vertex& Mesh::getVertex(unsigned int i) const { return vertices_[i]; }
-Triangle& Mesh::getTriangle(unsigned int i) { return triangles_[i]; }
-const Triangle& Mesh::getTriangle(unsigned int i) const { return triangles_[i]; }
+Vertex& Mesh::getVertex(unsigned int i)
+{
+    return vertices_[i];
+}
+const Vertex& Mesh::getVertex(unsigned int i) const
+{
+    return vertices_[i];
+}
+Triangle& Mesh::getTriangle(unsigned int i)
+{
+    return triangles_[i];
+}
+const Triangle& Mesh::getTriangle(unsigned int i) const
+{
+    return triangles_[i];
+}
 
 }  // namespace Calvora

@@ -104,8 +104,9 @@ void TubeInitialCoordinatesConverter::setTubeSize(double circumference)
 {
     if (!(std::isfinite(circumference) && circumference > 0.0)) {
         std::ostringstream message;
-        message << "TubeInitialCoordinatesConverter::setTubeSize: the circumference must be a positive finite number, got "
-                << circumference;
+        message
+            << "TubeInitialCoordinatesConverter::setTubeSize: the circumference must be a positive finite number, got "
+            << circumference;
         throw std::invalid_argument(message.str());
     }
     circumference_ = circumference;
@@ -124,7 +125,8 @@ bool TubeInitialCoordinatesConverter::wrapsAround(const Mesh& initCoordMesh)
     return facesUp && facesDown;
 }
 
-std::optional<TubeInitialCoordinatesConverter::Seam> TubeInitialCoordinatesConverter::findSeam(const Mesh& initCoordMesh) const
+std::optional<TubeInitialCoordinatesConverter::Seam>
+TubeInitialCoordinatesConverter::findSeam(const Mesh& initCoordMesh) const
 {
     const TubeSeam seam = findTubeSeam(initCoordMesh, circumference_);
     if (seam.crossings.empty())
@@ -136,7 +138,8 @@ void TubeInitialCoordinatesConverter::cut3dTubeAtSeamAndUnrollWithInitCoords(
     std::shared_ptr<Mesh> initCoordMesh, std::shared_ptr<const std::vector<int>>& initCoordVertexTo3dVertex) const
 {
     if (!initCoordMesh)
-        throw std::invalid_argument("TubeInitialCoordinatesConverter: no initial-coordinate mesh given (empty pointer)");
+        throw std::invalid_argument(
+            "TubeInitialCoordinatesConverter: no initial-coordinate mesh given (empty pointer)");
     // Everything is checked before the mesh changes, so a refused mesh stays as it was.
     const TubeSeam seam = findTubeSeam(*initCoordMesh, circumference_);
     SeamCutter cutter(*initCoordMesh);

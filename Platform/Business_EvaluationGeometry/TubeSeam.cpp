@@ -10,8 +10,14 @@
 namespace Calvora {
 namespace {
 
-int slotOf(PlaneAxis axis) { return axis == PlaneAxis::U ? 0 : 1; }
-const char* nameOf(PlaneAxis axis) { return axis == PlaneAxis::U ? "u" : "v"; }
+int slotOf(PlaneAxis axis)
+{
+    return axis == PlaneAxis::U ? 0 : 1;
+}
+const char* nameOf(PlaneAxis axis)
+{
+    return axis == PlaneAxis::U ? "u" : "v";
+}
 
 [[noreturn]] void reject(const std::string& problem)
 {
@@ -29,11 +35,26 @@ struct Planar {
     double u, v;
 };
 
-Planar operator-(Planar a, Planar b) { return {a.u - b.u, a.v - b.v}; }
-double cross(Planar a, Planar b) { return a.u * b.v - a.v * b.u; }
-Planar planar(const Vertex& vertex) { return {vertex.x, vertex.y}; }
-Planar unitAlong(PlaneAxis axis) { return axis == PlaneAxis::U ? Planar{1.0, 0.0} : Planar{0.0, 1.0}; }
-double along(const Vertex& vertex, PlaneAxis axis) { return axis == PlaneAxis::U ? vertex.x : vertex.y; }
+Planar operator-(Planar a, Planar b)
+{
+    return {a.u - b.u, a.v - b.v};
+}
+double cross(Planar a, Planar b)
+{
+    return a.u * b.v - a.v * b.u;
+}
+Planar planar(const Vertex& vertex)
+{
+    return {vertex.x, vertex.y};
+}
+Planar unitAlong(PlaneAxis axis)
+{
+    return axis == PlaneAxis::U ? Planar{1.0, 0.0} : Planar{0.0, 1.0};
+}
+double along(const Vertex& vertex, PlaneAxis axis)
+{
+    return axis == PlaneAxis::U ? vertex.x : vertex.y;
+}
 
 // Twice the signed area in the plane: positive when counter-clockwise seen from +z.
 double doubleArea(const Triangle& triangle)
@@ -43,10 +64,16 @@ double doubleArea(const Triangle& triangle)
 }
 
 // +1 counter-clockwise, -1 clockwise, 0 degenerate (or coordinates that are not numbers).
-int windingOf(double doubleArea) { return int(doubleArea > 0.0) - int(doubleArea < 0.0); }
+int windingOf(double doubleArea)
+{
+    return int(doubleArea > 0.0) - int(doubleArea < 0.0);
+}
 
 // Slot 0 of the per-winding tallies holds the counter-clockwise triangles, slot 1 the clockwise.
-int slotOf(int winding) { return winding > 0 ? 0 : 1; }
+int slotOf(int winding)
+{
+    return winding > 0 ? 0 : 1;
+}
 
 struct Interval {
     double low = std::numeric_limits<double>::infinity();
@@ -240,10 +267,9 @@ double estimatePeriod(const SeamSurvey& survey, PlaneAxis axis, double dataExten
         reject("no one circumference closes the seam along " + std::string(nameOf(axis)) + ": triangle " +
                std::to_string(survey.atMost.triangle) + " keeps the winding of the rest only below " +
                text(survey.atMost.value) + ", while " +
-               (survey.atLeast.value >= dataExtent
-                    ? "triangle " + std::to_string(survey.atLeast.triangle) + " needs more than " +
-                          text(survey.atLeast.value)
-                    : "the initial coordinates span " + text(dataExtent)));
+               (survey.atLeast.value >= dataExtent ? "triangle " + std::to_string(survey.atLeast.triangle) +
+                                                         " needs more than " + text(survey.atLeast.value)
+                                                   : "the initial coordinates span " + text(dataExtent)));
     if (survey.others == 0)
         reject("every triangle of the initial-coordinate mesh crosses the seam along " + std::string(nameOf(axis)) +
                ", so no cell size is left to find the circumference from");

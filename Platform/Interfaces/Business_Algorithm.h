@@ -61,7 +61,7 @@ public:
     // The before shape with the after topology; biggestSquareError is the largest squared
     // distance of a located point outside the before mesh.
     std::shared_ptr<Mesh> computeMeshBeforeWithTopologyOfMeshAfter(double& biggestSquareError,
-                                                                  std::vector<MatchingEl>* matching) const;
+                                                                   std::vector<MatchingEl>* matching) const;
 
     // Wall-clock seconds spent in each phase of one computation.
     struct PhaseTimings {
@@ -74,15 +74,15 @@ public:
     // null matching when only the mesh is wanted, and throws std::invalid_argument for missing
     // meshes and for vertex counts or maps that do not fit.
     std::shared_ptr<Mesh> computeMeshBeforeWithTopologyOfMeshAfter(double& biggestSquareError,
-                                                                  std::vector<MatchingEl>* matching,
-                                                                  PhaseTimings* timings) const;
+                                                                   std::vector<MatchingEl>* matching,
+                                                                   PhaseTimings* timings) const;
 
     // As above; also fills locations, one per vertex of meshAfter, when it is not null. Null
     // costs nothing.
     std::shared_ptr<Mesh> computeMeshBeforeWithTopologyOfMeshAfter(double& biggestSquareError,
-                                                                  std::vector<MatchingEl>* matching,
-                                                                  PhaseTimings* timings,
-                                                                  std::vector<VertexLocation>* locations) const;
+                                                                   std::vector<MatchingEl>* matching,
+                                                                   PhaseTimings* timings,
+                                                                   std::vector<VertexLocation>* locations) const;
 
     // Locates arbitrary material points in the before state by the rules of the call above
     // (searchDistance, and one period either way across the seam of an unrolled tube).

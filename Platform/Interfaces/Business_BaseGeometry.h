@@ -15,10 +15,12 @@
 
 namespace Calvora {
 
-template <typename T, int N> class Point;
+template <typename T, int N>
+class Point;
 
 // A position in space; coordinates are written directly.
-template <typename T> class BUSINESS_BASEGEOMETRY_EXPORT Point<T, 3> {
+template <typename T>
+class BUSINESS_BASEGEOMETRY_EXPORT Point<T, 3> {
 public:
     T x{}, y{}, z{};
 
@@ -33,10 +35,12 @@ public:
     bool operator==(const Point&) const = default;
 };
 
-template <typename T, int N> class Vector;
+template <typename T, int N>
+class Vector;
 
 // A direction or displacement in space.
-template <typename T> class BUSINESS_BASEGEOMETRY_EXPORT Vector<T, 3> {
+template <typename T>
+class BUSINESS_BASEGEOMETRY_EXPORT Vector<T, 3> {
 public:
     T x{}, y{}, z{};
 
@@ -50,11 +54,18 @@ public:
     Vector operator+(const Vector& o) const { return {x + o.x, y + o.y, z + o.z}; }
     Vector operator-(const Vector& o) const { return {x - o.x, y - o.y, z - o.z}; }
     Vector operator*(T s) const { return {x * s, y * s, z * s}; }
-    Vector& operator+=(const Vector& o) { x += o.x; y += o.y; z += o.z; return *this; }
+    Vector& operator+=(const Vector& o)
+    {
+        x += o.x;
+        y += o.y;
+        z += o.z;
+        return *this;
+    }
     bool operator==(const Vector&) const = default;
 };
 
-template <typename T> Vector<T, 3> operator-(const Point<T, 3>& a, const Point<T, 3>& b)
+template <typename T>
+Vector<T, 3> operator-(const Point<T, 3>& a, const Point<T, 3>& b)
 {
     return {a.x - b.x, a.y - b.y, a.z - b.z};
 }
@@ -165,12 +176,14 @@ private:
 // - first, size: the container's begin() and size(), e.g. a mesh's beginVertex() and
 //   numberOfVertices(); the container must keep its size and elements while this object is used.
 // - operator[](position): the element at position < size(); no check.
-template <typename Container> class PositionalAccess {
+template <typename Container>
+class PositionalAccess {
 public:
     using Iterator = decltype(std::declval<Container&>().begin());
 
     PositionalAccess(Iterator first, std::size_t size)
-        : blocks_(first.get_node()), firstOffset_(static_cast<std::size_t>(first.get_cur() - first.get_first())),
+        : blocks_(first.get_node()),
+          firstOffset_(static_cast<std::size_t>(first.get_cur() - first.get_first())),
           size_(size)
     {
     }
@@ -198,13 +211,15 @@ inline PositionalAccess<const Mesh::VertexContainer> verticesByPosition(const Me
     return {mesh.beginVertex(), mesh.numberOfVertices()};
 }
 
-template <typename T, int N> class BUSINESS_BASEGEOMETRY_EXPORT Curve {
+template <typename T, int N>
+class BUSINESS_BASEGEOMETRY_EXPORT Curve {
 public:
     virtual ~Curve() = default;
 };
 
 // An open curve through its points, in order; P = Point<double,3> or Point3N.
-template <typename P> class BUSINESS_BASEGEOMETRY_EXPORT PolyLine : public Curve<double, 3> {
+template <typename P>
+class BUSINESS_BASEGEOMETRY_EXPORT PolyLine : public Curve<double, 3> {
 public:
     // tolerance: the distance below which two points of the curve count as one.
     explicit PolyLine(double tolerance) : tolerance_(tolerance) {}

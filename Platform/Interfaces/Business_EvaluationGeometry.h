@@ -57,8 +57,9 @@ public:
     // - Throws std::invalid_argument for an empty pointer, a mesh with no prevailing winding, a
     //   triangle without a corner, a seam that no one period closes, or a given tube size that
     //   leaves the seam open; then neither the mesh nor the map is changed.
-    virtual void cut3dTubeAtSeamAndUnrollWithInitCoords(std::shared_ptr<Mesh> initCoordMesh,
-                                                        std::shared_ptr<const std::vector<int>>& initCoordVertexTo3dVertex) const;
+    virtual void
+    cut3dTubeAtSeamAndUnrollWithInitCoords(std::shared_ptr<Mesh> initCoordMesh,
+                                           std::shared_ptr<const std::vector<int>>& initCoordVertexTo3dVertex) const;
 
 private:
     std::optional<double> circumference_;

@@ -11,8 +11,7 @@ namespace Calvora {
 
 class QRVSERVICE_EXCEPTIONHANDLING_EXPORT CvException : public std::exception {
 public:
-    explicit CvException(const std::string& message,
-                         std::source_location location = std::source_location::current());
+    explicit CvException(const std::string& message, std::source_location location = std::source_location::current());
     ~CvException() override;
 
     const char* what() const noexcept override;  // the message, unchanged

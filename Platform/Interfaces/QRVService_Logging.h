@@ -10,7 +10,9 @@
 #include <sstream>
 #include <string>
 
-namespace spdlog { class logger; }
+namespace spdlog {
+class logger;
+}
 
 namespace Calvora {
 

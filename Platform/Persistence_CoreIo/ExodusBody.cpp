@@ -25,8 +25,10 @@ const std::map<std::string, InitialCoordinateSource>& referenceSources()
 {
     using Kind = InitialCoordinateSource::Kind;
     static const std::map<std::string, InitialCoordinateSource> sources{
-        {"reference-yz", {Kind::ReferencePlane, {}, 0}},    {"reference-zx", {Kind::ReferencePlane, {}, 1}},
-        {"reference-xy", {Kind::ReferencePlane, {}, 2}},    {"reference-cylinder-x", {Kind::ReferenceCylinder, {}, 0}},
+        {"reference-yz", {Kind::ReferencePlane, {}, 0}},
+        {"reference-zx", {Kind::ReferencePlane, {}, 1}},
+        {"reference-xy", {Kind::ReferencePlane, {}, 2}},
+        {"reference-cylinder-x", {Kind::ReferenceCylinder, {}, 0}},
         {"reference-cylinder-y", {Kind::ReferenceCylinder, {}, 1}},
         {"reference-cylinder-z", {Kind::ReferenceCylinder, {}, 2}}};
     return sources;
@@ -68,7 +70,8 @@ InitialCoordinateSource parseInitialCoordinateSource(const std::string& text)
     const std::vector<std::string> names = splitAtCommas(text);
     if (names.size() != 2 || names[0].empty() || names[1].empty() || text.rfind("reference-", 0) == 0) {
         throw std::invalid_argument("initial coordinates are two nodal variables NAME0,NAME1, reference-xy, "
-                                    "reference-yz, reference-zx or reference-cylinder-x|y|z, not \"" + text + "\"");
+                                    "reference-yz, reference-zx or reference-cylinder-x|y|z, not \"" +
+                                    text + "\"");
     }
     return {InitialCoordinateSource::Kind::Variables, {names[0], names[1]}, 2};
 }

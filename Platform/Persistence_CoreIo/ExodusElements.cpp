@@ -21,16 +21,16 @@ const Family& familyOfTriangles()
 
 const Family& familyOfQuads()
 {
-    static const Family family{
-        "quadrilaterals", {{4, SurfaceShape::Quad4}, {8, SurfaceShape::Quad8}, {9, SurfaceShape::Quad9}}};
+    static const Family family{"quadrilaterals",
+                               {{4, SurfaceShape::Quad4}, {8, SurfaceShape::Quad8}, {9, SurfaceShape::Quad9}}};
     return family;
 }
 
 const Family& familyOfShells()
 {
-    static const Family family{"shells",
-                               {{3, SurfaceShape::Triangle3}, {4, SurfaceShape::Quad4}, {8, SurfaceShape::Quad8},
-                                {9, SurfaceShape::Quad9}}};
+    static const Family family{
+        "shells",
+        {{3, SurfaceShape::Triangle3}, {4, SurfaceShape::Quad4}, {8, SurfaceShape::Quad8}, {9, SurfaceShape::Quad9}}};
     return family;
 }
 
@@ -68,8 +68,8 @@ std::variant<SurfaceShape, std::string> classifyElement(const std::string& eleme
     const auto digits = std::find_if(type.begin(), type.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
     const std::string stated(digits, type.end());
     const Family* family = familyOf(std::string(type.begin(), digits));
-    const bool countOnly = stated.size() <= 1 &&
-                           std::all_of(stated.begin(), stated.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+    const bool countOnly = stated.size() <= 1 && std::all_of(stated.begin(), stated.end(),
+                                                             [](unsigned char c) { return std::isdigit(c) != 0; });
     if (family == nullptr || !countOnly) {
         return elementType + " elements make no surface";
     }

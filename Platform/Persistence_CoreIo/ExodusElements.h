@@ -47,9 +47,7 @@ ElementTriangles cutElement(SurfaceShape shape, const SquaredDistance& squaredDi
 {
     ElementTriangles triangles;
     switch (shape) {
-    case SurfaceShape::Triangle3:
-        triangles.add(0, 1, 2);
-        break;
+    case SurfaceShape::Triangle3: triangles.add(0, 1, 2); break;
     case SurfaceShape::Triangle6:
         triangles.add(0, 3, 5);
         triangles.add(3, 1, 4);
@@ -62,9 +60,7 @@ ElementTriangles cutElement(SurfaceShape shape, const SquaredDistance& squaredDi
             triangles.add(3 + k, (k + 1) % 3, 6);
         }
         break;
-    case SurfaceShape::Quad4:
-        splitQuad({0, 1, 2, 3}, squaredDistance, triangles);
-        break;
+    case SurfaceShape::Quad4: splitQuad({0, 1, 2, 3}, squaredDistance, triangles); break;
     case SurfaceShape::Quad8:  // a triangle at each corner around the quadrilateral of mid-side nodes
         triangles.add(0, 4, 7);
         triangles.add(4, 1, 5);

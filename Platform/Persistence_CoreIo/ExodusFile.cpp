@@ -41,8 +41,8 @@ std::string lastLibraryError(int* codeOut = nullptr)
 // Global attributes that the library reads into one number each; netCDF hands over every value an
 // attribute holds, so one with more values would overrun that number.
 constexpr std::array<const char*, 8> singleNumberAttributes{
-    ATT_VERSION, ATT_API_VERSION, ATT_API_VERSION_BLANK, ATT_FLT_WORDSIZE,
-    ATT_FLT_WORDSIZE_BLANK, ATT_FILESIZE, ATT_INT64_STATUS, ATT_MAX_NAME_LENGTH};
+    ATT_VERSION,  ATT_API_VERSION,  ATT_API_VERSION_BLANK, ATT_FLT_WORDSIZE, ATT_FLT_WORDSIZE_BLANK,
+    ATT_FILESIZE, ATT_INT64_STATUS, ATT_MAX_NAME_LENGTH};
 
 // Checked through netCDF before the library sees the file, since opening it reads them.
 void requireSingleNumberAttributes(const std::string& path)

@@ -64,8 +64,8 @@ public:
             file_.fail("its header gives a negative number of " + what);
         }
         if (static_cast<std::uint64_t>(count) / allowance_ > fileSize_ / bytesPerItem) {
-            file_.fail("its header promises " + std::to_string(count) + " " + what +
-                       ", more than a file of " + std::to_string(fileSize_) + " bytes can hold");
+            file_.fail("its header promises " + std::to_string(count) + " " + what + ", more than a file of " +
+                       std::to_string(fileSize_) + " bytes can hold");
         }
     }
 
@@ -83,7 +83,6 @@ void requireIntRange(const ExodusFile& file, std::int64_t count, const std::stri
                   " are not supported");
     }
 }
-
 
 std::string describeBlock(const std::string& name, std::int64_t id)
 {
@@ -152,8 +151,8 @@ std::vector<std::string> readNames(const ExodusFile& file, std::size_t count, Re
     if (count == 0) {
         return {};
     }
-    const auto length = static_cast<std::size_t>(std::max<std::int64_t>(
-        ex_inquire_int(file.id(), EX_INQ_MAX_READ_NAME_LENGTH), MAX_NAME_LENGTH));
+    const auto length = static_cast<std::size_t>(
+        std::max<std::int64_t>(ex_inquire_int(file.id(), EX_INQ_MAX_READ_NAME_LENGTH), MAX_NAME_LENGTH));
     std::vector<char> storage(count * (length + 1), '\0');
     std::vector<char*> buffers(count);
     for (std::size_t i = 0; i < count; ++i) {
@@ -203,7 +202,6 @@ std::vector<Value> pickNodes(const std::vector<Value>& span, const std::vector<i
     }
     return values;
 }
-
 
 std::string netcdfFormat(int netcdfId)
 {
@@ -596,8 +594,8 @@ void ExodusLoader::readReference(Body& body, const std::optional<std::array<doub
         const auto bad = std::find_if(body.reference[a].begin(), body.reference[a].end(),
                                       [](double value) { return !std::isfinite(value); });
         if (bad != body.reference[a].end()) {
-            file_->fail(body.label + ": node " + std::to_string(nodes[static_cast<std::size_t>(
-                                                     bad - body.reference[a].begin())] + 1) +
+            file_->fail(body.label + ": node " +
+                        std::to_string(nodes[static_cast<std::size_t>(bad - body.reference[a].begin())] + 1) +
                         " has a non-finite coordinate; fix the file's coordinates");
         }
     }
@@ -633,7 +631,8 @@ void ExodusLoader::cutElements(Body& body, const std::vector<std::vector<int>>& 
             const auto squaredDistance = [&](std::size_t i, std::size_t j) {
                 double sum = 0.0;
                 for (const std::vector<double>& axis : reference) {
-                    const double d = axis[static_cast<std::size_t>(nodes[i])] - axis[static_cast<std::size_t>(nodes[j])];
+                    const double d = axis[static_cast<std::size_t>(nodes[i])] -
+                                     axis[static_cast<std::size_t>(nodes[j])];
                     sum += d * d;
                 }
                 return sum;
@@ -763,9 +762,9 @@ void ExodusLoader::requireStep(std::int64_t step) const
 {
     if (step < 1 || step > numSteps_) {
         file_->fail("has no time step " + std::to_string(step) +
-                    (numSteps_ == 0 ? "; it has no time steps"
-                                    : "; it has " + std::to_string(numSteps_) + " steps, 1 to " +
-                                          std::to_string(numSteps_)));
+                    (numSteps_ == 0
+                         ? "; it has no time steps"
+                         : "; it has " + std::to_string(numSteps_) + " steps, 1 to " + std::to_string(numSteps_)));
     }
 }
 
@@ -812,8 +811,8 @@ std::vector<double> ExodusLoader::readElementVariable(std::size_t block, const s
     if (!values.empty()) {
         file_->check(ex_get_var(file_->id(), static_cast<int>(step), EX_ELEM_BLOCK, *variable, entry.id,
                                 entry.numElements, values.data()),
-                     "cannot read element variable " + inQuotes(name) + " at step " + std::to_string(step) +
-                         " for " + blockFacts_[block].description);
+                     "cannot read element variable " + inQuotes(name) + " at step " + std::to_string(step) + " for " +
+                         blockFacts_[block].description);
     }
     return values;
 }
@@ -914,7 +913,8 @@ std::vector<int> ExodusLoader::readConnectivity(std::size_t block) const
     if (connectivity.empty()) {
         return connectivity;
     }
-    requireValueCount(*file_, facts.connectivity, connectivity.size(), facts.description + ": its connectivity variable",
+    requireValueCount(*file_, facts.connectivity, connectivity.size(),
+                      facts.description + ": its connectivity variable",
                       std::to_string(entry.nodesPerElement) + " per element");
     file_->check(ex_get_conn(file_->id(), EX_ELEM_BLOCK, entry.id, connectivity.data(), nullptr, nullptr),
                  "cannot read the connectivity of " + facts.description);
@@ -985,8 +985,8 @@ std::vector<double> ExodusLoader::readVariable(const Body& body, std::int64_t st
 {
     std::vector<double> span(body.nodeSpan);
     if (!span.empty()) {
-        file_->check(ex_get_partial_var(file_->id(), static_cast<int>(step), EX_NODAL, variable, 1,
-                                        body.firstNode + 1, static_cast<std::int64_t>(span.size()), span.data()),
+        file_->check(ex_get_partial_var(file_->id(), static_cast<int>(step), EX_NODAL, variable, 1, body.firstNode + 1,
+                                        static_cast<std::int64_t>(span.size()), span.data()),
                      "cannot read nodal variable " +
                          inQuotes(listing_.nodalVariables[static_cast<std::size_t>(variable - 1)]) + " at step " +
                          std::to_string(step) + " for " + body.label);

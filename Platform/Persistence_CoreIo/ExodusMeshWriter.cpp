@@ -131,8 +131,8 @@ void checkBlocks(const ExodusMesh& mesh)
     }
     const std::size_t numElements = countElements(mesh);
     if (numElements > INT_MAX) {
-        throw std::invalid_argument("the mesh has " + std::to_string(numElements) +
-                                    " elements; a file holds up to " + std::to_string(INT_MAX));
+        throw std::invalid_argument("the mesh has " + std::to_string(numElements) + " elements; a file holds up to " +
+                                    std::to_string(INT_MAX));
     }
     requireIdMap("the element number map", mesh.elementIds, numElements);
 }
@@ -142,8 +142,7 @@ void checkVariableNames(const std::string& kind, const std::vector<Variable>& va
 {
     for (auto variable = variables.begin(); variable != variables.end(); ++variable) {
         if (variable->name.empty()) {
-            throw std::invalid_argument(kind + " " + std::to_string(variable - variables.begin() + 1) +
-                                        " has no name");
+            throw std::invalid_argument(kind + " " + std::to_string(variable - variables.begin() + 1) + " has no name");
         }
         requireAtMost(kind, variable->name, exodusMaxNameLength);
         if (std::any_of(variables.begin(), variable, [&](const Variable& v) { return v.name == variable->name; })) {
@@ -228,8 +227,8 @@ void requireWritableTarget(const std::string& path)
         throw std::runtime_error(aboutFile(path, inQuotes(folder.string()) + " is not a folder"));
     }
     if (access(folder.c_str(), W_OK) != 0) {
-        throw std::runtime_error(aboutFile(path, "the folder " + inQuotes(folder.string()) +
-                                                     " is not writable; write elsewhere"));
+        throw std::runtime_error(
+            aboutFile(path, "the folder " + inQuotes(folder.string()) + " is not writable; write elsewhere"));
     }
 }
 
@@ -239,8 +238,8 @@ std::string temporaryPathBeside(const std::string& path)
     static std::mt19937_64 generator{std::random_device{}()};
     const std::filesystem::path target(path);
     std::string name(1, '.');
-    for (const std::string& part : {target.filename().string(), std::to_string(getpid()),
-                                    std::to_string(generator())}) {
+    for (const std::string& part :
+         {target.filename().string(), std::to_string(getpid()), std::to_string(generator())}) {
         name += part;
         name += '.';
     }

@@ -80,8 +80,7 @@ std::optional<std::array<int, 3>> findAutomaticDisplacement(const std::vector<st
         partial = partial.value_or(indices);
     }
     if (partial) {
-        throw std::invalid_argument("its displacement variables are incomplete: it has " +
-                                    foundNames(names, *partial) +
+        throw std::invalid_argument("its displacement variables are incomplete: it has " + foundNames(names, *partial) +
                                     "; name a complete triple by its stem, or choose none");
     }
     return std::nullopt;
@@ -121,8 +120,8 @@ std::optional<std::array<int, 3>> findDisplacement(const std::vector<std::string
 
 std::optional<std::array<int, 3>> findNormalVariables(const std::vector<std::string>& names)
 {
-    static const std::array<std::array<const char*, 3>, 2> schemes{{{"NORMAL_X", "NORMAL_Y", "NORMAL_Z"},
-                                                                     {"NX", "NY", "NZ"}}};
+    static const std::array<std::array<const char*, 3>, 2> schemes{
+        {{"NORMAL_X", "NORMAL_Y", "NORMAL_Z"}, {"NX", "NY", "NZ"}}};
     for (const auto& scheme : schemes) {
         std::array<int, 3> indices{};
         for (std::size_t c = 0; c < 3; ++c) {

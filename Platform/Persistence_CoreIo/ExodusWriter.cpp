@@ -15,8 +15,9 @@ namespace CoreIo {
 namespace {
 
 const std::array<std::string, 3> normalNames{"NORMAL_X", "NORMAL_Y", "NORMAL_Z"};
-constexpr std::array<std::vector<double> ExodusWriter::Body::*, 3> normalComponents{
-    &ExodusWriter::Body::nx, &ExodusWriter::Body::ny, &ExodusWriter::Body::nz};
+constexpr std::array<std::vector<double> ExodusWriter::Body::*, 3> normalComponents{&ExodusWriter::Body::nx,
+                                                                                    &ExodusWriter::Body::ny,
+                                                                                    &ExodusWriter::Body::nz};
 
 bool hasNormals(const ExodusWriter::Body& body)
 {
@@ -103,8 +104,7 @@ void requireValidName(const std::string& kind, const std::string& name, bool tak
 
 }  // namespace
 
-ExodusWriter::ExodusWriter(std::string path, Precision precision)
-    : path_(std::move(path)), precision_(precision)
+ExodusWriter::ExodusWriter(std::string path, Precision precision) : path_(std::move(path)), precision_(precision)
 {
 }
 
@@ -143,9 +143,9 @@ void ExodusWriter::addBody(const std::string& name, Body body)
 
 void ExodusWriter::addNodalVariable(const std::string& name, std::vector<StepValues> steps)
 {
-    const bool taken =
-        std::any_of(variables_.begin(), variables_.end(), [&](const Variable& v) { return v.name == name; }) ||
-        std::find(normalNames.begin(), normalNames.end(), name) != normalNames.end();
+    const bool taken = std::any_of(variables_.begin(), variables_.end(),
+                                   [&](const Variable& v) { return v.name == name; }) ||
+                       std::find(normalNames.begin(), normalNames.end(), name) != normalNames.end();
     requireValidName("nodal variable", name, taken);
     const std::string what = "nodal variable " + inQuotes(name);
     if (bodies_.empty()) {
@@ -222,8 +222,8 @@ ExodusMesh ExodusWriter::toMesh() const
     };
     if (withNormals) {
         for (std::size_t c = 0; c < 3; ++c) {
-            const std::vector<double> normals =
-                concatenated([&](std::size_t b) -> const std::vector<double>& { return bodies_[b].*normalComponents[c]; });
+            const std::vector<double> normals = concatenated(
+                [&](std::size_t b) -> const std::vector<double>& { return bodies_[b].*normalComponents[c]; });
             mesh.nodalVariables.push_back({normalNames[c], std::vector<std::vector<double>>(numSteps, normals)});
         }
     }

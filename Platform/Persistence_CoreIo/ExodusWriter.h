@@ -28,8 +28,8 @@ struct ExodusMesh {
     struct Block {
         int id = 0;                     // positive, unique among the blocks
         std::string name;               // empty or up to exodusMaxNameLength characters
-        std::string elementType;        // TRI3, TRISHELL, SHELL4, QUAD4, TRI6, QUAD8, SHELL9, ...: 1 to 32 characters
-        int nodesPerElement = 0;        // at least 1
+        std::string elementType;  // TRI3, TRISHELL, SHELL4, QUAD4, TRI6, QUAD8, SHELL9, ...: 1 to 32 characters
+        int nodesPerElement = 0;  // at least 1
         std::vector<int> connectivity;  // nodesPerElement 0-based node numbers per element, element after element
 
         std::size_t numElements() const
@@ -38,7 +38,7 @@ struct ExodusMesh {
         }
     };
     struct NodalVariable {
-        std::string name;                        // 1 to exodusMaxNameLength characters, unique
+        std::string name;  // 1 to exodusMaxNameLength characters, unique
         std::vector<std::vector<double>> steps;  // per step, one value per node
     };
     struct ElementVariable {
@@ -51,16 +51,16 @@ struct ExodusMesh {
         std::string program, version, date, time;  // each up to 32 characters
     };
 
-    std::string title;                   // up to 80 characters
-    std::vector<double> x, y, z;         // one coordinate per node, all finite
-    std::vector<int> nodeIds;            // empty, or the file's positive, unique ID of each node
-    std::vector<Block> blocks;           // at least one
-    std::vector<int> elementIds;         // empty, or one positive, unique ID per element, blocks in order
-    std::vector<double> times;           // one per step; each variable holds one array per step
+    std::string title;  // up to 80 characters
+    std::vector<double> x, y, z;  // one coordinate per node, all finite
+    std::vector<int> nodeIds;  // empty, or the file's positive, unique ID of each node
+    std::vector<Block> blocks;  // at least one
+    std::vector<int> elementIds;  // empty, or one positive, unique ID per element, blocks in order
+    std::vector<double> times;  // one per step; each variable holds one array per step
     std::vector<NodalVariable> nodalVariables;
     std::vector<ElementVariable> elementVariables;
     std::optional<QaRecord> qa;
-    std::vector<std::string> info;       // a line longer than 80 characters continues on the next records
+    std::vector<std::string> info;  // a line longer than 80 characters continues on the next records
 };
 
 // Writes the mesh to path, replacing what is there only once the whole file is written.
@@ -76,8 +76,8 @@ public:
     using Precision = ExodusPrecision;
 
     struct Body {
-        std::vector<double> x, y, z;     // one coordinate per node, all finite
-        std::vector<int> triangles;      // three of the body's 0-based node numbers per triangle; not empty
+        std::vector<double> x, y, z;  // one coordinate per node, all finite
+        std::vector<int> triangles;  // three of the body's 0-based node numbers per triangle; not empty
         std::vector<double> nx, ny, nz;  // empty, or one normal per node; all bodies or none have them
     };
     // One value array per body, in the order the bodies were added, one value per node.

@@ -5,7 +5,9 @@ namespace CoreIo {
 LoaderInterface::LoaderInterface() = default;
 LoaderInterface::~LoaderInterface() = default;
 
-LoadError::LoadError(const std::string& message) : std::runtime_error(message) {}
+LoadError::LoadError(const std::string& message) : std::runtime_error(message)
+{
+}
 LoadError::~LoadError() = default;
 
 }  // namespace CoreIo

@@ -21,13 +21,13 @@ struct Owner {
 
 // The number of values an array of `count` items with `components` values each must hold.
 // Refuses counts whose value count cannot be represented.
-std::size_t requiredLength(const Owner& owner, const char* array, std::size_t count,
-                           const char* countName, std::size_t components)
+std::size_t requiredLength(const Owner& owner, const char* array, std::size_t count, const char* countName,
+                           std::size_t components)
 {
     if (count > std::numeric_limits<std::size_t>::max() / components) {
         throw std::invalid_argument(owner.prefix() + "array \"" + array + "\" cannot hold " +
-                                    std::to_string(components) + " values per item for " + countName +
-                                    " = " + std::to_string(count) + ": too large");
+                                    std::to_string(components) + " values per item for " + countName + " = " +
+                                    std::to_string(count) + ": too large");
     }
     return count * components;
 }
@@ -38,9 +38,8 @@ void requireLength(const Owner& owner, const char* array, const std::vector<T>& 
 {
     const std::size_t needed = requiredLength(owner, array, count, countName, components);
     if (values.size() < needed) {
-        throw std::invalid_argument(owner.prefix() + "array \"" + array + "\" holds " +
-                                    std::to_string(values.size()) + " values, fewer than the " +
-                                    std::to_string(needed) + " that " + countName + " = " +
+        throw std::invalid_argument(owner.prefix() + "array \"" + array + "\" holds " + std::to_string(values.size()) +
+                                    " values, fewer than the " + std::to_string(needed) + " that " + countName + " = " +
                                     std::to_string(count) + " demands");
     }
 }
@@ -51,15 +50,13 @@ void requireNewName(const Owner& owner, bool taken)
         throw std::invalid_argument(std::string("a ") + owner.kind + " needs a non-empty name");
     }
     if (taken) {
-        throw std::invalid_argument(std::string(owner.kind) + " " + inQuotes(owner.name) +
-                                    " is already registered");
+        throw std::invalid_argument(std::string(owner.kind) + " " + inQuotes(owner.name) + " is already registered");
     }
 }
 
 // Positions and normals, shared by meshes and curves: which arrays hold them depends on the layout.
 template <typename Arrays>
-void checkPointsAndNormals(const Owner& owner, const Arrays& arrays, std::size_t numPoints,
-                           const char* countName)
+void checkPointsAndNormals(const Owner& owner, const Arrays& arrays, std::size_t numPoints, const char* countName)
 {
     if (arrays.layout == Layout::ColumnMajor) {
         requireLength(owner, "x", arrays.x, numPoints, countName, 1);
@@ -85,8 +82,8 @@ void checkTriangles(const Owner& owner, const MeshArrays& mesh)
         const auto entry = static_cast<std::size_t>(outside - mesh.triangles.begin());
         throw std::invalid_argument(owner.prefix() + "array \"triangles\" entry " + std::to_string(entry) +
                                     " (triangle " + std::to_string(entry / 3) + ") is node " +
-                                    std::to_string(*outside) + ", outside [0, numNodes = " +
-                                    std::to_string(mesh.numNodes) + ")");
+                                    std::to_string(*outside) +
+                                    ", outside [0, numNodes = " + std::to_string(mesh.numNodes) + ")");
     }
 }
 
@@ -175,8 +172,7 @@ void pointAtRows(Record& record, const Arrays& arrays)
 
 }  // namespace
 
-MemoryLoader::MemoryLoader(std::string sourceName)
-    : sourceName_(std::move(sourceName))
+MemoryLoader::MemoryLoader(std::string sourceName) : sourceName_(std::move(sourceName))
 {
 }
 
@@ -220,8 +216,8 @@ void MemoryLoader::addResult(const std::string& bodyName, const std::string& res
     }
     if (lengthOf(values) != stored.mesh.numNodes) {
         throw std::invalid_argument(owner.prefix() + "result " + inQuotes(resultName) + atStep + " holds " +
-                                    std::to_string(lengthOf(values)) + " values but the body has numNodes = " +
-                                    std::to_string(stored.mesh.numNodes));
+                                    std::to_string(lengthOf(values)) +
+                                    " values but the body has numNodes = " + std::to_string(stored.mesh.numNodes));
     }
 
     const auto position = last - body.results.cbegin();
@@ -259,8 +255,7 @@ const SimBody& MemoryLoader::body(const std::string& name) const
 {
     const auto found = bodyIndex_.find(name);
     if (found == bodyIndex_.end()) {
-        throw std::out_of_range("no body " + inQuotes(name) + " is registered in source " +
-                                inQuotes(sourceName_));
+        throw std::out_of_range("no body " + inQuotes(name) + " is registered in source " + inQuotes(sourceName_));
     }
     return bodies_[found->second];
 }
@@ -276,8 +271,8 @@ void MemoryLoader::loadResult(const DataLocation& where, ResultBuilderInterface&
 void MemoryLoader::loadCurve(const CurveLocation& where, CurveBuilderInterface& builder) const
 {
     if (where.source != sourceName_ || !holdsId(where.id, curves_.size())) {
-        throw unknownLocation(sourceName_, "no curve is registered at source " + inQuotes(where.source) +
-                                               ", id " + std::to_string(where.id));
+        throw unknownLocation(sourceName_, "no curve is registered at source " + inQuotes(where.source) + ", id " +
+                                               std::to_string(where.id));
     }
     const CurveArrays& curve = curves_[static_cast<std::size_t>(where.id)].second;
     if (curve.layout == Layout::ColumnMajor) {
@@ -319,8 +314,8 @@ void MemoryLoader::loadMesh(const MeshLocation& where, MeshBuilderInterface& bui
 const MemoryLoader::StoredBody& MemoryLoader::storedBodyAt(const MeshLocation& where) const
 {
     if (where.source != sourceName_ || !holdsId(where.id, storedBodies_.size())) {
-        throw unknownLocation(sourceName_, "no mesh is registered at source " + inQuotes(where.source) +
-                                               ", id " + std::to_string(where.id));
+        throw unknownLocation(sourceName_, "no mesh is registered at source " + inQuotes(where.source) + ", id " +
+                                               std::to_string(where.id));
     }
     return storedBodies_[static_cast<std::size_t>(where.id)];
 }
@@ -330,9 +325,8 @@ const MemoryLoader::ResultSlot& MemoryLoader::resultSlotAt(const DataLocation& w
     const bool registered = where.source == sourceName_ && holdsId(where.id, resultSlots_.size());
     const ResultSlot* slot = registered ? &resultSlots_[static_cast<std::size_t>(where.id)] : nullptr;
     if (slot == nullptr || storedBodies_[slot->body].results[slot->index].step != where.step) {
-        throw unknownLocation(sourceName_, "no result is registered at source " + inQuotes(where.source) +
-                                               ", id " + std::to_string(where.id) + ", step " +
-                                               std::to_string(where.step));
+        throw unknownLocation(sourceName_, "no result is registered at source " + inQuotes(where.source) + ", id " +
+                                               std::to_string(where.id) + ", step " + std::to_string(where.step));
     }
     return *slot;
 }

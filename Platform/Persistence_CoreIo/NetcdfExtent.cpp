@@ -54,8 +54,12 @@ struct RecordVariable {
 class ClassicHeader {
 public:
     ClassicHeader(std::istream& in, const std::string& path, std::uint64_t fileSize, char version)
-        : in_(in), path_(path), fileSize_(fileSize), position_(4),
-          countBytes_(version == 5 ? 8 : 4), offsetBytes_(version == 1 ? 4 : 8)
+        : in_(in),
+          path_(path),
+          fileSize_(fileSize),
+          position_(4),
+          countBytes_(version == 5 ? 8 : 4),
+          offsetBytes_(version == 1 ? 4 : 8)
     {
     }
 

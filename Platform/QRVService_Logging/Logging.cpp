@@ -96,8 +96,8 @@ const std::string& checkedName(const std::string& name)
     return name;
 }
 
-void log(spdlog::logger& logger, spdlog::level::level_enum level, const std::string& message,
-         const char* file, const char* function, int line)
+void log(spdlog::logger& logger, spdlog::level::level_enum level, const std::string& message, const char* file,
+         const char* function, int line)
 {
     const spdlog::source_loc location{file != nullptr ? file : "", line, function != nullptr ? function : ""};
     logger.log(location, level, "{}", message);
@@ -105,8 +105,7 @@ void log(spdlog::logger& logger, spdlog::level::level_enum level, const std::str
 
 }  // namespace
 
-Logging::Logging(const std::string& name)
-    : name_(checkedName(name)), logger_(ModuleLoggers::instance().acquire(name_))
+Logging::Logging(const std::string& name) : name_(checkedName(name)), logger_(ModuleLoggers::instance().acquire(name_))
 {
 }
 

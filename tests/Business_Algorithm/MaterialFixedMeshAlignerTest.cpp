@@ -12,10 +12,10 @@
 #include <stdexcept>
 #include <string>
 
-using CoreIoSamples::makeMesh;
-using CoreIoSamples::Position;
 using Calvora::MaterialFixedMeshAligner;
 using Calvora::Mesh;
+using CoreIoSamples::makeMesh;
+using CoreIoSamples::Position;
 using MatchingEl = MaterialFixedMeshAligner::MatchingEl;
 
 namespace {
@@ -151,9 +151,9 @@ TEST(MaterialFixedMeshAligner, MatchesPointsOnVerticesEdgesBoundaryAndJustOutsid
         int from, to;       // the point lies at `along` from vertex `from` to `to` of the 4 x 4 grid; -1: unmatched
         double along;
     } cases[] = {
-        {{0.5, 0.25}, 7, 7, 7, 0.0},     {{1.0, 1.0}, 24, 24, 24, 0.0},       {{0.0, 0.75}, 15, 15, 15, 0.0},
-        {{0.375, 0.5}, -1, 11, 12, 0.5}, {{0.625, 0.625}, -1, 12, 18, 0.5},   {{1.0, 0.3}, -1, 9, 14, 0.2},
-        {{0.1, 0.0}, -1, 0, 1, 0.4},     {{-0.01, 0.3}, -1, 5, 10, 0.2},      {{1.02, 1.03}, -1, 24, 24, 0.0},
+        {{0.5, 0.25}, 7, 7, 7, 0.0},     {{1.0, 1.0}, 24, 24, 24, 0.0},     {{0.0, 0.75}, 15, 15, 15, 0.0},
+        {{0.375, 0.5}, -1, 11, 12, 0.5}, {{0.625, 0.625}, -1, 12, 18, 0.5}, {{1.0, 0.3}, -1, 9, 14, 0.2},
+        {{0.1, 0.0}, -1, 0, 1, 0.4},     {{-0.01, 0.3}, -1, 5, 10, 0.2},    {{1.02, 1.03}, -1, 24, 24, 0.0},
         {{1.5, 0.5}, -1, -1, -1, 0.0},
     };
     std::vector<Planar> points;
@@ -230,8 +230,8 @@ TEST(MaterialFixedMeshAligner, ShiftsPointsByThePeriodAcrossTheSeamOfAnUnrolledT
     const Body after = probes({{-0.25, 0.25}, {4.5, 0.5}, {4.0, 0.0}, {0.0, 0.0}, {2.5, 0.5}});
     MaterialFixedMeshAligner aligner;
     connect(aligner, before, after);
-    aligner.setInitCoordVertexTo3dVertexBefore(std::make_shared<const std::vector<int>>(
-        std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 0, 4}));
+    aligner.setInitCoordVertexTo3dVertexBefore(
+        std::make_shared<const std::vector<int>>(std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 0, 4}));
     const Alignment result = run(aligner);
 
     // (3.75, 0.25) lies in triangle (3, 8, 9) with weights 1/4, 1/2, 1/4.

@@ -40,7 +40,10 @@ Point2 corner(const PlanarTriangulation& grid, std::int32_t triangle, std::size_
     return grid.points[static_cast<std::size_t>(grid.triangles[static_cast<std::size_t>(triangle)][k])];
 }
 
-double sqrDistance(Point2 a, Point2 b) { return (a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y); }
+double sqrDistance(Point2 a, Point2 b)
+{
+    return (a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y);
+}
 
 // Squared distance from p to the nearest triangle, found by trying them all.
 double bruteSqrDistance(const PlanarTriangulation& grid, Point2 p)
@@ -82,8 +85,10 @@ TEST(TriangleLocator, AgreesWithTryingEveryTriangleAndItsWeightsDescribeTheNeare
         const char* name;
         PlanarTriangulation grid;
         double from, to, maxDistance;
-    } cases[] = {{"jittered", jitteredSquare(30, 0.35), 0.0, 1.0, 0.0}, {"with a hole", holed, -0.3, 1.3, 0.2},
-                 {"clockwise", clockwise, -0.05, 1.05, 0.1}, {"fan", fan, -1.1, 1.1, 0.1}};
+    } cases[] = {{"jittered", jitteredSquare(30, 0.35), 0.0, 1.0, 0.0},
+                 {"with a hole", holed, -0.3, 1.3, 0.2},
+                 {"clockwise", clockwise, -0.05, 1.05, 0.1},
+                 {"fan", fan, -1.1, 1.1, 0.1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const TriangleLocator locator(c.grid);
@@ -120,9 +125,9 @@ TEST(TriangleLocator, AnswersCornersHintsDegenerateTrianglesAndPointsThatAreNotN
         double maxDistance;
         std::int32_t hint;
         int found;  // -1: nothing, 0: a triangle, 1: a triangle and the corner the point lies on
-    } cases[] = {{{0.25, 0.5}, 0.0, -1, 1}, {{0.25 + 1e-9, 0.5}, 0.0, 57, 1}, {{0.25 + 1e-4, 0.5}, 0.0, 100000, 0},
-                 {{-1e-9, 0.5}, 0.1, -5, 1},  {{0.3, 0.3}, 0.0, 34, 0},          {{nan, 0.5}, 1.0, -1, -1},
-                 {{0.5, infinity}, 1.0, -1, -1}, {{3.0, 0.5}, 0.5, -1, -1},      {{3.0, 0.5}, infinity, -1, 0}};
+    } cases[] = {{{0.25, 0.5}, 0.0, -1, 1},      {{0.25 + 1e-9, 0.5}, 0.0, 57, 1}, {{0.25 + 1e-4, 0.5}, 0.0, 100000, 0},
+                 {{-1e-9, 0.5}, 0.1, -5, 1},     {{0.3, 0.3}, 0.0, 34, 0},         {{nan, 0.5}, 1.0, -1, -1},
+                 {{0.5, infinity}, 1.0, -1, -1}, {{3.0, 0.5}, 0.5, -1, -1},        {{3.0, 0.5}, infinity, -1, 0}};
     for (const auto& c : cases) {
         const TriangleLocator::Hit hit = locator.locate(c.p, c.maxDistance, c.hint);
         EXPECT_EQ(hit.found(), c.found >= 0) << c.p.x << ", " << c.p.y;

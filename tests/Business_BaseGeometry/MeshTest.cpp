@@ -27,7 +27,10 @@ struct MeshEditor : Calvora::MeshModifier {
     using MeshModifier::vertices;
 };
 
-Mesh sheet(int cells) { return CoreIoSamples::shapeMesh(CoreIoSamples::makeSheet({}, {cells, cells})); }
+Mesh sheet(int cells)
+{
+    return CoreIoSamples::shapeMesh(CoreIoSamples::makeSheet({}, {cells, cells}));
+}
 
 void expectNear(const Vector& actual, const Vector& expected)
 {
@@ -96,9 +99,11 @@ TEST(Triangle, NormalFollowsTheRightHandRuleWithUnitLengthAndIsZeroWhenDegenerat
     // Edges (10,0,0) and (3,7,2) span the direction (0,-20,70).
     const double length = std::sqrt(20.0 * 20.0 + 70.0 * 70.0);
     const std::array<Point, 4> cases[] = {
-        {Point{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},        {Point{0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {0, 0, -1}},
+        {Point{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
+        {Point{0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {0, 0, -1}},
         {Point{1, 1, 1}, {11, 1, 1}, {4, 8, 3}, {0, -20 / length, 70 / length}},
-        {Point{0, 0, 0}, {1e-5, 0, 0}, {0, 0, 1e-5}, {0, -1, 0}}, {Point{0, 0, 0}, {1, 1, 1}, {2, 2, 2}, {0, 0, 0}},
+        {Point{0, 0, 0}, {1e-5, 0, 0}, {0, 0, 1e-5}, {0, -1, 0}},
+        {Point{0, 0, 0}, {1, 1, 1}, {2, 2, 2}, {0, 0, 0}},
         {Point{3, 1, 2}, {3, 1, 2}, {3, 1, 2}, {0, 0, 0}},
     };
     for (const auto& c : cases)

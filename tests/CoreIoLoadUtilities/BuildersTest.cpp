@@ -35,15 +35,28 @@ const std::vector<int> triangles{2, 0, 1, 1, 3, 2};
 CoreIo::MeshBuilderParamColMajor columns(std::size_t numNormals = 4, const int* mapping = nullptr)
 {
     const bool given = numNormals == 4;
-    return {.numNodes = 4, .x = x.data(), .y = y.data(), .z = z.data(), .nx = given ? nx.data() : nullptr,
-            .ny = given ? ny.data() : nullptr, .nz = given ? nz.data() : nullptr, .numTriangles = 2,
-            .triangles = triangles.data(), .numNormals = numNormals, .solverIndexMapping = mapping};
+    return {.numNodes = 4,
+            .x = x.data(),
+            .y = y.data(),
+            .z = z.data(),
+            .nx = given ? nx.data() : nullptr,
+            .ny = given ? ny.data() : nullptr,
+            .nz = given ? nz.data() : nullptr,
+            .numTriangles = 2,
+            .triangles = triangles.data(),
+            .numNormals = numNormals,
+            .solverIndexMapping = mapping};
 }
 
 CoreIo::MeshBuilderParamRowMajor rows(std::size_t numNormals = 4, const int* mapping = nullptr)
 {
-    return {.numNodes = 4, .coordinates = coordinates.data(), .normals = numNormals == 4 ? normals.data() : nullptr,
-            .numTriangles = 2, .triangles = triangles.data(), .numNormals = numNormals, .solverIndexMapping = mapping};
+    return {.numNodes = 4,
+            .coordinates = coordinates.data(),
+            .normals = numNormals == 4 ? normals.data() : nullptr,
+            .numTriangles = 2,
+            .triangles = triangles.data(),
+            .numNormals = numNormals,
+            .solverIndexMapping = mapping};
 }
 
 // True when no MeshModifier is open on the mesh, i.e. every build phase closed its own.
@@ -227,7 +240,8 @@ TEST(ScalarResultsBuilder, HandsOutFloatArraysElseDoubleArraysAsFloatsByDelivery
         {"floats", {deliver(Floats{1.5f, 0.1f}), deliver(Floats{})}, {Floats{1.5f, 0.1f}, Floats{}}},
         {"doubles narrowed", {deliver(Doubles{0.1, 1e-3}), deliver(Doubles{})}, {Floats{0.1f, 1e-3f}, Floats{}}},
         {"empty floats hide doubles", {deliver(Doubles{1.0}), deliver(Floats{}), deliver(Doubles{2.0})}, {Floats{}}},
-        {"intervals, ints ignored", {interval, deliver(std::vector{1}), deliver(Doubles{2.0}), deliver(Doubles{4.0})},
+        {"intervals, ints ignored",
+         {interval, deliver(std::vector{1}), deliver(Doubles{2.0}), deliver(Doubles{4.0})},
          {Floats{2.0f}, Floats{4.0f}}},
     };
     for (const auto& c : cases) {

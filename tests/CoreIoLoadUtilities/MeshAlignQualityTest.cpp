@@ -44,7 +44,8 @@ TEST(MeshAlignQuality, SheetsMeshedDifferentlyMatchCompletelyOntoTheBeforeSurfac
 {
     const CoreIoSamples::SheetShape formed{1.0, 1.0, 0.1};
     const CoreIoSamples::SheetShape deeper{1.0, 1.0, 0.3};
-    const Bodies bodies(CoreIoSamples::makeSheet(formed, {12, 9, 0.2, 1}), CoreIoSamples::makeSheet(deeper, {17, 13, 0.3, 2}));
+    const Bodies bodies(CoreIoSamples::makeSheet(formed, {12, 9, 0.2, 1}),
+                        CoreIoSamples::makeSheet(deeper, {17, 13, 0.3, 2}));
     const ModuleLogCapture log(COREIO_MESH_ALIGN_UTILS_SOURCE);
 
     const CoreIo::MeshAlignResult result = bodies.align(-1, true);
@@ -78,24 +79,33 @@ struct TubeCase {
 // Tubes as they come from real meshes: ragged seams, the wrap anywhere, meshed apart in each state.
 const TubeCase tubeCases[] = {
     {"quarter-cell jitter, 48x30 against 61x23",
-     {.around = 48, .along = 30, .jitter = 0.25, .seed = 1}, {.around = 61, .along = 23, .jitter = 0.25, .seed = 2}, 1.3},
+     {.around = 48, .along = 30, .jitter = 0.25, .seed = 1},
+     {.around = 61, .along = 23, .jitter = 0.25, .seed = 2},
+     1.3},
     {"quarter-cell jitter, 200x120 against 173x141",
-     {.around = 200, .along = 120, .jitter = 0.25, .seed = 3}, {.around = 173, .along = 141, .jitter = 0.25, .seed = 4}, 0.7},
+     {.around = 200, .along = 120, .jitter = 0.25, .seed = 3},
+     {.around = 173, .along = 141, .jitter = 0.25, .seed = 4},
+     0.7},
     {"third-cell jitter, after wrapping half a turn away",
      {.around = 48, .along = 30, .phase = 0.5, .jitter = 0.33, .seed = 5},
-     {.around = 40, .along = 25, .phase = 3.6, .jitter = 0.33, .seed = 6}, 1.1},
+     {.around = 40, .along = 25, .phase = 3.6, .jitter = 0.33, .seed = 6},
+     1.1},
     {"a centred range against one shifted by more than three turns",
      {.around = 36, .along = 20, .phase = 0.05, .jitter = 0.2, .seed = 7, .angleStart = -std::numbers::pi},
-     {.around = 45, .along = 18, .phase = 1.0, .jitter = 0.2, .seed = 8, .angleStart = 20.0}, 1.0},
+     {.around = 45, .along = 18, .phase = 1.0, .jitter = 0.2, .seed = 8, .angleStart = 20.0},
+     1.0},
     {"circumference along v",
      {.around = 40, .along = 24, .jitter = 0.25, .seed = 9, .circumferenceAlongV = true},
-     {.around = 50, .along = 20, .phase = 2.0, .jitter = 0.25, .seed = 10, .circumferenceAlongV = true}, 1.2},
+     {.around = 50, .along = 20, .phase = 2.0, .jitter = 0.25, .seed = 10, .circumferenceAlongV = true},
+     1.2},
     {"ragged ends",
      {.around = 48, .along = 20, .jitter = 0.3, .seed = 11, .raggedEnds = true},
-     {.around = 44, .along = 22, .phase = 0.3, .jitter = 0.3, .seed = 12, .raggedEnds = true}, 0.8},
+     {.around = 44, .along = 22, .phase = 0.3, .jitter = 0.3, .seed = 12, .raggedEnds = true},
+     0.8},
     {"twelve nodes around",
      {.around = 12, .along = 30, .phase = 0.1, .jitter = 0.1, .seed = 13},
-     {.around = 16, .along = 24, .phase = 4.0, .jitter = 0.1, .seed = 14}, 1.25},
+     {.around = 16, .along = 24, .phase = 4.0, .jitter = 0.1, .seed = 14},
+     1.25},
 };
 
 TEST(MeshAlignQuality, TubesAsMeshesComeAreUnrolledAndMatchedOntoTheBeforeCylinder)
@@ -104,7 +114,8 @@ TEST(MeshAlignQuality, TubesAsMeshesComeAreUnrolledAndMatchedOntoTheBeforeCylind
     for (const TubeCase& tubeCase : tubeCases) {
         SCOPED_TRACE(tubeCase.name);
         const CoreIoSamples::TubeShape resized{tubeCase.afterRadius, 2.0, 1.0};
-        const Bodies bodies(CoreIoSamples::makeTube(original, tubeCase.before), CoreIoSamples::makeTube(resized, tubeCase.after));
+        const Bodies bodies(CoreIoSamples::makeTube(original, tubeCase.before),
+                            CoreIoSamples::makeTube(resized, tubeCase.after));
         const bool alongV = tubeCase.before.circumferenceAlongV;
 
         const CoreIo::MeshAlignResult result = bodies.align(-1, true);

@@ -32,8 +32,16 @@ namespace {
 // every call, in order, with what they were handed.
 namespace FakeAlgorithms {
 
-enum class Call { alignerCreated, alignerDestroyed, mapBeforeSet, mapAfterSet, aligned, converterCreated,
-                  converterDestroyed, unrolled };
+enum class Call {
+    alignerCreated,
+    alignerDestroyed,
+    mapBeforeSet,
+    mapAfterSet,
+    aligned,
+    converterCreated,
+    converterDestroyed,
+    unrolled
+};
 
 struct Event {
     Call call;
@@ -92,9 +100,15 @@ namespace Calvora {
 using FakeAlgorithms::Call;
 using FakeAlgorithms::record;
 
-MaterialFixedMeshAligner::MaterialFixedMeshAligner() { record(Call::alignerCreated, *this); }
+MaterialFixedMeshAligner::MaterialFixedMeshAligner()
+{
+    record(Call::alignerCreated, *this);
+}
 
-MaterialFixedMeshAligner::~MaterialFixedMeshAligner() { record(Call::alignerDestroyed, *this); }
+MaterialFixedMeshAligner::~MaterialFixedMeshAligner()
+{
+    record(Call::alignerDestroyed, *this);
+}
 
 void MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexBefore(std::shared_ptr<const std::vector<int>> map)
 {
@@ -106,8 +120,9 @@ void MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexAfter(std::shared_ptr
     mapAfter_ = record(Call::mapAfterSet, *this).map = std::move(map);
 }
 
-std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(
-    double& biggestSquareError, std::vector<MatchingEl>* matching) const
+std::shared_ptr<Mesh>
+MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(double& biggestSquareError,
+                                                                   std::vector<MatchingEl>* matching) const
 {
     FakeAlgorithms::Event& event = record(Call::aligned, *this);
     event.initCoordBefore = std::make_shared<Mesh>(*initCoordMeshBefore);
@@ -173,8 +188,14 @@ CoreIo::MeshAndCoord makeBody(const InitCoords& initCoords, const std::vector<in
 const std::vector<int> squareTriangles{0, 1, 3, 0, 3, 2};
 const InitCoords flatSquare{{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 1.0f}};
 const InitCoords foldedSquare{{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, {-1.0f, 1.0f}};
-CoreIo::MeshAndCoord square(int firstIndex = 0) { return makeBody(flatSquare, squareTriangles, firstIndex); }
-CoreIo::MeshAndCoord folded() { return makeBody(foldedSquare, squareTriangles); }
+CoreIo::MeshAndCoord square(int firstIndex = 0)
+{
+    return makeBody(flatSquare, squareTriangles, firstIndex);
+}
+CoreIo::MeshAndCoord folded()
+{
+    return makeBody(foldedSquare, squareTriangles);
+}
 // Two separate triangles from the corners given, as initial coordinates of the second body.
 CoreIo::MeshAndCoord twoApart(InitCoords first, const InitCoords& second)
 {
@@ -203,9 +224,10 @@ Positions positions(const Calvora::Mesh& mesh)
 }
 
 const std::vector<Call> flat{Call::alignerCreated, Call::aligned, Call::alignerDestroyed};
-const std::vector<Call> tube{Call::alignerCreated, Call::converterCreated, Call::unrolled, Call::mapBeforeSet,
-                             Call::converterDestroyed, Call::converterCreated, Call::unrolled, Call::mapAfterSet,
-                             Call::converterDestroyed, Call::aligned, Call::alignerDestroyed};
+const std::vector<Call> tube{Call::alignerCreated, Call::converterCreated,   Call::unrolled,
+                             Call::mapBeforeSet,   Call::converterDestroyed, Call::converterCreated,
+                             Call::unrolled,       Call::mapAfterSet,        Call::converterDestroyed,
+                             Call::aligned,        Call::alignerDestroyed};
 const std::string calling = "trace Calling getMeshAlignResult";
 const std::string missingRecord = "warning Missing data in meshAndICs";
 const std::string missingData = "trace VYQ-related Missing data in getMeshAlignResult";
@@ -213,8 +235,14 @@ const std::string inaccurate = "warning Inaccurate matching from getMeshAlignRes
 const std::string incomplete = "Incomplete matching from getMeshAlignResult";
 const std::string noMatching = "trace VYQ-related MaterialFixedMeshAligner delivered no indexing matching information.";
 const std::string aligner = "<aligner>";  // stands for the two lines the aligner call logs
-std::string tubeDecided(int tube) { return "trace Determined if geometry is a tube: " + std::to_string(tube); }
-std::string found(int size) { return "trace Data found in getMeshAlignResult with size: " + std::to_string(size); }
+std::string tubeDecided(int tube)
+{
+    return "trace Determined if geometry is a tube: " + std::to_string(tube);
+}
+std::string found(int size)
+{
+    return "trace Data found in getMeshAlignResult with size: " + std::to_string(size);
+}
 
 // `expected` with the aligner's lines filled in: the meshes it was handed and the error it reported.
 Lines withAlignerLines(const Lines& expected, const std::string& error)
@@ -264,10 +292,26 @@ TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
         double error = 0.0;
         const char* errorLogged = "0";
     } cases[] = {
-        {"isTube 0 forbids unrolling a folded body", square(), folded(), 0, true, {{2, -1}, {0, 5}}, flat,
-         {calling, aligner, found(2)}, std::vector{2, 0}, 0.25, "0.25"},
-        {"positive isTube unrolls without detecting", square(), square(), 5, true, {{1, -1}}, tube,
-         {calling, aligner, found(1)}, std::vector{1}},
+        {"isTube 0 forbids unrolling a folded body",
+         square(),
+         folded(),
+         0,
+         true,
+         {{2, -1}, {0, 5}},
+         flat,
+         {calling, aligner, found(2)},
+         std::vector{2, 0},
+         0.25,
+         "0.25"},
+        {"positive isTube unrolls without detecting",
+         square(),
+         square(),
+         5,
+         true,
+         {{1, -1}},
+         tube,
+         {calling, aligner, found(1)},
+         std::vector{1}},
         {"folded", square(), folded(), -1, false, {{0, -1}}, tube, decidedTube, std::vector{0}},
         {"only the first folded", folded(), square(), -1, false, {{0, -1}}, flat, decidedFlat, std::vector{0}},
         {"no triangles", square(), makeBody(up, {}), -1, false, {{0, -1}}, flat, decidedFlat, std::vector{0}},
@@ -276,25 +320,63 @@ TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
         {"down then up", square(), twoApart(down, up), -1, false, {{0, -1}}, tube, decidedTube, std::vector{0}},
         {"second lacks its mesh", square(), lacking(0), -1, true, {}, {}, missing, {}},
         {"second lacks u", square(), lacking(1), -1, true, {}, {}, missing, {}},
-        {"first lacks v, second still examined", lacking(2), folded(), -1, true, {}, {},
-         {missingRecord, calling, tubeDecided(1), missingData}, {}},
+        {"first lacks v, second still examined",
+         lacking(2),
+         folded(),
+         -1,
+         true,
+         {},
+         {},
+         {missingRecord, calling, tubeDecided(1), missingData},
+         {}},
         {"both empty", {}, {}, 1, true, {}, {}, {missingRecord, missingRecord, calling, missingData}, {}},
         // Short coordinate arrays throw std::out_of_range before anything happens.
         {"first short of u values", lacking(3), square(), -1, true, {}, {}, {}, {}},
         {"second short of v values", square(), lacking(4), 0, true, {}, {}, {}, {}},
-        {"empty matching", square(), square(), 0, true, {}, flat,
-         {calling, aligner, noMatching}, {}},
-        {"without completion negative indices pass", square(), square(), 0, false, {{-1, 0}, {2, -1}, {-7, -3}}, flat,
-         {calling, aligner, found(3)}, std::vector{-1, 2, -7}, 1.5e-7, "1.5e-07"},
-        {"nearest corner", square(100), makeBody({{0.9f, 0.2f}, {0.5f, 0.5f}, {0.1f, 0.8f}, {0.6f, 0.55f}}, {}), 0,
+        {"empty matching", square(), square(), 0, true, {}, flat, {calling, aligner, noMatching}, {}},
+        {"without completion negative indices pass",
+         square(),
+         square(),
+         0,
+         false,
+         {{-1, 0}, {2, -1}, {-7, -3}},
+         flat,
+         {calling, aligner, found(3)},
+         std::vector{-1, 2, -7},
+         1.5e-7,
+         "1.5e-07"},
+        {"nearest corner",
+         square(100),
+         makeBody({{0.9f, 0.2f}, {0.5f, 0.5f}, {0.1f, 0.8f}, {0.6f, 0.55f}}, {}),
+         0,
          true,
-         {{-1, 0}, {3, -1}, {-1, 1}, {-5, 1}}, flat, {calling, aligner, inaccurate, found(4)},
-         std::vector{101, 3, 102, 103}, 123456789.0, "1.23457e+08"},
+         {{-1, 0}, {3, -1}, {-1, 1}, {-5, 1}},
+         flat,
+         {calling, aligner, inaccurate, found(4)},
+         std::vector{101, 3, 102, 103},
+         123456789.0,
+         "1.23457e+08"},
         // (0.6,0.6) lies as near to (1,0) as to (0,1); (0.5,0.5) as near to all three: the first stored wins.
-        {"ties", twice, makeBody({{0.6f, 0.6f}, {0.6f, 0.6f}, {0.5f, 0.5f}}, {}), 0, true, {{-1, 0}, {-1, 1}, {-1, 1}},
-         flat, {calling, aligner, inaccurate, found(3)}, std::vector{101, 102, 100}, 2.0, "2"},
-        {"neither vertex nor triangle", square(100), square(), 0, true, {{-1, 0}, {-1, -1}}, flat,
-         {calling, aligner, "error " + incomplete}, {}},
+        {"ties",
+         twice,
+         makeBody({{0.6f, 0.6f}, {0.6f, 0.6f}, {0.5f, 0.5f}}, {}),
+         0,
+         true,
+         {{-1, 0}, {-1, 1}, {-1, 1}},
+         flat,
+         {calling, aligner, inaccurate, found(3)},
+         std::vector{101, 102, 100},
+         2.0,
+         "2"},
+        {"neither vertex nor triangle",
+         square(100),
+         square(),
+         0,
+         true,
+         {{-1, 0}, {-1, -1}},
+         flat,
+         {calling, aligner, "error " + incomplete},
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -329,8 +411,8 @@ TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
 TEST_F(MeshAlignUtils, UnrollsEachTubeWithAFreshConverterAndCompletesOnTheUnrolledMesh)
 {
     const CoreIo::MeshAndCoord before = square(100);
-    const CoreIo::MeshAndCoord after =
-        makeBody({{0.9f, 0.2f}, {0.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 1.0f}}, squareTriangles);
+    const CoreIo::MeshAndCoord after = makeBody({{0.9f, 0.2f}, {0.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 1.0f}},
+                                                squareTriangles);
     const Positions afterPositions = positions(*after.mesh);
     const auto mapBefore = std::make_shared<const std::vector<int>>(std::vector<int>{3, 2, 1, 0});
     const auto mapAfter = std::make_shared<const std::vector<int>>(std::vector<int>{0, 1, 2, 3, 0});
@@ -408,8 +490,8 @@ TEST_F(MeshAlignUtils, TheLoaderOverloadReadsTheFirstBodyFirstAndAlignsWhatItRea
     }
     FakeAlgorithms::script.matching = {{-1, 0}, {-1, 1}, {0, -1}, {3, -1}};
 
-    const CoreIo::MeshAlignResult result =
-        CoreIo::getMeshAlignResult(loader, loader.body("before"), loader.body("after"), 0, true);
+    const CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(loader, loader.body("before"),
+                                                                      loader.body("after"), 0, true);
 
     std::vector<std::int64_t> expectedIds = idsOf(loader.body("before"), {0, 1});
     for (const std::int64_t id : idsOf(loader.body("after"), {0, 1}))
@@ -430,8 +512,12 @@ TEST(ReadMeshAndICs, LoadsTheMeshThenBothInitialCoordinatesByExactNameAsFloatsEl
         bool valid;
     } cases[] = {
         // INITIALCOORD1 listed first, both as doubles: the order follows the names, and a narrowing shows.
-        {{{"THICKNESS", second}, {INITIALCOORD1, doubles}, {INITIALCOORD0, std::vector<double>{0.5, 1.5, 2.5}},
-          {"SECOND", second}}, true, true},
+        {{{"THICKNESS", second},
+          {INITIALCOORD1, doubles},
+          {INITIALCOORD0, std::vector<double>{0.5, 1.5, 2.5}},
+          {"SECOND", second}},
+         true,
+         true},
         {{{INITIALCOORD0, first}}, true, false},
         {{{INITIALCOORD1, first}}, true, false},
         {{{INITIALCOORD0, first}, {INITIALCOORD1, second}}, false, false},

@@ -66,8 +66,8 @@ std::string generate(const ScratchDirectory& directory, const Edit& edit = {}, i
     const std::string source = directory.file("edited.cdl");
     const std::string target = directory.file("sample.exo");
     std::ofstream(source) << text;
-    const std::string command =
-        std::string(COREIO_NCGEN) + " -k " + std::to_string(kind) + " -o '" + target + "' '" + source + "'";
+    const std::string command = std::string(COREIO_NCGEN) + " -k " + std::to_string(kind) + " -o '" + target + "' '" +
+                                source + "'";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     return target;
 }
@@ -105,10 +105,12 @@ std::string hollowNetcdf4File(const ScratchDirectory& directory)
 // whose diagonal from the second to the fourth corner is the shorter.
 std::vector<std::array<double, 2>> elementNodes(std::size_t numCorners, int nodesPerElement)
 {
-    std::vector<std::array<double, 2>> nodes = numCorners == 3 ? std::vector<std::array<double, 2>>{{0, 0}, {3, 0}, {0, 2}}
-                                                               : std::vector<std::array<double, 2>>{{0, 0}, {4, 0}, {5, 3}, {0, 1}};
+    std::vector<std::array<double, 2>> nodes = numCorners == 3
+                                                   ? std::vector<std::array<double, 2>>{{0, 0}, {3, 0}, {0, 2}}
+                                                   : std::vector<std::array<double, 2>>{{0, 0}, {4, 0}, {5, 3}, {0, 1}};
     for (std::size_t k = 0; k < numCorners && nodes.size() < static_cast<std::size_t>(nodesPerElement); ++k)
-        nodes.push_back({(nodes[k][0] + nodes[(k + 1) % numCorners][0]) / 2, (nodes[k][1] + nodes[(k + 1) % numCorners][1]) / 2});
+        nodes.push_back(
+            {(nodes[k][0] + nodes[(k + 1) % numCorners][0]) / 2, (nodes[k][1] + nodes[(k + 1) % numCorners][1]) / 2});
     std::array<double, 2> centre{};
     for (std::size_t k = 0; k < numCorners; ++k)
         centre = {centre[0] + nodes[k][0] / numCorners, centre[1] + nodes[k][1] / numCorners};
@@ -121,7 +123,8 @@ std::vector<std::array<double, 2>> elementNodes(std::size_t numCorners, int node
 TEST(ExodusLoader, ReadsAnIndependentlyWrittenFileInEveryNetcdfFormatAndIntegerSize)
 {
     const ScratchDirectory directory;
-    const Edit int64{":file_size = 1 ;", ":file_size = 1 ;\n:int64_status = " + std::to_string(EX_ALL_INT64_API) + " ;"};
+    const Edit int64{":file_size = 1 ;",
+                     ":file_size = 1 ;\n:int64_status = " + std::to_string(EX_ALL_INT64_API) + " ;"};
     for (const auto& [kind, edit] : std::vector<std::pair<int, Edit>>{{1, {}}, {2, {}}, {3, {}}, {5, {}}, {1, int64}}) {
         SCOPED_TRACE("ncgen -k " + std::to_string(kind) + edit.to);
         const ExodusLoader loader(generate(directory, edit, kind));
@@ -148,7 +151,8 @@ TEST(ExodusLoader, ReadsAnIndependentlyWrittenFileInEveryNetcdfFormatAndIntegerS
         ResultRecorder temperatures;
         loader.loadResult(resultAt(body, "TEMP", 2), temperatures, std::nullopt);
         loader.loadResult(resultAt(loader.bodies()[1], "TEMP", 1), temperatures, std::nullopt);
-        EXPECT_EQ(temperatures.received, (std::vector<ResultValues>{Doubles{2.5, 2.3, 2.4, 2.6}, Doubles{1.1, 1.2, 1.3, 1.4}}));
+        EXPECT_EQ(temperatures.received,
+                  (std::vector<ResultValues>{Doubles{2.5, 2.3, 2.4, 2.6}, Doubles{1.1, 1.2, 1.3, 1.4}}));
     }
 }
 
@@ -160,11 +164,19 @@ TEST(ExodusLoader, CutsEverySurfaceElementFamilyIntoTrianglesOverAllItsNodesAndS
         std::size_t corners;    // 3 or 4
         std::size_t triangles;  // 0: the block is skipped
         std::string skipReason;
-    } cases[] = {{"TRI", 3, 3, 1, ""},        {"trishell", 3, 3, 1, ""},  {"SHELL3", 3, 3, 1, ""},
-                 {"QUAD4", 4, 4, 2, ""},      {"shell", 4, 4, 2, ""},     {"QuadShell4", 4, 4, 2, ""},
-                 {"TRI6", 6, 3, 4, ""},       {"TRISHELL7", 7, 3, 6, ""}, {"QUAD8", 8, 4, 6, ""},
-                 {"SHELL9", 9, 4, 8, ""},     {"HEX8", 8, 4, 0, "HEX8 elements make no surface"},
-                 {"TRI", 5, 3, 0, "are no known triangles"}, {"QUAD4", 3, 3, 0, "contradict their type"}};
+    } cases[] = {{"TRI", 3, 3, 1, ""},
+                 {"trishell", 3, 3, 1, ""},
+                 {"SHELL3", 3, 3, 1, ""},
+                 {"QUAD4", 4, 4, 2, ""},
+                 {"shell", 4, 4, 2, ""},
+                 {"QuadShell4", 4, 4, 2, ""},
+                 {"TRI6", 6, 3, 4, ""},
+                 {"TRISHELL7", 7, 3, 6, ""},
+                 {"QUAD8", 8, 4, 6, ""},
+                 {"SHELL9", 9, 4, 8, ""},
+                 {"HEX8", 8, 4, 0, "HEX8 elements make no surface"},
+                 {"TRI", 5, 3, 0, "are no known triangles"},
+                 {"QUAD4", 3, 3, 0, "contradict their type"}};
     CoreIo::ExodusMesh families;  // one element per block, each with nodes of its own
     for (const auto& element : cases) {
         auto& block = families.blocks.emplace_back(CoreIo::ExodusMesh::Block{
@@ -200,7 +212,8 @@ TEST(ExodusLoader, CutsEverySurfaceElementFamilyIntoTrianglesOverAllItsNodesAndS
         double area = 0.0;
         for (std::size_t t = 0; t < mesh.triangles.size(); t += 3) {
             const auto [a, b2, c] = std::array{mesh.triangles[t], mesh.triangles[t + 1], mesh.triangles[t + 2]};
-            const double twice = (mesh.x[b2] - mesh.x[a]) * (mesh.y[c] - mesh.y[a]) - (mesh.x[c] - mesh.x[a]) * (mesh.y[b2] - mesh.y[a]);
+            const double twice = (mesh.x[b2] - mesh.x[a]) * (mesh.y[c] - mesh.y[a]) -
+                                 (mesh.x[c] - mesh.x[a]) * (mesh.y[b2] - mesh.y[a]);
             EXPECT_GT(twice, 0.0) << "triangle " << t / 3 << " turned over";
             area += twice / 2;
             // a quadrilateral splits along its shorter diagonal, from the second corner to the fourth
@@ -246,7 +259,10 @@ TEST(ExodusLoader, FormsOneBodyOfTheChosenBlocksAtTheChosenStepWithItsDisplaceme
     EXPECT_EQ(deformed.x.front(), -1.0f);  // relative to the origin, without round-off
     EXPECT_FLOAT_EQ(deformed.z.back(), 0.2f);  // 0.1 * x * step index at x = 2, step 2
 
-    CoreIo::ExodusBodyOptions chosen{{"2"}, 1, "none", CoreIo::parseInitialCoordinateSource("reference-cylinder-x"),
+    CoreIo::ExodusBodyOptions chosen{{"2"},
+                                     1,
+                                     "none",
+                                     CoreIo::parseInitialCoordinateSource("reference-cylinder-x"),
                                      std::array<double, 3>{100000.0, 0.0, 0.0}};
     const ExodusLoader inner(path, chosen);
     EXPECT_THAT(inner.description(0).blocks, ElementsAre(1));
@@ -259,8 +275,10 @@ TEST(ExodusLoader, FormsOneBodyOfTheChosenBlocksAtTheChosenStepWithItsDisplaceme
     const std::vector<std::pair<CoreIo::ExodusBodyOptions, std::string>> refusals{
         {{{"outer skin of the door panel, 1."}, {}, "auto", {}, {}},
          "has no element block named or numbered \"outer skin of the door panel, 1.\"; choose among its blocks: id 1 "
-         "\"" + longName + "\" (SHELL4); id 2 \"inner\" (SHELL4); id 9 \"stiffener\" (BEAM2, skipped: BEAM2 elements "
-         "make no surface)"},
+         "\"" +
+             longName +
+             "\" (SHELL4); id 2 \"inner\" (SHELL4); id 9 \"stiffener\" (BEAM2, skipped: BEAM2 elements "
+             "make no surface)"},
         {{{"stiffener"}, {}, "auto", {}, {}}, "element block \"stiffener\" (id 9) cannot be part of a body"},
         {{{}, 3, "auto", {}, {}}, "has no time step 3; it has 2 steps"},
         {{{}, {}, "DISPL", {}, {}}, "no complete displacement triple DISPL_X, DISPL_Y, DISPL_Z (found none of them)"},
@@ -272,19 +290,30 @@ TEST(ExodusLoader, FormsOneBodyOfTheChosenBlocksAtTheChosenStepWithItsDisplaceme
 TEST(ExodusLoader, RefusesBadFilesSayingWhatIsWrongAndWhere)
 {
     const ScratchDirectory directory;
-    const auto edited = [&](std::string from, std::string to) { return [=, &directory] { return generate(directory, {from, to}); }; };
-    const auto header = [&](std::string dimension) { return [=, &directory] { return patched(directory, dimension, 2000000000u); }; };
+    const auto edited = [&](std::string from, std::string to) {
+        return [=, &directory] { return generate(directory, {from, to}); };
+    };
+    const auto header = [&](std::string dimension) {
+        return [=, &directory] { return patched(directory, dimension, 2000000000u); };
+    };
     const std::vector<std::pair<std::function<std::string()>, std::string>> cases{
-        {[&] { std::ofstream(directory.file("sample.exo")) << "CDF? not really a netCDF file\n"; return directory.file("sample.exo"); },
+        {[&] {
+             std::ofstream(directory.file("sample.exo")) << "CDF? not really a netCDF file\n";
+             return directory.file("sample.exo");
+         },
          "cannot be opened as an Exodus II file"},
-        {[&] { std::filesystem::resize_file(generate(directory), 1200); return directory.file("sample.exo"); }, "truncated"},
+        {[&] {
+             std::filesystem::resize_file(generate(directory), 1200);
+             return directory.file("sample.exo");
+         },
+         "truncated"},
         {[&] { return directory.file("missing.exo"); }, "cannot be read"},
         {header("num_nodes"), "places data up to byte"},
         {header("num_el_in_blk1"), "places data up to byte"},
         {header(""), "places data up to byte"},
         {[&] { return hollowNetcdf4File(directory); }, "promises 1000000000 nodes, more than a file of"},
-        {edited("5, 3, 4,", "5, 3, 40,"),
-         "\"block_7\" (id 7): element 1 refers to node 40, outside the file's nodes 1 to 6; fix the block's connectivity"},
+        {edited("5, 3, 4,", "5, 3, 40,"), "\"block_7\" (id 7): element 1 refers to node 40, outside the file's nodes 1 "
+                                          "to 6; fix the block's connectivity"},
         {edited("4, 3, 6 ;", "4, 3, 0 ;"), "refers to node 0"},
         {edited("floating_point_word_size = 8", "floating_point_word_size = 2"),
          "its floating_point_word_size attribute gives 2 bytes per floating-point value; only 4 and 8 are supported"},
@@ -295,7 +324,8 @@ TEST(ExodusLoader, RefusesBadFilesSayingWhatIsWrongAndWhere)
         {edited("eb_status(num_el_blk)", "eb_status(four)"),
          "its element block status variable \"eb_status\" holds 4 values, not 2, one per element block"},
         {edited("connect1(num_el_in_blk1", "connect1(four"),
-         "element block \"block_7\" (id 7): its connectivity variable \"connect1\" holds 12 values, not 6, 3 per element"},
+         "element block \"block_7\" (id 7): its connectivity variable \"connect1\" holds 12 values, not 6, 3 per "
+         "element"},
         {edited("trishell", std::string(40, 'T')),
          "element block \"block_7\" (id 7): its element type is 40 characters long; at most 32 are supported"},
         {edited("coordy = 0.5, 1.5, 2.5", "coordy = 0.5, 1.5, NaN"), "(id 7): node 3 has a non-finite coordinate"},
@@ -322,13 +352,31 @@ TEST(ExodusLoader, RefusesLocationsThatTheFileDoesNotHold)
     MeshRecorder mesh;
     ResultRecorder values;
     const std::vector<std::pair<std::function<void()>, std::string>> cases{
-        {[&] { loader.loadMesh({path, 99}, mesh); }, "no body at element block id 99"},
-        {[&] { loader.loadMesh({"other.exo", 7}, mesh); }, "\"other.exo\""},
+        {[&] {
+             loader.loadMesh({path, 99}, mesh);
+         },
+         "no body at element block id 99"},
+        {[&] {
+             loader.loadMesh({"other.exo", 7}, mesh);
+         },
+         "\"other.exo\""},
         {[&] { loader.loadResult(temperature, values, 3); }, "no time step 3; it has 2 steps"},
-        {[&] { loader.loadResult({path, temperature.id, 0}, values, std::nullopt); }, "no time step 0"},
-        {[&] { loader.loadResult({path, 999, 1}, values, std::nullopt); }, "no result with id 999"},
-        {[&] { loader.loadResult({path, -1, 1}, values, std::nullopt); }, "no result with id -1"},
-        {[&] { loader.loadCurve({path, 0}, curves); }, "holds no curves"},
+        {[&] {
+             loader.loadResult({path, temperature.id, 0}, values, std::nullopt);
+         },
+         "no time step 0"},
+        {[&] {
+             loader.loadResult({path, 999, 1}, values, std::nullopt);
+         },
+         "no result with id 999"},
+        {[&] {
+             loader.loadResult({path, -1, 1}, values, std::nullopt);
+         },
+         "no result with id -1"},
+        {[&] {
+             loader.loadCurve({path, 0}, curves);
+         },
+         "holds no curves"},
     };
     for (const auto& [load, message] : cases)
         EXPECT_THAT(messageOf(load), HasSubstr(message));

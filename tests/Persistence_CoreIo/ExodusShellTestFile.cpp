@@ -15,7 +15,8 @@ void putNames(int file, ex_entity_type type, std::vector<std::string> names)
         pointers.push_back(name.data());
     const int count = static_cast<int>(names.size());
     EXPECT_EQ(type == EX_ELEM_BLOCK ? ex_put_names(file, type, pointers.data())
-                                    : ex_put_variable_names(file, type, count, pointers.data()), 0);
+                                    : ex_put_variable_names(file, type, count, pointers.data()),
+              0);
 }
 
 }  // namespace
@@ -48,7 +49,8 @@ void writeShellFile(const std::string& path, const ShellTestFile& sheet)
         for (int j = b * rowsPerBlock; j < (b + 1 == numSheetBlocks ? sheet.cellsY : (b + 1) * rowsPerBlock); ++j)
             for (int corner = j * columns + 1; corner < (j + 1) * columns; ++corner)
                 quads.insert(quads.end(), {corner, corner + 1, corner + columns + 1, corner + columns});
-        ASSERT_EQ(ex_put_block(file, EX_ELEM_BLOCK, b + 1, "SHELL4", static_cast<int>(quads.size() / 4), 4, 0, 0, 0), 0);
+        ASSERT_EQ(ex_put_block(file, EX_ELEM_BLOCK, b + 1, "SHELL4", static_cast<int>(quads.size() / 4), 4, 0, 0, 0),
+                  0);
         ASSERT_EQ(ex_put_conn(file, EX_ELEM_BLOCK, b + 1, quads.data(), nullptr, nullptr), 0);
     }
     std::vector<std::string> blockNames = sheet.blockNames;
@@ -91,7 +93,9 @@ void writeShellFile(const std::string& path, const ShellTestFile& sheet)
         const int exodusStep = static_cast<int>(step) + 1;
         ASSERT_EQ(ex_put_time(file, exodusStep, &sheet.times[step]), 0);
         for (std::size_t v = 0; v < variables.size(); ++v)
-            ASSERT_EQ(ex_put_var(file, exodusStep, EX_NODAL, static_cast<int>(v) + 1, 1, numNodes, values[step][v].data()), 0);
+            ASSERT_EQ(ex_put_var(file, exodusStep, EX_NODAL, static_cast<int>(v) + 1, 1, numNodes,
+                                 values[step][v].data()),
+                      0);
     }
     ASSERT_EQ(ex_close(file), 0);
 }

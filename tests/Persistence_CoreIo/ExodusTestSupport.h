@@ -32,9 +32,12 @@ public:
     }
     void build(const CoreIo::MeshBuilderParamColMajor& record) override
     {
-        for (auto [column, values, count] : {std::tuple{&x, record.x, record.numNodes}, {&y, record.y, record.numNodes},
-                                            {&z, record.z, record.numNodes}, {&nx, record.nx, record.numNormals},
-                                            {&ny, record.ny, record.numNormals}, {&nz, record.nz, record.numNormals}})
+        for (auto [column, values, count] : {std::tuple{&x, record.x, record.numNodes},
+                                             {&y, record.y, record.numNodes},
+                                             {&z, record.z, record.numNodes},
+                                             {&nx, record.nx, record.numNormals},
+                                             {&ny, record.ny, record.numNormals},
+                                             {&nz, record.nz, record.numNormals}})
             *column = copyOf(values, count);
         take(record, record.x);
     }
@@ -79,8 +82,14 @@ private:
 class ResultRecorder : public CoreIo::ResultBuilderInterface {
 public:
     void setInterval(double, double) override { ADD_FAILURE(); }
-    void build(const CoreIo::ResultBuilderColMajorParam&, const CoreIo::ResultBuilderColMajorParam&) override { ADD_FAILURE(); }
-    void build(const CoreIo::ResultBuilderRowMajorParam&, const CoreIo::ResultBuilderRowMajorParam&) override { ADD_FAILURE(); }
+    void build(const CoreIo::ResultBuilderColMajorParam&, const CoreIo::ResultBuilderColMajorParam&) override
+    {
+        ADD_FAILURE();
+    }
+    void build(const CoreIo::ResultBuilderRowMajorParam&, const CoreIo::ResultBuilderRowMajorParam&) override
+    {
+        ADD_FAILURE();
+    }
     void build(const CoreIo::ResultBuilderColMajorParam&) override { ADD_FAILURE(); }
     void build(const CoreIo::ResultBuilderRowMajorParam&) override { ADD_FAILURE(); }
     void build(std::size_t count, const int* values) override { received.emplace_back(copyOf(values, count)); }
@@ -106,8 +115,9 @@ public:
 
 private:
     std::filesystem::path path_ = std::filesystem::temp_directory_path() /
-        ("coreio-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
-         std::to_string(getpid()));
+                                  ("coreio-" +
+                                   std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                                   std::to_string(getpid()));
 };
 
 // The message of the Error that action throws; a failure if it throws none.

@@ -97,7 +97,8 @@ TEST(ExodusWriter, WritesWhatReadsBackUnchanged)
     ExodusMesh noMaps = mixedMesh();
     noMaps.nodeIds.clear();
     noMaps.elementIds.clear();
-    CoreIo::ExodusWriter::Body sheet{{0, 1, 1, 0}, {0, 0, 1, 1}, {0, 0, 0, 0}, {0, 1, 2, 0, 2, 3}, {0, 0, 0, 0}, {0, 0, 0, 0}, {1, 1, 1, 1}};
+    CoreIo::ExodusWriter::Body sheet{{0, 1, 1, 0}, {0, 0, 1, 1}, {0, 0, 0, 0}, {0, 1, 2, 0, 2, 3},
+                                     {0, 0, 0, 0}, {0, 0, 0, 0}, {1, 1, 1, 1}};
     ExodusMesh sheetAsMesh;
     sheetAsMesh.x = sheet.x;
     sheetAsMesh.y = sheet.y;
@@ -146,7 +147,8 @@ TEST(ExodusWriter, RefusesMeshesThatDoNotFitAndTargetsItCannotWriteLeavingTheTar
         std::string path;
         std::string message;
     } cases[] = {
-        {[](ExodusMesh& m) { m.blocks[2].connectivity[4] = 9; }, target, "\"second order\"): element 0 refers to node 9"},
+        {[](ExodusMesh& m) { m.blocks[2].connectivity[4] = 9; }, target,
+         "\"second order\"): element 0 refers to node 9"},
         {[](ExodusMesh& m) { m.blocks[0].connectivity.pop_back(); }, target, "block 1 (ID 12)"},
         {[](ExodusMesh& m) { m.blocks[2].id = 7; }, target, "block IDs are positive and unique"},
         {[](ExodusMesh& m) { m.blocks[1].name.assign(257, 'n'); }, target, "257 characters"},

@@ -109,12 +109,14 @@ TEST(MemoryLoader, ListsResultsLatestStepFirstAndDeliversEachInItsStoredType)
     std::vector<std::pair<std::string, std::int64_t>> listed;
     for (const ResultEntry& result : loader.body("plate").results)
         listed.emplace_back(result.name, result.dataLocation.step);
-    EXPECT_EQ(listed, (std::vector<std::pair<std::string, std::int64_t>>{{"B", 3}, {"A", 3}, {"A", 1}, {"A", 0}, {"A", -4}}));
+    EXPECT_EQ(listed,
+              (std::vector<std::pair<std::string, std::int64_t>>{{"B", 3}, {"A", 3}, {"A", 1}, {"A", 0}, {"A", -4}}));
     const DataLocation a = loader.body("plate").results[1].dataLocation;
     ResultRecorder values;
     for (const std::int64_t step : {0, 3, -4})
         loader.loadResult(a, values, step);
-    EXPECT_EQ(values.received, (std::vector<ResultValues>{std::vector<int>{7}, std::vector<float>{0.5f}, std::vector<double>{-4}}));
+    EXPECT_EQ(values.received,
+              (std::vector<ResultValues>{std::vector<int>{7}, std::vector<float>{0.5f}, std::vector<double>{-4}}));
 }
 
 TEST(MemoryLoader, RefusesBadRegistrationsNamingWhatIsWrongAndStaysAsItWas)
@@ -168,9 +170,18 @@ TEST(MemoryLoader, RefusesLocationsItDidNotHandOutWithALoadErrorNamingThem)
     MeshRecorder mesh;
     ResultRecorder values;
     const std::vector<std::pair<std::function<void()>, std::string>> cases{
-        {[&] { loader.loadMesh({"run-7", 1}, mesh); }, "no mesh is registered at source \"run-7\", id 1"},
-        {[&] { loader.loadMesh({"run-8", 0}, mesh); }, "\"run-8\""},
-        {[&] { loader.loadResult({"run-7", stored.id + 1, 4}, values, {}); }, "id 1"},
+        {[&] {
+             loader.loadMesh({"run-7", 1}, mesh);
+         },
+         "no mesh is registered at source \"run-7\", id 1"},
+        {[&] {
+             loader.loadMesh({"run-8", 0}, mesh);
+         },
+         "\"run-8\""},
+        {[&] {
+             loader.loadResult({"run-7", stored.id + 1, 4}, values, {});
+         },
+         "id 1"},
         {[&] { loader.loadResult(stored, values, 3); }, "step 3"},
     };
     for (const auto& [load, message] : cases)

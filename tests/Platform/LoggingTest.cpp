@@ -32,9 +32,9 @@ TEST(Logging, DeliversWarningsAndErrorsUnformattedWithTheirSourceButNoTracesByDe
     for (const auto& m : sink->last_raw())
         messages.push_back(fmt::format("{} {} {}:{} {}", m.logger_name, spdlog::level::to_string_view(m.level),
                                        m.source.filename, m.source.line, m.payload));
-    EXPECT_EQ(messages, (std::vector<std::string>{
-                            "Platform/MeshAlignUtils.cpp error src/MeshAlignUtils.cpp:42 alignment failed",
-                            "Platform/MeshAlignUtils.cpp warning :7 width {} of {:x} is 100%"}));
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{"Platform/MeshAlignUtils.cpp error src/MeshAlignUtils.cpp:42 alignment failed",
+                                        "Platform/MeshAlignUtils.cpp warning :7 width {} of {:x} is 100%"}));
 }
 
 TEST(Logging, TakesItsLevelFromTheEnvironmentInAFreshProcess)

@@ -78,7 +78,8 @@ Attempt resultsBuild()
     const std::vector<float> earlier{1.0f, 2.0f, 3.0f};
     builder->build(earlier.size(), earlier.data());
     auto next = std::make_shared<std::vector<double>>(300, 7.0);
-    return {[=] { builder->build(next->size(), next->data()); }, [=] {
+    return {[=] { builder->build(next->size(), next->data()); },
+            [=] {
                 const auto added = builder->getFloatVector(1);
                 return *builder->getFloatVector(0) == earlier && (added == nullptr || added->empty());
             }};
@@ -87,7 +88,8 @@ Attempt resultsBuild()
 Attempt registration()
 {
     auto loader = std::make_shared<CoreIo::MemoryLoader>();
-    CoreIoSamples::registerBody(*loader, "sheet", CoreIoSamples::makeSheet({1.0, 1.0, 0.1}, {3, 2, 0.0, 1}));  // 12 nodes
+    CoreIoSamples::registerBody(*loader, "sheet",
+                                CoreIoSamples::makeSheet({1.0, 1.0, 0.1}, {3, 2, 0.0, 1}));  // 12 nodes
     const std::size_t results = loader->body("sheet").results.size();
     return {[=] { loader->addResult("sheet", "THICKNESS", std::vector<float>(12)); },
             [=] { return loader->bodies().size() == 1 && loader->body("sheet").results.size() == results; }};
@@ -96,9 +98,9 @@ Attempt registration()
 // An alignment that fails leaves the bodies it was given unchanged.
 Attempt alignment()
 {
-    const auto bodies = std::make_shared<std::vector<CoreIo::MeshAndCoord>>(std::vector<CoreIo::MeshAndCoord>{
-        CoreIo::readMeshAndICs(samples(), samples().body("before")),
-        CoreIo::readMeshAndICs(samples(), samples().body("after"))});
+    const auto bodies = std::make_shared<std::vector<CoreIo::MeshAndCoord>>(
+        std::vector<CoreIo::MeshAndCoord>{CoreIo::readMeshAndICs(samples(), samples().body("before")),
+                                          CoreIo::readMeshAndICs(samples(), samples().body("after"))});
     const auto contents = [bodies] {
         return std::vector{positionsOf(*(*bodies)[0].mesh), positionsOf(*(*bodies)[1].mesh),
                            std::vector<double>((*bodies)[1].initCoord0->begin(), (*bodies)[1].initCoord0->end())};
@@ -118,7 +120,11 @@ TEST(AllocationFailure, EveryOperationThrowsBadAllocLeaksNothingAndKeepsItsPromi
         {"polyline build", polyLineBuild, false},
         {"results build", resultsBuild, false},
         {"result registration", registration, false},
-        {"body read", [] { return Attempt{[] { CoreIo::readMeshAndICs(samples(), samples().body("after")); }, {}}; }, false},
+        {"body read",
+         [] {
+             return Attempt{[] { CoreIo::readMeshAndICs(samples(), samples().body("after")); }, {}};
+         },
+         false},
         {"alignment", alignment, true},
     };
     for (const auto& operation : operations) {

@@ -33,8 +33,19 @@ void operator delete(void* block) noexcept
 }
 
 // A sanitizer's runtime brings its own forms of these; the test's must count all the same.
-void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete[](void* block) noexcept { operator delete(block); }
-void operator delete[](void* block, std::size_t) noexcept { operator delete(block); }
-
+void operator delete(void* block, std::size_t) noexcept
+{
+    operator delete(block);
+}
+void* operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+void operator delete[](void* block) noexcept
+{
+    operator delete(block);
+}
+void operator delete[](void* block, std::size_t) noexcept
+{
+    operator delete(block);
+}

@@ -79,8 +79,8 @@ TEST(ThreadSharing, ProductsAreReleasedOnOtherThreadsWhileBuildersBuildAndAlignm
     const std::vector<std::pair<std::string, std::string>> pairs{{"sheet", "deeper sheet"}, {"tube", "wider tube"}};
     std::vector<std::vector<int>> matchings;
     for (const auto& [before, after] : pairs) {
-        matchings.push_back(*CoreIo::getMeshAlignResult(loader, loader.body(before), loader.body(after), -1, true)
-                                 .vertexMatching);
+        matchings.push_back(
+            *CoreIo::getMeshAlignResult(loader, loader.body(before), loader.body(after), -1, true).vertexMatching);
     }
 
     Latest<Calvora::Mesh> latestMesh;
@@ -92,7 +92,8 @@ TEST(ThreadSharing, ProductsAreReleasedOnOtherThreadsWhileBuildersBuildAndAlignm
     for (int reader = 0; reader < 2; ++reader) {
         threads.emplace_back([&] {
             while (producing) {
-                if (const auto mesh = latestMesh.get(); mesh && positionsOf(*mesh) != meshBySize.at(mesh->numberOfVertices()))
+                if (const auto mesh = latestMesh.get();
+                    mesh && positionsOf(*mesh) != meshBySize.at(mesh->numberOfVertices()))
                     ++wrong;
                 if (const auto array = latestArray.get(); array && *array != std::vector<float>(257, 1.5f))
                     ++wrong;

@@ -51,7 +51,8 @@ void exercise(const CoreIo::ExodusLoader& loader, const CoreIo::SimBody& body, E
     expect(mesh != nullptr, "a mesh load that returns delivers a mesh");
     for (auto triangle = mesh->beginTriangle(); triangle != mesh->endTriangle(); ++triangle)
         for (const Calvora::Vertex* corner : triangle->corners)
-            expect(corner != nullptr && corner->index >= 0 && static_cast<std::size_t>(corner->index) < mesh->numberOfVertices() &&
+            expect(corner != nullptr && corner->index >= 0 &&
+                       static_cast<std::size_t>(corner->index) < mesh->numberOfVertices() &&
                        &mesh->getVertex(static_cast<unsigned>(corner->index)) == corner,
                    "every triangle corner is a vertex of its mesh");
     ++outcome.meshes;
@@ -83,8 +84,8 @@ ExodusFuzzOutcome fuzzExodusLoader(const std::uint8_t* data, std::size_t size)
     // The loader reads only from paths; one name per process, so parallel test processes do not share it.
     const std::string path =
         (std::filesystem::temp_directory_path() / ("coreio-fuzz-" + std::to_string(getpid()) + ".exo")).string();
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
-                                                                  static_cast<std::streamsize>(size));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     ExodusFuzzOutcome outcome;
     std::optional<CoreIo::ExodusLoader> loader;
     outcome.opened = completes([&] { loader.emplace(path); });

@@ -40,7 +40,8 @@ CommandResult runCommand(const std::string& arguments)
 
 std::filesystem::path freshDirectory(const std::string& name)
 {
-    const auto directory = std::filesystem::temp_directory_path() / ("coreio-align-test-" + name + "-" + std::to_string(::getpid()));
+    const auto directory = std::filesystem::temp_directory_path() /
+                           ("coreio-align-test-" + name + "-" + std::to_string(::getpid()));
     std::filesystem::remove_all(directory);
     std::filesystem::create_directories(directory);
     return directory;
@@ -167,8 +168,11 @@ TEST(CoreIoAlignCommand, RefusesOrFlagsWhatItCannotAlign)
         bool written;
     };
     for (const Row& row : std::vector<Row>{
-             {before + " " + disjoint + " -o " + out, 3, "49 after vertices lie outside the before body; they have "
-                                                     "MATCH_STATUS 3 in " + out, true},
+             {before + " " + disjoint + " -o " + out, 3,
+              "49 after vertices lie outside the before body; they have "
+              "MATCH_STATUS 3 in " +
+                  out,
+              true},
              {before + " " + disjoint + " -o " + (directory / "." / "before.exo").string(), 2, "is the input", false},
              {before + " " + disjoint + " -o " + (directory / "missing" / "out.exo").string(), 2,
               "missing does not exist", false},
@@ -189,8 +193,8 @@ TEST(CoreIoAlignCommand, MissingInitialCoordinatesFailWithTheirNamesAndWriteNoth
     writeSheet(directory / "before.exo", {"INITIALCOORD0", "INITIALCOORD1"}, 6);
     writeSheet(directory / "after.exo", {"INITIALCOORD0"}, 6);
     const auto output = directory / "aligned.exo";
-    const CommandResult result =
-        runCommand((directory / "before.exo").string() + " " + (directory / "after.exo").string() + " -o " + output.string());
+    const CommandResult result = runCommand((directory / "before.exo").string() + " " +
+                                            (directory / "after.exo").string() + " -o " + output.string());
     EXPECT_EQ(result.exitCode, 1) << result.output;
     EXPECT_NE(result.output.find("lacks the nodal variables INITIALCOORD1"), std::string::npos) << result.output;
     EXPECT_NE(result.output.find("after.exo"), std::string::npos) << result.output;
@@ -210,10 +214,10 @@ TEST(CoreIoAlignCommand, UnreadableFileIsBadInputAndBadUsageIsTwo)
 
     const CommandResult help = runCommand("--help");
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* option : {"--body", "--before-body", "--after-body", "--step", "--before-step", "--after-step",
-                               "--displacement auto|none|STEM=auto", "--ic", "reference-cylinder", "--list", "--tube",
-                               "--complete", "--demo", "-o", "--min-coverage", "--map", "--png", "--verbose",
-                               "3 alignment below --min-coverage"})
+    for (const char* option :
+         {"--body", "--before-body", "--after-body", "--step", "--before-step", "--after-step",
+          "--displacement auto|none|STEM=auto", "--ic", "reference-cylinder", "--list", "--tube", "--complete",
+          "--demo", "-o", "--min-coverage", "--map", "--png", "--verbose", "3 alignment below --min-coverage"})
         EXPECT_NE(help.output.find(option), std::string::npos) << option;
 }
 
@@ -233,7 +237,9 @@ TEST(CoreIoAlignCommand, AlignsQuadShellBodiesThroughTheirDisplacementAtTheChose
         formed.cellsY = 10;
         formed.offset = {offset, offset, 0.0};
         formed.blockNames = {longName, "upper skin"};
-        formed.displacement = [](double x, double, std::size_t step) { return std::array<double, 3>{0, 0, 0.1 * x * step}; };
+        formed.displacement = [](double x, double, std::size_t step) {
+            return std::array<double, 3>{0, 0, 0.1 * x * step};
+        };
         formed.withBeam = true;
         ExodusTest::writeShellFile(before, formed);
         ExodusTest::ShellTestFile sprungBack;
@@ -248,8 +254,8 @@ TEST(CoreIoAlignCommand, AlignsQuadShellBodiesThroughTheirDisplacementAtTheChose
         const CommandResult list = runCommand("--list " + before);
         EXPECT_EQ(list.exitCode, 0) << list.output;
         for (const std::string& expected : {"id 1  \"" + longName + "\"  SHELL4  100 elements", std::string("used"),
-                                           std::string("id 9  \"stiffener\"  BEAM2"), std::string("skipped: BEAM2"),
-                                           std::string("disp_x disp_y disp_z"), std::string("1:t=1 2:t=2")})
+                                            std::string("id 9  \"stiffener\"  BEAM2"), std::string("skipped: BEAM2"),
+                                            std::string("disp_x disp_y disp_z"), std::string("1:t=1 2:t=2")})
             EXPECT_NE(list.output.find(expected), std::string::npos) << expected << " in\n" << list.output;
 
         const std::string files = before + " " + after + " --ic reference-xy --complete ";
@@ -257,7 +263,9 @@ TEST(CoreIoAlignCommand, AlignsQuadShellBodiesThroughTheirDisplacementAtTheChose
         const CommandResult last = runCommand(files + "-o " + output);
         ASSERT_EQ(last.exitCode, 0) << last.output;
         EXPECT_NE(last.output.find("step 2 (time 2), displacement disp_x, disp_y, disp_z, initial coordinates "
-                                   "reference-xy"), std::string::npos) << last.output;
+                                   "reference-xy"),
+                  std::string::npos)
+            << last.output;
         const std::regex displacement(R"(max ([0-9.e-]+), mean ([0-9.e-]+))");
         std::smatch figures;
         ASSERT_TRUE(std::regex_search(last.output, figures, displacement)) << last.output;

@@ -32,7 +32,8 @@ TEST(FieldTransfer, InterpolatesNodalValuesByHowEachVertexWasLocated)
         VertexLocation location;
         double expected;  // of the first variable; the second is its negative
     } cases[] = {
-        {"inside reproduces the linear field", {MatchStatus::Inside, 0, {0, 1, 2}, {0.3, 0.5, 0.2}},
+        {"inside reproduces the linear field",
+         {MatchStatus::Inside, 0, {0, 1, 2}, {0.3, 0.5, 0.2}},
          linearAt(0.7, 0.2)},
         {"inside the other triangle", {MatchStatus::Inside, 1, {0, 2, 3}, {0.1, 0.1, 0.8}}, linearAt(0.1, 0.9)},
         {"coincident takes the vertex", {MatchStatus::Coincident, 0, {0, 1, 2}, {0.0, 0.0, 1.0}}, 6.0},

@@ -13,9 +13,9 @@
 
 namespace {
 
+using Calvora::MatchStatus;
 using CoreIoAlign::alignPair;
 using CoreIoAlign::TubeMode;
-using Calvora::MatchStatus;
 
 // A sheet as a record, its initial coordinates moved by shift along the first one.
 CoreIo::MeshAndCoord sheetRecord(const CoreIoSamples::SampleBody& sheet, float shift = 0.0f)
@@ -80,8 +80,7 @@ TEST(PairAlignment, CarriesASplitQuadsValueFromBothHalves)
         cellValues.push_back(10.0 + static_cast<double>(cell));
     }
     const auto centroids = CoreIoAlign::locateAfterElements(alignment, firstCorner, corners);
-    const std::vector<double> carried =
-        CoreIoAlign::transferElementValues(centroids, elementOfTriangle, cellValues, 1);
+    const std::vector<double> carried = CoreIoAlign::transferElementValues(centroids, elementOfTriangle, cellValues, 1);
     EXPECT_EQ(carried, cellValues);
 }
 
@@ -94,8 +93,9 @@ TEST(PairAlignment, RefusesInitialCoordinatesWithoutPositions)
         std::size_t vertices;  // that take the value
         const char* message;
     };
-    for (const Row& row : {Row{"NaN", nan, 3, "3 vertices whose initial coordinates are not finite numbers, the first is vertex 0"},
-                           Row{"all zero", 0.0f, remeshed.numNodes(), "lie at one point"}}) {
+    for (const Row& row :
+         {Row{"NaN", nan, 3, "3 vertices whose initial coordinates are not finite numbers, the first is vertex 0"},
+          Row{"all zero", 0.0f, remeshed.numNodes(), "lie at one point"}}) {
         SCOPED_TRACE(row.problem);
         CoreIo::MeshAndCoord after = sheetRecord(remeshed);
         std::fill_n(after.initCoord1->begin(), row.vertices, row.value);

@@ -36,6 +36,5 @@ TEST(Picture, WritesAPngOfTheRequestedSizeShowingTheBodyAndRefusesAMissingFolder
     cairo_surface_destroy(image);
     std::filesystem::remove(path);
 
-    EXPECT_THROW(CoreIoAlign::drawPicture("/nonexistent-folder/picture.png", mesh, {}, {640, 400}),
-                 std::runtime_error);
+    EXPECT_THROW(CoreIoAlign::drawPicture("/nonexistent-folder/picture.png", mesh, {}, {640, 400}), std::runtime_error);
 }

@@ -32,9 +32,8 @@ public:
 
 bool iequals(const std::string& a, const std::string& b)
 {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-        return std::toupper(x) == std::toupper(y);
-    });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](unsigned char x, unsigned char y) { return std::toupper(x) == std::toupper(y); });
 }
 
 // How the output relates to the after body: output node k is body vertex vertexOfNode[k], in
@@ -50,8 +49,9 @@ Numbering numberNodes(const CoreIo::ExodusBodyDescription& body)
     Numbering numbering;
     numbering.vertexOfNode.resize(body.fileNodes.size());
     std::iota(numbering.vertexOfNode.begin(), numbering.vertexOfNode.end(), 0);
-    std::sort(numbering.vertexOfNode.begin(), numbering.vertexOfNode.end(),
-              [&](int a, int b) { return body.fileNodes[static_cast<std::size_t>(a)] < body.fileNodes[static_cast<std::size_t>(b)]; });
+    std::sort(numbering.vertexOfNode.begin(), numbering.vertexOfNode.end(), [&](int a, int b) {
+        return body.fileNodes[static_cast<std::size_t>(a)] < body.fileNodes[static_cast<std::size_t>(b)];
+    });
     for (std::size_t node = 0; node < numbering.vertexOfNode.size(); ++node) {
         const int vertex = numbering.vertexOfNode[node];
         const int fileNode = body.fileNodes[static_cast<std::size_t>(vertex)];
@@ -150,7 +150,8 @@ void addAlignmentFields(CoreIo::ExodusMesh& mesh, const FileAlignment& alignment
         const VertexLocation& location = alignment.pair.locations[i];
         status.push_back(static_cast<double>(location.status));
         const bool outside = location.status == MatchStatus::Outside;
-        matchedId.push_back(outside ? 0.0 : static_cast<double>(beforeIds[static_cast<std::size_t>(matchedVertex(location))]));
+        matchedId.push_back(
+            outside ? 0.0 : static_cast<double>(beforeIds[static_cast<std::size_t>(matchedVertex(location))]));
     }
     addNodal(mesh, "DISPL_X", std::move(dx));
     addNodal(mesh, "DISPL_Y", std::move(dy));
@@ -190,7 +191,8 @@ void requireKnown(const std::optional<std::vector<std::string>>& choice, const L
     const CoreIo::ExodusListing& listing = before.loader->listing();
     for (const std::string& wanted : *choice) {
         const auto matches = [&](const std::string& name) { return iequals(wanted, name); };
-        if (std::ranges::none_of(listing.nodalVariables, matches) && std::ranges::none_of(listing.elementVariables, matches))
+        if (std::ranges::none_of(listing.nodalVariables, matches) &&
+            std::ranges::none_of(listing.elementVariables, matches))
             throw InputError("--map: " + before.file + " has no variable " + wanted + "; its nodal variables are " +
                              joined(listing.nodalVariables) + ", its element variables " +
                              joined(listing.elementVariables));
@@ -226,7 +228,8 @@ void addNodalMapping(CoreIo::ExodusMesh& mesh, const FileAlignment& alignment, c
 }
 
 // Per before triangle, its element among all elements of the before body's blocks in order.
-std::vector<int> elementOfBeforeTriangle(const CoreIo::ExodusBodyDescription& body, const CoreIo::ExodusListing& listing)
+std::vector<int> elementOfBeforeTriangle(const CoreIo::ExodusBodyDescription& body,
+                                         const CoreIo::ExodusListing& listing)
 {
     std::unordered_map<std::size_t, std::int64_t> firstElement;
     std::int64_t elements = 0;
@@ -265,7 +268,8 @@ std::vector<VertexLocation> locateElementCentroids(const FileAlignment& alignmen
     for (const CoreIo::ExodusMesh::Block& block : mesh.blocks)
         for (std::size_t e = 0; e < block.numElements(); ++e) {
             for (int c = 0; c < block.nodesPerElement; ++c) {
-                const int node = block.connectivity[e * static_cast<std::size_t>(block.nodesPerElement) + static_cast<std::size_t>(c)];
+                const int node = block.connectivity[e * static_cast<std::size_t>(block.nodesPerElement) +
+                                                    static_cast<std::size_t>(c)];
                 corners.push_back(numbering.vertexOfNode[static_cast<std::size_t>(node)]);
             }
             firstCorner.push_back(corners.size());
@@ -287,8 +291,8 @@ void addElementMapping(CoreIo::ExodusMesh& mesh, const FileAlignment& alignment,
     for (std::size_t e = 0; e < beforeElements; ++e)
         for (std::size_t v = 0; v < names.size(); ++v)
             table[e * names.size() + v] = columns[v][e];
-    const std::vector<double> mapped =
-        transferElementValues(locateElementCentroids(alignment, mesh), elementOf, table, names.size());
+    const std::vector<double> mapped = transferElementValues(locateElementCentroids(alignment, mesh), elementOf, table,
+                                                             names.size());
     for (std::size_t v = 0; v < names.size(); ++v) {
         std::vector<std::vector<double>> byBlock;
         std::size_t element = 0;

@@ -14,7 +14,8 @@ using Calvora::MatchStatus;
 void measureDisplacement(AlignmentReport& report, const Calvora::Mesh& after, const PairAlignment& alignment)
 {
     const Calvora::Mesh& aligned = *alignment.result.alignedMesh;
-    const std::size_t count = std::min({after.numberOfVertices(), aligned.numberOfVertices(), alignment.locations.size()});
+    const std::size_t count = std::min(
+        {after.numberOfVertices(), aligned.numberOfVertices(), alignment.locations.size()});
     double sum = 0.0;
     double sumOfSquares = 0.0;
     std::size_t located = 0;
@@ -77,8 +78,8 @@ void printReport(std::ostream& out, const AlignmentReport& report)
     out << report.title << '\n';
     printBody(out, "before", report.beforeBody);
     printBody(out, "after", report.afterBody);
-    out << std::setprecision(6)
-        << "  before:        " << report.beforeVertices << " vertices, " << report.beforeTriangles << " triangles\n"
+    out << std::setprecision(6) << "  before:        " << report.beforeVertices << " vertices, "
+        << report.beforeTriangles << " triangles\n"
         << "  after:         " << report.afterVertices << " vertices, " << report.afterTriangles << " triangles\n"
         << "  tube:          " << (report.tube ? "yes" : "no") << '\n'
         << "  after vertices: " << countOf(report, MatchStatus::Coincident) << " coincident, "

@@ -40,15 +40,18 @@ void addOptions(CLI::App& app, Options& options, TypedOptions& typed)
     app.get_formatter()->column_width(32);
     app.add_flag("--version", options.version, "show the version and exit");
     app.add_option("--list", options.list, "describe FILE: format, blocks, variables, steps")
-        ->type_name("FILE")->group("Files");
+        ->type_name("FILE")
+        ->group("Files");
     app.add_flag("--demo", options.demo, "generate a sheet and a tube case, align them through files in -o DIR")
         ->group("Files");
     app.add_option("-o", options.output,
                    "write the after body with the aligned shape, DISPL_X/Y/Z/MAG, INITIALCOORD0/1,\n"
                    "MATCH_STATUS, MATCHED_NODE_ID and the mapped BEFORE_<NAME> fields")
-        ->type_name("OUT.exo|DIR")->group("Files");
+        ->type_name("OUT.exo|DIR")
+        ->group("Files");
     app.add_option("--png", options.picture, "draw the displacement magnitude in the material plane")
-        ->type_name("FILE")->group("Files");
+        ->type_name("FILE")
+        ->group("Files");
     app.add_flag("--verbose", options.verbose, "show the library's log lines whole")->group("Files");
 
     const std::string bodies = "Bodies (SEL: comma list of block names or ids; default: every surface block)";
@@ -57,7 +60,9 @@ void addOptions(CLI::App& app, Options& options, TypedOptions& typed)
     app.add_option("--after-body", typed.afterBody, "the blocks in AFTER.exo")->type_name("SEL")->group(bodies);
 
     const std::string steps = "Steps (N counts from 1)";
-    app.add_option("--step", typed.step, "the step of both files")->type_name("N|last")->capture_default_str()
+    app.add_option("--step", typed.step, "the step of both files")
+        ->type_name("N|last")
+        ->capture_default_str()
         ->group(steps);
     app.add_option("--before-step", typed.beforeStep, "the step of BEFORE.exo")->type_name("N|last")->group(steps);
     app.add_option("--after-step", typed.afterStep, "the step of AFTER.exo")->type_name("N|last")->group(steps);
@@ -65,22 +70,33 @@ void addOptions(CLI::App& app, Options& options, TypedOptions& typed)
     const std::string shape = "Shape and initial coordinates";
     app.add_option("--displacement", typed.displacement,
                    "auto: the nodal triple DIS..X/Y/Z; none; or STEM for STEM_X, STEM_Y, STEM_Z")
-        ->type_name("auto|none|STEM")->capture_default_str()->group(shape);
+        ->type_name("auto|none|STEM")
+        ->capture_default_str()
+        ->group(shape);
     app.add_option("--ic", typed.initialCoordinates,
                    "two nodal variables, or from the reference coordinates: reference-xy|yz|zx (a flat\n"
                    "blank), reference-cylinder-x|y|z (a tube; R * angle and axial position)")
-        ->type_name("NAME0,NAME1|reference-...")->capture_default_str()->group(shape);
+        ->type_name("NAME0,NAME1|reference-...")
+        ->capture_default_str()
+        ->group(shape);
 
     app.add_option("--tube", typed.tube, "auto: detect tube-shaped parts (yes with reference-cylinder ICs)")
-        ->check(CLI::IsMember({"auto", "yes", "no"}).description(""))->type_name("auto|yes|no")->capture_default_str()
+        ->check(CLI::IsMember({"auto", "yes", "no"}).description(""))
+        ->type_name("auto|yes|no")
+        ->capture_default_str()
         ->group("Alignment");
     app.add_flag("--complete", options.complete, "give every vertex a match, through the nearest vertex when needed")
         ->group("Alignment");
     app.add_option("--min-coverage", options.minCoverage,
                    "share of after vertices that must be located; below it: exit 3")
-        ->check(CLI::Range(0.0, 1.0).description(""))->type_name("F")->capture_default_str()->group("Alignment");
+        ->check(CLI::Range(0.0, 1.0).description(""))
+        ->type_name("F")
+        ->capture_default_str()
+        ->group("Alignment");
     app.add_option("--map", typed.map, "variables of BEFORE.exo carried to the output as BEFORE_<NAME>")
-        ->type_name("all|none|VAR,...")->capture_default_str()->group("Alignment");
+        ->type_name("all|none|VAR,...")
+        ->capture_default_str()
+        ->group("Alignment");
 }
 
 std::optional<std::vector<std::string>> mappedVariables(const std::string& choice)
@@ -120,7 +136,8 @@ void understand(const TypedOptions& typed, Options& options)
     requireOneWay("--body", typed.body, "--before-body", typed.beforeBody, "--after-body", typed.afterBody);
     requireOneWay("--step", typed.step == "last" ? "" : typed.step, "--before-step", typed.beforeStep, "--after-step",
                   typed.afterStep);
-    const std::map<std::string, TubeMode> tubeModes{{"auto", TubeMode::Auto}, {"yes", TubeMode::Yes},
+    const std::map<std::string, TubeMode> tubeModes{{"auto", TubeMode::Auto},
+                                                    {"yes", TubeMode::Yes},
                                                     {"no", TubeMode::No}};
     options.tube = tubeModes.at(typed.tube);
     const auto blocks = [](const std::string& option, const std::string& value) {

@@ -47,8 +47,7 @@ DemoCase tubeCase()
     const CoreIoSamples::TubeShape formed{1.0, 3.0, 1.0};
     const CoreIoSamples::TubeShape expanded{1.08, 3.0, 1.0};
     return {"tube", "tube: formed state against its expanded state (meshed differently, seam included)",
-            CoreIoSamples::makeTube(formed, {48, 24, 0.0}),
-            CoreIoSamples::makeTube(expanded, {40, 20, 0.37})};
+            CoreIoSamples::makeTube(formed, {48, 24, 0.0}), CoreIoSamples::makeTube(expanded, {40, 20, 0.37})};
 }
 
 bool runCase(const DemoCase& demo, const std::filesystem::path& directory, std::ostream& out)

@@ -14,9 +14,8 @@ namespace {
 
 bool iequals(const std::string& a, const std::string& b)
 {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-        return std::toupper(x) == std::toupper(y);
-    });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](unsigned char x, unsigned char y) { return std::toupper(x) == std::toupper(y); });
 }
 
 using CoreIoInternal::Stopwatch;
@@ -155,7 +154,8 @@ void drawAlignment(const std::string& path, const FileAlignment& alignment)
         const auto vertex = static_cast<unsigned>(i);
         const bool outside = locations[i].status == Calvora::MatchStatus::Outside;
         picture.outside.push_back(outside);
-        picture.values.push_back(outside ? std::nan("") : std::sqrt(after.getVertex(vertex).sqrDistance(aligned.getVertex(vertex))));
+        picture.values.push_back(outside ? std::nan("")
+                                         : std::sqrt(after.getVertex(vertex).sqrDistance(aligned.getVertex(vertex))));
     }
     // Triangles of an unrolled tube name seam copies (which keep their original's index); those
     // carry their original's value.

@@ -66,19 +66,19 @@ UnrolledPlane unroll(const std::shared_ptr<Calvora::Mesh>& plane, const char* wh
                                        ? "; it was taken for a tube because its material plane folds over; if it "
                                          "is a sheet, say --tube no"
                                        : "";
-        throw InputError(std::string("the ") + which + " body cannot be unrolled as a tube: " + error.what() +
-                         advice);
+        throw InputError(std::string("the ") + which + " body cannot be unrolled as a tube: " + error.what() + advice);
     }
     return unrolled;
 }
 
 bool decideTube(TubeMode mode, const Calvora::Mesh& afterPlane)
 {
-    return mode == TubeMode::Yes || (mode == TubeMode::Auto && TubeInitialCoordinatesConverter::wrapsAround(afterPlane));
+    return mode == TubeMode::Yes ||
+           (mode == TubeMode::Auto && TubeInitialCoordinatesConverter::wrapsAround(afterPlane));
 }
 
-CoreIo::MeshAlignResult libraryResult(const CoreIo::MeshAndCoord& before, const CoreIo::MeshAndCoord& after,
-                                      int isTube, bool complete)
+CoreIo::MeshAlignResult libraryResult(const CoreIo::MeshAndCoord& before, const CoreIo::MeshAndCoord& after, int isTube,
+                                      bool complete)
 {
     try {
         return CoreIo::getMeshAlignResult(before, after, isTube, complete);

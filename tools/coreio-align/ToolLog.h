@@ -8,8 +8,15 @@
 #include <utility>
 #include <vector>
 
-namespace spdlog { class logger; namespace sinks { class sink; } }
-namespace Calvora { class Logging; }
+namespace spdlog {
+class logger;
+namespace sinks {
+class sink;
+}
+}// namespace spdlog
+namespace Calvora {
+class Logging;
+}
 
 namespace CoreIoAlign {
 
@@ -25,7 +32,8 @@ private:
     // Module loggers made and dropped per use would otherwise miss the short form.
     std::vector<std::unique_ptr<Calvora::Logging>> keptLoggers_;
     std::shared_ptr<spdlog::sinks::sink> sink_;
-    std::vector<std::pair<std::shared_ptr<spdlog::logger>, std::vector<std::shared_ptr<spdlog::sinks::sink>>>> replaced_;
+    std::vector<std::pair<std::shared_ptr<spdlog::logger>, std::vector<std::shared_ptr<spdlog::sinks::sink>>>>
+        replaced_;
 };
 
 }  // namespace CoreIoAlign

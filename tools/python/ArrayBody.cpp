@@ -26,8 +26,7 @@ void requireRows(const char* name, std::size_t rows, const char* reference, std:
 {
     if (rows != referenceRows)
         throw std::invalid_argument(std::string(name) + " has " + std::to_string(rows) + " rows but " + reference +
-                                    " has " + std::to_string(referenceRows) + "; give one row per row of " +
-                                    reference);
+                                    " has " + std::to_string(referenceRows) + "; give one row per row of " + reference);
 }
 
 void requireFinite(const char* name, std::span<const double> values, std::size_t columns)
@@ -41,8 +40,8 @@ void requireFinite(const char* name, std::span<const double> values, std::size_t
     }
 }
 
-void requireIndices(const char* name, std::span<const std::int64_t> values, std::size_t columns,
-                    std::int64_t limit, const char* what)
+void requireIndices(const char* name, std::span<const std::int64_t> values, std::size_t columns, std::int64_t limit,
+                    const char* what)
 {
     for (std::size_t k = 0; k < values.size(); ++k)
         if (values[k] < 0 || values[k] >= limit)

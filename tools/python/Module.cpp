@@ -46,7 +46,8 @@ struct FileListing {
 };
 
 // A platform parser's refusal, prefixed with the argument it concerns.
-template <typename Parse> auto understood(const std::string& argument, const std::string& value, Parse parse)
+template <typename Parse>
+auto understood(const std::string& argument, const std::string& value, Parse parse)
 {
     try {
         return parse(value);
@@ -84,7 +85,8 @@ void numberFileElements(Body& body, const CoreIo::ExodusBodyDescription& descrip
 {
     std::map<std::pair<std::size_t, std::int64_t>, int> numbers;
     for (const CoreIo::ExodusTriangleSource& source : description.triangles) {
-        const auto [entry, added] = numbers.try_emplace({source.block, source.element}, static_cast<int>(numbers.size()));
+        const auto [entry, added] = numbers.try_emplace({source.block, source.element},
+                                                        static_cast<int>(numbers.size()));
         if (added)
             body.elementIds.push_back(source.elementId);
         body.elementOfTriangle.push_back(entry->second);
@@ -118,11 +120,14 @@ std::shared_ptr<Body> makeArrayBody(const py::handle& points, const py::handle& 
     if (elements.is_none())
         std::iota(elementRows.mutable_data(), elementRows.mutable_data() + elementRows.size(), std::int64_t{0});
     const BodyArrays arrays{valuesOf(pointRows), valuesOf(triangleRows), valuesOf(icRows),
-                            normals.is_none() ? std::span<const double>() : valuesOf(normalRows), valuesOf(elementRows)};
+                            normals.is_none() ? std::span<const double>() : valuesOf(normalRows),
+                            valuesOf(elementRows)};
     auto body = std::make_shared<Body>();
     py::gil_scoped_release released;
     const std::span<const std::int64_t> elementValues = arrays.elements;
-    const std::int64_t numElements = elementValues.empty() ? 0 : *std::max_element(elementValues.begin(), elementValues.end()) + 1;
+    const std::int64_t numElements = elementValues.empty()
+                                         ? 0
+                                         : *std::max_element(elementValues.begin(), elementValues.end()) + 1;
     body->record = makeBody(arrays, numElements);
     body->elementOfTriangle.assign(elementValues.begin(), elementValues.end());
     body->numElements = static_cast<std::size_t>(numElements);
@@ -161,8 +166,9 @@ CoreIoAlign::TubeMode tubeMode(const py::object& tube)
 {
     if (py::isinstance<py::bool_>(tube))
         return tube.cast<bool>() ? CoreIoAlign::TubeMode::Yes : CoreIoAlign::TubeMode::No;
-    const std::map<std::string, CoreIoAlign::TubeMode> modes{
-        {"auto", CoreIoAlign::TubeMode::Auto}, {"yes", CoreIoAlign::TubeMode::Yes}, {"no", CoreIoAlign::TubeMode::No}};
+    const std::map<std::string, CoreIoAlign::TubeMode> modes{{"auto", CoreIoAlign::TubeMode::Auto},
+                                                             {"yes", CoreIoAlign::TubeMode::Yes},
+                                                             {"no", CoreIoAlign::TubeMode::No}};
     const auto mode = modes.find(py::str(tube).cast<std::string>());
     if (mode == modes.end())
         throw std::invalid_argument("tube must be \"auto\", \"yes\" or \"no\" (or True or False), not " +
@@ -293,7 +299,8 @@ PYBIND11_MODULE(_coreio, module)
     module.attr("NEAR") = static_cast<int>(Calvora::MatchStatus::Near);
     module.attr("OUTSIDE") = static_cast<int>(Calvora::MatchStatus::Outside);
 
-    py::class_<Body, std::shared_ptr<Body>>(module, "Body", R"(A triangulated body with two initial (material) coordinates per point.
+    py::class_<Body, std::shared_ptr<Body>>(module, "Body",
+                                            R"(A triangulated body with two initial (material) coordinates per point.
 
 Body(points, triangles, initial_coordinates, normals=None, elements=None)
 - points: n x 3 floats; triangles: m x 3 integers, point rows from 0; initial_coordinates: n x 2 floats
@@ -307,46 +314,69 @@ keeps its own copy in the library's mesh, so the arrays may change afterwards. T
 while the body is made.)")
         .def(py::init(&makeArrayBody), py::arg("points"), py::arg("triangles"), py::arg("initial_coordinates"),
              py::arg("normals") = py::none(), py::arg("elements") = py::none())
-        .def_property_readonly("points", [](const Body& body) { return pointsOf(*body.record.mesh, body.origin); },
-                               "n x 3 float64, in the file's coordinates for a file body (a new array each time)")
-        .def_property_readonly("triangles", [](const Body& body) { return trianglesOf(*body.record.mesh); },
-                               "m x 3 int64 (a new array each time)")
-        .def_property_readonly("initial_coordinates", [](const Body& body) { return initialCoordinatesOf(body.record); },
-                               "n x 2 float64, as the library holds them: rounded to float32 (a new array each time)")
-        .def_property_readonly("elements", [](const Body& body) {
-            return ownedArray(std::vector<std::int64_t>(body.elementOfTriangle.begin(), body.elementOfTriangle.end()), 0);
-        }, "m int64: the element of each triangle; a file body's elements are numbered block after block")
+        .def_property_readonly(
+            "points", [](const Body& body) { return pointsOf(*body.record.mesh, body.origin); },
+            "n x 3 float64, in the file's coordinates for a file body (a new array each time)")
+        .def_property_readonly(
+            "triangles", [](const Body& body) { return trianglesOf(*body.record.mesh); },
+            "m x 3 int64 (a new array each time)")
+        .def_property_readonly(
+            "initial_coordinates", [](const Body& body) { return initialCoordinatesOf(body.record); },
+            "n x 2 float64, as the library holds them: rounded to float32 (a new array each time)")
+        .def_property_readonly(
+            "elements",
+            [](const Body& body) {
+                return ownedArray(std::vector<std::int64_t>(body.elementOfTriangle.begin(),
+                                                            body.elementOfTriangle.end()),
+                                  0);
+            },
+            "m int64: the element of each triangle; a file body's elements are numbered block after block")
         .def_property_readonly("num_elements", [](const Body& body) { return body.numElements; })
-        .def_property_readonly("node_ids", [](const Body& body) { return ownedArray(std::vector(body.nodeIds), 0); },
-                               "n int64: a file body's node numbers from the file; empty for a body made from arrays")
-        .def_property_readonly("element_ids", [](const Body& body) { return ownedArray(std::vector(body.elementIds), 0); },
-                               "a file body's element numbers from the file, one per element; empty otherwise");
+        .def_property_readonly(
+            "node_ids", [](const Body& body) { return ownedArray(std::vector(body.nodeIds), 0); },
+            "n int64: a file body's node numbers from the file; empty for a body made from arrays")
+        .def_property_readonly(
+            "element_ids", [](const Body& body) { return ownedArray(std::vector(body.elementIds), 0); },
+            "a file body's element numbers from the file, one per element; empty otherwise");
 
-    py::class_<Alignment, std::shared_ptr<Alignment>>(module, "AlignmentResult", R"(Where each vertex of the after body lies in the before body.
+    py::class_<Alignment, std::shared_ptr<Alignment>>(module, "AlignmentResult",
+                                                      R"(Where each vertex of the after body lies in the before body.
 
 The arrays matching, status, triangle and weights are views of the result's own C++ data, made
 without copies and read-only; they keep the result alive. aligned_points is a new array each time.)")
-        .def_property_readonly("matching", [](const Alignment& a) { return sharedArray(a.pair.result.vertexMatching); },
-                               "n_after int32: the before vertex matched to each after vertex (the library's matching); "
-                               "-1 where none was found and complete was False")
-        .def_property_readonly("aligned_points", [](const Alignment& a) {
-            return pointsOf(*a.pair.result.alignedMesh, a.before->origin);
-        }, "n_after x 3 float64: the before body's shape at the after body's material points")
-        .def_property_readonly("status", [](const py::object& self) {
-            return locationMember<std::uint8_t>(self, offsetof(Calvora::VertexLocation, status), {});
-        }, "n_after uint8: COINCIDENT 0, INSIDE 1, NEAR 2 (outside, within the search distance), OUTSIDE 3")
-        .def_property_readonly("triangle", [](const py::object& self) {
-            return locationMember<int>(self, offsetof(Calvora::VertexLocation, triangle), {});
-        }, "n_after int32: the before triangle that holds each after vertex; -1 where outside")
-        .def_property_readonly("weights", [](const py::object& self) {
-            return locationMember<double>(self, offsetof(Calvora::VertexLocation, weights), {3});
-        }, "n_after x 3 float64: barycentric weights in that triangle, summing to 1")
-        .def_property_readonly("tube", [](const Alignment& a) { return a.pair.tube; },
-                               "whether the bodies were aligned as a tube")
-        .def_property_readonly("biggest_square_error", [](const Alignment& a) { return a.pair.biggestSquareError; },
-                               "the largest squared distance of a NEAR vertex to the before body")
-        .def_property_readonly("coverage", [](const Alignment& a) { return a.pair.coverage(); },
-                               "share of the after vertices that are not OUTSIDE; 1.0 when none is")
+        .def_property_readonly(
+            "matching", [](const Alignment& a) { return sharedArray(a.pair.result.vertexMatching); },
+            "n_after int32: the before vertex matched to each after vertex (the library's matching); "
+            "-1 where none was found and complete was False")
+        .def_property_readonly(
+            "aligned_points", [](const Alignment& a) { return pointsOf(*a.pair.result.alignedMesh, a.before->origin); },
+            "n_after x 3 float64: the before body's shape at the after body's material points")
+        .def_property_readonly(
+            "status",
+            [](const py::object& self) {
+                return locationMember<std::uint8_t>(self, offsetof(Calvora::VertexLocation, status), {});
+            },
+            "n_after uint8: COINCIDENT 0, INSIDE 1, NEAR 2 (outside, within the search distance), OUTSIDE 3")
+        .def_property_readonly(
+            "triangle",
+            [](const py::object& self) {
+                return locationMember<int>(self, offsetof(Calvora::VertexLocation, triangle), {});
+            },
+            "n_after int32: the before triangle that holds each after vertex; -1 where outside")
+        .def_property_readonly(
+            "weights",
+            [](const py::object& self) {
+                return locationMember<double>(self, offsetof(Calvora::VertexLocation, weights), {3});
+            },
+            "n_after x 3 float64: barycentric weights in that triangle, summing to 1")
+        .def_property_readonly(
+            "tube", [](const Alignment& a) { return a.pair.tube; }, "whether the bodies were aligned as a tube")
+        .def_property_readonly(
+            "biggest_square_error", [](const Alignment& a) { return a.pair.biggestSquareError; },
+            "the largest squared distance of a NEAR vertex to the before body")
+        .def_property_readonly(
+            "coverage", [](const Alignment& a) { return a.pair.coverage(); },
+            "share of the after vertices that are not OUTSIDE; 1.0 when none is")
         .def_property_readonly("before", [](const Alignment& a) { return a.before; })
         .def_property_readonly("after", [](const Alignment& a) { return a.after; })
         .def("map_nodal", &mapNodal, py::arg("values"), R"(Nodal values of the before body at the after vertices.
@@ -379,10 +409,14 @@ not one per before element. Releases the GIL.)");
         .def_property_readonly("step_times", [](const FileListing& f) { return f.listing.stepTimes; })
         .def("__str__", &listingText);
 
-    module.def("list_file", [](const std::string& path) {
-        py::gil_scoped_release released;
-        return FileListing{path, CoreIo::listExodusFile(path)};
-    }, py::arg("path"), "Describes an Exodus II file: blocks, variables, steps. Raises InputError when it cannot be read.");
+    module.def(
+        "list_file",
+        [](const std::string& path) {
+            py::gil_scoped_release released;
+            return FileListing{path, CoreIo::listExodusFile(path)};
+        },
+        py::arg("path"),
+        "Describes an Exodus II file: blocks, variables, steps. Raises InputError when it cannot be read.");
     module.def("read_body", &readBody, py::arg("path"), py::arg("body") = py::none(), py::arg("step") = "last",
                py::arg("ic") = py::none(), py::arg("displacement") = "auto",
                R"(Reads one body from an Exodus II file, with the choices of coreio-align.

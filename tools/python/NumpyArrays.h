@@ -18,7 +18,8 @@ namespace CoreIoPython {
 
 namespace py = pybind11;
 
-template <typename T> using InputArray = py::array_t<T, py::array::c_style | py::array::forcecast>;
+template <typename T>
+using InputArray = py::array_t<T, py::array::c_style | py::array::forcecast>;
 
 inline std::string shapeText(const py::array& array)
 {
@@ -32,15 +33,17 @@ inline std::string shapeText(const py::array& array)
 // - columns: the width of each row; 0 for a vector (n), -1 for either a vector or rows of any width
 // Throws std::invalid_argument naming the array when it is not numeric (not integral for integral
 // T) or not of that shape.
-template <typename T> InputArray<T> inputArray(const py::handle& value, const std::string& name, py::ssize_t columns)
+template <typename T>
+InputArray<T> inputArray(const py::handle& value, const std::string& name, py::ssize_t columns)
 {
     const py::array array = py::array::ensure(value);
     const char kind = array ? array.dtype().kind() : 'O';
     const bool numeric = std::string(std::is_integral_v<T> ? "iu" : "iuf").find(kind) != std::string::npos;
     if (!numeric)
         throw std::invalid_argument(name + " must be an array of " + (std::is_integral_v<T> ? "integers" : "numbers"));
-    const bool shaped = columns < 0 ? array.ndim() == 1 || array.ndim() == 2
-                                    : columns == 0 ? array.ndim() == 1 : array.ndim() == 2 && array.shape(1) == columns;
+    const bool shaped = columns < 0    ? array.ndim() == 1 || array.ndim() == 2
+                        : columns == 0 ? array.ndim() == 1
+                                       : array.ndim() == 2 && array.shape(1) == columns;
     if (!shaped) {
         const std::string wanted = columns < 0 ? "n or n x k" : columns == 0 ? "n" : "n x " + std::to_string(columns);
         throw std::invalid_argument(name + " must be an " + wanted + " array; got shape " + shapeText(array));
@@ -48,13 +51,15 @@ template <typename T> InputArray<T> inputArray(const py::handle& value, const st
     return InputArray<T>::ensure(array);
 }
 
-template <typename T> std::span<const T> valuesOf(const InputArray<T>& array)
+template <typename T>
+std::span<const T> valuesOf(const InputArray<T>& array)
 {
     return {array.data(), static_cast<std::size_t>(array.size())};
 }
 
 // A numpy array that owns values, shaped rows x columns (a vector when columns is 0).
-template <typename T> py::array_t<T> ownedArray(std::vector<T>&& values, std::size_t columns)
+template <typename T>
+py::array_t<T> ownedArray(std::vector<T>&& values, std::size_t columns)
 {
     auto* owner = new std::vector<T>(std::move(values));
     const py::capsule base(owner, [](void* held) { delete static_cast<std::vector<T>*>(held); });
@@ -65,7 +70,8 @@ template <typename T> py::array_t<T> ownedArray(std::vector<T>&& values, std::si
 }
 
 // A numpy vector showing a shared vector, which it keeps alive.
-template <typename T> py::array_t<T> sharedArray(const std::shared_ptr<std::vector<T>>& values)
+template <typename T>
+py::array_t<T> sharedArray(const std::shared_ptr<std::vector<T>>& values)
 {
     auto* owner = new std::shared_ptr<std::vector<T>>(values);
     const py::capsule base(owner, [](void* held) { delete static_cast<std::shared_ptr<std::vector<T>>*>(held); });

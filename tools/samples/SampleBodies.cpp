@@ -85,8 +85,8 @@ SampleBody makeTube(const TubeShape& shape, const TubeMeshing& meshing)
             const double wrapped = angle - turn * std::floor((angle - meshing.angleStart) / turn);
             const double c = std::cos(angle), s = std::sin(angle);
             const double u = shape.initialRadius * wrapped;
-            addNode(body, shape.radius * c, shape.radius * s, axial, c, s, 0.0,
-                    meshing.circumferenceAlongV ? axial : u, meshing.circumferenceAlongV ? u : axial);
+            addNode(body, shape.radius * c, shape.radius * s, axial, c, s, 0.0, meshing.circumferenceAlongV ? axial : u,
+                    meshing.circumferenceAlongV ? u : axial);
         }
     }
     // Counter-clockwise seen from outside: along the angle first, then along the axis.

@@ -24,7 +24,8 @@ public:
         number = 0;
         for (Calvora::Triangle& triangle : triangleContainer) {
             for (std::size_t k = 0; k < 3; ++k)
-                triangle.corners[k] = &vertexContainer[static_cast<std::size_t>(corners[3 * static_cast<std::size_t>(number) + k])];
+                triangle.corners[k] =
+                    &vertexContainer[static_cast<std::size_t>(corners[3 * static_cast<std::size_t>(number) + k])];
             triangle.index = number++;
         }
     }

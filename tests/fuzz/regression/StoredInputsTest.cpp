@@ -20,7 +20,8 @@ TEST(StoredFuzzInputs, EveryOneRunsWithoutCrashOrBrokenPromiseAndTheSeedsReachWh
         SCOPED_TRACE(entry.path().filename().string());
         std::ifstream in(entry.path(), std::ios::binary);
         const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-        EXPECT_NO_THROW(outcomes[entry.path().filename().string()] = CoreIoFuzz::fuzzExodusLoader(bytes.data(), bytes.size()));
+        EXPECT_NO_THROW(
+            outcomes[entry.path().filename().string()] = CoreIoFuzz::fuzzExodusLoader(bytes.data(), bytes.size()));
     }
     ASSERT_GT(outcomes.size(), 3u);
     EXPECT_EQ(outcomes["seed-two-bodies.exo"].meshes, 2u);

@@ -69,8 +69,9 @@ void BaseGeometryPolyLineBuilder<PolyLineT>::build(const CoreIo::CurveBuilderPar
 {
     const ColumnMajorItems positions{param.x, param.y, param.z};
     if constexpr (hasPointNormals<PolyLineT>)
-        polyLine = makePolyLine<PolyLineT>(
-            param.numPoints, pointsWithNormals(positions, ColumnMajorItems{param.nx, param.ny, param.nz}, param.numNormals));
+        polyLine = makePolyLine<PolyLineT>(param.numPoints,
+                                           pointsWithNormals(positions, ColumnMajorItems{param.nx, param.ny, param.nz},
+                                                             param.numNormals));
     else
         polyLine = makePolyLine<PolyLineT>(param.numPoints, plainPoints(positions));
 }
@@ -80,8 +81,8 @@ void BaseGeometryPolyLineBuilder<PolyLineT>::build(const CoreIo::CurveBuilderPar
 {
     const RowMajorItems positions{param.coordinates};
     if constexpr (hasPointNormals<PolyLineT>)
-        polyLine = makePolyLine<PolyLineT>(param.numPoints,
-                                           pointsWithNormals(positions, RowMajorItems{param.normals}, param.numNormals));
+        polyLine = makePolyLine<PolyLineT>(param.numPoints, pointsWithNormals(positions, RowMajorItems{param.normals},
+                                                                              param.numNormals));
     else
         polyLine = makePolyLine<PolyLineT>(param.numPoints, plainPoints(positions));
 }

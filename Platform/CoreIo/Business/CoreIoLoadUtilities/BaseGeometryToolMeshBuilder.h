@@ -26,8 +26,8 @@ public:
     std::shared_ptr<Mesh> getMesh() const;
 
 private:
-    void build(std::size_t numNodes, const int* solverIndexMapping, std::size_t numTriangles,
-               const int* triangles, std::size_t numNormals);
+    void build(std::size_t numNodes, const int* solverIndexMapping, std::size_t numTriangles, const int* triangles,
+               std::size_t numNormals);
 
     std::shared_ptr<Mesh> mesh;
     std::shared_ptr<UntransformedMeshProvider> provider;

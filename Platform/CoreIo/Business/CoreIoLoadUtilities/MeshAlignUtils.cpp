@@ -152,13 +152,13 @@ MeshAlignResult getMeshAlignResult(const MeshAndCoord& before, const MeshAndCoor
 
     double biggestSquareError = 0.0;
     std::vector<MaterialFixedMeshAligner::MatchingEl> matching;
-    logTrace(moduleLogger, composeLogMessage("Calling computeMeshBeforeWithTopologyOfMeshAfter with mesh data ",
-                                             meshBefore.get(), ' ', icBefore.get(), ' ', meshAfter.get(), ' ',
-                                             icAfter.get()));
-    std::shared_ptr<Calvora::Mesh> alignedMesh = aligner.computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError, &matching);
     logTrace(moduleLogger,
-             composeLogMessage("Called computeMeshBeforeWithTopologyOfMeshAfter with biggestSquareError ",
-                               biggestSquareError));
+             composeLogMessage("Calling computeMeshBeforeWithTopologyOfMeshAfter with mesh data ", meshBefore.get(),
+                               ' ', icBefore.get(), ' ', meshAfter.get(), ' ', icAfter.get()));
+    std::shared_ptr<Calvora::Mesh> alignedMesh = aligner.computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError,
+                                                                                                  &matching);
+    logTrace(moduleLogger, composeLogMessage("Called computeMeshBeforeWithTopologyOfMeshAfter with biggestSquareError ",
+                                             biggestSquareError));
     if (matching.empty()) {
         logTrace(moduleLogger, "VYQ-related MaterialFixedMeshAligner delivered no indexing matching information.");
         return {};

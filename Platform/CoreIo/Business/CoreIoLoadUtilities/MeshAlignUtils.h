@@ -23,12 +23,14 @@ struct MeshAlignResult {
 // replace a missing vertex by the nearest corner of the before triangle that holds it.
 // Both members are empty when data is missing or the aligner found no matching; an element
 // without vertex and triangle under completion throws std::runtime_error.
-BUSINESS_COREIOLOADUTILITIES_EXPORT MeshAlignResult getMeshAlignResult(const MeshAndCoord& before, const MeshAndCoord& after,
-                                                                       int isTube, const bool completeMatching);
+BUSINESS_COREIOLOADUTILITIES_EXPORT MeshAlignResult getMeshAlignResult(const MeshAndCoord& before,
+                                                                       const MeshAndCoord& after, int isTube,
+                                                                       const bool completeMatching);
 
 // The same, reading both bodies through the loader, the first body first.
 BUSINESS_COREIOLOADUTILITIES_EXPORT MeshAlignResult getMeshAlignResult(const LoaderInterface& loader,
-                                                                       const SimBody& bodyBefore, const SimBody& bodyAfter,
-                                                                       int isTube, bool completeMatching);
+                                                                       const SimBody& bodyBefore,
+                                                                       const SimBody& bodyAfter, int isTube,
+                                                                       bool completeMatching);
 
 }  // namespace CoreIo

@@ -41,8 +41,8 @@ void readICs(const LoaderInterface& loader, const SimBody& body, std::shared_ptr
 
 MeshAndCoord::MeshAndCoord() = default;
 
-MeshAndCoord::MeshAndCoord(std::shared_ptr<std::vector<float>> initCoord0, std::shared_ptr<std::vector<float>> initCoord1,
-                           std::shared_ptr<Calvora::Mesh> mesh)
+MeshAndCoord::MeshAndCoord(std::shared_ptr<std::vector<float>> initCoord0,
+                           std::shared_ptr<std::vector<float>> initCoord1, std::shared_ptr<Calvora::Mesh> mesh)
     : initCoord0(std::move(initCoord0)), initCoord1(std::move(initCoord1)), mesh(std::move(mesh))
 {
 }

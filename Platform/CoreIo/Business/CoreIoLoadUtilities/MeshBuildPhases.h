@@ -98,8 +98,7 @@ void setNormals(Mesh& mesh, const Items& normals)
     std::size_t i = 0;
     for (Vertex& vertex : helper.vertices()) {
         const FloatTriple normal = normals(i);
-        vertex.setNormal(static_cast<double>(normal.x), static_cast<double>(normal.y),
-                         static_cast<double>(normal.z));
+        vertex.setNormal(static_cast<double>(normal.x), static_cast<double>(normal.y), static_cast<double>(normal.z));
         ++i;
     }
     helper.setHasNormals(true);
