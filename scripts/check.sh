@@ -45,6 +45,7 @@ cmake --build "$build/consumer"
 
 stage "leak check of the demo"
 valgrind --leak-check=full --errors-for-leak-kinds=definite,indirect,possible --error-exitcode=1 -q \
+    --suppressions="$root/scripts/valgrind.supp" \
     "$build/release/tools/coreio-align" --demo -o "$build/demo" >/dev/null
 
 stage "all tests under AddressSanitizer and UndefinedBehaviorSanitizer"
