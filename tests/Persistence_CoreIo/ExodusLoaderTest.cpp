@@ -351,28 +351,19 @@ TEST(ExodusLoader, RefusesLocationsThatTheFileDoesNotHold)
     } curves;
     MeshRecorder mesh;
     ResultRecorder values;
+    const auto loadingMesh = [&](CoreIo::MeshLocation at) {
+        return [=, &loader, &mesh] { loader.loadMesh(at, mesh); };
+    };
+    const auto loadingResult = [&](CoreIo::DataLocation at, std::optional<std::int64_t> step = std::nullopt) {
+        return [=, &loader, &values] { loader.loadResult(at, values, step); };
+    };
     const std::vector<std::pair<std::function<void()>, std::string>> cases{
-        {[&] {
-             loader.loadMesh({path, 99}, mesh);
-         },
-         "no body at element block id 99"},
-        {[&] {
-             loader.loadMesh({"other.exo", 7}, mesh);
-         },
-         "\"other.exo\""},
-        {[&] { loader.loadResult(temperature, values, 3); }, "no time step 3; it has 2 steps"},
-        {[&] {
-             loader.loadResult({path, temperature.id, 0}, values, std::nullopt);
-         },
-         "no time step 0"},
-        {[&] {
-             loader.loadResult({path, 999, 1}, values, std::nullopt);
-         },
-         "no result with id 999"},
-        {[&] {
-             loader.loadResult({path, -1, 1}, values, std::nullopt);
-         },
-         "no result with id -1"},
+        {loadingMesh({path, 99}), "no body at element block id 99"},
+        {loadingMesh({"other.exo", 7}), "\"other.exo\""},
+        {loadingResult(temperature, 3), "no time step 3; it has 2 steps"},
+        {loadingResult({path, temperature.id, 0}), "no time step 0"},
+        {loadingResult({path, 999, 1}), "no result with id 999"},
+        {loadingResult({path, -1, 1}), "no result with id -1"},
         {[&] {
              loader.loadCurve({path, 0}, curves);
          },
