@@ -169,15 +169,10 @@ TEST(MemoryLoader, RefusesLocationsItDidNotHandOutWithALoadErrorNamingThem)
     const DataLocation stored = loader.body("plate").results.front().dataLocation;
     MeshRecorder mesh;
     ResultRecorder values;
+    const auto loadingMesh = [&](MeshLocation at) { return [=, &loader, &mesh] { loader.loadMesh(at, mesh); }; };
     const std::vector<std::pair<std::function<void()>, std::string>> cases{
-        {[&] {
-             loader.loadMesh({"run-7", 1}, mesh);
-         },
-         "no mesh is registered at source \"run-7\", id 1"},
-        {[&] {
-             loader.loadMesh({"run-8", 0}, mesh);
-         },
-         "\"run-8\""},
+        {loadingMesh({"run-7", 1}), "no mesh is registered at source \"run-7\", id 1"},
+        {loadingMesh({"run-8", 0}), "\"run-8\""},
         {[&] {
              loader.loadResult({"run-7", stored.id + 1, 4}, values, {});
          },

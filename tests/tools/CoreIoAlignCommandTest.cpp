@@ -162,17 +162,6 @@ TEST(CoreIoAlignCommand, RefusesOrFlagsWhatItCannotAlignWithItsExitCode)
     EXPECT_EQ(std::filesystem::last_write_time(before), beforeWritten);
 }
 
-TEST(CoreIoAlignCommand, HelpNamesEveryOption)
-{
-    const CommandResult help = runCommand("--help");
-    EXPECT_EQ(help.exitCode, 0);
-    for (const char* option :
-         {"--body", "--before-body", "--after-body", "--step", "--before-step", "--after-step",
-          "--displacement auto|none|STEM=auto", "--ic", "reference-cylinder", "--list", "--tube", "--complete",
-          "--demo", "-o", "--min-coverage", "--map", "--png", "--verbose", "3 alignment below --min-coverage"})
-        EXPECT_NE(help.output.find(option), std::string::npos) << option;
-}
-
 // The sheet's reference shape is flat, so its reference coordinates are its initial coordinates.
 // Before: formed by 0.1 x per step; after, meshed differently: 0.1 x + 0.5 per step. Linear
 // displacements interpolate exactly, so the alignment's displacement is known everywhere.
