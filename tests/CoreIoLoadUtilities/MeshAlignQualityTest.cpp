@@ -13,7 +13,6 @@
 #include <cmath>
 #include <cstddef>
 #include <numbers>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -127,22 +126,6 @@ TEST(MeshAlignQuality, TubesAsMeshesComeAreUnrolledAndMatchedOntoTheBeforeCylind
             EXPECT_LE(std::abs(std::remainder(std::atan2(aligned.y, aligned.x) - around, twoPi)), 0.02) << k;
         }
     }
-}
-
-TEST(MeshAlignQuality, PointsFarOutsideTheBeforeBodyLeaveTheMatchingIncomplete)
-{
-    // The after blank reaches two widths beyond the before blank.
-    const Bodies bodies(CoreIoSamples::makeSheet({1.0, 1.0, 0.1}, {8, 8, 0.0, 1}),
-                        CoreIoSamples::makeSheet({3.0, 1.0, 0.1}, {12, 4, 0.0, 1}));
-    const ModuleLogCapture log(COREIO_MESH_ALIGN_UTILS_SOURCE);
-
-    EXPECT_THROW(bodies.align(0, true), std::runtime_error);
-    EXPECT_EQ(log.lines().back(), "error Incomplete matching from getMeshAlignResult");
-
-    const CoreIo::MeshAlignResult uncompleted = bodies.align(0, false);
-    ASSERT_NE(uncompleted.vertexMatching, nullptr);
-    for (std::size_t k = 0; k < bodies.after.numNodes(); ++k)
-        EXPECT_TRUE(bodies.after.initCoord0[k] <= 1.5f || (*uncompleted.vertexMatching)[k] < 0) << "after vertex " << k;
 }
 
 }  // namespace
