@@ -195,7 +195,7 @@ TEST(CoreIoAlignCommand, AlignsQuadShellBodiesThroughTheirDisplacementAtTheChose
         EXPECT_NEAR(std::stod(figures[1]), 0.5, 5e-6);
         EXPECT_NEAR(std::stod(figures[2]), 0.5, 5e-6);
         // written back where the files place the sheet, which spans x from offset to offset + 2
-        EXPECT_NEAR(CoreIo::ExodusLoader(output).description(0).origin[0], offset + 1.0, 1e-2);
+        EXPECT_NEAR(CoreIo::ExodusLoader(output, {}).description(0).origin[0], offset + 1.0, 1e-2);
 
         const CommandResult earlier = runCommand(files + "--before-step=2 --after-step 1");
         ASSERT_EQ(earlier.exitCode, 0) << earlier.output;
