@@ -395,26 +395,23 @@ public:
 TEST(ReadMeshAndICs, ReadsTheMeshAndBothInitialCoordinatesByExactNameAsFloatsElseGivesAnInvalidRecord)
 {
     const Floats first{0.5f, 1.5f, 2.5f}, second{-1.0f, -2.0f, -3.0f};
-    const std::vector<double> doubles{0.1, 1e-40, -2.0 / 3.0};
+    const std::vector<double> doubles{0.1, 1e-40, -2.0 / 3.0}, firstAsDoubles{0.5, 1.5, 2.5};
     const Floats narrowed{0.1f, static_cast<float>(1e-40), static_cast<float>(-2.0 / 3.0)};
-    const struct {
+    struct Case {
         std::vector<std::pair<std::string, CoreIo::ResultValues>> results;
         bool meshDelivered;
         bool valid;
-    } cases[] = {
+    };
+    const Case cases[] = {
         // INITIALCOORD1 listed first, both as doubles: the order follows the names, and a narrowing shows.
-        {{{"THICKNESS", second},
-          {INITIALCOORD1, doubles},
-          {INITIALCOORD0, std::vector<double>{0.5, 1.5, 2.5}},
-          {"SECOND", second}},
-         true,
-         true},
-        {{{INITIALCOORD0, first}}, true, false},
-        {{{INITIALCOORD1, first}}, true, false},
-        {{{INITIALCOORD0, first}, {INITIALCOORD1, second}}, false, false},
-        {{{"InitialCoord0", first}, {INITIALCOORD1, second}}, true, false},
-        {{{INITIALCOORD0 + " ", first}, {INITIALCOORD1, second}}, true, false},
-        {{{INITIALCOORD0.substr(0, INITIALCOORD0.size() - 1), first}, {INITIALCOORD1, second}}, true, false},
+        Case({{"THICKNESS", second}, {INITIALCOORD1, doubles}, {INITIALCOORD0, firstAsDoubles}, {"SECOND", second}},
+             true, true),
+        Case({{INITIALCOORD0, first}}, true, false),
+        Case({{INITIALCOORD1, first}}, true, false),
+        Case({{INITIALCOORD0, first}, {INITIALCOORD1, second}}, false, false),
+        Case({{"InitialCoord0", first}, {INITIALCOORD1, second}}, true, false),
+        Case({{INITIALCOORD0 + " ", first}, {INITIALCOORD1, second}}, true, false),
+        Case({{INITIALCOORD0.substr(0, INITIALCOORD0.size() - 1), first}, {INITIALCOORD1, second}}, true, false),
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.results[0].first + (c.meshDelivered ? "" : " without mesh"));

@@ -45,12 +45,10 @@ public:
     void build(const CoreIo::MeshBuilderParamRowMajor& record) override
     {
         rowMajor = true;
-        for (std::size_t i = 0; record.coordinates != nullptr && i < 3 * record.numNodes; i += 3)
-            for (std::size_t c = 0; c < 3; ++c)
-                std::array{&x, &y, &z}[c]->push_back(record.coordinates[i + c]);
-        for (std::size_t i = 0; record.normals != nullptr && i < 3 * record.numNormals; i += 3)
-            for (std::size_t c = 0; c < 3; ++c)
-                std::array{&nx, &ny, &nz}[c]->push_back(record.normals[i + c]);
+        for (std::size_t i = 0; record.coordinates != nullptr && i < 3 * record.numNodes; ++i)
+            std::array{&x, &y, &z}[i % 3]->push_back(record.coordinates[i]);
+        for (std::size_t i = 0; record.normals != nullptr && i < 3 * record.numNormals; ++i)
+            std::array{&nx, &ny, &nz}[i % 3]->push_back(record.normals[i]);
         take(record, record.coordinates);
     }
     bool needNormals() const override { return false; }
