@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <memory>
 #include <stdexcept>
@@ -92,22 +91,6 @@ TEST(Mesh, CopyRefusesATriangleThatPointsIntoAnotherMesh)
         MeshEditor(mesh).triangles()[0].corners[1] = &other.getVertex(foreign);
         EXPECT_THROW(Mesh{mesh}, std::invalid_argument) << "foreign vertex " << foreign;
     }
-}
-
-TEST(Triangle, NormalFollowsTheRightHandRuleWithUnitLengthAndIsZeroWhenDegenerate)
-{
-    // Edges (10,0,0) and (3,7,2) span the direction (0,-20,70).
-    const double length = std::sqrt(20.0 * 20.0 + 70.0 * 70.0);
-    const std::array<Point, 4> cases[] = {
-        {Point{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
-        {Point{0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {0, 0, -1}},
-        {Point{1, 1, 1}, {11, 1, 1}, {4, 8, 3}, {0, -20 / length, 70 / length}},
-        {Point{0, 0, 0}, {1e-5, 0, 0}, {0, 0, 1e-5}, {0, -1, 0}},
-        {Point{0, 0, 0}, {1, 1, 1}, {2, 2, 2}, {0, 0, 0}},
-        {Point{3, 1, 2}, {3, 1, 2}, {3, 1, 2}, {0, 0, 0}},
-    };
-    for (const auto& c : cases)
-        expectNear(makeMesh({c[0], c[1], c[2]}, {0, 1, 2}).getTriangle(0).getNormal(), {c[3].x, c[3].y, c[3].z});
 }
 
 TEST(Mesh, NormalsAreUnitAreaOrAngleWeightedAndIgnoreDegenerateTriangles)

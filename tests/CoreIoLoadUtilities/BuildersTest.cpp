@@ -34,29 +34,26 @@ const std::vector<int> triangles{2, 0, 1, 1, 3, 2};
 // The four nodes by columns; normals only when there is one per node; the tool mapping if given.
 CoreIo::MeshBuilderParamColMajor columns(std::size_t numNormals = 4, const int* mapping = nullptr)
 {
-    const bool given = numNormals == 4;
-    return {.numNodes = 4,
-            .x = x.data(),
-            .y = y.data(),
-            .z = z.data(),
-            .nx = given ? nx.data() : nullptr,
-            .ny = given ? ny.data() : nullptr,
-            .nz = given ? nz.data() : nullptr,
-            .numTriangles = 2,
-            .triangles = triangles.data(),
-            .numNormals = numNormals,
-            .solverIndexMapping = mapping};
+    CoreIo::MeshBuilderParamColMajor record{.numNodes = 4, .x = x.data(), .y = y.data(), .z = z.data()};
+    record.nx = numNormals == 4 ? nx.data() : nullptr;
+    record.ny = numNormals == 4 ? ny.data() : nullptr;
+    record.nz = numNormals == 4 ? nz.data() : nullptr;
+    record.numTriangles = 2;
+    record.triangles = triangles.data();
+    record.numNormals = numNormals;
+    record.solverIndexMapping = mapping;
+    return record;
 }
 
 CoreIo::MeshBuilderParamRowMajor rows(std::size_t numNormals = 4, const int* mapping = nullptr)
 {
-    return {.numNodes = 4,
-            .coordinates = coordinates.data(),
-            .normals = numNormals == 4 ? normals.data() : nullptr,
-            .numTriangles = 2,
-            .triangles = triangles.data(),
-            .numNormals = numNormals,
-            .solverIndexMapping = mapping};
+    CoreIo::MeshBuilderParamRowMajor record{.numNodes = 4, .coordinates = coordinates.data()};
+    record.normals = numNormals == 4 ? normals.data() : nullptr;
+    record.numTriangles = 2;
+    record.triangles = triangles.data();
+    record.numNormals = numNormals;
+    record.solverIndexMapping = mapping;
+    return record;
 }
 
 // True when no MeshModifier is open on the mesh, i.e. every build phase closed its own.

@@ -259,11 +259,8 @@ TEST(ExodusLoader, FormsOneBodyOfTheChosenBlocksAtTheChosenStepWithItsDisplaceme
     EXPECT_EQ(deformed.x.front(), -1.0f);  // relative to the origin, without round-off
     EXPECT_FLOAT_EQ(deformed.z.back(), 0.2f);  // 0.1 * x * step index at x = 2, step 2
 
-    CoreIo::ExodusBodyOptions chosen{{"2"},
-                                     1,
-                                     "none",
-                                     CoreIo::parseInitialCoordinateSource("reference-cylinder-x"),
-                                     std::array<double, 3>{100000.0, 0.0, 0.0}};
+    const auto reference = CoreIo::parseInitialCoordinateSource("reference-cylinder-x");
+    const CoreIo::ExodusBodyOptions chosen{{"2"}, 1, "none", reference, std::array<double, 3>{100000.0, 0.0, 0.0}};
     const ExodusLoader inner(path, chosen);
     EXPECT_THAT(inner.description(0).blocks, ElementsAre(1));
     EXPECT_FALSE(inner.description(0).displacement);
@@ -272,13 +269,13 @@ TEST(ExodusLoader, FormsOneBodyOfTheChosenBlocksAtTheChosenStepWithItsDisplaceme
     inner.loadResult(resultAt(inner.bodies()[0], "INITIALCOORD1", 1), axial, std::nullopt);
     EXPECT_EQ(std::get<Doubles>(axial.received.at(0)).front(), 0.0);  // the inner block's first x, from the origin
 
+    const std::string choices = "has no element block named or numbered \"outer skin of the door panel, 1.\"; choose "
+                                "among its blocks: id 1 \"" +
+                                longName +
+                                "\" (SHELL4); id 2 \"inner\" (SHELL4); id 9 "
+                                "\"stiffener\" (BEAM2, skipped: BEAM2 elements make no surface)";
     const std::vector<std::pair<CoreIo::ExodusBodyOptions, std::string>> refusals{
-        {{{"outer skin of the door panel, 1."}, {}, "auto", {}, {}},
-         "has no element block named or numbered \"outer skin of the door panel, 1.\"; choose among its blocks: id 1 "
-         "\"" +
-             longName +
-             "\" (SHELL4); id 2 \"inner\" (SHELL4); id 9 \"stiffener\" (BEAM2, skipped: BEAM2 elements "
-             "make no surface)"},
+        {{{"outer skin of the door panel, 1."}, {}, "auto", {}, {}}, choices},
         {{{"stiffener"}, {}, "auto", {}, {}}, "element block \"stiffener\" (id 9) cannot be part of a body"},
         {{{}, 3, "auto", {}, {}}, "has no time step 3; it has 2 steps"},
         {{{}, {}, "DISPL", {}, {}}, "no complete displacement triple DISPL_X, DISPL_Y, DISPL_Z (found none of them)"},
@@ -351,28 +348,19 @@ TEST(ExodusLoader, RefusesLocationsThatTheFileDoesNotHold)
     } curves;
     MeshRecorder mesh;
     ResultRecorder values;
+    const auto loadingMesh = [&](CoreIo::MeshLocation at) {
+        return [=, &loader, &mesh] { loader.loadMesh(at, mesh); };
+    };
+    const auto loadingResult = [&](CoreIo::DataLocation at, std::optional<std::int64_t> step = std::nullopt) {
+        return [=, &loader, &values] { loader.loadResult(at, values, step); };
+    };
     const std::vector<std::pair<std::function<void()>, std::string>> cases{
-        {[&] {
-             loader.loadMesh({path, 99}, mesh);
-         },
-         "no body at element block id 99"},
-        {[&] {
-             loader.loadMesh({"other.exo", 7}, mesh);
-         },
-         "\"other.exo\""},
-        {[&] { loader.loadResult(temperature, values, 3); }, "no time step 3; it has 2 steps"},
-        {[&] {
-             loader.loadResult({path, temperature.id, 0}, values, std::nullopt);
-         },
-         "no time step 0"},
-        {[&] {
-             loader.loadResult({path, 999, 1}, values, std::nullopt);
-         },
-         "no result with id 999"},
-        {[&] {
-             loader.loadResult({path, -1, 1}, values, std::nullopt);
-         },
-         "no result with id -1"},
+        {loadingMesh({path, 99}), "no body at element block id 99"},
+        {loadingMesh({"other.exo", 7}), "\"other.exo\""},
+        {loadingResult(temperature, 3), "no time step 3; it has 2 steps"},
+        {loadingResult({path, temperature.id, 0}), "no time step 0"},
+        {loadingResult({path, 999, 1}), "no result with id 999"},
+        {loadingResult({path, -1, 1}), "no result with id -1"},
         {[&] {
              loader.loadCurve({path, 0}, curves);
          },

@@ -1,7 +1,7 @@
 #pragma once
-// A flat quad-shell sheet with displacements over several steps, written the way third-party
-// exporters do it through the Exodus II library: lower-case variable names, number maps, the
-// sheet's cell rows split over named blocks, and optionally a beam block that makes no surface.
+// A flat quad-shell sheet with displacements over several steps, laid out as third-party exporters
+// do it: lower-case variable names, number maps, the sheet's cell rows split over named blocks, and
+// optionally a beam block that makes no surface.
 
 #include <array>
 #include <cstddef>

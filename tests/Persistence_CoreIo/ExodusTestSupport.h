@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <tuple>
+#include <variant>
 #include <vector>
 
 namespace ExodusTest {
@@ -44,12 +45,10 @@ public:
     void build(const CoreIo::MeshBuilderParamRowMajor& record) override
     {
         rowMajor = true;
-        for (std::size_t i = 0; record.coordinates != nullptr && i < 3 * record.numNodes; i += 3)
-            for (std::size_t c = 0; c < 3; ++c)
-                std::array{&x, &y, &z}[c]->push_back(record.coordinates[i + c]);
-        for (std::size_t i = 0; record.normals != nullptr && i < 3 * record.numNormals; i += 3)
-            for (std::size_t c = 0; c < 3; ++c)
-                std::array{&nx, &ny, &nz}[c]->push_back(record.normals[i + c]);
+        for (std::size_t i = 0; record.coordinates != nullptr && i < 3 * record.numNodes; ++i)
+            std::array{&x, &y, &z}[i % 3]->push_back(record.coordinates[i]);
+        for (std::size_t i = 0; record.normals != nullptr && i < 3 * record.numNormals; ++i)
+            std::array{&nx, &ny, &nz}[i % 3]->push_back(record.normals[i]);
         take(record, record.coordinates);
     }
     bool needNormals() const override { return false; }
@@ -81,23 +80,25 @@ private:
 // Results arrive as one plain typed array per load; the other operations are failures.
 class ResultRecorder : public CoreIo::ResultBuilderInterface {
 public:
+    using ColMajor = CoreIo::ResultBuilderColMajorParam;
+    using RowMajor = CoreIo::ResultBuilderRowMajorParam;
     void setInterval(double, double) override { ADD_FAILURE(); }
-    void build(const CoreIo::ResultBuilderColMajorParam&, const CoreIo::ResultBuilderColMajorParam&) override
-    {
-        ADD_FAILURE();
-    }
-    void build(const CoreIo::ResultBuilderRowMajorParam&, const CoreIo::ResultBuilderRowMajorParam&) override
-    {
-        ADD_FAILURE();
-    }
-    void build(const CoreIo::ResultBuilderColMajorParam&) override { ADD_FAILURE(); }
-    void build(const CoreIo::ResultBuilderRowMajorParam&) override { ADD_FAILURE(); }
+    void build(const ColMajor&, const ColMajor&) override { ADD_FAILURE(); }
+    void build(const RowMajor&, const RowMajor&) override { ADD_FAILURE(); }
+    void build(const ColMajor&) override { ADD_FAILURE(); }
+    void build(const RowMajor&) override { ADD_FAILURE(); }
     void build(std::size_t count, const int* values) override { received.emplace_back(copyOf(values, count)); }
     void build(std::size_t count, const float* values) override { received.emplace_back(copyOf(values, count)); }
     void build(std::size_t count, const double* values) override { received.emplace_back(copyOf(values, count)); }
 
     std::vector<CoreIo::ResultValues> received;
 };
+
+// Values of any stored type as doubles.
+inline std::vector<double> asDoubles(const CoreIo::ResultValues& values)
+{
+    return std::visit([](const auto& typed) { return std::vector<double>(typed.begin(), typed.end()); }, values);
+}
 
 // A fresh directory for the running test, removed with everything in it afterwards.
 class ScratchDirectory {

@@ -47,11 +47,6 @@ double stored(double value, ExodusPrecision precision)
     return precision == ExodusPrecision::Float ? static_cast<float>(value) : value;
 }
 
-Doubles asDoubles(const CoreIo::ResultValues& values)
-{
-    return std::visit([](const auto& typed) { return Doubles(typed.begin(), typed.end()); }, values);
-}
-
 // Reads the file back through the loader as one body of every block, at the origin.
 void expectReadBack(const std::string& path, const ExodusMesh& mesh, ExodusPrecision precision)
 {
@@ -81,7 +76,7 @@ void expectReadBack(const std::string& path, const ExodusMesh& mesh, ExodusPreci
     for (const CoreIo::ResultEntry& result : loader.bodies()[0].results)
         if (result.name == last.name && result.dataLocation.step == static_cast<std::int64_t>(mesh.times.size()))
             loader.loadResult(result.dataLocation, recorder, std::nullopt);
-    const Doubles values = asDoubles(recorder.received.at(0));
+    const Doubles values = ExodusTest::asDoubles(recorder.received.at(0));
     for (std::size_t node = 0; node < body.fileNodes.size(); ++node) {
         const auto file = static_cast<std::size_t>(body.fileNodes[node]);
         EXPECT_EQ(body.nodeIds[node], mesh.nodeIds.empty() ? static_cast<int>(file) + 1 : mesh.nodeIds[file]);

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <limits>
 #include <sstream>
@@ -32,12 +33,10 @@ MeshArrays quad(Layout layout)
     mesh.normals = {0, 0, 1, 0, 0.5f, 1, 0, 0, -1};
     if (layout == Layout::RowMajor)
         return mesh;
-    mesh.x = {0, 1, 1, 0};
-    mesh.y = {0, 0, 1, 1};
-    mesh.z = {0, 0, 0, 0.5f};
-    mesh.nx = {0, 0, 0};
-    mesh.ny = {0, 0.5f, 0};
-    mesh.nz = {1, 1, -1};
+    for (std::size_t i = 0; i < mesh.coordinates.size(); ++i)
+        std::array{&mesh.x, &mesh.y, &mesh.z}[i % 3]->push_back(mesh.coordinates[i]);
+    for (std::size_t i = 0; i < mesh.normals.size(); ++i)
+        std::array{&mesh.nx, &mesh.ny, &mesh.nz}[i % 3]->push_back(mesh.normals[i]);
     mesh.coordinates.clear();
     mesh.normals.clear();
     return mesh;
@@ -169,15 +168,10 @@ TEST(MemoryLoader, RefusesLocationsItDidNotHandOutWithALoadErrorNamingThem)
     const DataLocation stored = loader.body("plate").results.front().dataLocation;
     MeshRecorder mesh;
     ResultRecorder values;
+    const auto loadingMesh = [&](MeshLocation at) { return [=, &loader, &mesh] { loader.loadMesh(at, mesh); }; };
     const std::vector<std::pair<std::function<void()>, std::string>> cases{
-        {[&] {
-             loader.loadMesh({"run-7", 1}, mesh);
-         },
-         "no mesh is registered at source \"run-7\", id 1"},
-        {[&] {
-             loader.loadMesh({"run-8", 0}, mesh);
-         },
-         "\"run-8\""},
+        {loadingMesh({"run-7", 1}), "no mesh is registered at source \"run-7\", id 1"},
+        {loadingMesh({"run-8", 0}), "\"run-8\""},
         {[&] {
              loader.loadResult({"run-7", stored.id + 1, 4}, values, {});
          },

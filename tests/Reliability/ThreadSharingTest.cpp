@@ -78,10 +78,9 @@ TEST(ThreadSharing, ProductsAreReleasedOnOtherThreadsWhileBuildersBuildAndAlignm
     }
     const std::vector<std::pair<std::string, std::string>> pairs{{"sheet", "deeper sheet"}, {"tube", "wider tube"}};
     std::vector<std::vector<int>> matchings;
-    for (const auto& [before, after] : pairs) {
+    for (const auto& [before, after] : pairs)
         matchings.push_back(
             *CoreIo::getMeshAlignResult(loader, loader.body(before), loader.body(after), -1, true).vertexMatching);
-    }
 
     Latest<Calvora::Mesh> latestMesh;
     Latest<std::vector<float>> latestArray;
@@ -104,10 +103,9 @@ TEST(ThreadSharing, ProductsAreReleasedOnOtherThreadsWhileBuildersBuildAndAlignm
         threads.emplace_back([&, pair] {
             const CoreIo::SimBody& before = loader.body(pairs[pair].first);
             const CoreIo::SimBody& after = loader.body(pairs[pair].second);
-            for (int round = 0; round < alignmentRounds; ++round) {
+            for (int round = 0; round < alignmentRounds; ++round)
                 if (*CoreIo::getMeshAlignResult(loader, before, after, -1, true).vertexMatching != matchings[pair])
                     ++wrong;
-            }
         });
     }
     Calvora::BaseGeometryMeshBuilder meshBuilder;
