@@ -53,7 +53,7 @@ cmake -S "$root" -B "$build/asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DC
       -DCOREIO_BUILD_BENCHMARKS=OFF -DCOREIO_BUILD_PYTHON=OFF
 cmake --build "$build/asan" -j "$jobs"
 ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-    ctest --test-dir "$build/asan" --output-on-failure -j "$jobs"
+    LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp" ctest --test-dir "$build/asan" --output-on-failure -j "$jobs"
 
 stage "threading tests under ThreadSanitizer"
 cmake -S "$root" -B "$build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCOREIO_SANITIZER=thread \
