@@ -40,6 +40,17 @@ void splitQuad(const std::array<std::size_t, 4>& quad, const SquaredDistance& sq
     }
 }
 
+// An element of `corners` corner nodes, as many mid-side nodes after them and a centre node last,
+// as a fan of triangles around the centre.
+inline void fanAroundCentre(std::size_t corners, ElementTriangles& out)
+{
+    const std::size_t centre = 2 * corners;
+    for (std::size_t k = 0; k < corners; ++k) {
+        out.add(k, corners + k, centre);
+        out.add(corners + k, (k + 1) % corners, centre);
+    }
+}
+
 // The triangles of one element over all its nodes, so that values at mid-side and centre nodes
 // take part; they keep the element's orientation.
 template <typename SquaredDistance>
@@ -54,12 +65,7 @@ ElementTriangles cutElement(SurfaceShape shape, const SquaredDistance& squaredDi
         triangles.add(5, 4, 2);
         triangles.add(3, 4, 5);
         break;
-    case SurfaceShape::Triangle7:  // a fan around the centre node
-        for (std::size_t k = 0; k < 3; ++k) {
-            triangles.add(k, 3 + k, 6);
-            triangles.add(3 + k, (k + 1) % 3, 6);
-        }
-        break;
+    case SurfaceShape::Triangle7: fanAroundCentre(3, triangles); break;
     case SurfaceShape::Quad4: splitQuad({0, 1, 2, 3}, squaredDistance, triangles); break;
     case SurfaceShape::Quad8:  // a triangle at each corner around the quadrilateral of mid-side nodes
         triangles.add(0, 4, 7);
@@ -68,12 +74,7 @@ ElementTriangles cutElement(SurfaceShape shape, const SquaredDistance& squaredDi
         triangles.add(6, 3, 7);
         splitQuad({4, 5, 6, 7}, squaredDistance, triangles);
         break;
-    case SurfaceShape::Quad9:  // a fan around the centre node
-        for (std::size_t k = 0; k < 4; ++k) {
-            triangles.add(k, 4 + k, 8);
-            triangles.add(4 + k, (k + 1) % 4, 8);
-        }
-        break;
+    case SurfaceShape::Quad9: fanAroundCentre(4, triangles); break;
     }
     return triangles;
 }
