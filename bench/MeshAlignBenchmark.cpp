@@ -132,6 +132,19 @@ bool matchesEveryAfterVertex(const CoreIo::MeshAlignResult& result, const InputS
            std::none_of(result.vertexMatching->begin(), result.vertexMatching->end(), [](int v) { return v < 0; });
 }
 
+// Releases a call's result outside the timing; false, with the benchmark marked as failed, when
+// the call left an after vertex without a before vertex.
+bool releaseMatched(benchmark::State& state, CoreIo::MeshAlignResult& result, const InputSize& input)
+{
+    state.PauseTiming();
+    const bool matched = matchesEveryAfterVertex(result, input);
+    result = {};
+    state.ResumeTiming();
+    if (!matched)
+        state.SkipWithError("getMeshAlignResult left after vertices without a before vertex");
+    return matched;
+}
+
 // Time per after vertex, and the extra bytes at the peak of a call per after vertex and against
 // the bytes of the two input meshes.
 void reportPerVertex(benchmark::State& state, const InputSize& input, std::size_t peakBytes)
@@ -154,14 +167,8 @@ void timeCalls(benchmark::State& state, const InputSize& input, Align align)
         const CoreIoBench::PeakMemory memory;
         CoreIo::MeshAlignResult result = align();
         peakBytes = std::max(peakBytes, memory.extraPeak());
-        state.PauseTiming();
-        const bool matched = matchesEveryAfterVertex(result, input);
-        result = {};
-        state.ResumeTiming();
-        if (!matched) {
-            state.SkipWithError("getMeshAlignResult left after vertices without a before vertex");
+        if (!releaseMatched(state, result, input))
             break;
-        }
     }
     reportPerVertex(state, input, peakBytes);
 }
@@ -388,14 +395,8 @@ void BM_AlignScaling(benchmark::State& state)
         } else {
             later.add(from, to);
         }
-        state.PauseTiming();
-        const bool matched = matchesEveryAfterVertex(result, input);
-        result = {};
-        state.ResumeTiming();
-        if (!matched) {
-            state.SkipWithError("getMeshAlignResult left after vertices without a before vertex");
+        if (!releaseMatched(state, result, input))
             break;
-        }
     }
     const auto vertices = static_cast<double>(input.afterVertices);
     state.counters["after_vertices"] = vertices;
