@@ -102,15 +102,6 @@ Vector<double, 3> doubleAreaNormal(const Triangle& triangle)
     return (*corners[1] - *corners[0]).cross(*corners[2] - *corners[0]);
 }
 
-void addToCornerNormals(const Triangle& triangle, const Vector<double, 3>& normal)
-{
-    for (Vertex* corner : triangle.corners)
-        if (corner != nullptr) {
-            const Vector<double, 3> sum = corner->getNormal() + normal;
-            corner->setNormal(sum.x, sum.y, sum.z);
-        }
-}
-
 }  // namespace
 
 Mesh::Mesh() = default;
@@ -161,15 +152,17 @@ bool Mesh::hasNormals() const
 void Mesh::computeNormals(bool flip, bool areaWeighted)
 {
     for (Vertex& vertex : vertices_)
-        vertex.setNormal(0.0, 0.0, 0.0);
-    for (const Triangle& triangle : triangles_)
-        addToCornerNormals(triangle, areaWeighted ? doubleAreaNormal(triangle) : triangle.getNormal());
+        vertex.normal_ = {};
+    for (const Triangle& triangle : triangles_) {
+        const Vector<double, 3> normal = areaWeighted ? doubleAreaNormal(triangle) : triangle.getNormal();
+        for (Vertex* corner : triangle.corners)
+            if (corner != nullptr)
+                corner->normal_ += normal;
+    }
     const double orientation = flip ? -1.0 : 1.0;
     for (Vertex& vertex : vertices_) {
-        const Vector<double, 3>& sum = vertex.getNormal();
-        const double length = sum.length();
-        const double scale = length > 0.0 ? orientation / length : 0.0;
-        vertex.setNormal(sum.x * scale, sum.y * scale, sum.z * scale);
+        const double length = vertex.normal_.length();
+        vertex.normal_ = vertex.normal_ * (length > 0.0 ? orientation / length : 0.0);
     }
     hasNormals_ = true;
 }

@@ -79,6 +79,8 @@ public:
     const Vector<double, 3>& getNormal() const;  // (0,0,0) until set
 
 private:
+    friend class Mesh;  // sums the normals of a whole mesh in place
+
     Vector<double, 3> normal_;
 };
 
