@@ -61,7 +61,7 @@ SheetPair sheetsOf(long vertices, bool turned)
 {
     const int cells = std::max(2, static_cast<int>(std::lround(std::sqrt(static_cast<double>(vertices)))) - 1);
     const CoreIoSamples::SheetShape shape;
-    auto before = CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells});
+    auto before = CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells, .jitter = 0.15, .seed = 3});
     auto after = CoreIoSamples::makeSheet(
         shape, {.cellsU = cells * 5 / 4, .cellsV = std::max(2, cells * 4 / 5), .jitter = 0.3, .seed = 5});
     if (turned) {

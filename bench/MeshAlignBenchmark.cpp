@@ -36,8 +36,9 @@ using Calvora::MaterialFixedMeshAligner;
 using Calvora::Mesh;
 using CoreIoInternal::Stopwatch;
 
-// The second argument of each benchmark: which part is aligned.
-enum Part : long { sheet = 0, tube = 1 };
+// The second argument of each benchmark: which part is aligned. A renumbered sheet is the sheet
+// whose after body has its nodes numbered at random, as some solvers leave them after remeshing.
+enum Part : long { sheet = 0, tube = 1, renumberedSheet = 2 };
 
 const std::string beforeName = "before";
 const std::string afterName = "after";
@@ -45,20 +46,19 @@ const std::string afterName = "after";
 // Each part's after state is meshed apart from its before state, as by a remeshing solver: few
 // after nodes meet a before node, so that the completion of the matching has work on most of them.
 
-// A square before sheet of about `vertices` nodes; the after sheet has about as many, on a grid of
-// other spacing in each direction, with its interior nodes moved at random. Moves of a sixth of a
+// A square before sheet of about `vertices` nodes, its interior nodes moved at random; the after
+// sheet has about as many, on a grid of other spacing in each direction, also moved at random. Moves of a sixth of a
 // cell or more can fold a triangle over, and a sheet with a folded triangle is taken for a tube.
-void registerSheets(CoreIo::MemoryLoader& loader, long vertices)
+void registerSheets(CoreIo::MemoryLoader& loader, long vertices, bool renumberAfter)
 {
     const int cells = std::max(2, static_cast<int>(std::lround(std::sqrt(static_cast<double>(vertices)))) - 1);
     const CoreIoSamples::SheetShape shape;
-    CoreIoSamples::registerBody(loader, beforeName,
-                                CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells}));
-    CoreIoSamples::registerBody(loader, afterName,
-                                CoreIoSamples::makeSheet(shape, {.cellsU = cells * 5 / 4,
-                                                                 .cellsV = std::max(2, cells * 4 / 5),
-                                                                 .jitter = 0.15,
-                                                                 .seed = 5}));
+    CoreIoSamples::registerBody(
+        loader, beforeName,
+        CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells, .jitter = 0.15, .seed = 3}));
+    const CoreIoSamples::SampleBody after = CoreIoSamples::makeSheet(
+        shape, {.cellsU = cells * 5 / 4, .cellsV = std::max(2, cells * 4 / 5), .jitter = 0.15, .seed = 5});
+    CoreIoSamples::registerBody(loader, afterName, renumberAfter ? CoreIoSamples::renumbered(after, 6) : after);
 }
 
 // A tube of about `vertices` nodes as tubes come from real meshes: nodes jittered by a quarter of
@@ -84,13 +84,16 @@ void registerTubes(CoreIo::MemoryLoader& loader, long vertices)
 std::unique_ptr<CoreIo::MemoryLoader> loaderWith(Part part, long vertices)
 {
     auto loader = std::make_unique<CoreIo::MemoryLoader>();
-    (part == tube ? registerTubes : registerSheets)(*loader, vertices);
+    if (part == tube)
+        registerTubes(*loader, vertices);
+    else
+        registerSheets(*loader, vertices, part == renumberedSheet);
     return loader;
 }
 
 Part partOf(const benchmark::State& state)
 {
-    return state.range(1) == tube ? tube : sheet;
+    return static_cast<Part>(state.range(1));
 }
 
 struct Records {
@@ -368,14 +371,14 @@ struct CallTimes {
     double systemShare() const { return seconds.system / std::max(seconds.user + seconds.system, 1e-9); }
 };
 
-// One call per iteration through records, sheets only. The first call starts from a heap handed
+// One call per iteration through records, sheets only (their after body renumbered or not). The first call starts from a heap handed
 // back to the system, as in a fresh process: its resident peak against the resident bytes of the
 // two records (meshes and initial coordinates), and its processor time. The later calls reuse the
 // heap, as in a host that aligns body after body: their processor time per after vertex and the
 // system's share of it. Processor time, not wall time: other programs share the machine.
 void BM_AlignScaling(benchmark::State& state)
 {
-    const auto loader = loaderWith(sheet, state.range(0));
+    const auto loader = loaderWith(partOf(state), state.range(0));
     const std::size_t withoutRecords = startResidentPeak();
     const Records records = recordsOf(*loader);
     const std::size_t recordBytes = startResidentPeak() - withoutRecords;
@@ -413,8 +416,10 @@ void BM_AlignScaling(benchmark::State& state)
 void scalingSizes(benchmark::internal::Benchmark* benchmark)
 {
     for (long size : CoreIoBench::sizes({1000000, 4000000}, 2000, {16000000, 20000000}))
-        benchmark->Args({size});
-    benchmark->ArgNames({"vertices"});
+        benchmark->Args({size, sheet});
+    for (long size : CoreIoBench::sizes({1000000, 4000000}, 2000))
+        benchmark->Args({size, renumberedSheet});
+    benchmark->ArgNames({"vertices", "part"});
     benchmark->Unit(benchmark::kMillisecond);
     if (!CoreIoBench::smokeRun())
         benchmark->Iterations(3);
@@ -424,9 +429,11 @@ void sheetsAndTube(benchmark::internal::Benchmark* benchmark)
 {
     for (long size : CoreIoBench::sizes({10000, 100000, 1000000, 2000000}, 2000))
         benchmark->Args({size, sheet});
-    for (long size : CoreIoBench::sizes({1000000}, 2000))
+    for (long size : CoreIoBench::sizes({1000000}, 2000)) {
         benchmark->Args({size, tube});
-    benchmark->ArgNames({"vertices", "tube"});
+        benchmark->Args({size, renumberedSheet});
+    }
+    benchmark->ArgNames({"vertices", "part"});
     benchmark->Unit(benchmark::kMillisecond);
     if (!CoreIoBench::smokeRun())
         benchmark->MinTime(3.0);  // a few calls even at two million vertices

@@ -15,10 +15,13 @@ namespace {
 // address in a table of the few vertices whose index differs.
 class VertexPositions {
 public:
-    explicit VertexPositions(const Mesh& mesh) : vertices_(verticesByPosition(mesh))
+    // Also appends each vertex's (x, y) to planePoints, in the same walk over the vertices.
+    VertexPositions(const Mesh& mesh, std::vector<Point2>& planePoints) : vertices_(verticesByPosition(mesh))
     {
+        planePoints.reserve(planePoints.size() + mesh.numberOfVertices());
         std::size_t position = 0;
         for (auto vertex = mesh.beginVertex(), end = mesh.endVertex(); vertex != end; ++vertex, ++position) {
+            planePoints.push_back({vertex->x, vertex->y});
             if (static_cast<std::size_t>(vertex->index) != position)
                 misnumbered_.emplace_back(&*vertex, static_cast<std::int32_t>(position));
         }
@@ -73,11 +76,7 @@ InitialCoordinateShape::InitialCoordinateShape(const Mesh& mesh3d, const Mesh& i
 PlanarTriangulation InitialCoordinateShape::planarTriangulation(const Mesh& initCoordMesh)
 {
     PlanarTriangulation planar;
-    planar.points.reserve(initCoordMesh.numberOfVertices());
-    for (auto vertex = initCoordMesh.beginVertex(), end = initCoordMesh.endVertex(); vertex != end; ++vertex)
-        planar.points.push_back({vertex->x, vertex->y});
-
-    const VertexPositions positions(initCoordMesh);
+    const VertexPositions positions(initCoordMesh, planar.points);
     planar.triangles.reserve(initCoordMesh.numberOfTriangles());
     for (auto triangle = initCoordMesh.beginTriangle(), end = initCoordMesh.endTriangle(); triangle != end;
          ++triangle) {
@@ -117,10 +116,8 @@ void InitialCoordinateShape::findPeriod(std::size_t vertices3d)
     }
 }
 
-Point2 InitialCoordinateShape::intoStrip(Point2 q) const
+Point2 InitialCoordinateShape::shiftIntoStrip(Point2 q) const
 {
-    if (!period_)
-        return q;
     const Point2 p = *period_;
     const double periods = std::floor(((q.x - periodOrigin_.x) * p.x + (q.y - periodOrigin_.y) * p.y) /
                                       (p.x * p.x + p.y * p.y));

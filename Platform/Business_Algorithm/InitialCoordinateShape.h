@@ -38,12 +38,14 @@ public:
     const std::optional<Point2>& period() const { return period_; }
 
     // The point q moved by whole periods to lie within one period up from that original seam
-    // vertex, where the unrolled strip is; q itself without a period.
-    Point2 intoStrip(Point2 q) const;
+    // vertex, where the unrolled strip is; q itself without a period. Inline: every located point
+    // passes here, and most bodies are not tubes.
+    Point2 intoStrip(Point2 q) const { return period_ ? shiftIntoStrip(q) : q; }
 
 private:
     static PlanarTriangulation planarTriangulation(const Mesh& initCoordMesh);
     void findPeriod(std::size_t vertices3d);
+    Point2 shiftIntoStrip(Point2 q) const;
     const Vertex& vertex3dOf(int k) const { return vertices3d_[static_cast<std::size_t>(vertexOf(k))]; }
 
     const std::vector<int>* vertexMap_;

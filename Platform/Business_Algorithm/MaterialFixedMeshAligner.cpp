@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -167,8 +168,8 @@ private:
     std::int32_t hint_ = -1;
 };
 
-// Locates the after vertices, in order, as material points; a vertex that misses the before body
-// is also tried at its seam copies.
+// Locates the after vertices as material points; a vertex that misses the before body is also
+// tried at its seam copies.
 class AfterVertexLocator {
 public:
     AfterVertexLocator(const InitialCoordinateShape& before, double searchDistance, std::vector<SeamCopy> seamCopies)
@@ -176,7 +177,7 @@ public:
     {
     }
 
-    // vertex: the after vertex, in increasing order from call to call; q: its initial coordinates.
+    // vertex: the after vertex; q: its initial coordinates.
     Hit locate(int vertex, Point2 q)
     {
         Hit best = points_.find(q);
@@ -189,17 +190,35 @@ public:
 private:
     void trySeamCopies(int vertex, Hit& best)
     {
-        while (nextCopy_ < seamCopies_.size() && seamCopies_[nextCopy_].vertex < vertex)
-            ++nextCopy_;
-        for (std::size_t c = nextCopy_; c < seamCopies_.size() && seamCopies_[c].vertex == vertex; ++c)
-            if (points_.consider(points_.intoStrip(seamCopies_[c].position), best))
+        auto copy = std::lower_bound(seamCopies_.begin(), seamCopies_.end(), vertex,
+                                     [](const SeamCopy& c, int v) { return c.vertex < v; });
+        for (; copy != seamCopies_.end() && copy->vertex == vertex; ++copy)
+            if (points_.consider(points_.intoStrip(copy->position), best))
                 break;
     }
 
     MaterialPointLocator points_;
     const std::vector<SeamCopy> seamCopies_;
-    std::size_t nextCopy_ = 0;
 };
+
+// The positions 0 .. count-1 of points in the order in which to locate them: tile by tile of the
+// before index (see TriangleLocator::tileOf), each tile's points in their own order. A counting
+// sort: two passes over the points. planePointAt(k): point k, moved into the before strip.
+template <typename PlanePointAt>
+std::vector<std::int32_t> locationOrder(const TriangleLocator& locator, std::size_t count, PlanePointAt planePointAt)
+{
+    std::vector<std::uint16_t> tiles(count);
+    std::vector<std::uint32_t> starts(TriangleLocator::tileCount + 1, 0);
+    for (std::size_t k = 0; k < count; ++k) {
+        tiles[k] = static_cast<std::uint16_t>(locator.tileOf(planePointAt(k)));
+        ++starts[tiles[k] + 1u];
+    }
+    std::partial_sum(starts.begin(), starts.end(), starts.begin());
+    std::vector<std::int32_t> order(count);
+    for (std::size_t k = 0; k < count; ++k)
+        order[starts[tiles[k]]++] = static_cast<std::int32_t>(k);
+    return order;
+}
 
 // What a location of the after vertices fills besides the aligned mesh; null members are not wanted.
 struct AlignmentOutputs {
@@ -213,7 +232,7 @@ void startList(std::vector<T>* list, std::size_t size)
     if (list == nullptr)
         return;
     list->clear();
-    list->reserve(size);
+    list->resize(size);
 }
 
 // Write access to the vertices of a new aligned mesh while they are placed.
@@ -224,35 +243,46 @@ public:
     using MeshModifier::vertices;
 };
 
-// Gives each aligned vertex the before shape at its initial coordinates, or its own position in
-// meshAfter where it is not located, and records the matching; returns the largest squared
-// distance of a point located outside the before mesh.
-double alignVertices(const InitialCoordinateShape& before, AfterVertexLocator& locator, const Mesh& meshAfter,
-                     const Mesh& initCoordMeshAfter, Mesh::VertexContainer& aligned, const AlignmentOutputs& outputs)
+// The after vertices in the order in which to locate them: tile order keeps the cost per vertex
+// flat however large the bodies are and however they are numbered.
+std::vector<std::int32_t> afterVertexOrder(const InitialCoordinateShape& before, const Mesh& initCoordMeshAfter,
+                                           std::size_t count)
+{
+    const auto initCoords = verticesByPosition(initCoordMeshAfter);
+    return locationOrder(before.locator(), count, [&](std::size_t k) {
+        return before.intoStrip({initCoords[k].x, initCoords[k].y});
+    });
+}
+
+// Gives each aligned vertex, in the given order, the before shape at its initial coordinates, or
+// its own position in meshAfter where it is not located, and records the matching; returns the
+// largest squared distance of a point located outside the before mesh.
+double alignVertices(const InitialCoordinateShape& before, AfterVertexLocator& locator,
+                     const std::vector<std::int32_t>& order, const Mesh& meshAfter, const Mesh& initCoordMeshAfter,
+                     Mesh::VertexContainer& aligned, const AlignmentOutputs& outputs)
 {
     startList(outputs.matching, aligned.size());
     startList(outputs.locations, aligned.size());
+    const auto initCoords = verticesByPosition(initCoordMeshAfter);
+    const auto own = verticesByPosition(meshAfter);
+    const PositionalAccess<Mesh::VertexContainer> out(aligned.begin(), aligned.size());
     double biggestSquareError = 0.0;
-    auto initCoords = initCoordMeshAfter.beginVertex();
-    auto own = meshAfter.beginVertex();
-    int vertex = 0;
-    for (Vertex& out : aligned) {
-        const Hit hit = locator.locate(vertex, {initCoords->x, initCoords->y});
+    for (const std::int32_t vertex : order) {
+        const auto position = static_cast<std::size_t>(vertex);
+        const Hit hit = locator.locate(vertex, {initCoords[position].x, initCoords[position].y});
+        Vertex& placed = out[position];
         if (hit.found()) {
             const Point<double, 3> shape = before.shapeAt(hit);
-            out.set(shape.x, shape.y, shape.z);
+            placed.set(shape.x, shape.y, shape.z);
             biggestSquareError = std::max(biggestSquareError, hit.sqrDistance);
         } else {
-            out.set(own->x, own->y, own->z);
+            placed.set(own[position].x, own[position].y, own[position].z);
         }
-        out.index = vertex;
+        placed.index = vertex;
         if (outputs.matching != nullptr)
-            outputs.matching->push_back({before.coincidentVertex(hit), hit.triangle});
+            (*outputs.matching)[position] = {before.coincidentVertex(hit), hit.triangle};
         if (outputs.locations != nullptr)
-            outputs.locations->push_back(before.locationOf(hit));
-        ++initCoords;
-        ++own;
-        ++vertex;
+            (*outputs.locations)[position] = before.locationOf(hit);
     }
     return biggestSquareError;
 }
@@ -302,11 +332,14 @@ std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfM
         const InitialCoordinateShape before(*meshBefore, *initCoordMeshBefore, mapBefore_.get());
         AfterVertexLocator locator(before, reachOf(*this, before),
                                    seamCopiesOf(*initCoordMeshAfter, mapAfter_.get(), meshAfter->numberOfVertices()));
+        // Ordered before the aligned vertices exist, so that the sort's scratch never adds to them.
+        const std::vector<std::int32_t> order = afterVertexOrder(before, *initCoordMeshAfter,
+                                                                 meshAfter->numberOfVertices());
         phases.indexBuild = stopwatch.lap();
 
         AlignedVertices vertices(*aligned, meshAfter->numberOfVertices());
         phases.alignedMesh = stopwatch.lap();
-        biggestSquareError = alignVertices(before, locator, *meshAfter, *initCoordMeshAfter, vertices.vertices(),
+        biggestSquareError = alignVertices(before, locator, order, *meshAfter, *initCoordMeshAfter, vertices.vertices(),
                                            {matching, locations});
         phases.location = stopwatch.lap();
     }
@@ -325,10 +358,14 @@ MaterialFixedMeshAligner::locateMaterialPoints(const std::vector<Point<double, 3
     checkBeforeInputs(*this, mapBefore_.get());
     const InitialCoordinateShape before(*meshBefore, *initCoordMeshBefore, mapBefore_.get());
     MaterialPointLocator locator(before, reachOf(*this, before));
-    std::vector<VertexLocation> locations;
-    locations.reserve(points.size());
-    for (const Point<double, 3>& point : points)
-        locations.push_back(before.locationOf(locator.locate({point.x, point.y})));
+    std::vector<VertexLocation> locations(points.size());
+    const auto order = locationOrder(before.locator(), points.size(), [&](std::size_t k) {
+        return before.intoStrip({points[k].x, points[k].y});
+    });
+    for (const std::int32_t k : order) {
+        const Point<double, 3>& point = points[static_cast<std::size_t>(k)];
+        locations[static_cast<std::size_t>(k)] = before.locationOf(locator.locate({point.x, point.y}));
+    }
     return locations;
 }
 

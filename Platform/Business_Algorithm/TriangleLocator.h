@@ -49,6 +49,13 @@ public:
     // Mean length of the triangles' edges, each edge counted once per triangle.
     double meanEdgeLength() const { return meanEdgeLength_; }
 
+    // Blocks of neighbouring grid cells, numbered along a Z-order curve over the plane: points
+    // located tile by tile, in tile order, find their candidate triangles in the cache, whatever
+    // order they came in. tileOf: the tile of p's cell (the nearest cell for a point off the grid;
+    // a coordinate that is not a number counts as the grid's first cell), below tileCount.
+    static constexpr std::uint32_t tileCount = 1u << 16;
+    std::uint32_t tileOf(Point2 p) const;
+
 private:
     // The cells x0..x1 by y0..y1, none when x0 > x1. For a point: its cell, and the last cell
     // that a box ending at it enters.
@@ -80,6 +87,8 @@ private:
     double extentX_ = 0.0, extentY_ = 0.0;
     double cellSize_ = 1.0, inverseCellSize_ = 1.0;
     std::int64_t cellsX_ = 0, cellsY_ = 0;
+    int tileShift_ = 4;  // a tile is 2^shift by 2^shift cells, at least 16 by 16: runs of points in
+                         // mesh order stay together, and so does every point of a small mesh
     std::vector<std::uint32_t> cellOffsets_;  // cell c holds cellTriangles_[offsets[c] .. offsets[c+1])
     std::vector<std::int32_t> cellTriangles_;
     double meanEdgeLength_ = 0.0;

@@ -54,7 +54,7 @@ def call_ms(counters):
 
 def run_pipeline(bench, sizes):
     """getMeshAlignResult through records: size -> processor ns per after vertex of the later calls."""
-    pattern = "BM_AlignScaling/vertices:(" + "|".join(str(size) for size in sizes) + ")"
+    pattern = "BM_AlignScaling/vertices:(" + "|".join(str(size) for size in sizes) + ")/part:0"
     command = [bench, "--benchmark_filter=" + pattern, "--benchmark_format=json"]
     output = subprocess.run(command, check=True, capture_output=True, text=True).stdout
     return {int(run["name"].split(":")[1].split("/")[0]): run["ns_per_vertex"]

@@ -8,9 +8,11 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <map>
 #include <numbers>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 using Calvora::MaterialFixedMeshAligner;
 using Calvora::Mesh;
@@ -205,6 +207,26 @@ TEST(MaterialFixedMeshAligner, InterpolatesAFormedSheetWithinTheLinearInterpolat
         for (int k = 0; k < 3; ++k)
             EXPECT_EQ(result.mesh->getTriangle(t).corners[k]->index, afterBody.mesh.getTriangle(t).corners[k]->index);
     EXPECT_EQ(result.biggestSquareError, 0.0);
+}
+
+TEST(MaterialFixedMeshAligner, GivesEachAfterVertexTheSameResultHoweverTheAfterBodyIsNumbered)
+{
+    // Enough cells that the after vertices are located in many tiles, out of vertex order.
+    const Body before = sampleBody(CoreIoSamples::makeSheet({}, {.cellsU = 60, .cellsV = 60}));
+    const auto after = CoreIoSamples::makeSheet({}, {.cellsU = 70, .cellsV = 50, .jitter = 0.15, .seed = 5});
+    const auto shuffled = CoreIoSamples::renumbered(after, 11);
+    const Alignment inOrder = align(before, sampleBody(after));
+    const Alignment renumbered = align(before, sampleBody(shuffled));
+
+    std::map<std::pair<float, float>, int> renumberedVertexAt;
+    for (std::size_t j = 0; j < shuffled.numNodes(); ++j)
+        renumberedVertexAt[{shuffled.initCoord0[j], shuffled.initCoord1[j]}] = static_cast<int>(j);
+    ASSERT_EQ(renumberedVertexAt.size(), after.numNodes());
+    for (std::size_t i = 0; i < after.numNodes(); ++i) {
+        const int j = renumberedVertexAt.at({after.initCoord0[i], after.initCoord1[i]});
+        EXPECT_EQ(renumbered.matching[static_cast<std::size_t>(j)].vertexIndex, inOrder.matching[i].vertexIndex);
+        expectNear(at(*renumbered.mesh, j), at(*inOrder.mesh, static_cast<int>(i)), 1e-12);
+    }
 }
 
 TEST(MaterialFixedMeshAligner, ShiftsPointsByThePeriodAcrossTheSeamOfAnUnrolledTube)

@@ -138,6 +138,36 @@ TEST(TriangleLocator, AnswersCornersHintsDegenerateTrianglesAndPointsThatAreNotN
     EXPECT_DOUBLE_EQ(TriangleLocator({{{0.0, 0.0}, {3.0, 0.0}, {0.0, 4.0}}, {{0, 1, 2}}}).meanEdgeLength(), 4.0);
 }
 
+TEST(TriangleLocator, NumbersTilesAlongAZOrderCurveWithPointsOffTheGridInTheNearestTile)
+{
+    const TriangleLocator locator(jitteredSquare(100, 0.3));
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        Point2 p;
+        Point2 sameTileAs;
+    } cases[] = {{{-3.0, -3.0}, {0.0, 0.0}}, {{nan, 0.5}, {0.0, 0.5}}, {{4.0, 0.01}, {1.0, 0.0}},
+                 {{0.01, 4.0}, {0.0, 1.0}},  {{2.0, 2.0}, {1.0, 1.0}}, {{0.001, 0.002}, {0.0, 0.0}}};
+    for (const auto& c : cases)
+        EXPECT_EQ(locator.tileOf(c.p), locator.tileOf(c.sameTileAs)) << c.p.x << ", " << c.p.y;
+
+    std::uint32_t previousAlongX = 0, previousAlongY = 0;
+    for (int k = 0; k <= 100; ++k) {
+        const std::uint32_t alongX = locator.tileOf({k / 100.0, 0.0}), alongY = locator.tileOf({0.0, k / 100.0});
+        EXPECT_GE(alongX, previousAlongX);
+        EXPECT_GE(alongY, previousAlongY);
+        EXPECT_LT(std::max(alongX, alongY), TriangleLocator::tileCount);
+        previousAlongX = alongX;
+        previousAlongY = alongY;
+    }
+    // The bits of the two tile coordinates interleave: x on the even bits, y on the odd ones.
+    const std::uint32_t lastAlongX = locator.tileOf({1.0, 0.0}), lastAlongY = locator.tileOf({0.0, 1.0});
+    EXPECT_GT(lastAlongX, 0u);
+    EXPECT_EQ(lastAlongX & 0xaaaau, 0u);
+    EXPECT_EQ(lastAlongY, lastAlongX << 1);
+    EXPECT_EQ(locator.tileOf({1.0, 1.0}), lastAlongX | lastAlongY);
+    EXPECT_EQ(TriangleLocator(PlanarTriangulation{}).tileOf({0.5, 0.5}), 0u);
+}
+
 TEST(TriangleLocator, RejectsCornersOutsideThePointArray)
 {
     for (const std::int32_t stray : {9, -1}) {

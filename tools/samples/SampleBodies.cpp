@@ -2,8 +2,10 @@
 
 #include "Persistence_SkinBaseName.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <numeric>
 #include <random>
 
 namespace CoreIoSamples {
@@ -97,6 +99,29 @@ SampleBody makeTube(const TubeShape& shape, const TubeMeshing& meshing)
             addQuad(body, a, b, a + around, b + around);
         }
     return body;
+}
+
+SampleBody renumbered(const SampleBody& body, unsigned seed)
+{
+    std::vector<int> newPosition(body.numNodes());
+    std::iota(newPosition.begin(), newPosition.end(), 0);
+    std::shuffle(newPosition.begin(), newPosition.end(), std::mt19937(seed));
+    SampleBody result = body;
+    auto moveNodes = [&](const std::vector<float>& from, std::vector<float>& to) {
+        for (std::size_t i = 0; i < from.size(); ++i)
+            to[static_cast<std::size_t>(newPosition[i])] = from[i];
+    };
+    moveNodes(body.x, result.x);
+    moveNodes(body.y, result.y);
+    moveNodes(body.z, result.z);
+    moveNodes(body.nx, result.nx);
+    moveNodes(body.ny, result.ny);
+    moveNodes(body.nz, result.nz);
+    moveNodes(body.initCoord0, result.initCoord0);
+    moveNodes(body.initCoord1, result.initCoord1);
+    for (int& node : result.triangles)
+        node = newPosition[static_cast<std::size_t>(node)];
+    return result;
 }
 
 void registerBody(CoreIo::MemoryLoader& loader, const std::string& name, const SampleBody& body, CoreIo::Layout layout)

@@ -67,6 +67,10 @@ struct TubeMeshing {
 };
 SampleBody makeTube(const TubeShape& shape, const TubeMeshing& meshing);
 
+// The same body with its nodes numbered at random, as a solver that renumbers after remeshing
+// leaves them: node i moves to a position drawn from `seed`; the triangles follow their nodes.
+SampleBody renumbered(const SampleBody& body, unsigned seed);
+
 // Registers the body's mesh and its results INITIALCOORD0 and INITIALCOORD1 with the loader.
 void registerBody(CoreIo::MemoryLoader& loader, const std::string& name, const SampleBody& body,
                   CoreIo::Layout layout = CoreIo::Layout::ColumnMajor);
