@@ -169,23 +169,40 @@ bool TriangleLocator::countEntries(double budget, const CellRange* pointCells)
     return true;
 }
 
+// Each cell lists first the triangles whose centroid it holds, which cover most of its area and
+// so most of the points a query brings, and after them the triangles that only reach into it.
 void TriangleLocator::fillGrid(const CellRange* pointCells)
 {
     const std::size_t cellCount = cellOffsets_.size() - 1;
     for (std::size_t cell = 0; cell < cellCount; ++cell)
         cellOffsets_[cell + 1] += cellOffsets_[cell];
     cellTriangles_.resize(cellOffsets_[cellCount]);
-    // Each cell's offset serves as its fill cursor and ends at the next cell's start; one shift
-    // restores the starts, so no second cursor array is needed.
+    std::vector<std::uint32_t> front(cellOffsets_.begin(), cellOffsets_.end() - 1);
+    std::vector<std::uint32_t> back(cellOffsets_.begin() + 1, cellOffsets_.end());
     const auto triangleCount = static_cast<std::int32_t>(triangulation_.triangles.size());
     for (std::int32_t t = 0; t < triangleCount; ++t) {
         const CellRange range = cellsOf(t, pointCells);
+        if (range.x0 > range.x1)
+            continue;
+        const std::size_t centroidCell = centroidCellOf(t, pointCells);
         for (std::int64_t y = range.y0; y <= range.y1; ++y)
-            for (std::int64_t x = range.x0; x <= range.x1; ++x)
-                cellTriangles_[cellOffsets_[static_cast<std::size_t>(y * cellsX_ + x)]++] = t;
+            for (std::int64_t x = range.x0; x <= range.x1; ++x) {
+                const auto cell = static_cast<std::size_t>(y * cellsX_ + x);
+                cellTriangles_[cell == centroidCell ? front[cell]++ : --back[cell]] = t;
+            }
     }
-    std::move_backward(cellOffsets_.begin(), cellOffsets_.end() - 1, cellOffsets_.end());
-    cellOffsets_[0] = 0;
+}
+
+// About the cell of the triangle's centroid: the mean of its corners' cells, rounded to nearest.
+inline std::size_t TriangleLocator::centroidCellOf(std::int32_t triangle, const CellRange* pointCells) const
+{
+    const auto& corners = triangulation_.triangles[static_cast<std::size_t>(triangle)];
+    const CellRange& a = pointCells[static_cast<std::size_t>(corners[0])];
+    const CellRange& b = pointCells[static_cast<std::size_t>(corners[1])];
+    const CellRange& c = pointCells[static_cast<std::size_t>(corners[2])];
+    const std::int64_t x = (std::int64_t{a.x0} + b.x0 + c.x0 + 1) / 3;
+    const std::int64_t y = (std::int64_t{a.y0} + b.y0 + c.y0 + 1) / 3;
+    return static_cast<std::size_t>(y * cellsX_ + x);
 }
 
 // The cells that the triangle's box overlaps; none for a triangle that is not indexed.

@@ -69,6 +69,7 @@ private:
     bool countEntries(double budget, const CellRange* pointCells);
     void fillGrid(const CellRange* pointCells);
     CellRange cellsOf(std::int32_t triangle, const CellRange* pointCells) const;
+    std::size_t centroidCellOf(std::int32_t triangle, const CellRange* pointCells) const;
     std::int64_t cellX(double x) const;
     std::int64_t cellY(double y) const;
     const std::int32_t* cellBegin(std::int64_t x, std::int64_t y) const;
