@@ -356,6 +356,8 @@ std::vector<VertexLocation>
 MaterialFixedMeshAligner::locateMaterialPoints(const std::vector<Point<double, 3>>& points) const
 {
     checkBeforeInputs(*this, mapBefore_.get());
+    if (points.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+        reject(count(points.size()) + " points are more than a location order can number");
     const InitialCoordinateShape before(*meshBefore, *initCoordMeshBefore, mapBefore_.get());
     MaterialPointLocator locator(before, reachOf(*this, before));
     std::vector<VertexLocation> locations(points.size());

@@ -90,7 +90,8 @@ public:
     //   ignored. Points that are not numbers come out Outside.
     // - returns one location per point, in order.
     // - needs meshBefore and initCoordMeshBefore (and the before vertex map, if any), not the after
-    //   meshes; throws std::invalid_argument when they are missing or do not fit.
+    //   meshes; throws std::invalid_argument when they are missing or do not fit, or when there
+    //   are more points than an int can number.
     // Builds the before state's index once per call: pass all points of a stage in one call.
     std::vector<VertexLocation> locateMaterialPoints(const std::vector<Point<double, 3>>& points) const;
 
