@@ -208,7 +208,7 @@ template <typename PlanePointAt>
 std::vector<std::int32_t> locationOrder(const TriangleLocator& locator, std::size_t count, PlanePointAt planePointAt)
 {
     std::vector<std::uint16_t> tiles(count);
-    std::vector<std::uint32_t> starts(TriangleLocator::tileCount + 1, 0);
+    std::vector<std::uint32_t> starts(locator.tileCount() + 1, 0);
     for (std::size_t k = 0; k < count; ++k) {
         tiles[k] = static_cast<std::uint16_t>(locator.tileOf(planePointAt(k)));
         ++starts[tiles[k] + 1u];

@@ -238,10 +238,19 @@ std::int64_t TriangleLocator::cellY(double y) const
 
 std::uint32_t TriangleLocator::tileOf(Point2 p) const
 {
-    if (cellsX_ == 0)
-        return 0;
-    const auto tileX = static_cast<std::uint32_t>(cellX(p.x) >> tileShift_);
-    const auto tileY = static_cast<std::uint32_t>(cellY(p.y) >> tileShift_);
+    return cellsX_ == 0 ? 0 : tileOfCell(cellX(p.x), cellY(p.y));
+}
+
+// The last cell has the largest tile number: interleaving keeps the order of each coordinate.
+std::uint32_t TriangleLocator::tileCount() const
+{
+    return cellsX_ == 0 ? 1 : tileOfCell(cellsX_ - 1, cellsY_ - 1) + 1;
+}
+
+std::uint32_t TriangleLocator::tileOfCell(std::int64_t x, std::int64_t y) const
+{
+    const auto tileX = static_cast<std::uint32_t>(x >> tileShift_);
+    const auto tileY = static_cast<std::uint32_t>(y >> tileShift_);
     return spreadBits(tileX) | (spreadBits(tileY) << 1);
 }
 

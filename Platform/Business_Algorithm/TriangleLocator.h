@@ -51,10 +51,12 @@ public:
 
     // Blocks of neighbouring grid cells, numbered along a Z-order curve over the plane: points
     // located tile by tile, in tile order, find their candidate triangles in the cache, whatever
-    // order they came in. tileOf: the tile of p's cell (the nearest cell for a point off the grid;
-    // a coordinate that is not a number counts as the grid's first cell), below tileCount.
-    static constexpr std::uint32_t tileCount = 1u << 16;
+    // order they came in.
+    // - tileOf: the tile of p's cell (the nearest cell for a point off the grid; a coordinate that
+    //   is not a number counts as the grid's first cell).
+    // - tileCount: every tile number lies below it; at most 2^16, and 1 for a grid of one tile.
     std::uint32_t tileOf(Point2 p) const;
+    std::uint32_t tileCount() const;
 
 private:
     // The cells x0..x1 by y0..y1, none when x0 > x1. For a point: its cell, and the last cell
@@ -72,6 +74,7 @@ private:
     std::size_t centroidCellOf(std::int32_t triangle, const CellRange* pointCells) const;
     std::int64_t cellX(double x) const;
     std::int64_t cellY(double y) const;
+    std::uint32_t tileOfCell(std::int64_t x, std::int64_t y) const;
     const std::int32_t* cellBegin(std::int64_t x, std::int64_t y) const;
     const std::int32_t* cellEnd(std::int64_t x, std::int64_t y) const;
 
