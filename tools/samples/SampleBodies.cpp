@@ -107,18 +107,10 @@ SampleBody renumbered(const SampleBody& body, unsigned seed)
     std::iota(newPosition.begin(), newPosition.end(), 0);
     std::shuffle(newPosition.begin(), newPosition.end(), std::mt19937(seed));
     SampleBody result = body;
-    auto moveNodes = [&](const std::vector<float>& from, std::vector<float>& to) {
-        for (std::size_t i = 0; i < from.size(); ++i)
-            to[static_cast<std::size_t>(newPosition[i])] = from[i];
-    };
-    moveNodes(body.x, result.x);
-    moveNodes(body.y, result.y);
-    moveNodes(body.z, result.z);
-    moveNodes(body.nx, result.nx);
-    moveNodes(body.ny, result.ny);
-    moveNodes(body.nz, result.nz);
-    moveNodes(body.initCoord0, result.initCoord0);
-    moveNodes(body.initCoord1, result.initCoord1);
+    for (auto nodeArray : {&SampleBody::x, &SampleBody::y, &SampleBody::z, &SampleBody::nx, &SampleBody::ny,
+                           &SampleBody::nz, &SampleBody::initCoord0, &SampleBody::initCoord1})
+        for (std::size_t i = 0; i < (body.*nodeArray).size(); ++i)
+            (result.*nodeArray)[static_cast<std::size_t>(newPosition[i])] = (body.*nodeArray)[i];
     for (int& node : result.triangles)
         node = newPosition[static_cast<std::size_t>(node)];
     return result;
