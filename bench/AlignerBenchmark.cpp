@@ -187,11 +187,5 @@ BENCHMARK(BM_AlignSheets)->Apply(sheetSizes);
 
 int main(int argc, char** argv)
 {
-    CoreIoBench::keepHeapBetweenCalls();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return CoreIoBench::runKeepingHeap(argc, argv);
 }

@@ -458,12 +458,6 @@ BENCHMARK(BM_AlignScaling)->Apply(scalingSizes);
 
 int main(int argc, char** argv)
 {
-    CoreIoBench::keepHeapBetweenCalls();
     silenceAlignmentLog();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return CoreIoBench::runKeepingHeap(argc, argv);
 }
