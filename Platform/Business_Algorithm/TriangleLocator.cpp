@@ -1,6 +1,7 @@
 #include "TriangleLocator.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -15,6 +16,8 @@ namespace {
 // bounding box overlaps few cells. On irregular meshes this takes less memory than two per cell
 // (at the peak of an alignment, a twentieth of its input) and builds and queries faster.
 constexpr double kTrianglesPerCell = 4.0;
+// Candidates that a query tests at once, without a branch between them.
+constexpr unsigned kCandidatesAtOnce = 4;
 // Meshes with long slivers would put one triangle into many cells; the grid coarsens until the
 // cell entries fit this budget, so that the index stays linear in the mesh size.
 constexpr double kEntriesPerTriangle = 16.0;
@@ -191,6 +194,9 @@ void TriangleLocator::fillGrid(const CellRange* pointCells)
                 cellTriangles_[cell == centroidCell ? front[cell]++ : --back[cell]] = t;
             }
     }
+    // Groups of candidates read at the last cell (see searchCell) reach past it: into triangle 0,
+    // which exists whenever a cell lists a triangle.
+    cellTriangles_.resize(cellTriangles_.size() + kCandidatesAtOnce - 1, 0);
 }
 
 // About the cell of the triangle's centroid: the mean of its corners' cells, rounded to nearest.
@@ -278,26 +284,33 @@ TriangleLocator::Hit TriangleLocator::locate(Point2 p, double maxDistance, std::
     return hit;
 }
 
-bool TriangleLocator::holds(std::int32_t triangle, Point2 p, Hit& hit) const
+// Each corner's weight is the area of the triangle that p forms with the opposite edge. Both
+// triangles of a shared edge compute that area from the same two differences, so a point on the
+// edge gets weights of opposite sign in the two and always falls into one of them.
+inline TriangleLocator::CornerAreas TriangleLocator::cornerAreas(std::int32_t triangle, Point2 p) const
 {
     const auto& corners = triangulation_.triangles[static_cast<std::size_t>(triangle)];
     const Point2 a = triangulation_.points[static_cast<std::size_t>(corners[0])];
     const Point2 b = triangulation_.points[static_cast<std::size_t>(corners[1])];
     const Point2 c = triangulation_.points[static_cast<std::size_t>(corners[2])];
-    // Each corner's weight is the area of the triangle that p forms with the opposite edge. Both
-    // triangles of a shared edge compute that area from the same two differences, so a point on
-    // the edge gets weights of opposite sign in the two and always falls into one of them.
-    const double wa = cross(b.x - p.x, b.y - p.y, c.x - p.x, c.y - p.y);
-    const double wb = cross(c.x - p.x, c.y - p.y, a.x - p.x, a.y - p.y);
-    const double wc = cross(a.x - p.x, a.y - p.y, b.x - p.x, b.y - p.y);
-    const double area = wa + wb + wc;
-    const double orientation = area > 0.0 ? 1.0 : -1.0;
-    // One test and one branch per candidate: most candidates fail, at an unpredictable point.
-    const double smallest = std::min(std::min(wa * orientation, wb * orientation), wc * orientation);
-    if (!(smallest >= -insideTolerance * std::abs(area) && area != 0.0))
+    CornerAreas areas;
+    areas.a = cross(b.x - p.x, b.y - p.y, c.x - p.x, c.y - p.y);
+    areas.b = cross(c.x - p.x, c.y - p.y, a.x - p.x, a.y - p.y);
+    areas.c = cross(a.x - p.x, a.y - p.y, b.x - p.x, b.y - p.y);
+    areas.total = areas.a + areas.b + areas.c;
+    const double orientation = areas.total > 0.0 ? 1.0 : -1.0;
+    const double smallest = std::min(std::min(areas.a * orientation, areas.b * orientation), areas.c * orientation);
+    areas.holds = smallest >= -insideTolerance * std::abs(areas.total) && areas.total != 0.0;
+    return areas;
+}
+
+bool TriangleLocator::holds(std::int32_t triangle, Point2 p, Hit& hit) const
+{
+    const CornerAreas areas = cornerAreas(triangle, p);
+    if (!areas.holds)
         return false;
     hit.triangle = triangle;
-    hit.weights = {wa / area, wb / area, wc / area};
+    hit.weights = {areas.a / areas.total, areas.b / areas.total, areas.c / areas.total};
     hit.sqrDistance = 0.0;
     markCoincidentCorner(p, hit);
     return true;
@@ -351,13 +364,21 @@ void TriangleLocator::markCoincidentCorner(Point2 p, Hit& hit) const
 }
 
 // The first triangle of p's cell that holds p, into hit; false if none. The hint, already
-// tested, is skipped: points in mesh order lie close together, so it is often in the cell.
+// tested, is skipped. Candidates are tested in groups, each group without a branch: the processor
+// overlaps their loads, and only the group that holds p costs a mispredicted branch. A group may
+// reach past the cell's end; those candidates do not count.
 bool TriangleLocator::searchCell(Point2 p, std::int32_t testedHint, Hit& hit) const
 {
     const std::int64_t x = cellX(p.x), y = cellY(p.y);
-    for (const std::int32_t *t = cellBegin(x, y), *end = cellEnd(x, y); t != end; ++t)
-        if (*t != testedHint && holds(*t, p, hit))
-            return true;
+    const std::int32_t* end = cellEnd(x, y);
+    for (const std::int32_t* t = cellBegin(x, y); t < end; t += kCandidatesAtOnce) {
+        unsigned holding = 0;
+        for (unsigned k = 0; k < kCandidatesAtOnce; ++k)
+            holding |= unsigned{t[k] != testedHint && cornerAreas(t[k], p).holds} << k;
+        holding &= (1u << std::min<std::ptrdiff_t>(end - t, kCandidatesAtOnce)) - 1u;
+        if (holding != 0)
+            return holds(t[std::countr_zero(holding)], p, hit);
+    }
     return false;
 }
 

@@ -78,6 +78,13 @@ private:
     const std::int32_t* cellBegin(std::int64_t x, std::int64_t y) const;
     const std::int32_t* cellEnd(std::int64_t x, std::int64_t y) const;
 
+    // The corners' weights at p before they are divided by the total, the triangle's doubled
+    // signed area; holds: p lies inside or on the boundary.
+    struct CornerAreas {
+        double a, b, c, total;
+        bool holds;
+    };
+    CornerAreas cornerAreas(std::int32_t triangle, Point2 p) const;
     bool holds(std::int32_t triangle, Point2 p, Hit& hit) const;
     void measureOutside(std::int32_t triangle, Point2 p, Hit& hit) const;
     void markCoincidentCorner(Point2 p, Hit& hit) const;
