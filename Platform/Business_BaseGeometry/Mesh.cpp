@@ -200,21 +200,23 @@ Mesh::TriangleContainer::const_iterator Mesh::endTriangle() const
     return triangles_.end();
 }
 
+// By position instead of the containers' operator[], which divides by the block size: callers
+// such as the completion of a matching look up a vertex or triangle per element.
 Vertex& Mesh::getVertex(unsigned int i)
 {
-    return vertices_[i];
+    return PositionalAccess<VertexContainer>(vertices_.begin(), vertices_.size())[i];
 }
 const Vertex& Mesh::getVertex(unsigned int i) const
 {
-    return vertices_[i];
+    return PositionalAccess<const VertexContainer>(vertices_.begin(), vertices_.size())[i];
 }
 Triangle& Mesh::getTriangle(unsigned int i)
 {
-    return triangles_[i];
+    return PositionalAccess<TriangleContainer>(triangles_.begin(), triangles_.size())[i];
 }
 const Triangle& Mesh::getTriangle(unsigned int i) const
 {
-    return triangles_[i];
+    return PositionalAccess<const TriangleContainer>(triangles_.begin(), triangles_.size())[i];
 }
 
 }  // namespace Calvora
