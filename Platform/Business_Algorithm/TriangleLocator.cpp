@@ -64,18 +64,20 @@ constexpr std::int64_t kTilesPerSide = 256;
 
 TriangleLocator::TriangleLocator(PlanarTriangulation triangulation) : triangulation_(std::move(triangulation))
 {
-    const double indexed = survey();
-    if (indexed > 0.0)
+    const IndexedTriangles indexed = survey();
+    if (indexed.count > 0.0)
         buildGrid(indexed);
 }
 
 // One pass over the triangles: checks their corners, and finds those that can hold a point
-// (finite corners, non-zero area), the box around them, their number, and the mean edge length.
-double TriangleLocator::survey()
+// (finite corners, non-zero area), the box around them, their number and area, and the mean
+// edge length.
+TriangleLocator::IndexedTriangles TriangleLocator::survey()
 {
     double minX = std::numeric_limits<double>::infinity(), minY = minX;
     double maxX = -minX, maxY = -minX;
-    double indexed = 0.0, edgeSum = 0.0, edges = 0.0;
+    IndexedTriangles indexed;
+    double edgeSum = 0.0, edges = 0.0;
     const auto pointCount = static_cast<std::int64_t>(triangulation_.points.size());
     indexed_.assign(triangulation_.triangles.size(), false);
     for (std::size_t t = 0; t < triangulation_.triangles.size(); ++t) {
@@ -93,10 +95,12 @@ double TriangleLocator::survey()
         edgeSum += std::sqrt(sqr(b.x - a.x) + sqr(b.y - a.y)) + std::sqrt(sqr(c.x - b.x) + sqr(c.y - b.y)) +
                    std::sqrt(sqr(a.x - c.x) + sqr(a.y - c.y));
         edges += 3.0;
-        if (cross(b.x - a.x, b.y - a.y, c.x - a.x, c.y - a.y) == 0.0)
+        const double doubleArea = cross(b.x - a.x, b.y - a.y, c.x - a.x, c.y - a.y);
+        if (doubleArea == 0.0)
             continue;
         indexed_[t] = true;
-        indexed += 1.0;
+        indexed.count += 1.0;
+        indexed.area += 0.5 * std::abs(doubleArea);
         minX = std::min({minX, a.x, b.x, c.x});
         maxX = std::max({maxX, a.x, b.x, c.x});
         minY = std::min({minY, a.y, b.y, c.y});
@@ -110,12 +114,17 @@ double TriangleLocator::survey()
     return indexed;
 }
 
-void TriangleLocator::buildGrid(double indexedTriangles)
+// Cells are sized by the area that the triangles cover, not by their box: a mesh turned against
+// the axes, or one with holes, covers only part of its box, and cells sized by the box would list
+// more triangles each. Never more cells than triangles, however little of the box is covered.
+void TriangleLocator::buildGrid(const IndexedTriangles& indexed)
 {
     const auto pointCells = std::make_unique_for_overwrite<CellRange[]>(triangulation_.points.size());
     const double size = std::max(extentX_, extentY_);
-    const double area = std::max(extentX_, 1e-12 * size) * std::max(extentY_, 1e-12 * size);
-    for (double cell = std::sqrt(area * kTrianglesPerCell / indexedTriangles);; cell *= 2.0) {
+    const double boxArea = std::max(extentX_, 1e-12 * size) * std::max(extentY_, 1e-12 * size);
+    const double indexedTriangles = indexed.count;
+    for (double cell = std::sqrt(std::max(kTrianglesPerCell * indexed.area, boxArea) / indexedTriangles);;
+         cell *= 2.0) {
         const double cellsX = std::max(1.0, std::ceil(extentX_ / cell));
         const double cellsY = std::max(1.0, std::ceil(extentY_ / cell));
         const bool tooMany = cellsX * cellsY > kCellsPerTriangle * indexedTriangles + 1.0;

@@ -65,8 +65,14 @@ private:
         std::int32_t x0, y0, x1, y1;
     };
 
-    double survey();
-    void buildGrid(double indexedTriangles);
+    // The triangles that go into the grid: how many, and the area they cover.
+    struct IndexedTriangles {
+        double count = 0.0;
+        double area = 0.0;
+    };
+
+    IndexedTriangles survey();
+    void buildGrid(const IndexedTriangles& indexed);
     void findPointCells(CellRange* pointCells) const;
     bool countEntries(double budget, const CellRange* pointCells);
     void fillGrid(const CellRange* pointCells);
