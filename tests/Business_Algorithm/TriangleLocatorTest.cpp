@@ -72,6 +72,12 @@ TEST(TriangleLocator, AgreesWithTryingEveryTriangleAndItsWeightsDescribeTheNeare
         const Point2 a = holed.points[static_cast<std::size_t>(corners[0])];
         return sqrDistance(a, {0.5, 0.4}) < 0.3 * 0.3;
     });
+    PlanarTriangulation band = jitteredSquare(60,
+                                              0.3);  // covers a tenth of its box: cells smaller than the box suggests
+    std::erase_if(band.triangles, [&](const auto& corners) {
+        const Point2 a = band.points[static_cast<std::size_t>(corners[0])];
+        return std::abs(a.x - a.y) > 0.05;
+    });
     PlanarTriangulation clockwise = jitteredSquare(15, 0.3);
     for (auto& corners : clockwise.triangles)
         std::swap(corners[1], corners[2]);
@@ -87,6 +93,7 @@ TEST(TriangleLocator, AgreesWithTryingEveryTriangleAndItsWeightsDescribeTheNeare
         double from, to, maxDistance;
     } cases[] = {{"jittered", jitteredSquare(30, 0.35), 0.0, 1.0, 0.0},
                  {"with a hole", holed, -0.3, 1.3, 0.2},
+                 {"diagonal band", band, -0.1, 1.1, 0.1},
                  {"clockwise", clockwise, -0.05, 1.05, 0.1},
                  {"fan", fan, -1.1, 1.1, 0.1}};
     for (const auto& c : cases) {
