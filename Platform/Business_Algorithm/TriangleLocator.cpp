@@ -280,8 +280,11 @@ TriangleLocator::Hit TriangleLocator::locate(Point2 p, double maxDistance, std::
     Hit hit;
     if (!isFinite(p) || cellsX_ == 0)
         return hit;
-    if (hint >= 0 && static_cast<std::size_t>(hint) < triangulation_.triangles.size() && holds(hint, p, hit))
+    // As in searchCell: a failed test of the hint, the common case, works out no weights.
+    if (hint >= 0 && static_cast<std::size_t>(hint) < triangulation_.triangles.size() && cornerAreas(hint, p).holds) {
+        holds(hint, p, hit);
         return hit;
+    }
     if (!searchCell(p, hint, hit))
         hit = searchRings(p, maxDistance);
     return hit;
