@@ -72,8 +72,8 @@ TEST(TriangleLocator, AgreesWithTryingEveryTriangleAndItsWeightsDescribeTheNeare
         const Point2 a = holed.points[static_cast<std::size_t>(corners[0])];
         return sqrDistance(a, {0.5, 0.4}) < 0.3 * 0.3;
     });
-    PlanarTriangulation band = jitteredSquare(60,
-                                              0.3);  // covers a tenth of its box: cells smaller than the box suggests
+    // A band that covers a tenth of its box: cells smaller than the box suggests.
+    PlanarTriangulation band = jitteredSquare(60, 0.3);
     std::erase_if(band.triangles, [&](const auto& corners) {
         const Point2 a = band.points[static_cast<std::size_t>(corners[0])];
         return std::abs(a.x - a.y) > 0.05;
