@@ -2,8 +2,9 @@
 // coordinates. Reports each phase, the cost per vertex (flat as the sheets grow, so the location
 // stays near O(1) per vertex), the extra memory at the peak, and the after vertices not located.
 //
-// COREIO_BENCH_LARGE=1 adds sheets of 16 million vertices. With COREIO_ALIGNER_PEER_DIR set, each size also writes its planar input as raw arrays to
-// <dir>/<size>/ for the peer comparison in bench/peer/probe_peer.py.
+// COREIO_BENCH_LARGE=1 adds sheets of 16 million vertices. With COREIO_ALIGNER_PEER_DIR set, each
+// size also writes its planar input as raw arrays to <dir>/<size>/ for the peer comparison in
+// bench/peer/probe_peer.py.
 
 #include "AllocationCounter.h"
 #include "BenchmarkSizes.h"

@@ -47,8 +47,9 @@ const std::string afterName = "after";
 // after nodes meet a before node, so that the completion of the matching has work on most of them.
 
 // A square before sheet of about `vertices` nodes, its interior nodes moved at random; the after
-// sheet has about as many, on a grid of other spacing in each direction, also moved at random. Moves of a sixth of a
-// cell or more can fold a triangle over, and a sheet with a folded triangle is taken for a tube.
+// sheet has about as many, on a grid of other spacing in each direction, also moved at random.
+// Moves of a sixth of a cell or more can fold a triangle over, and a sheet with a folded triangle
+// is taken for a tube.
 void registerSheets(CoreIo::MemoryLoader& loader, long vertices, bool renumberAfter)
 {
     const int cells = std::max(2, static_cast<int>(std::lround(std::sqrt(static_cast<double>(vertices)))) - 1);
@@ -371,11 +372,12 @@ struct CallTimes {
     double systemShare() const { return seconds.system / std::max(seconds.user + seconds.system, 1e-9); }
 };
 
-// One call per iteration through records, sheets only (their after body renumbered or not). The first call starts from a heap handed
-// back to the system, as in a fresh process: its resident peak against the resident bytes of the
-// two records (meshes and initial coordinates), and its processor time. The later calls reuse the
-// heap, as in a host that aligns body after body: their processor time per after vertex and the
-// system's share of it. Processor time, not wall time: other programs share the machine.
+// One call per iteration through records, sheets only (their after body renumbered or not). The
+// first call starts from a heap handed back to the system, as in a fresh process: its resident
+// peak against the resident bytes of the two records (meshes and initial coordinates), and its
+// processor time. The later calls reuse the heap, as in a host that aligns body after body: their
+// processor time per after vertex and the system's share of it. Processor time, not wall time:
+// other programs share the machine.
 void BM_AlignScaling(benchmark::State& state)
 {
     const auto loader = loaderWith(partOf(state), state.range(0));
