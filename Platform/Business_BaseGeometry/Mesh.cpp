@@ -1,6 +1,7 @@
 #include "Business_BaseGeometry.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -9,9 +10,13 @@
 namespace Calvora {
 namespace {
 
-// Maps the vertices of a mesh to the vertices at the same positions in another. A vertex's `index`
-// is tried as its position first, which holds for every mesh a builder made; other vertices are
-// looked up in a table of the original's storage runs, built on first need.
+// Maps the vertices of a mesh to the vertices at the same positions in another, in one of two ways:
+// - nearby: the triangles of most meshes point into the few storage blocks that their neighbours
+//   point into, so the last two blocks met are tried first, by address alone, without reading
+//   the vertex itself;
+// - by index: a vertex's `index` is tried as its position, which holds for every mesh a builder
+//   made. Vertices in neither are looked up in a table of the original's storage runs, built on
+//   first need.
 class VertexRelinker {
 public:
     VertexRelinker(const Mesh::VertexContainer& originals, Mesh::VertexContainer& copies)
@@ -21,23 +26,74 @@ public:
     {
     }
 
-    // The copy of `vertex`, or nullptr if `vertex` is not one of the originals.
-    Vertex* copyOf(const Vertex* vertex)
+    // The copy of `vertex`, or nullptr if `vertex` is not one of the originals; either way.
+    Vertex* copyNearby(const Vertex* vertex)
     {
-        const auto hinted = static_cast<std::size_t>(static_cast<std::uint32_t>(vertex->index));
-        if (hinted < originals_.size() && &originals_[hinted] == vertex)
-            return &copies_[hinted];
-        const std::size_t position = positionFromRuns(vertex);
+        const auto address = reinterpret_cast<std::uintptr_t>(vertex);
+        for (const Window& window : windows_)
+            if (address - window.originals < window.bytes)
+                return reinterpret_cast<Vertex*>(window.copies + (address - window.originals));
+        ++windowMisses_;
+        const std::size_t position = positionOf(vertex);
+        if (position >= originals_.size())
+            return nullptr;
+        openWindowAround(position);
+        return &copies_[position];
+    }
+
+    Vertex* copyByIndex(const Vertex* vertex)
+    {
+        const std::size_t position = positionOf(vertex);
         return position < originals_.size() ? &copies_[position] : nullptr;
     }
 
+    // Whether the lookups nearby since the last call mostly found their window; true before any.
+    bool nearbyPaid()
+    {
+        const bool paid = windowMisses_ <= kMostWindowMissesPerBlock;
+        windowMisses_ = 0;
+        return paid;
+    }
+
 private:
+    // A lookup nearby that misses costs more than one by index, and a loop over lookups nearby
+    // keeps fewer cache misses in flight: worth it only while nearly every lookup hits.
+    static constexpr std::size_t kMostWindowMissesPerBlock = 64;
+
     // Originals that lie next to each other in memory, at consecutive positions.
     struct Run {
         const Vertex* first;
         std::size_t firstPosition;
         std::size_t count;
     };
+
+    // Originals whose copies lie the same number of bytes further on: from address `originals`,
+    // `bytes` long, copied to `copies`.
+    struct Window {
+        std::uintptr_t originals = 0;
+        std::uintptr_t bytes = 0;
+        char* copies = nullptr;
+    };
+
+    std::size_t positionOf(const Vertex* vertex)
+    {
+        const auto hinted = static_cast<std::size_t>(static_cast<std::uint32_t>(vertex->index));
+        if (hinted < originals_.size() && &originals_[hinted] == vertex)
+            return hinted;
+        return positionFromRuns(vertex);
+    }
+
+    // The positions around `position` stored in one block on both sides become the newest window.
+    void openWindowAround(std::size_t position)
+    {
+        const auto [originalFirst, originalLast] = originals_.blockAround(position);
+        const auto [copyFirst, copyLast] = copies_.blockAround(position);
+        const std::size_t first = std::max(originalFirst, copyFirst);
+        const std::size_t last = std::min(originalLast, copyLast);
+        windows_[1] = windows_[0];
+        windows_[0] = {reinterpret_cast<std::uintptr_t>(&originals_[first]), (last - first) * sizeof(Vertex),
+                       reinterpret_cast<char*>(&copies_[first])};
+    }
 
     std::size_t positionFromRuns(const Vertex* vertex)
     {
@@ -71,24 +127,52 @@ private:
     const PositionalAccess<const Mesh::VertexContainer> originals_;
     const PositionalAccess<Mesh::VertexContainer> copies_;
     std::vector<Run> runs_;
+    Window windows_[2];
+    std::size_t windowMisses_ = 0;
 };
 
-// Copies of the triangles whose corners point at the relinker's copies. Copied as a whole first
-// and relinked in place: the container copies block by block, faster than one triangle at a time.
-Mesh::TriangleContainer relinkedCopy(const Mesh::TriangleContainer& originals, VertexRelinker& relinker)
+// Points the corners of triangles [first, last) at the copies that copyOf(corner) finds;
+// position: that of the first triangle in its mesh, for the error message. Not inlined: within
+// relinkedCopy, both ways together took registers from each other and the nearby way lost its
+// gain.
+template <typename CopyOf>
+[[gnu::noinline]] void relink(Mesh::TriangleContainer::iterator first, Mesh::TriangleContainer::iterator last,
+                              std::size_t position, CopyOf copyOf)
 {
-    Mesh::TriangleContainer copies(originals);
-    std::size_t position = 0;
-    for (Triangle& triangle : copies) {
-        for (Vertex*& corner : triangle.corners) {
+    for (; first != last; ++first, ++position)
+        for (Vertex*& corner : first->corners) {
             if (corner == nullptr)
                 continue;
-            corner = relinker.copyOf(corner);
+            corner = copyOf(corner);
             if (corner == nullptr)
                 throw std::invalid_argument("Mesh copy: triangle at position " + std::to_string(position) +
                                             " points at a vertex that is not in its mesh");
         }
-        ++position;
+}
+
+// Copies of the triangles whose corners point at the relinker's copies. Copied a storage block
+// at a time, each relinked while it is still in the cache: one pass over the memory instead of
+// two, and the container copies whole blocks faster than one triangle at a time. Blocks are
+// relinked nearby while that pays, else by index, trying nearby again every so many blocks.
+Mesh::TriangleContainer relinkedCopy(const Mesh::TriangleContainer& originals, VertexRelinker& relinker)
+{
+    constexpr std::size_t blocksBetweenTrials = 16;
+    Mesh::TriangleContainer copies;
+    const PositionalAccess<const Mesh::TriangleContainer> source(originals.begin(), originals.size());
+    bool nearby = true;
+    for (std::size_t first = 0, block = 0; first < source.size(); ++block) {
+        const std::size_t last = source.blockAround(first).second;
+        const auto count = static_cast<std::ptrdiff_t>(last - first);
+        copies.insert(copies.end(), &source[first], &source[first] + count);
+        if (nearby || block % blocksBetweenTrials == 0) {
+            relink(copies.end() - count, copies.end(), first,
+                   [&](const Vertex* vertex) { return relinker.copyNearby(vertex); });
+            nearby = relinker.nearbyPaid();
+        } else {
+            relink(copies.end() - count, copies.end(), first,
+                   [&](const Vertex* vertex) { return relinker.copyByIndex(vertex); });
+        }
+        first = last;
     }
     return copies;
 }

@@ -6,6 +6,7 @@
 
 #include <boost/container/deque.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -178,6 +179,7 @@ private:
 // - first, size: the container's begin() and size(), e.g. a mesh's beginVertex() and
 //   numberOfVertices(); the container must keep its size and elements while this object is used.
 // - operator[](position): the element at position < size(); no check.
+// - blockAround(position): see there.
 template <typename Container>
 class PositionalAccess {
 public:
@@ -197,6 +199,15 @@ public:
     }
 
     std::size_t size() const { return size_; }
+
+    // The positions [first, last) around `position` < size() whose elements lie next to each
+    // other in memory: those of the storage block that holds it.
+    std::pair<std::size_t, std::size_t> blockAround(std::size_t position) const
+    {
+        const std::size_t blockStart = (position + firstOffset_) / blockSize * blockSize;
+        const std::size_t first = blockStart > firstOffset_ ? blockStart - firstOffset_ : 0;
+        return {first, std::min(blockStart + blockSize - firstOffset_, size_)};
+    }
 
 private:
     static constexpr std::size_t blockSize = Container::get_block_size();

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <memory>
+#include <random>
 #include <stdexcept>
 #include <vector>
 
@@ -42,45 +44,55 @@ void expectNear(const Vector& actual, const Vector& expected)
 std::vector<double> describe(const Mesh& mesh)
 {
     std::vector<double> all{double(mesh.hasNormals())};
-    std::vector<const Vertex*> vertices;
+    std::map<const Vertex*, double> positions;
     for (auto v = mesh.beginVertex(); v != mesh.endVertex(); ++v) {
         const Vector n = v->getNormal();
         all.insert(all.end(), {v->x, v->y, v->z, n.x, n.y, n.z, double(v->index)});
-        vertices.push_back(&*v);
+        positions.emplace(&*v, double(positions.size()));
     }
     for (auto t = mesh.beginTriangle(); t != mesh.endTriangle(); ++t) {
         all.push_back(t->index);
         for (const Vertex* corner : t->corners)
-            all.push_back(double(std::find(vertices.begin(), vertices.end(), corner) - vertices.begin()));
+            all.push_back(positions.contains(corner) ? positions.at(corner) : -1.0);
     }
     return all;
 }
 
 TEST(Mesh, CopiesSurviveTheirOriginalWithTrianglesPointingIntoThemselvesOrNowhere)
 {
-    auto original = std::make_unique<Mesh>(sheet(11));
-    original->computeNormals(false, true);
-    {
-        MeshEditor editor(*original);
-        for (Vertex& vertex : editor.vertices())
-            vertex.index = (vertex.index * 37 + 5) % 144;  // another vertex's position
-        editor.vertices()[3].index = -1;
-        editor.vertices()[4].index = 1000;
-        // Vertices added in front shift every position and start storage in the middle of a block.
-        for (int i = 0; i < 5; ++i)
-            editor.vertices().emplace_front().set(-1.0 - i, 0, 0);
-        editor.triangles().emplace_back().corners[0] = &editor.vertices()[0];
-    }
-    const std::vector<double> expected = describe(*original);
-    const Mesh copy(*original);
-    Mesh assigned = sheet(1);
-    assigned = *original;
-    Mesh& alias = assigned;
-    assigned = alias;
-    original.reset();
+    // Large meshes span many storage blocks; triangles in random order point anywhere among them.
+    const struct {
+        int cells;
+        bool shuffledTriangles;
+    } cases[] = {{11, false}, {80, false}, {80, true}};
+    for (const auto& c : cases) {
+        auto original = std::make_unique<Mesh>(sheet(c.cells));
+        original->computeNormals(false, true);
+        {
+            MeshEditor editor(*original);
+            const auto vertices = static_cast<int>(editor.vertices().size());
+            for (Vertex& vertex : editor.vertices())
+                vertex.index = (vertex.index * 37 + 5) % vertices;  // another vertex's position
+            editor.vertices()[3].index = -1;
+            editor.vertices()[4].index = 1000000;
+            // Vertices added in front shift every position and start storage in the middle of a block.
+            for (int i = 0; i < 5; ++i)
+                editor.vertices().emplace_front().set(-1.0 - i, 0, 0);
+            if (c.shuffledTriangles)
+                std::shuffle(editor.triangles().begin(), editor.triangles().end(), std::mt19937(7));
+            editor.triangles().emplace_back().corners[0] = &editor.vertices()[0];
+        }
+        const std::vector<double> expected = describe(*original);
+        const Mesh copy(*original);
+        Mesh assigned = sheet(1);
+        assigned = *original;
+        Mesh& alias = assigned;
+        assigned = alias;
+        original.reset();
 
-    EXPECT_EQ(describe(copy), expected);
-    EXPECT_EQ(describe(assigned), expected);
+        EXPECT_EQ(describe(copy), expected) << c.cells << " cells";
+        EXPECT_EQ(describe(assigned), expected) << c.cells << " cells";
+    }
 }
 
 TEST(Mesh, CopyRefusesATriangleThatPointsIntoAnotherMesh)
