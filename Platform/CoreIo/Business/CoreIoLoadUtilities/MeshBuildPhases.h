@@ -77,7 +77,7 @@ std::shared_ptr<Mesh> makeMeshWithVertices(std::size_t numNodes, const Items& po
 inline void fillTriangles(std::shared_ptr<Mesh> mesh, const int* triangles, std::size_t numTriangles)
 {
     MeshBuildHelper helper(*mesh);
-    Mesh::VertexContainer& vertices = helper.vertices();
+    const PositionalAccess<Mesh::VertexContainer> vertices(helper.vertices().begin(), helper.vertices().size());
     Mesh::TriangleContainer& meshTriangles = helper.triangles();
     meshTriangles.resize(numTriangles);
     std::size_t k = 0;
