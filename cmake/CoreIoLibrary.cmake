@@ -45,9 +45,7 @@ function(coreio_add_library name)
         VERSION ${PROJECT_VERSION}
         SOVERSION ${PROJECT_VERSION_MAJOR}
         INSTALL_RPATH "$ORIGIN")  # installed side by side, the libraries find each other
-    # No library reads errno after a math call: without that duty std::sqrt is one instruction,
-    # not a call with a check around it, and loops over it vectorize.
-    target_compile_options(${name} PRIVATE -fno-semantic-interposition -fno-math-errno)
+    target_compile_options(${name} PRIVATE -fno-semantic-interposition)
     coreio_export_only_own_namespaces(${name})
     coreio_add_abi_targets(${name})
     target_include_directories(${name} PUBLIC
