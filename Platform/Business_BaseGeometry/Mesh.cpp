@@ -26,7 +26,7 @@ public:
     {
     }
 
-    // The copy of `vertex`, or nullptr if `vertex` is not one of the originals; either way.
+    // Both ways: the copy of `vertex`, or nullptr if `vertex` is not one of the originals.
     Vertex* copyNearby(const Vertex* vertex)
     {
         const auto address = reinterpret_cast<std::uintptr_t>(vertex);

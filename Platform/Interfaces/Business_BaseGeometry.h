@@ -179,7 +179,8 @@ private:
 // - first, size: the container's begin() and size(), e.g. a mesh's beginVertex() and
 //   numberOfVertices(); the container must keep its size and elements while this object is used.
 // - operator[](position): the element at position < size(); no check.
-// - blockAround(position): see there.
+// - blockAround(position): the positions [first, last) around position < size() that share its
+//   storage block, so that their elements lie next to each other in memory.
 template <typename Container>
 class PositionalAccess {
 public:
@@ -200,8 +201,6 @@ public:
 
     std::size_t size() const { return size_; }
 
-    // The positions [first, last) around `position` < size() whose elements lie next to each
-    // other in memory: those of the storage block that holds it.
     std::pair<std::size_t, std::size_t> blockAround(std::size_t position) const
     {
         const std::size_t blockStart = (position + firstOffset_) / blockSize * blockSize;
