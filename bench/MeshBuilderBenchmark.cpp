@@ -5,9 +5,9 @@
 
 #include "BaseGeometryMeshBuilder.h"
 #include "BenchmarkSizes.h"
-#include "HostHeap.h"
 #include "BuilderBenchmarkGrid.h"
 #include "Business_BaseGeometry.h"
+#include "HostHeap.h"
 #include "MemoryLoader.h"
 
 #include <benchmark/benchmark.h>

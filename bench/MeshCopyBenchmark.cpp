@@ -3,8 +3,8 @@
 // heap (HostHeap.h): the copies compare containers, not the kernel's supply of fresh pages.
 
 #include "BenchmarkSizes.h"
-#include "HostHeap.h"
 #include "Business_BaseGeometry.h"
+#include "HostHeap.h"
 
 #include <benchmark/benchmark.h>
 
