@@ -158,22 +158,37 @@ void TriangleLocator::findPointCells(CellRange* pointCells) const
 }
 
 // Counts each cell's triangles into the next cell's offset; false as soon as the total exceeds
-// the budget.
+// the budget. A box of at most 2 by 2 cells, nearly every box once cells are larger than the
+// triangles, adds to all four cells, those it lacks adding zero: whether a box is one or two
+// cells wide is a branch that no predictor gets right.
 bool TriangleLocator::countEntries(double budget, const CellRange* pointCells)
 {
     cellOffsets_.assign(static_cast<std::size_t>(cellsX_ * cellsY_) + 1, 0);
-    double entries = 0.0;
+    std::uint32_t* const counts = cellOffsets_.data() + 1;
+    const auto limit = static_cast<std::uint64_t>(budget);
+    std::uint64_t entries = 0;
     const auto triangleCount = static_cast<std::int32_t>(triangulation_.triangles.size());
     for (std::int32_t t = 0; t < triangleCount; ++t) {
         const CellRange range = cellsOf(t, pointCells);
         if (range.x0 > range.x1)
             continue;
-        entries += static_cast<double>(std::int64_t{range.x1 - range.x0 + 1} * (range.y1 - range.y0 + 1));
-        if (entries > budget)
+        const auto wide = static_cast<std::uint32_t>(range.x1 - range.x0);
+        const auto tall = static_cast<std::uint32_t>(range.y1 - range.y0);
+        entries += std::uint64_t{wide + 1} * (tall + 1);
+        if (entries > limit)
             return false;
+        const auto first = static_cast<std::size_t>(range.y0 * cellsX_ + range.x0);
+        if (wide <= 1 && tall <= 1) {
+            const std::size_t up = tall * static_cast<std::size_t>(cellsX_);
+            counts[first] += 1;
+            counts[first + wide] += wide;
+            counts[first + up] += tall;
+            counts[first + up + wide] += wide & tall;
+            continue;
+        }
         for (std::int64_t y = range.y0; y <= range.y1; ++y)
             for (std::int64_t x = range.x0; x <= range.x1; ++x)
-                ++cellOffsets_[static_cast<std::size_t>(y * cellsX_ + x) + 1];
+                ++counts[static_cast<std::size_t>(y * cellsX_ + x)];
     }
     return true;
 }
