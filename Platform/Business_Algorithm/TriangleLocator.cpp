@@ -54,6 +54,14 @@ std::uint32_t spreadBits(std::uint32_t v)
     return (v | (v << 1)) & 0x5555u;
 }
 
+// The grid turns with the mesh when the edges of this many triangles, spread over the mesh, agree
+// on a direction by at least kLeastAgreement (1: all parallel or perpendicular; a mesh of
+// quads split in two reaches a third), and that direction lies at least kLeastTurn (radians) off
+// the plane's axes.
+constexpr std::size_t kOrientationSample = 4096;
+constexpr double kLeastAgreement = 0.2;
+constexpr double kLeastTurn = 0.01;
+
 // Tiles per side: a tile coordinate has 8 bits, so that two interleave into a 16-bit tile number.
 constexpr std::int64_t kTilesPerSide = 256;
 
@@ -61,9 +69,58 @@ constexpr std::int64_t kTilesPerSide = 256;
 
 TriangleLocator::TriangleLocator(PlanarTriangulation triangulation) : triangulation_(std::move(triangulation))
 {
+    alignAxes();
     const IndexedTriangles indexed = survey();
     if (indexed.count > 0.0)
         buildGrid(indexed);
+}
+
+// Turns the grid to the direction that the edges of a sample of triangles share, up to quarter
+// turns. A mesh of quads, turned against the plane's axes, would otherwise spread each row of
+// triangles over many rows of cells: building the grid would take twice as long, and the boxes
+// of the triangles would overlap more cells. Each edge votes with its direction's angle times
+// four, so that an edge and its perpendicular agree, and a quad's diagonal, 45 degrees off, is
+// outvoted by its two sides. Meshes without a clear direction keep the plane's axes.
+void TriangleLocator::alignAxes()
+{
+    const std::size_t count = triangulation_.triangles.size();
+    const std::size_t step = std::max<std::size_t>(1, count / kOrientationSample);
+    const auto pointCount = static_cast<std::size_t>(triangulation_.points.size());
+    double sumCos = 0.0, sumSin = 0.0, votes = 0.0;
+    for (std::size_t t = 0; t < count; t += step) {
+        const auto& corners = triangulation_.triangles[t];
+        for (std::size_t k = 0; k < 3; ++k) {
+            const auto from = static_cast<std::size_t>(corners[k]), to = static_cast<std::size_t>(corners[(k + 1) % 3]);
+            if (from >= pointCount || to >= pointCount)
+                continue;
+            const double dx = triangulation_.points[to].x - triangulation_.points[from].x;
+            const double dy = triangulation_.points[to].y - triangulation_.points[from].y;
+            const double length2 = dx * dx + dy * dy;
+            if (!(length2 > 0.0) || !std::isfinite(length2))
+                continue;
+            const double cos2 = (dx * dx - dy * dy) / length2, sin2 = 2.0 * dx * dy / length2;
+            sumCos += cos2 * cos2 - sin2 * sin2;
+            sumSin += 2.0 * cos2 * sin2;
+            votes += 1.0;
+        }
+    }
+    const double agreement = std::hypot(sumCos, sumSin);
+    if (!(agreement >= kLeastAgreement * votes))
+        return;
+    const double angle = 0.25 * std::atan2(sumSin, sumCos);
+    if (std::abs(angle) < kLeastTurn)
+        return;
+    turned_ = true;
+    axisCos_ = std::cos(angle);
+    axisSin_ = std::sin(angle);
+}
+
+// p in the grid's axes.
+inline Point2 TriangleLocator::toGrid(Point2 p) const
+{
+    if (!turned_)
+        return p;
+    return {axisCos_ * p.x + axisSin_ * p.y, axisCos_ * p.y - axisSin_ * p.x};
 }
 
 // One pass over the triangles: checks their corners, and finds those that can hold a point
@@ -98,10 +155,11 @@ TriangleLocator::IndexedTriangles TriangleLocator::survey()
         indexed_[t] = true;
         indexed.count += 1.0;
         indexed.area += 0.5 * std::abs(doubleArea);
-        minX = std::min({minX, a.x, b.x, c.x});
-        maxX = std::max({maxX, a.x, b.x, c.x});
-        minY = std::min({minY, a.y, b.y, c.y});
-        maxY = std::max({maxY, a.y, b.y, c.y});
+        const Point2 ga = toGrid(a), gb = toGrid(b), gc = toGrid(c);
+        minX = std::min({minX, ga.x, gb.x, gc.x});
+        maxX = std::max({maxX, ga.x, gb.x, gc.x});
+        minY = std::min({minY, ga.y, gb.y, gc.y});
+        maxY = std::max({maxY, ga.y, gb.y, gc.y});
     }
     meanEdgeLength_ = edges > 0.0 ? edgeSum / edges : 0.0;
     originX_ = minX;
@@ -150,7 +208,7 @@ void TriangleLocator::buildGrid(const IndexedTriangles& indexed)
 void TriangleLocator::findPointCells(CellRange* pointCells) const
 {
     for (std::size_t k = 0; k < triangulation_.points.size(); ++k) {
-        const Point2 p = triangulation_.points[k];
+        const Point2 p = toGrid(triangulation_.points[k]);
         pointCells[k] = {static_cast<std::int32_t>(cellX(p.x)), static_cast<std::int32_t>(cellY(p.y)),
                          static_cast<std::int32_t>(lastCellBefore((p.x - originX_) * inverseCellSize_, cellsX_)),
                          static_cast<std::int32_t>(lastCellBefore((p.y - originY_) * inverseCellSize_, cellsY_))};
@@ -262,7 +320,10 @@ std::int64_t TriangleLocator::cellY(double y) const
 
 std::uint32_t TriangleLocator::tileOf(Point2 p) const
 {
-    return cellsX_ == 0 ? 0 : tileOfCell(cellX(p.x), cellY(p.y));
+    if (cellsX_ == 0)
+        return 0;
+    const Point2 g = toGrid(p);
+    return tileOfCell(cellX(g.x), cellY(g.y));
 }
 
 // The last cell has the largest tile number: interleaving keeps the order of each coordinate.
@@ -390,7 +451,8 @@ void TriangleLocator::markCoincidentCorner(Point2 p, Hit& hit) const
 // the one that does: a loop that keeps every candidate's weights at hand takes a quarter longer.
 bool TriangleLocator::searchCell(Point2 p, std::int32_t testedHint, Hit& hit) const
 {
-    const std::int64_t x = cellX(p.x), y = cellY(p.y);
+    const Point2 g = toGrid(p);
+    const std::int64_t x = cellX(g.x), y = cellY(g.y);
     for (const std::int32_t *t = cellBegin(x, y), *end = cellEnd(x, y); t != end; ++t)
         if (*t != testedHint && cornerAreas(*t, p).holds)
             return holds(*t, p, hit);
@@ -404,10 +466,11 @@ TriangleLocator::Hit TriangleLocator::searchRings(Point2 p, double maxDistance) 
 {
     if (!(maxDistance >= 0.0))
         maxDistance = 0.0;
+    const Point2 g = toGrid(p);
     const double gridRight = originX_ + static_cast<double>(cellsX_) * cellSize_;
     const double gridTop = originY_ + static_cast<double>(cellsY_) * cellSize_;
-    const double outsideX = std::max({originX_ - p.x, 0.0, p.x - gridRight});
-    const double outsideY = std::max({originY_ - p.y, 0.0, p.y - gridTop});
+    const double outsideX = std::max({originX_ - g.x, 0.0, g.x - gridRight});
+    const double outsideY = std::max({originY_ - g.y, 0.0, g.y - gridTop});
     const double maxSqrDistance = sqr(maxDistance);
     if (sqr(outsideX) + sqr(outsideY) > maxSqrDistance)
         return {};
@@ -416,7 +479,7 @@ TriangleLocator::Hit TriangleLocator::searchRings(Point2 p, double maxDistance) 
         return static_cast<std::int64_t>(
             std::clamp(std::floor(offset * inverseCellSize_), -1.0, static_cast<double>(cells)));
     };
-    const std::int64_t cx = cellOf(p.x - originX_, cellsX_), cy = cellOf(p.y - originY_, cellsY_);
+    const std::int64_t cx = cellOf(g.x - originX_, cellsX_), cy = cellOf(g.y - originY_, cellsY_);
     const std::int64_t firstRing = std::max({std::int64_t{0}, -cx, cx - (cellsX_ - 1), -cy, cy - (cellsY_ - 1)});
 
     Hit best;
@@ -442,13 +505,13 @@ TriangleLocator::Hit TriangleLocator::searchRings(Point2 p, double maxDistance) 
 
         double unseen = std::numeric_limits<double>::infinity();
         if (cx - r > 0)
-            unseen = std::min(unseen, p.x - (originX_ + static_cast<double>(cx - r) * cellSize_));
+            unseen = std::min(unseen, g.x - (originX_ + static_cast<double>(cx - r) * cellSize_));
         if (cx + r < cellsX_ - 1)
-            unseen = std::min(unseen, originX_ + static_cast<double>(cx + r + 1) * cellSize_ - p.x);
+            unseen = std::min(unseen, originX_ + static_cast<double>(cx + r + 1) * cellSize_ - g.x);
         if (cy - r > 0)
-            unseen = std::min(unseen, p.y - (originY_ + static_cast<double>(cy - r) * cellSize_));
+            unseen = std::min(unseen, g.y - (originY_ + static_cast<double>(cy - r) * cellSize_));
         if (cy + r < cellsY_ - 1)
-            unseen = std::min(unseen, originY_ + static_cast<double>(cy + r + 1) * cellSize_ - p.y);
+            unseen = std::min(unseen, originY_ + static_cast<double>(cy + r + 1) * cellSize_ - g.y);
         if (unseen > maxDistance || sqr(unseen) >= best.sqrDistance)
             break;
     }

@@ -1,8 +1,10 @@
 #pragma once
 // Point location in a planar triangulation: which triangle holds a point, or which one lies
-// nearest to it within a distance. A uniform grid over the triangles' bounding boxes, built once.
+// nearest to it within a distance. A uniform grid over the triangles' bounding boxes, built once,
+// with its axes along the mesh's own where its edges show a common direction.
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -46,6 +48,10 @@ public:
 
     const PlanarTriangulation& triangulation() const { return triangulation_; }
 
+    // The angle in radians, within a quarter turn, by which the grid's axes are turned against
+    // the plane's: 0 unless most edges share a direction.
+    double gridTurn() const { return std::atan2(axisSin_, axisCos_); }
+
     // Mean length of the triangles' edges, each edge counted once per triangle.
     double meanEdgeLength() const { return meanEdgeLength_; }
 
@@ -71,6 +77,8 @@ private:
         double area = 0.0;
     };
 
+    void alignAxes();
+    Point2 toGrid(Point2 p) const;
     IndexedTriangles survey();
     void buildGrid(const IndexedTriangles& indexed);
     void findPointCells(CellRange* pointCells) const;
@@ -100,7 +108,9 @@ private:
 
     PlanarTriangulation triangulation_;
     std::vector<bool> indexed_;  // per triangle: it can hold a point, so it is in the grid
-    double originX_ = 0.0, originY_ = 0.0;
+    bool turned_ = false;        // the grid's axes are the plane's turned by (axisCos_, axisSin_)
+    double axisCos_ = 1.0, axisSin_ = 0.0;
+    double originX_ = 0.0, originY_ = 0.0;  // the grid's corner and extent, in the grid's axes
     double extentX_ = 0.0, extentY_ = 0.0;
     double cellSize_ = 1.0, inverseCellSize_ = 1.0;
     std::int64_t cellsX_ = 0, cellsY_ = 0;

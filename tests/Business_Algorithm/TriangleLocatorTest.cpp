@@ -35,6 +35,14 @@ PlanarTriangulation jitteredSquare(int cells, double jitter)
     return grid;
 }
 
+PlanarTriangulation turnedBy(PlanarTriangulation grid, double angle)
+{
+    const double c = std::cos(angle), s = std::sin(angle);
+    for (Point2& point : grid.points)
+        point = {c * point.x - s * point.y, s * point.x + c * point.y};
+    return grid;
+}
+
 Point2 corner(const PlanarTriangulation& grid, std::int32_t triangle, std::size_t k)
 {
     return grid.points[static_cast<std::size_t>(grid.triangles[static_cast<std::size_t>(triangle)][k])];
@@ -94,6 +102,8 @@ TEST(TriangleLocator, AgreesWithTryingEveryTriangleAndItsWeightsDescribeTheNeare
     } cases[] = {{"jittered", jitteredSquare(30, 0.35), 0.0, 1.0, 0.0},
                  {"with a hole", holed, -0.3, 1.3, 0.2},
                  {"diagonal band", band, -0.1, 1.1, 0.1},
+                 {"turned", turnedBy(jitteredSquare(40, 0.1), 0.6), -0.6, 1.4, 0.0},
+                 {"turned, near points too", turnedBy(jitteredSquare(40, 0.1), 0.6), -0.6, 1.4, 0.05},
                  {"clockwise", clockwise, -0.05, 1.05, 0.1},
                  {"fan", fan, -1.1, 1.1, 0.1}};
     for (const auto& c : cases) {
@@ -118,6 +128,29 @@ TEST(TriangleLocator, AgreesWithTryingEveryTriangleAndItsWeightsDescribeTheNeare
             EXPECT_NEAR(sqrDistance(described, p), hit.sqrDistance, 1e-12);
         }
     }
+}
+
+TEST(TriangleLocator, TurnsItsGridWithTheEdgesOfQuadsOnly)
+{
+    PlanarTriangulation fan{{{0.0, 0.0}}, {}};
+    for (int k = 0; k < 500; ++k) {
+        const double angle = 2.0 * std::numbers::pi * k / 500;
+        fan.points.push_back({std::cos(angle), std::sin(angle)});
+        fan.triangles.push_back({0, 1 + k, 1 + (k + 1) % 500});
+    }
+    const struct {
+        const char* name;
+        PlanarTriangulation grid;
+        double turn;
+    } cases[] = {{"quads along the axes", jitteredSquare(30, 0.2), 0.0},
+                 {"quads turned", turnedBy(jitteredSquare(30, 0.2), 0.3), 0.3},
+                 {"quads turned the other way", turnedBy(jitteredSquare(30, 0.2), -0.6), -0.6},
+                 {"quads turned by a quarter turn and a bit", turnedBy(jitteredSquare(30, 0.2), 1.7),
+                  1.7 - 0.5 * std::numbers::pi},
+                 {"quads turned by a hair", turnedBy(jitteredSquare(30, 0.0), 0.002), 0.0},
+                 {"spokes in every direction", fan, 0.0}};
+    for (const auto& c : cases)
+        EXPECT_NEAR(TriangleLocator(c.grid).gridTurn(), c.turn, 0.02) << c.name;
 }
 
 TEST(TriangleLocator, AnswersCornersHintsDegenerateTrianglesAndPointsThatAreNotNumbers)
