@@ -124,8 +124,8 @@ inline Point2 TriangleLocator::toGrid(Point2 p) const
 }
 
 // One pass over the triangles: checks their corners, and finds those that can hold a point
-// (finite corners, non-zero area), the box around them, their number and area, and the mean
-// edge length.
+// (a finite perimeter, non-zero area), the box around them, their number and area, and the
+// mean edge length.
 TriangleLocator::IndexedTriangles TriangleLocator::survey()
 {
     double minX = std::numeric_limits<double>::infinity(), minY = minX;
@@ -144,10 +144,13 @@ TriangleLocator::IndexedTriangles TriangleLocator::survey()
         const Point2 a = triangulation_.points[static_cast<std::size_t>(corners[0])];
         const Point2 b = triangulation_.points[static_cast<std::size_t>(corners[1])];
         const Point2 c = triangulation_.points[static_cast<std::size_t>(corners[2])];
-        if (!isFinite(a) || !isFinite(b) || !isFinite(c))
+        // A corner that is not a finite number makes the perimeter so: one test instead of six.
+        const double perimeter = std::sqrt(sqr(b.x - a.x) + sqr(b.y - a.y)) +
+                                 std::sqrt(sqr(c.x - b.x) + sqr(c.y - b.y)) +
+                                 std::sqrt(sqr(a.x - c.x) + sqr(a.y - c.y));
+        if (!std::isfinite(perimeter))
             continue;
-        edgeSum += std::sqrt(sqr(b.x - a.x) + sqr(b.y - a.y)) + std::sqrt(sqr(c.x - b.x) + sqr(c.y - b.y)) +
-                   std::sqrt(sqr(a.x - c.x) + sqr(a.y - c.y));
+        edgeSum += perimeter;
         edges += 3.0;
         const double doubleArea = cross(b.x - a.x, b.y - a.y, c.x - a.x, c.y - a.y);
         if (doubleArea == 0.0)
