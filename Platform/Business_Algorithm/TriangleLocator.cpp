@@ -55,12 +55,12 @@ std::uint32_t spreadBits(std::uint32_t v)
 }
 
 // The grid turns with the mesh when the edges of this many triangles, spread over the mesh, agree
-// on a direction by at least kLeastAgreement (1: all parallel or perpendicular; a mesh of
-// quads split in two reaches a third), and that direction lies at least kLeastTurn (radians) off
-// the plane's axes.
+// on a direction by at least kLeastAgreement (1: all parallel or perpendicular, 0: no preference;
+// quads jittered by a fifth of their size reach 0.8, stretched ones far less), and that
+// direction lies at least kLeastTurn (radians) off the plane's axes.
 constexpr std::size_t kOrientationSample = 4096;
-constexpr double kLeastAgreement = 0.2;
-constexpr double kLeastTurn = 0.01;
+constexpr double kLeastAgreement = 0.5;
+constexpr double kLeastTurn = 0.05;
 
 // Tiles per side: a tile coordinate has 8 bits, so that two interleave into a 16-bit tile number.
 constexpr std::int64_t kTilesPerSide = 256;
@@ -78,9 +78,10 @@ TriangleLocator::TriangleLocator(PlanarTriangulation triangulation) : triangulat
 // Turns the grid to the direction that the edges of a sample of triangles share, up to quarter
 // turns. A mesh of quads, turned against the plane's axes, would otherwise spread each row of
 // triangles over many rows of cells: building the grid would take twice as long, and the boxes
-// of the triangles would overlap more cells. Each edge votes with its direction's angle times
-// four, so that an edge and its perpendicular agree, and a quad's diagonal, 45 degrees off, is
-// outvoted by its two sides. Meshes without a clear direction keep the plane's axes.
+// of the triangles would overlap more cells. Each triangle's shortest edge, a side of its quad
+// and never the diagonal, votes with its direction's angle times four, so that an edge and its
+// perpendicular agree. Meshes without a clear direction keep the plane's axes: a wrong turn
+// would cost what a right one saves.
 void TriangleLocator::alignAxes()
 {
     const std::size_t count = triangulation_.triangles.size();
@@ -89,23 +90,24 @@ void TriangleLocator::alignAxes()
     double sumCos = 0.0, sumSin = 0.0, votes = 0.0;
     for (std::size_t t = 0; t < count; t += step) {
         const auto& corners = triangulation_.triangles[t];
+        if (std::ranges::any_of(corners, [&](std::int32_t c) { return static_cast<std::size_t>(c) >= pointCount; }))
+            continue;
+        std::array<Point2, 3> edges;
         for (std::size_t k = 0; k < 3; ++k) {
-            const auto from = static_cast<std::size_t>(corners[k]), to = static_cast<std::size_t>(corners[(k + 1) % 3]);
-            if (from >= pointCount || to >= pointCount)
-                continue;
-            const double dx = triangulation_.points[to].x - triangulation_.points[from].x;
-            const double dy = triangulation_.points[to].y - triangulation_.points[from].y;
-            const double length2 = dx * dx + dy * dy;
-            if (!(length2 > 0.0) || !std::isfinite(length2))
-                continue;
-            const double cos2 = (dx * dx - dy * dy) / length2, sin2 = 2.0 * dx * dy / length2;
-            sumCos += cos2 * cos2 - sin2 * sin2;
-            sumSin += 2.0 * cos2 * sin2;
-            votes += 1.0;
+            const Point2 from = triangulation_.points[static_cast<std::size_t>(corners[k])];
+            const Point2 to = triangulation_.points[static_cast<std::size_t>(corners[(k + 1) % 3])];
+            edges[k] = {to.x - from.x, to.y - from.y};
         }
+        const Point2 edge = *std::ranges::min_element(edges, {}, [](Point2 e) { return sqr(e.x) + sqr(e.y); });
+        const double length2 = sqr(edge.x) + sqr(edge.y);
+        if (!(length2 > 0.0) || !std::isfinite(length2))
+            continue;
+        const double cos2 = (sqr(edge.x) - sqr(edge.y)) / length2, sin2 = 2.0 * edge.x * edge.y / length2;
+        sumCos += sqr(cos2) - sqr(sin2);
+        sumSin += 2.0 * cos2 * sin2;
+        votes += 1.0;
     }
-    const double agreement = std::hypot(sumCos, sumSin);
-    if (!(agreement >= kLeastAgreement * votes))
+    if (!(std::hypot(sumCos, sumSin) >= kLeastAgreement * votes))
         return;
     const double angle = 0.25 * std::atan2(sumSin, sumCos);
     if (std::abs(angle) < kLeastTurn)

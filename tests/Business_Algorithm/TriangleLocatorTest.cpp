@@ -35,6 +35,13 @@ PlanarTriangulation jitteredSquare(int cells, double jitter)
     return grid;
 }
 
+PlanarTriangulation stretchedAlongX(PlanarTriangulation grid, double factor)
+{
+    for (Point2& point : grid.points)
+        point.x *= factor;
+    return grid;
+}
+
 PlanarTriangulation turnedBy(PlanarTriangulation grid, double angle)
 {
     const double c = std::cos(angle), s = std::sin(angle);
@@ -147,7 +154,9 @@ TEST(TriangleLocator, TurnsItsGridWithTheEdgesOfQuadsOnly)
                  {"quads turned the other way", turnedBy(jitteredSquare(30, 0.2), -0.6), -0.6},
                  {"quads turned by a quarter turn and a bit", turnedBy(jitteredSquare(30, 0.2), 1.7),
                   1.7 - 0.5 * std::numbers::pi},
-                 {"quads turned by a hair", turnedBy(jitteredSquare(30, 0.0), 0.002), 0.0},
+                 {"long quads, much jittered", turnedBy(stretchedAlongX(jitteredSquare(30, 0.25), 3.0), 0.4), 0.0},
+                 {"long quads, little jittered", turnedBy(stretchedAlongX(jitteredSquare(30, 0.05), 3.0), 0.4), 0.4},
+                 {"quads turned by a hair", turnedBy(jitteredSquare(30, 0.0), 0.04), 0.0},
                  {"spokes in every direction", fan, 0.0}};
     for (const auto& c : cases)
         EXPECT_NEAR(TriangleLocator(c.grid).gridTurn(), c.turn, 0.02) << c.name;
