@@ -49,7 +49,7 @@ public:
     const PlanarTriangulation& triangulation() const { return triangulation_; }
 
     // The angle in radians, within a quarter turn, by which the grid's axes are turned against
-    // the plane's: 0 unless most edges share a direction.
+    // the plane's: 0 unless the mesh's edges share a direction off the plane's axes.
     double gridTurn() const { return std::atan2(axisSin_, axisCos_); }
 
     // Mean length of the triangles' edges, each edge counted once per triangle.
