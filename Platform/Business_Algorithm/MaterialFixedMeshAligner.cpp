@@ -266,8 +266,19 @@ double alignVertices(const InitialCoordinateShape& before, AfterVertexLocator& l
     const auto initCoords = verticesByPosition(initCoordMeshAfter);
     const auto own = verticesByPosition(meshAfter);
     const PositionalAccess<Mesh::VertexContainer> out(aligned.begin(), aligned.size());
+    // Tile order visits the after vertices at random when they are numbered so: their reads and
+    // writes are asked for this many vertices ahead, and wait for memory side by side.
+    constexpr std::size_t ahead = 16;
     double biggestSquareError = 0.0;
-    for (const std::int32_t vertex : order) {
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        if (k + ahead < order.size()) {
+            const auto next = static_cast<std::size_t>(order[k + ahead]);
+            __builtin_prefetch(&initCoords[next]);
+            __builtin_prefetch(&out[next], 1);
+            if (outputs.matching != nullptr)
+                __builtin_prefetch(&(*outputs.matching)[next], 1);
+        }
+        const std::int32_t vertex = order[k];
         const auto position = static_cast<std::size_t>(vertex);
         const Hit hit = locator.locate(vertex, {initCoords[position].x, initCoords[position].y});
         Vertex& placed = out[position];
