@@ -131,15 +131,29 @@ private:
     std::size_t windowMisses_ = 0;
 };
 
+// Loops over the triangles of a mesh numbered at random meet their corners all over memory: they
+// ask for the corners of the triangle this many places ahead, so that the misses overlap.
+constexpr std::size_t kFetchAhead = 16;
+
+void fetchCorners(const Triangle& triangle)
+{
+    for (const Vertex* corner : triangle.corners)
+        __builtin_prefetch(corner);
+}
+
 // Points the corners of triangles [first, last) at the copies that copyOf(corner) finds;
 // position: that of the first triangle in its mesh, for the error message. Not inlined: within
 // relinkedCopy, both ways together took registers from each other and the nearby way lost its
-// gain.
-template <typename CopyOf>
+// gain. originals: where the triangles come from, whose corners are asked for ahead when
+// copyOf reads them.
+template <bool readsCorners, typename CopyOf>
 [[gnu::noinline]] void relink(Mesh::TriangleContainer::iterator first, Mesh::TriangleContainer::iterator last,
-                              std::size_t position, CopyOf copyOf)
+                              std::size_t position, const PositionalAccess<const Mesh::TriangleContainer>& originals,
+                              CopyOf copyOf)
 {
-    for (; first != last; ++first, ++position)
+    for (; first != last; ++first, ++position) {
+        if (readsCorners && position + kFetchAhead < originals.size())
+            fetchCorners(originals[position + kFetchAhead]);
         for (Vertex*& corner : first->corners) {
             if (corner == nullptr)
                 continue;
@@ -148,6 +162,7 @@ template <typename CopyOf>
                 throw std::invalid_argument("Mesh copy: triangle at position " + std::to_string(position) +
                                             " points at a vertex that is not in its mesh");
         }
+    }
 }
 
 // Copies of the triangles whose corners point at the relinker's copies. Copied a storage block
@@ -165,12 +180,12 @@ Mesh::TriangleContainer relinkedCopy(const Mesh::TriangleContainer& originals, V
         const auto count = static_cast<std::ptrdiff_t>(last - first);
         copies.insert(copies.end(), &source[first], &source[first] + count);
         if (nearby || block % blocksBetweenTrials == 0) {
-            relink(copies.end() - count, copies.end(), first,
-                   [&](const Vertex* vertex) { return relinker.copyNearby(vertex); });
+            relink<false>(copies.end() - count, copies.end(), first, source,
+                          [&](const Vertex* vertex) { return relinker.copyNearby(vertex); });
             nearby = relinker.nearbyPaid();
         } else {
-            relink(copies.end() - count, copies.end(), first,
-                   [&](const Vertex* vertex) { return relinker.copyByIndex(vertex); });
+            relink<true>(copies.end() - count, copies.end(), first, source,
+                         [&](const Vertex* vertex) { return relinker.copyByIndex(vertex); });
         }
         first = last;
     }
@@ -237,7 +252,11 @@ void Mesh::computeNormals(bool flip, bool areaWeighted)
 {
     for (Vertex& vertex : vertices_)
         vertex.normal_ = {};
-    for (const Triangle& triangle : triangles_) {
+    const PositionalAccess<const TriangleContainer> triangles(triangles_.begin(), triangles_.size());
+    for (std::size_t k = 0; k < triangles.size(); ++k) {
+        if (k + kFetchAhead < triangles.size())
+            fetchCorners(triangles[k + kFetchAhead]);
+        const Triangle& triangle = triangles[k];
         const Vector<double, 3> normal = areaWeighted ? doubleAreaNormal(triangle) : triangle.getNormal();
         for (Vertex* corner : triangle.corners)
             if (corner != nullptr)
