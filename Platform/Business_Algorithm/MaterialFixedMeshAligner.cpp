@@ -1,5 +1,6 @@
 #include "Business_Algorithm.h"
 
+#include "FetchAhead.h"
 #include "InitialCoordinateShape.h"
 #include "Stopwatch.h"
 
@@ -13,6 +14,7 @@
 namespace Calvora {
 namespace {
 
+using CoreIoInternal::kFetchAhead;
 using CoreIoInternal::Stopwatch;
 using Hit = TriangleLocator::Hit;
 
@@ -267,12 +269,11 @@ double alignVertices(const InitialCoordinateShape& before, AfterVertexLocator& l
     const auto own = verticesByPosition(meshAfter);
     const PositionalAccess<Mesh::VertexContainer> out(aligned.begin(), aligned.size());
     // Tile order visits the after vertices at random when they are numbered so: their reads and
-    // writes are asked for this many vertices ahead, and wait for memory side by side.
-    constexpr std::size_t ahead = 16;
+    // writes are asked for kFetchAhead vertices ahead, and wait for memory side by side.
     double biggestSquareError = 0.0;
     for (std::size_t k = 0; k < order.size(); ++k) {
-        if (k + ahead < order.size()) {
-            const auto next = static_cast<std::size_t>(order[k + ahead]);
+        if (k + kFetchAhead < order.size()) {
+            const auto next = static_cast<std::size_t>(order[k + kFetchAhead]);
             __builtin_prefetch(&initCoords[next]);
             __builtin_prefetch(&out[next], 1);
             if (outputs.matching != nullptr)

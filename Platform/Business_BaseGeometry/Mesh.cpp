@@ -1,5 +1,7 @@
 #include "Business_BaseGeometry.h"
 
+#include "FetchAhead.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <functional>
@@ -9,6 +11,9 @@
 
 namespace Calvora {
 namespace {
+
+using CoreIoInternal::fetchCorners;
+using CoreIoInternal::kFetchAhead;
 
 // Maps the vertices of a mesh to the vertices at the same positions in another, in one of two ways:
 // - nearby: the triangles of most meshes point into the few storage blocks that their neighbours
@@ -130,16 +135,6 @@ private:
     Window windows_[2];
     std::size_t windowMisses_ = 0;
 };
-
-// Loops over the triangles of a mesh numbered at random meet their corners all over memory: they
-// ask for the corners of the triangle this many places ahead, so that the misses overlap.
-constexpr std::size_t kFetchAhead = 16;
-
-void fetchCorners(const Triangle& triangle)
-{
-    for (const Vertex* corner : triangle.corners)
-        __builtin_prefetch(corner);
-}
 
 // Points the corners of triangles [first, last) at the copies that copyOf(corner) finds;
 // position: that of the first triangle in its mesh, for the error message. Not inlined: within

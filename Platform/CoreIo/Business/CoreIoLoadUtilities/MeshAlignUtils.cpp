@@ -2,6 +2,7 @@
 
 #include "Business_Algorithm.h"
 #include "Business_EvaluationGeometry.h"
+#include "FetchAhead.h"
 #include "QRVService_Logging.h"
 
 #include <algorithm>
@@ -21,6 +22,8 @@ using Calvora::logError;
 using Calvora::logTrace;
 using Calvora::logWarn;
 using Calvora::MaterialFixedMeshAligner;
+using CoreIoInternal::fetchCorners;
+using CoreIoInternal::kFetchAhead;
 using VertexMapSetter = void (MaterialFixedMeshAligner::*)(std::shared_ptr<const std::vector<int>>);
 
 constexpr const char* incompleteMatchingMessage = "Incomplete matching from getMeshAlignResult";
@@ -95,19 +98,15 @@ int nearestCornerIndex(const Calvora::Triangle& triangle, const Calvora::Vertex&
 }
 
 // An after body numbered at random names its before triangles at random. The completion asks
-// early for the triangle of the element this many places ahead, and for the corners of the one
+// early for the triangle of the element kFetchAhead places ahead, and for the corners of the one
 // half as far ahead, whose triangle is in the cache by then: the misses overlap.
-constexpr std::size_t kFetchAhead = 16;
-
 void fetchAhead(const std::vector<MaterialFixedMeshAligner::MatchingEl>& matching, std::size_t k,
                 const Calvora::Mesh& icBefore)
 {
     if (k + kFetchAhead < matching.size() && matching[k + kFetchAhead].triangleIndex >= 0)
         __builtin_prefetch(&icBefore.getTriangle(static_cast<unsigned int>(matching[k + kFetchAhead].triangleIndex)));
     if (k + kFetchAhead / 2 < matching.size() && matching[k + kFetchAhead / 2].triangleIndex >= 0)
-        for (const Calvora::Vertex* corner :
-             icBefore.getTriangle(static_cast<unsigned int>(matching[k + kFetchAhead / 2].triangleIndex)).corners)
-            __builtin_prefetch(corner);
+        fetchCorners(icBefore.getTriangle(static_cast<unsigned int>(matching[k + kFetchAhead / 2].triangleIndex)));
 }
 
 // One before-vertex index per matching element. With completion, an element that has only a
