@@ -97,16 +97,28 @@ int nearestCornerIndex(const Calvora::Triangle& triangle, const Calvora::Vertex&
     return nearest->index;
 }
 
+// The before triangle from whose corners an element is completed; null when it has none or
+// needs none.
+const Calvora::Triangle* completingTriangle(const MaterialFixedMeshAligner::MatchingEl& element,
+                                            const Calvora::Mesh& icBefore)
+{
+    if (element.vertexIndex >= 0 || element.triangleIndex < 0)
+        return nullptr;
+    return &icBefore.getTriangle(static_cast<unsigned int>(element.triangleIndex));
+}
+
 // An after body numbered at random names its before triangles at random. The completion asks
 // early for the triangle of the element kFetchAhead places ahead, and for the corners of the one
 // half as far ahead, whose triangle is in the cache by then: the misses overlap.
 void fetchAhead(const std::vector<MaterialFixedMeshAligner::MatchingEl>& matching, std::size_t k,
                 const Calvora::Mesh& icBefore)
 {
-    if (k + kFetchAhead < matching.size() && matching[k + kFetchAhead].triangleIndex >= 0)
-        __builtin_prefetch(&icBefore.getTriangle(static_cast<unsigned int>(matching[k + kFetchAhead].triangleIndex)));
-    if (k + kFetchAhead / 2 < matching.size() && matching[k + kFetchAhead / 2].triangleIndex >= 0)
-        fetchCorners(icBefore.getTriangle(static_cast<unsigned int>(matching[k + kFetchAhead / 2].triangleIndex)));
+    if (k + kFetchAhead < matching.size())
+        if (const Calvora::Triangle* triangle = completingTriangle(matching[k + kFetchAhead], icBefore))
+            __builtin_prefetch(triangle);
+    if (k + kFetchAhead / 2 < matching.size())
+        if (const Calvora::Triangle* triangle = completingTriangle(matching[k + kFetchAhead / 2], icBefore))
+            fetchCorners(*triangle);
 }
 
 // One before-vertex index per matching element. With completion, an element that has only a
