@@ -1,5 +1,7 @@
 #include "TriangleLocator.h"
 
+#include "FetchAhead.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -61,6 +63,19 @@ std::uint32_t spreadBits(std::uint32_t v)
 constexpr std::size_t kOrientationSample = 4096;
 constexpr double kLeastAgreement = 0.5;
 constexpr double kLeastTurn = 0.05;
+
+// Asks for the entries of `table` at the corners of the triangle kFetchAhead places after t: on a
+// mesh numbered at random they lie all over memory, and asked for early their misses overlap.
+template <typename Entry>
+void fetchCornersAhead(const std::vector<std::array<std::int32_t, 3>>& triangles, std::size_t t, const Entry* table,
+                       std::size_t tableSize)
+{
+    if (t + CoreIoInternal::kFetchAhead >= triangles.size())
+        return;
+    for (const std::int32_t corner : triangles[t + CoreIoInternal::kFetchAhead])
+        if (static_cast<std::size_t>(corner) < tableSize)
+            __builtin_prefetch(table + corner);
+}
 
 // Tiles per side: a tile coordinate has 8 bits, so that two interleave into a 16-bit tile number.
 constexpr std::int64_t kTilesPerSide = 256;
@@ -137,6 +152,7 @@ TriangleLocator::IndexedTriangles TriangleLocator::survey()
     const auto pointCount = static_cast<std::int64_t>(triangulation_.points.size());
     indexed_.assign(triangulation_.triangles.size(), false);
     for (std::size_t t = 0; t < triangulation_.triangles.size(); ++t) {
+        fetchCornersAhead(triangulation_.triangles, t, triangulation_.points.data(), triangulation_.points.size());
         const auto& corners = triangulation_.triangles[t];
         for (std::int32_t corner : corners)
             if (corner < 0 || corner >= pointCount)
@@ -232,6 +248,8 @@ bool TriangleLocator::countEntries(double budget, const CellRange* pointCells)
     std::uint64_t entries = 0;
     const auto triangleCount = static_cast<std::int32_t>(triangulation_.triangles.size());
     for (std::int32_t t = 0; t < triangleCount; ++t) {
+        fetchCornersAhead(triangulation_.triangles, static_cast<std::size_t>(t), pointCells,
+                          triangulation_.points.size());
         const CellRange range = cellsOf(t, pointCells);
         if (range.x0 > range.x1)
             continue;
@@ -268,6 +286,8 @@ void TriangleLocator::fillGrid(const CellRange* pointCells)
     std::vector<std::uint32_t> back(cellOffsets_.begin() + 1, cellOffsets_.end());
     const auto triangleCount = static_cast<std::int32_t>(triangulation_.triangles.size());
     for (std::int32_t t = 0; t < triangleCount; ++t) {
+        fetchCornersAhead(triangulation_.triangles, static_cast<std::size_t>(t), pointCells,
+                          triangulation_.points.size());
         const CellRange range = cellsOf(t, pointCells);
         if (range.x0 > range.x1)
             continue;
