@@ -37,8 +37,9 @@ using Calvora::Mesh;
 using CoreIoInternal::Stopwatch;
 
 // The second argument of each benchmark: which part is aligned. A renumbered sheet is the sheet
-// whose after body has its nodes numbered at random, as some solvers leave them after remeshing.
-enum Part : long { sheet = 0, tube = 1, renumberedSheet = 2 };
+// whose after body has its nodes numbered at random, as some solvers leave them after remeshing;
+// in the last part it is the before body's nodes.
+enum Part : long { sheet = 0, tube = 1, renumberedSheet = 2, renumberedBeforeSheet = 3 };
 
 const std::string beforeName = "before";
 const std::string afterName = "after";
@@ -49,17 +50,19 @@ const std::string afterName = "after";
 // A square before sheet of about `vertices` nodes, its interior nodes moved at random; the after
 // sheet has about as many, on a grid of other spacing in each direction, also moved at random.
 // Moves of a sixth of a cell or more can fold a triangle over, and a sheet with a folded triangle
-// is taken for a tube.
-void registerSheets(CoreIo::MemoryLoader& loader, long vertices, bool renumberAfter)
+// is taken for a tube. The part says which body, if any, has its nodes numbered at random.
+void registerSheets(CoreIo::MemoryLoader& loader, long vertices, Part part)
 {
     const int cells = std::max(2, static_cast<int>(std::lround(std::sqrt(static_cast<double>(vertices)))) - 1);
     const CoreIoSamples::SheetShape shape;
-    CoreIoSamples::registerBody(
-        loader, beforeName,
-        CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells, .jitter = 0.15, .seed = 3}));
+    const CoreIoSamples::SampleBody before =
+        CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells, .jitter = 0.15, .seed = 3});
     const CoreIoSamples::SampleBody after = CoreIoSamples::makeSheet(
         shape, {.cellsU = cells * 5 / 4, .cellsV = std::max(2, cells * 4 / 5), .jitter = 0.15, .seed = 5});
-    CoreIoSamples::registerBody(loader, afterName, renumberAfter ? CoreIoSamples::renumbered(after, 6) : after);
+    CoreIoSamples::registerBody(loader, beforeName,
+                                part == renumberedBeforeSheet ? CoreIoSamples::renumbered(before, 9) : before);
+    CoreIoSamples::registerBody(loader, afterName,
+                                part == renumberedSheet ? CoreIoSamples::renumbered(after, 6) : after);
 }
 
 // A tube of about `vertices` nodes as tubes come from real meshes: nodes jittered by a quarter of
@@ -88,7 +91,7 @@ std::unique_ptr<CoreIo::MemoryLoader> loaderWith(Part part, long vertices)
     if (part == tube)
         registerTubes(*loader, vertices);
     else
-        registerSheets(*loader, vertices, part == renumberedSheet);
+        registerSheets(*loader, vertices, part);
     return loader;
 }
 
@@ -434,6 +437,7 @@ void sheetsAndTube(benchmark::internal::Benchmark* benchmark)
     for (long size : CoreIoBench::sizes({1000000}, 2000)) {
         benchmark->Args({size, tube});
         benchmark->Args({size, renumberedSheet});
+        benchmark->Args({size, renumberedBeforeSheet});
     }
     benchmark->ArgNames({"vertices", "part"});
     benchmark->Unit(benchmark::kMillisecond);
