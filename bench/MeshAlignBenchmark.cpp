@@ -198,8 +198,7 @@ void BM_AlignThroughLoader(benchmark::State& state)
 
 // Seconds of each phase of a call, summed over the calls.
 struct PhaseTimes {
-    double meshCopies = 0.0;      // the initial-coordinate meshes: copying both bodies' meshes
-    double positions = 0.0;       // ... and moving their vertices to the initial coordinates
+    double icMeshes = 0.0;        // both bodies' meshes, copied into their initial coordinates
     double tubeDetection = 0.0;
     double tubeUnrolling = 0.0;
     MaterialFixedMeshAligner::PhaseTimings aligner;
@@ -207,32 +206,6 @@ struct PhaseTimes {
     double release = 0.0;         // dropping the initial-coordinate meshes and the matching list
     double calls = 0.0;           // the whole of getMeshAlignResult
 };
-
-// The work of getICMesh: a copy of the body's mesh, moved to the body's initial coordinates.
-std::shared_ptr<Mesh> initialCoordinateMesh(const CoreIo::MeshAndCoord& record, Stopwatch& watch, PhaseTimes& times)
-{
-    auto mesh = std::make_shared<Mesh>(*record.mesh);
-    times.meshCopies += watch.lap();
-    const std::vector<float>& u = *record.initCoord0;
-    const std::vector<float>& v = *record.initCoord1;
-    std::size_t i = 0;
-    for (auto vertex = mesh->beginVertex(); vertex != mesh->endVertex(); ++vertex, ++i)
-        vertex->set(u.at(i), v.at(i), 0.0);
-    times.positions += watch.lap();
-    return mesh;
-}
-
-// The walk of the tube detection: a plane mesh with triangles facing +z and -z is a rolled tube.
-bool facesBothWays(const Mesh& icMesh)
-{
-    bool up = false, down = false;
-    for (auto triangle = icMesh.beginTriangle(); triangle != icMesh.endTriangle() && !(up && down); ++triangle) {
-        const double z = triangle->getNormal().z;
-        up = up || z > 0.0;
-        down = down || z < 0.0;
-    }
-    return up && down;
-}
 
 void unroll(const std::shared_ptr<Mesh>& icMesh, MaterialFixedMeshAligner& aligner,
             void (MaterialFixedMeshAligner::*handOverMap)(std::shared_ptr<const std::vector<int>>))
@@ -248,9 +221,10 @@ void unroll(const std::shared_ptr<Mesh>& icMesh, MaterialFixedMeshAligner& align
 void timePhases(const Records& records, PhaseTimes& times)
 {
     Stopwatch watch;
-    std::shared_ptr<Mesh> icBefore = initialCoordinateMesh(records.before, watch, times);
-    std::shared_ptr<Mesh> icAfter = initialCoordinateMesh(records.after, watch, times);
-    const bool rolled = facesBothWays(*icAfter);
+    std::shared_ptr<Mesh> icBefore = CoreIo::initialCoordinateMesh(records.before);
+    std::shared_ptr<Mesh> icAfter = CoreIo::initialCoordinateMesh(records.after);
+    times.icMeshes += watch.lap();
+    const bool rolled = CoreIo::detectTube(*icAfter) != 0;
     times.tubeDetection += watch.lap();
 
     MaterialFixedMeshAligner aligner;
@@ -288,12 +262,10 @@ void reportPhases(benchmark::State& state, const PhaseTimes& times, const InputS
 {
     const auto perCall = [](double seconds) { return benchmark::Counter(seconds, benchmark::Counter::kAvgIterations); };
     const MaterialFixedMeshAligner::PhaseTimings& aligner = times.aligner;
-    const double phases = times.meshCopies + times.positions + times.tubeDetection + times.tubeUnrolling +
-                          aligner.indexBuild + aligner.location + aligner.alignedMesh + times.alignerRest +
-                          times.release;
+    const double phases = times.icMeshes + times.tubeDetection + times.tubeUnrolling + aligner.indexBuild +
+                          aligner.location + aligner.alignedMesh + times.alignerRest + times.release;
     state.counters["after_vertices"] = static_cast<double>(input.afterVertices);
-    state.counters["ic_copy"] = perCall(times.meshCopies);
-    state.counters["ic_set"] = perCall(times.positions);
+    state.counters["ic_meshes"] = perCall(times.icMeshes);
     state.counters["detect"] = perCall(times.tubeDetection);
     state.counters["unroll"] = perCall(times.tubeUnrolling);
     state.counters["index"] = perCall(aligner.indexBuild);

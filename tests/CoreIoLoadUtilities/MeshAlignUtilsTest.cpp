@@ -262,6 +262,8 @@ TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
     const InitCoords up{{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}}, down{{0.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 0.0f}};
     const InitCoords collapsed{{2.0f, 2.0f}, {2.0f, 2.0f}, {2.0f, 2.0f}};
     const InitCoords undefined{{nan, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}};
+    const float inf = std::numeric_limits<float>::infinity();
+    const InitCoords infinite{{0.0f, 0.0f}, {inf, 0.0f}, {0.0f, 1.0f}};  // cross product (0, nan, inf): no normal
     // Corners (0,0) (1,0) (0,1), then the same as (0,0) (0,1) (1,0); vertex indices 100..102.
     const CoreIo::MeshAndCoord twice = makeBody({{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}}, {0, 1, 2, 0, 2, 1}, 100);
     using Matching = std::vector<Calvora::MaterialFixedMeshAligner::MatchingEl>;
@@ -291,6 +293,7 @@ TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
         Case("no triangles", square(), makeBody(up, {}), -1, false, {{0, -1}}, flat, decidedFlat, std::vector{0}),
         Case("degenerate, down", square(), twoApart(collapsed, down), -1, false, {{0, -1}}, flat, decidedFlat, {{0}}),
         Case("undefined, down", square(), twoApart(undefined, down), -1, false, {{0, -1}}, flat, decidedFlat, {{0}}),
+        Case("infinite, down", square(), twoApart(infinite, down), -1, false, {{0, -1}}, flat, decidedFlat, {{0}}),
         Case("down then up", square(), twoApart(down, up), -1, false, {{0, -1}}, tube, decidedTube, std::vector{0}),
         Case("second lacks its mesh", square(), lacking(0), -1, true, {}, {}, missing, {}),
         Case("second lacks u", square(), lacking(1), -1, true, {}, {}, missing, {}),
@@ -446,4 +449,53 @@ TEST(ReadMeshAndICs, ReadsTheMeshAndBothInitialCoordinatesByExactNameAsFloatsEls
     }
 }
 
+// 41 by 31 vertices: more than one storage block of a mesh.
+TEST(InitialCoordinateMesh, MovesEveryVertexToItsInitialCoordinatesAndKeepsNormalsIndicesAndTriangles)
+{
+    const CoreIoSamples::SampleBody sheet = CoreIoSamples::makeSheet({}, {.cellsU = 40, .cellsV = 30, .jitter = 0.2});
+    auto mesh = std::make_shared<Calvora::Mesh>(CoreIoSamples::shapeMesh(sheet));
+    mesh->computeNormals(false, true);
+    const CoreIo::MeshAndCoord record{std::make_shared<Floats>(sheet.initCoord0),
+                                      std::make_shared<Floats>(sheet.initCoord1), mesh};
+
+    const std::shared_ptr<Calvora::Mesh> icMesh = CoreIo::initialCoordinateMesh(record);
+
+    ASSERT_NE(icMesh, nullptr);
+    EXPECT_TRUE(icMesh->hasNormals());
+    ASSERT_EQ(icMesh->numberOfVertices(), mesh->numberOfVertices());
+    for (unsigned int i = 0; i < mesh->numberOfVertices(); ++i) {
+        const Calvora::Vertex& moved = icMesh->getVertex(i);
+        const Calvora::Vertex& original = mesh->getVertex(i);
+        EXPECT_EQ(moved, (Calvora::Point<double, 3>{sheet.initCoord0[i], sheet.initCoord1[i], 0.0})) << i;
+        EXPECT_EQ(moved.getNormal(), original.getNormal()) << i;
+        EXPECT_EQ(moved.index, original.index) << i;
+    }
+    ASSERT_EQ(icMesh->numberOfTriangles(), mesh->numberOfTriangles());
+    for (unsigned int t = 0; t < mesh->numberOfTriangles(); ++t)
+        for (std::size_t k = 0; k < 3; ++k)
+            EXPECT_EQ(icMesh->getTriangle(t).corners[k],
+                      &icMesh->getVertex(static_cast<unsigned int>(mesh->getTriangle(t).corners[k]->index)));
+}
+
+TEST(InitialCoordinateMesh, GivesNothingForAnInvalidRecordAndThrowsForAShortArray)
+{
+    struct Case {
+        const char* name;
+        CoreIo::MeshAndCoord record;
+        bool throws;
+    };
+    const Case cases[] = {
+        {"no mesh", lacking(0), false},
+        {"no v", lacking(2), false},
+        {"one u fewer", lacking(3), true},
+        {"one v fewer", lacking(4), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.throws)
+            EXPECT_THROW(CoreIo::initialCoordinateMesh(c.record), std::out_of_range);
+        else
+            EXPECT_EQ(CoreIo::initialCoordinateMesh(c.record), nullptr);
+    }
+}
 }  // namespace

@@ -6,6 +6,7 @@
 #include "QRVService_Logging.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -28,39 +29,32 @@ using VertexMapSetter = void (MaterialFixedMeshAligner::*)(std::shared_ptr<const
 
 constexpr const char* incompleteMatchingMessage = "Incomplete matching from getMeshAlignResult";
 
-// A copy of the body's mesh whose vertex i lies at (initCoord0[i], initCoord1[i], 0); empty when
-// the record lacks data. Arrays shorter than the vertex count throw std::out_of_range.
+// The body's initial-coordinate mesh; empty when the record lacks data.
 std::shared_ptr<Calvora::Mesh> getICMesh(const MeshAndCoord& meshAndICs)
 {
     if (!meshAndICs.isValid()) {
         logWarn(moduleLogger, "Missing data in meshAndICs");
         return nullptr;
     }
-    auto icMesh = std::make_shared<Calvora::Mesh>(*meshAndICs.mesh);
-    const std::vector<float>& initCoord0 = *meshAndICs.initCoord0;
-    const std::vector<float>& initCoord1 = *meshAndICs.initCoord1;
-    std::size_t i = 0;
-    for (auto vertex = icMesh->beginVertex(); vertex != icMesh->endVertex(); ++vertex, ++i)
-        vertex->set(initCoord0.at(i), initCoord1.at(i), 0.0);
-    return icMesh;
+    return initialCoordinateMesh(meshAndICs);
 }
 
-// An initial-coordinate mesh lies in the plane z = 0, so each triangle faces +z or -z; a rolled-up
-// tube has triangles of both orientations. Returns 1 for a tube, else 0.
-int detectTube(const Calvora::Mesh& icMesh)
+// The sign of the z of getNormal() for a triangle of an initial-coordinate mesh: 1, -1 or 0.
+// Its corners lie in z = 0, so getNormal() is (0, 0, z / |z|) for the z below when z is finite,
+// and zero otherwise (its other components are then not a number). Initial coordinates are
+// floats, so a finite z other than 0 lies between 1e-106 and 1e78 in size, and its square neither
+// overflows nor underflows: the same sign without a square root and a division per triangle.
+int facing(const Calvora::Triangle& triangle)
 {
-    bool seenPositive = false;
-    bool seenNegative = false;
-    for (auto triangle = icMesh.beginTriangle(); triangle != icMesh.endTriangle(); ++triangle) {
-        const double z = triangle->getNormal().z;
-        if (z > 0.0)
-            seenPositive = true;
-        else if (z < 0.0)
-            seenNegative = true;
-        if (seenPositive && seenNegative)
-            return 1;
-    }
-    return 0;
+    const auto& corners = triangle.corners;
+    if (corners[0] == nullptr || corners[1] == nullptr || corners[2] == nullptr)
+        return 0;
+    const double ax = corners[1]->x - corners[0]->x, ay = corners[1]->y - corners[0]->y;
+    const double bx = corners[2]->x - corners[0]->x, by = corners[2]->y - corners[0]->y;
+    const double z = ax * by - ay * bx;
+    if (!std::isfinite(z))
+        return 0;
+    return (z > 0.0) - (z < 0.0);
 }
 
 // Cuts a tube's initial-coordinate mesh at its seam and unrolls it in place, then hands the
@@ -148,6 +142,22 @@ VertexMatching toVertexMatching(const std::vector<MaterialFixedMeshAligner::Matc
 }
 
 }  // namespace
+
+int detectTube(const Calvora::Mesh& icMesh)
+{
+    bool seenPositive = false;
+    bool seenNegative = false;
+    for (auto triangle = icMesh.beginTriangle(); triangle != icMesh.endTriangle(); ++triangle) {
+        const int z = facing(*triangle);
+        if (z > 0)
+            seenPositive = true;
+        else if (z < 0)
+            seenNegative = true;
+        if (seenPositive && seenNegative)
+            return 1;
+    }
+    return 0;
+}
 
 MeshAlignResult getMeshAlignResult(const MeshAndCoord& before, const MeshAndCoord& after, int isTube,
                                    const bool completeMatching)

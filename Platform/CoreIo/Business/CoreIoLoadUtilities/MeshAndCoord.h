@@ -1,6 +1,7 @@
 #pragma once
-// A body's mesh with its two per-vertex initial (material) coordinates, and the function that
-// loads all three through a loader in one call.
+// A body's mesh with its two per-vertex initial (material) coordinates, the function that loads
+// all three through a loader in one call, and the mesh that lays the body out in its initial
+// coordinates.
 
 #include "Business_BaseGeometry.h"
 #include "Business_CoreIoLoadUtilities_export.h"
@@ -32,5 +33,12 @@ struct BUSINESS_COREIOLOADUTILITIES_EXPORT MeshAndCoord {
 // The body's mesh and its results INITIALCOORD0 and INITIALCOORD1; the arrays stay empty when
 // either result is missing.
 BUSINESS_COREIOLOADUTILITIES_EXPORT MeshAndCoord readMeshAndICs(const LoaderInterface& loader, const SimBody& body);
+
+// A copy of the record's mesh whose vertex i lies at (initCoord0[i], initCoord1[i], 0), with the
+// mesh's normals, vertex indices and triangles (pointing at the copy's own vertices).
+// - returns null when the record is not valid;
+// - throws std::out_of_range, as std::vector::at does, when an array has fewer values than the
+//   mesh has vertices.
+BUSINESS_COREIOLOADUTILITIES_EXPORT std::shared_ptr<Calvora::Mesh> initialCoordinateMesh(const MeshAndCoord& record);
 
 }  // namespace CoreIo
