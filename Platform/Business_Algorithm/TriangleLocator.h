@@ -108,6 +108,7 @@ private:
 
     PlanarTriangulation triangulation_;
     std::vector<bool> indexed_;  // per triangle: it can hold a point, so it is in the grid
+    bool fetchesAhead_ = false;  // the passes over the triangles ask for their corners ahead
     bool turned_ = false;        // the grid's axes are the plane's turned by (axisCos_, axisSin_)
     double axisCos_ = 1.0, axisSin_ = 0.0;
     double originX_ = 0.0, originY_ = 0.0;  // the grid's corner and extent, in the grid's axes
