@@ -283,12 +283,12 @@ double alignVertices(const InitialCoordinateShape& before, AfterVertexLocator& l
         const auto position = static_cast<std::size_t>(vertex);
         const Hit hit = locator.locate(vertex, {initCoords[position].x, initCoords[position].y});
         Vertex& placed = out[position];
+        Point<double, 3>& placedAt = placed;  // written in place: set() is a call into another library
         if (hit.found()) {
-            const Point<double, 3> shape = before.shapeAt(hit);
-            placed.set(shape.x, shape.y, shape.z);
+            placedAt = before.shapeAt(hit);
             biggestSquareError = std::max(biggestSquareError, hit.sqrDistance);
         } else {
-            placed.set(own[position].x, own[position].y, own[position].z);
+            placedAt = own[position];
         }
         placed.index = vertex;
         if (outputs.matching != nullptr)
