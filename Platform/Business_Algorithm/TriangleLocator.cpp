@@ -83,8 +83,8 @@ constexpr std::int64_t kNearbyPositions = 64;
 
 // Whether the triangles' corners lie all over the points, as in a mesh numbered at random, judged
 // by pairs of consecutive triangles spread over the mesh. The passes over the triangles then ask
-// for the corners ahead; in a mesh numbered in order the cache has them anyway, and asking costs
-// a tenth of the index's time.
+// for the corners ahead; in a mesh numbered in order the cache has them anyway, and asking only
+// costs time (3 of the 80 ms of a 1M sheet's index).
 bool scattersCorners(const std::vector<std::array<std::int32_t, 3>>& triangles)
 {
     const std::size_t step = std::max<std::size_t>(1, triangles.size() / kOrientationSample);
