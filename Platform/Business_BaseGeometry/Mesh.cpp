@@ -35,9 +35,11 @@ public:
     Vertex* copyNearby(const Vertex* vertex)
     {
         const auto address = reinterpret_cast<std::uintptr_t>(vertex);
-        for (const Window& window : windows_)
-            if (address - window.originals < window.bytes)
-                return reinterpret_cast<Vertex*>(window.copies + (address - window.originals));
+        // The window is picked by its position, not by a branch: the corners of a row of quads
+        // alternate between two blocks, and a branch would be mispredicted for every other corner.
+        const Window& window = windows_[address - windows_[0].originals < windows_[0].bytes ? 0 : 1];
+        if (address - window.originals < window.bytes)
+            return reinterpret_cast<Vertex*>(window.copies + (address - window.originals));
         ++windowMisses_;
         const std::size_t position = positionOf(vertex);
         if (position >= originals_.size())
