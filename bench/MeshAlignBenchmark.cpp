@@ -19,7 +19,9 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <spdlog/spdlog.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -317,9 +319,11 @@ std::size_t startResidentPeak()
     return residentBytes("VmRSS");
 }
 
+// The process's processor seconds, user and system, and its page faults that read no file.
 struct ProcessorSeconds {
     double user = 0.0;
     double system = 0.0;
+    double minorFaults = 0.0;
 };
 
 ProcessorSeconds processorSeconds()
@@ -329,10 +333,10 @@ ProcessorSeconds processorSeconds()
     auto seconds = [](const timeval& t) {
         return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec);
     };
-    return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
+    return {seconds(usage.ru_utime), seconds(usage.ru_stime), static_cast<double>(usage.ru_minflt)};
 }
 
-// Processor seconds of calls, user and system.
+// Processor seconds and page faults of calls.
 struct CallTimes {
     ProcessorSeconds seconds;
     double calls = 0.0;
@@ -341,11 +345,30 @@ struct CallTimes {
     {
         seconds.user += to.user - from.user;
         seconds.system += to.system - from.system;
+        seconds.minorFaults += to.minorFaults - from.minorFaults;
         calls += 1.0;
     }
-    double nanosecondsPer(double vertices) const { return 1e9 * (seconds.user + seconds.system) / calls / vertices; }
-    double systemShare() const { return seconds.system / std::max(seconds.user + seconds.system, 1e-9); }
+    double total() const { return seconds.user + seconds.system; }
+    double nanosecondsPer(double vertices) const { return 1e9 * total() / calls / vertices; }
+    double systemShare() const { return seconds.system / std::max(total(), 1e-9); }
 };
+
+// System seconds that writing to each page of `bytes` of fresh memory takes, mapped apart from the
+// heap: what the machine charges for the first touch of that much memory, whoever touches it.
+double systemSecondsToTouch(std::size_t bytes)
+{
+    const auto pageBytes = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    void* mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        return 0.0;
+    const ProcessorSeconds from = processorSeconds();
+    auto* pages = static_cast<volatile char*>(mapped);
+    for (std::size_t offset = 0; offset < bytes; offset += pageBytes)
+        pages[offset] = 1;
+    const ProcessorSeconds to = processorSeconds();
+    munmap(mapped, bytes);
+    return to.system - from.system;
+}
 
 // One call per iteration through records, sheets only (their after body renumbered or not). The
 // first call starts from a heap handed back to the system, as in a fresh process: its resident
@@ -353,6 +376,9 @@ struct CallTimes {
 // processor time. The later calls reuse the heap, as in a host that aligns body after body: their
 // processor time per after vertex and the system's share of it. Processor time, not wall time:
 // other programs share the machine.
+// Where the first call's system time comes from: its page faults per page of its resident peak
+// (1 when it faults in each page of the peak once and no other), and the share of its processor
+// time that merely touching that many fresh pages takes on this machine, measured after it.
 void BM_AlignScaling(benchmark::State& state)
 {
     const auto loader = loaderWith(partOf(state), state.range(0));
@@ -382,6 +408,11 @@ void BM_AlignScaling(benchmark::State& state)
     state.counters["after_vertices"] = vertices;
     state.counters["first_ns_per_vertex"] = first.nanosecondsPer(vertices);
     state.counters["first_system_share"] = first.systemShare();
+    if (peakBytes > 0) {
+        const auto peakPages = static_cast<double>(peakBytes) / static_cast<double>(sysconf(_SC_PAGESIZE));
+        state.counters["first_faults_per_peak_page"] = first.seconds.minorFaults / peakPages;
+        state.counters["peak_touch_share"] = systemSecondsToTouch(peakBytes) / std::max(first.total(), 1e-9);
+    }
     state.counters["peak_per_records"] = static_cast<double>(peakBytes) / static_cast<double>(recordBytes);
     state.counters["records_MB"] = static_cast<double>(recordBytes) / (1024.0 * 1024.0);
     if (later.calls > 0.0) {
