@@ -39,15 +39,6 @@ void checkInitialCoordinates(const CoreIo::MeshAndCoord& body, const char* which
                          "); the initial-coordinate variables hold no material positions");
 }
 
-std::shared_ptr<Calvora::Mesh> materialPlaneOf(const CoreIo::MeshAndCoord& body)
-{
-    auto plane = std::make_shared<Calvora::Mesh>(*body.mesh);
-    std::size_t i = 0;
-    for (auto vertex = plane->beginVertex(); vertex != plane->endVertex(); ++vertex, ++i)
-        vertex->set((*body.initCoord0)[i], (*body.initCoord1)[i], 0.0);
-    return plane;
-}
-
 struct UnrolledPlane {
     std::shared_ptr<const std::vector<int>> vertexMap;
     std::optional<TubeInitialCoordinatesConverter::Seam> seam;
@@ -139,8 +130,8 @@ PairAlignment alignPair(const CoreIo::MeshAndCoord& before, const CoreIo::MeshAn
     PairAlignment alignment;
     auto state = std::make_shared<BeforeState>();
     state->mesh = before.mesh;
-    state->materialPlane = materialPlaneOf(before);
-    alignment.afterMaterialPlane = materialPlaneOf(after);
+    state->materialPlane = CoreIo::initialCoordinateMesh(before);
+    alignment.afterMaterialPlane = CoreIo::initialCoordinateMesh(after);
     alignment.tube = decideTube(tube, *alignment.afterMaterialPlane);
 
     Calvora::MaterialFixedMeshAligner& aligner = state->aligner;
