@@ -162,7 +162,7 @@ void drawAlignment(const std::string& path, const FileAlignment& alignment)
     const Calvora::Mesh& plane = *alignment.pair.afterMaterialPlane;
     std::unordered_map<const Calvora::Vertex*, int> position;
     int next = 0;
-    for (auto vertex = plane.beginVertex(); vertex != plane.endVertex(); ++vertex, ++next) {
+    for (auto vertex = plane.beginVertex(), end = plane.endVertex(); vertex != end; ++vertex, ++next) {
         position.emplace(&*vertex, next);
         if (static_cast<std::size_t>(next) < locations.size())
             continue;
@@ -171,7 +171,7 @@ void drawAlignment(const std::string& path, const FileAlignment& alignment)
         picture.values.push_back(picture.values[original]);
         picture.outside.push_back(picture.outside[original]);
     }
-    for (auto triangle = plane.beginTriangle(); triangle != plane.endTriangle(); ++triangle)
+    for (auto triangle = plane.beginTriangle(), end = plane.endTriangle(); triangle != end; ++triangle)
         for (const Calvora::Vertex* corner : triangle->corners)
             picture.triangles.push_back(position.at(corner));
     const BodySummary& before = alignment.report.beforeBody;

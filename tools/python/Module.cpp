@@ -138,7 +138,7 @@ py::array_t<double> pointsOf(const Calvora::Mesh& mesh, const std::array<double,
 {
     std::vector<double> points;
     points.reserve(3 * mesh.numberOfVertices());
-    for (auto vertex = mesh.beginVertex(); vertex != mesh.endVertex(); ++vertex)
+    for (auto vertex = mesh.beginVertex(), end = mesh.endVertex(); vertex != end; ++vertex)
         points.insert(points.end(), {vertex->x + origin[0], vertex->y + origin[1], vertex->z + origin[2]});
     return ownedArray(std::move(points), 3);
 }
@@ -147,7 +147,7 @@ py::array_t<std::int64_t> trianglesOf(const Calvora::Mesh& mesh)
 {
     std::vector<std::int64_t> corners;
     corners.reserve(3 * mesh.numberOfTriangles());
-    for (auto triangle = mesh.beginTriangle(); triangle != mesh.endTriangle(); ++triangle)
+    for (auto triangle = mesh.beginTriangle(), end = mesh.endTriangle(); triangle != end; ++triangle)
         for (const Calvora::Vertex* corner : triangle->corners)
             corners.push_back(corner->index);
     return ownedArray(std::move(corners), 3);

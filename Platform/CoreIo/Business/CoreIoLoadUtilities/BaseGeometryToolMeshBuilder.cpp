@@ -21,7 +21,7 @@ struct ToolMeshSnapshot {
     {
         float* position = positions.data();
         float* normal = normals.data();
-        for (auto vertex = toolMesh.beginVertex(); vertex != toolMesh.endVertex(); ++vertex) {
+        for (auto vertex = toolMesh.beginVertex(), end = toolMesh.endVertex(); vertex != end; ++vertex) {
             const Vector<double, 3>& vertexNormal = vertex->getNormal();
             *position++ = static_cast<float>(vertex->x);
             *position++ = static_cast<float>(vertex->y);

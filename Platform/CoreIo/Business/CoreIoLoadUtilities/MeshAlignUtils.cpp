@@ -147,7 +147,7 @@ int detectTube(const Calvora::Mesh& icMesh)
 {
     bool seenPositive = false;
     bool seenNegative = false;
-    for (auto triangle = icMesh.beginTriangle(); triangle != icMesh.endTriangle(); ++triangle) {
+    for (auto triangle = icMesh.beginTriangle(), end = icMesh.endTriangle(); triangle != end; ++triangle) {
         const int z = facing(*triangle);
         if (z > 0)
             seenPositive = true;
