@@ -64,8 +64,7 @@ UnrolledPlane unroll(const std::shared_ptr<Calvora::Mesh>& plane, const char* wh
 
 bool decideTube(TubeMode mode, const Calvora::Mesh& afterPlane)
 {
-    return mode == TubeMode::Yes ||
-           (mode == TubeMode::Auto && TubeInitialCoordinatesConverter::wrapsAround(afterPlane));
+    return mode == TubeMode::Yes || (mode == TubeMode::Auto && CoreIo::detectTube(afterPlane) != 0);
 }
 
 CoreIo::MeshAlignResult libraryResult(const CoreIo::MeshAndCoord& before, const CoreIo::MeshAndCoord& after, int isTube,

@@ -33,7 +33,7 @@ struct BeforeState;
 struct PairAlignment {
     CoreIo::MeshAlignResult result;                    // getMeshAlignResult's matching and aligned mesh
     std::vector<Calvora::VertexLocation> locations;    // one per after vertex
-    bool tube = false;                                 // the decision taken (wrapsAround for auto)
+    bool tube = false;                                 // the decision taken (detectTube for auto)
     std::optional<Calvora::TubeInitialCoordinatesConverter::Seam> seam;  // the after body's, for tubes
     double biggestSquareError = 0.0;                   // largest squared distance of a Near point
     std::array<std::size_t, 4> statusCounts{};         // by MatchStatus
