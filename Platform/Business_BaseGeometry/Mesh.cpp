@@ -3,6 +3,7 @@
 #include "FetchAhead.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -31,13 +32,31 @@ public:
     {
     }
 
+    // Points all three corners of `triangle` at their copies if each lies in one of the two
+    // windows, the common case, with a single test; false, and the triangle as it was, otherwise.
+    bool relinkInWindows(Triangle& triangle) const
+    {
+        std::array<char*, 3> copies;
+        bool inWindows = true;
+        for (std::size_t k = 0; k < 3; ++k) {
+            const auto address = reinterpret_cast<std::uintptr_t>(triangle.corners[k]);
+            const Window& window = windowOf(address);
+            const std::uintptr_t offset = address - window.originals;
+            inWindows &= offset < window.bytes;
+            copies[k] = window.copies + offset;
+        }
+        if (!inWindows)
+            return false;
+        for (std::size_t k = 0; k < 3; ++k)
+            triangle.corners[k] = reinterpret_cast<Vertex*>(copies[k]);
+        return true;
+    }
+
     // Both ways: the copy of `vertex`, or nullptr if `vertex` is not one of the originals.
     Vertex* copyNearby(const Vertex* vertex)
     {
         const auto address = reinterpret_cast<std::uintptr_t>(vertex);
-        // The window is picked by its position, not by a branch: the corners of a row of quads
-        // alternate between two blocks, and a branch would be mispredicted for every other corner.
-        const Window& window = windows_[address - windows_[0].originals < windows_[0].bytes ? 0 : 1];
+        const Window& window = windowOf(address);
         if (address - window.originals < window.bytes)
             return reinterpret_cast<Vertex*>(window.copies + (address - window.originals));
         ++windowMisses_;
@@ -81,6 +100,14 @@ private:
         std::uintptr_t bytes = 0;
         char* copies = nullptr;
     };
+
+    // The window that holds `address` if the newest does not. Picked by its position, not by a
+    // branch: the corners of a row of quads alternate between two blocks, and a branch would be
+    // mispredicted for every other corner.
+    const Window& windowOf(std::uintptr_t address) const
+    {
+        return windows_[address - windows_[0].originals < windows_[0].bytes ? 0 : 1];
+    }
 
     std::size_t positionOf(const Vertex* vertex)
     {
@@ -138,19 +165,22 @@ private:
     std::size_t windowMisses_ = 0;
 };
 
-// Points the corners of triangles [first, last) at the copies that copyOf(corner) finds;
-// position: that of the first triangle in its mesh, for the error message. Not inlined: within
+// Points the corners of triangles [first, last) at their copies: all three at once where
+// relinkWhole(triangle) can, else each at the copy that copyOf(corner) finds. position: that of
+// the first triangle in its mesh, for the error message. Not inlined: within
 // relinkedCopy, both ways together took registers from each other and the nearby way lost its
 // gain. originals: where the triangles come from, whose corners are asked for ahead when
 // copyOf reads them.
-template <bool readsCorners, typename CopyOf>
+template <bool readsCorners, typename RelinkWhole, typename CopyOf>
 [[gnu::noinline]] void relink(Mesh::TriangleContainer::iterator first, Mesh::TriangleContainer::iterator last,
                               std::size_t position, const PositionalAccess<const Mesh::TriangleContainer>& originals,
-                              CopyOf copyOf)
+                              RelinkWhole relinkWhole, CopyOf copyOf)
 {
     for (; first != last; ++first, ++position) {
         if (readsCorners && position + kFetchAhead < originals.size())
             fetchCorners(originals[position + kFetchAhead]);
+        if (relinkWhole(*first))
+            continue;
         for (Vertex*& corner : first->corners) {
             if (corner == nullptr)
                 continue;
@@ -177,12 +207,15 @@ Mesh::TriangleContainer relinkedCopy(const Mesh::TriangleContainer& originals, V
         const auto count = static_cast<std::ptrdiff_t>(last - first);
         copies.insert(copies.end(), &source[first], &source[first] + count);
         if (nearby || block % blocksBetweenTrials == 0) {
-            relink<false>(copies.end() - count, copies.end(), first, source,
-                          [&](const Vertex* vertex) { return relinker.copyNearby(vertex); });
+            relink<false>(
+                copies.end() - count, copies.end(), first, source,
+                [&](Triangle& triangle) { return relinker.relinkInWindows(triangle); },
+                [&](const Vertex* vertex) { return relinker.copyNearby(vertex); });
             nearby = relinker.nearbyPaid();
         } else {
-            relink<true>(copies.end() - count, copies.end(), first, source,
-                         [&](const Vertex* vertex) { return relinker.copyByIndex(vertex); });
+            relink<true>(
+                copies.end() - count, copies.end(), first, source, [](Triangle&) { return false; },
+                [&](const Vertex* vertex) { return relinker.copyByIndex(vertex); });
         }
         first = last;
     }
