@@ -166,11 +166,12 @@ private:
 };
 
 // Points the corners of triangles [first, last) at their copies: all three at once where
-// relinkWhole(triangle) can, else each at the copy that copyOf(corner) finds. position: that of
-// the first triangle in its mesh, for the error message. Not inlined: within
-// relinkedCopy, both ways together took registers from each other and the nearby way lost its
-// gain. originals: where the triangles come from, whose corners are asked for ahead when
-// copyOf reads them.
+// relinkWhole(triangle) can, else each at the copy that copyOf(corner) finds.
+// - position: that of the first triangle in its mesh, for the error message;
+// - originals: where the triangles come from, whose corners are asked for ahead when copyOf
+//   reads them.
+// Not inlined: within relinkedCopy, both ways together took registers from each other and the
+// nearby way lost its gain.
 template <bool readsCorners, typename RelinkWhole, typename CopyOf>
 [[gnu::noinline]] void relink(Mesh::TriangleContainer::iterator first, Mesh::TriangleContainer::iterator last,
                               std::size_t position, const PositionalAccess<const Mesh::TriangleContainer>& originals,
