@@ -27,6 +27,7 @@
 #include <cmath>
 #include <cstddef>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <numbers>
 #include <string>
@@ -354,13 +355,14 @@ struct CallTimes {
 };
 
 // System seconds that writing to each page of `bytes` of fresh memory takes, mapped apart from the
-// heap: what the machine charges for the first touch of that much memory, whoever touches it.
+// heap: what the machine charges for the first touch of that much memory, whoever touches it. Not
+// a number when the memory cannot be mapped.
 double systemSecondsToTouch(std::size_t bytes)
 {
     const auto pageBytes = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     void* mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED)
-        return 0.0;
+        return std::numeric_limits<double>::quiet_NaN();
     const ProcessorSeconds from = processorSeconds();
     auto* pages = static_cast<volatile char*>(mapped);
     for (std::size_t offset = 0; offset < bytes; offset += pageBytes)
