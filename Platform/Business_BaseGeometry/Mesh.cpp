@@ -101,9 +101,9 @@ private:
         char* copies = nullptr;
     };
 
-    // The window that holds `address` if the newest does not. Picked by its position, not by a
-    // branch: the corners of a row of quads alternate between two blocks, and a branch would be
-    // mispredicted for every other corner.
+    // The newest window if it holds `address`, else the other one, which may not hold it either.
+    // Picked by its position, not by a branch: the corners of a row of quads alternate between two
+    // blocks, and a branch would be mispredicted for every other corner.
     const Window& windowOf(std::uintptr_t address) const
     {
         return windows_[address - windows_[0].originals < windows_[0].bytes ? 0 : 1];
