@@ -379,8 +379,9 @@ double systemSecondsToTouch(std::size_t bytes)
 // processor time per after vertex and the system's share of it. Processor time, not wall time:
 // other programs share the machine.
 // Where the first call's system time comes from: its page faults per page of its resident peak
-// (1 when it faults in each page of the peak once and no other), and the share of its processor
-// time that merely touching that many fresh pages takes on this machine, measured after it.
+// (1 when it faults in each page of the peak once and no other), the system time per fault, and
+// the share of its processor time that merely touching that many fresh pages takes on this
+// machine, measured after it.
 void BM_AlignScaling(benchmark::State& state)
 {
     const auto loader = loaderWith(partOf(state), state.range(0));
@@ -410,6 +411,8 @@ void BM_AlignScaling(benchmark::State& state)
     state.counters["after_vertices"] = vertices;
     state.counters["first_ns_per_vertex"] = first.nanosecondsPer(vertices);
     state.counters["first_system_share"] = first.systemShare();
+    if (first.seconds.minorFaults > 0.0)
+        state.counters["first_system_us_per_fault"] = 1e6 * first.seconds.system / first.seconds.minorFaults;
     if (peakBytes > 0) {
         const auto peakPages = static_cast<double>(peakBytes) / static_cast<double>(sysconf(_SC_PAGESIZE));
         state.counters["first_faults_per_peak_page"] = first.seconds.minorFaults / peakPages;
