@@ -39,8 +39,7 @@ void run(const JobOptions& options, JobOutcome& outcome)
     const Body after = readBody({options.afterFile, afterOptions}, std::vector<std::string>{});
     const double readSeconds = stopwatch.lap();
 
-    const Alignment alignment = alignBodies(before, after, tubeModeFor(options.tube, options.after.initialCoordinates),
-                                            options.complete);
+    const Alignment alignment = alignBodies(before, after, options.tube, options.complete);
     const double alignSeconds = stopwatch.lap();
 
     const AlignedFields fields = alignedFields(before, after, alignment);
@@ -66,13 +65,6 @@ void run(const JobOptions& options, JobOutcome& outcome)
 }
 
 }  // namespace
-
-TubeMode tubeModeFor(TubeMode mode, const CoreIo::InitialCoordinateSource& source)
-{
-    if (mode == TubeMode::Auto && source.kind == CoreIo::InitialCoordinateSource::Kind::ReferenceCylinder)
-        return TubeMode::Yes;
-    return mode;
-}
 
 JobOutcome runAlignmentJob(const JobOptions& options)
 {

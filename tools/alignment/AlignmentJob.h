@@ -41,8 +41,4 @@ struct JobOutcome {
 // before writing.
 JobOutcome runAlignmentJob(const JobOptions& options);
 
-// The reference-shape and cylinder forms of initial coordinates make the part a tube or not by
-// themselves: a cylinder's coordinates wrap around.
-TubeMode tubeModeFor(TubeMode mode, const CoreIo::InitialCoordinateSource& source);
-
 }  // namespace CoreIoAlign

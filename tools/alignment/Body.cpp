@@ -93,8 +93,9 @@ std::size_t elementCount(const std::vector<BodyBlock>& blocks)
 
 void checkArrays(const BodyArrays& arrays)
 {
-    if (arrays.points.size() % 3 != 0 || arrays.initialCoordinates.size() % 2 != 0 || arrays.normals.size() % 3 != 0)
-        throw InputError("points and normals need 3 values per row, initial coordinates 2");
+    if (arrays.points.size() % 3 != 0 || arrays.initialCoordinates.size() % 2 != 0 || arrays.normals.size() % 3 != 0 ||
+        arrays.referencePoints.size() % 3 != 0)
+        throw InputError("points, reference points and normals need 3 values per row, initial coordinates 2");
     const std::size_t numPoints = arrays.points.size() / 3;
     requireRows("initial_coordinates", arrays.initialCoordinates.size() / 2, "points", numPoints);
     if (!arrays.normals.empty())
@@ -102,6 +103,10 @@ void checkArrays(const BodyArrays& arrays)
     requireFinite("points", arrays.points, 3);
     requireFinite("initial_coordinates", arrays.initialCoordinates, 2);
     requireFinite("normals", arrays.normals, 3);
+    if (!arrays.referencePoints.empty()) {
+        requireRows("reference_points", arrays.referencePoints.size() / 3, "points", numPoints);
+        requireFinite("reference_points", arrays.referencePoints, 3);
+    }
     if (arrays.blocks.empty())
         throw InputError("the body has no cells; give at least one block of triangles or quadrilaterals");
     for (const BodyBlock& block : arrays.blocks)
@@ -140,25 +145,25 @@ std::array<double, columns> boxCentre(std::span<const double> values)
 // The triangles of the body's elements, three vertices each; fills elementOfTriangle. Triangles
 // that repeat a point (collapsed quadrilaterals) cover no area and are left out, as a result
 // file's reader leaves them out.
-std::vector<int> cutElements(Body& body)
+std::vector<int> cutElements(Body& body, std::span<const double> shape)
 {
     std::vector<int> corners;
     int element = 0;
     for (const BodyBlock& block : body.blocks) {
-        const CoreIo::SurfaceShape shape = shapeOf(block);
+        const CoreIo::SurfaceShape surface = shapeOf(block);
         const auto perElement = static_cast<std::size_t>(block.nodesPerElement);
         for (std::size_t e = 0; e < block.numElements(); ++e, ++element) {
             const int* nodes = block.connectivity.data() + e * perElement;
             const auto squaredDistance = [&](std::size_t i, std::size_t j) {
                 double sum = 0.0;
                 for (std::size_t axis = 0; axis < 3; ++axis) {
-                    const double d = body.positions[3 * static_cast<std::size_t>(nodes[i]) + axis] -
-                                     body.positions[3 * static_cast<std::size_t>(nodes[j]) + axis];
+                    const double d = shape[3 * static_cast<std::size_t>(nodes[i]) + axis] -
+                                     shape[3 * static_cast<std::size_t>(nodes[j]) + axis];
                     sum += d * d;
                 }
                 return sum;
             };
-            const CoreIo::ElementTriangles cut = CoreIo::cutElement(shape, squaredDistance);
+            const CoreIo::ElementTriangles cut = CoreIo::cutElement(surface, squaredDistance);
             for (std::size_t t = 0; t < cut.count; ++t) {
                 const auto [a, b, c] = cut.corners[t];
                 if (nodes[a] == nodes[b] || nodes[b] == nodes[c] || nodes[c] == nodes[a])
@@ -241,7 +246,9 @@ Body makeBody(const BodyArrays& arrays)
     body.nodalFields = arrays.nodalFields;
     body.elementFields = arrays.elementFields;
     body.storesDoubles = arrays.storesDoubles;
-    body.record = makeRecord(body, cutElements(body), arrays.normals);
+    body.wrapsAround = arrays.wrapsAround;
+    const std::span<const double> shape = arrays.referencePoints.empty() ? arrays.points : arrays.referencePoints;
+    body.record = makeRecord(body, cutElements(body, shape), arrays.normals);
     return body;
 }
 

@@ -62,6 +62,7 @@ struct Body {
     std::vector<BodyField> nodalFields;
     std::vector<BodyField> elementFields;
     bool storesDoubles = false;  // whether the input stores 8-byte values
+    bool wrapsAround = false;    // initial coordinates around a reference cylinder: a tube
     BodySummary summary;
 
     std::size_t numVertices() const { return positions.size() / 3; }
@@ -73,8 +74,11 @@ struct BodyArrays {
     std::span<const double> points;              // n x 3
     std::span<const double> initialCoordinates;  // n x 2
     std::span<const double> normals;             // n x 3, or empty: computed from the triangles
-    std::vector<BodyBlock> blocks;               // connectivity in point rows; elementType as
-                                                 // classifyCell takes it
+    // n x 3: the reference shape, which quadrilaterals are cut along the shorter diagonal of, as a
+    // result file's are; empty: the points
+    std::span<const double> referencePoints;
+    std::vector<BodyBlock> blocks;  // connectivity in point rows; element types as knownCellTypes
+    bool wrapsAround = false;       // the initial coordinates come from a reference cylinder
     std::vector<std::int64_t> nodeIds;           // n, or empty: 1 .. n
     std::vector<std::int64_t> elementIds;        // one per element, or empty
     std::vector<BodyField> nodalFields;

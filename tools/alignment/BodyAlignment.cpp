@@ -123,7 +123,7 @@ UnrolledPlane unroll(const std::shared_ptr<Calvora::Mesh>& plane, const char* wh
     } catch (const std::invalid_argument& error) {
         const std::string advice = mode == TubeMode::Auto
                                        ? "; it was taken for a tube because its material plane folds over; if it "
-                                         "is a sheet, say --tube no"
+                                         "is a sheet, align it as one (tube: no)"
                                        : "";
         throw InputError(std::string("the ") + which + " body cannot be unrolled as a tube: " + error.what() + advice);
     }
@@ -246,6 +246,8 @@ Alignment alignBodies(const Body& before, const Body& after, TubeMode tube, bool
     state->mesh = before.record.mesh;
     state->materialPlane = CoreIo::initialCoordinateMesh(before.record);
     state->afterPlane = CoreIo::initialCoordinateMesh(afterRecord);
+    if (tube == TubeMode::Auto && (before.wrapsAround || after.wrapsAround))
+        tube = TubeMode::Yes;
     alignment.tube = tube == TubeMode::Yes || (tube == TubeMode::Auto && CoreIo::detectTube(*state->afterPlane) != 0);
 
     Calvora::MaterialFixedMeshAligner& aligner = state->aligner;

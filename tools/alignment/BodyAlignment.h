@@ -47,13 +47,14 @@ struct Alignment {
 };
 
 // Aligns after with before.
-// - tube: Auto leaves the decision to the library (it takes a body whose material plane wraps
-//   around for a tube); Yes and No decide
+// - tube: Auto takes a body whose initial coordinates come from a reference cylinder for a tube
+//   and leaves other bodies to the library (it takes a body whose material plane wraps around for
+//   a tube); Yes and No decide
 // - complete: the library's completion of its matching; vertices outside the before body cannot
 //   be completed: the matching then keeps -1 for them and completionLeftOutside says so
 // Throws InputError for bodies that cannot be aligned: initial coordinates that are not finite,
 // all at one point or on one line (no material plane), a before body without triangles, a tube
-// the converter refuses (suggesting --tube no when the tube was only presumed), a material plane
+// the converter refuses (suggesting a sheet when the tube was only presumed), a material plane
 // that folds over itself, no matching at all.
 Alignment alignBodies(const Body& before, const Body& after, TubeMode tube, bool complete);
 

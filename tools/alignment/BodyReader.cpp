@@ -215,6 +215,7 @@ Body readBody(const BodyInFile& where, const VariableChoice& variables)
     body.nodeIds = description.nodeIds;
     readFields(loader, variables, where.file, body);
     body.storesDoubles = loader.storesDoubles();
+    body.wrapsAround = where.options.initialCoordinates.kind == CoreIo::InitialCoordinateSource::Kind::ReferenceCylinder;
     body.summary = summarize(loader, where.file);
     return body;
 }

@@ -211,18 +211,56 @@ std::vector<BodyField> elementFieldsOf(const py::dict& cellData, const std::vect
     return fields;
 }
 
+// Initial coordinates from a reference shape, as --ic reference-... takes them: n x 2.
+std::vector<double> referenceCoordinates(std::span<const double> points, const CoreIo::InitialCoordinateSource& source)
+{
+    CoreIo::Positions positions;
+    for (std::size_t k = 0; k < points.size(); ++k)
+        positions[k % 3].push_back(points[k]);
+    const auto [first, second] = CoreIo::referenceInitialCoordinates(positions, source);
+    std::vector<double> pairs;
+    pairs.reserve(2 * first.size());
+    for (std::size_t k = 0; k < first.size(); ++k)
+        pairs.insert(pairs.end(), {first[k], second[k]});
+    return pairs;
+}
+
+CoreIo::InitialCoordinateSource referenceForm(const std::string& form)
+{
+    const CoreIo::InitialCoordinateSource source = understood("initial_coordinates", form,
+                                                              CoreIo::parseInitialCoordinateSource);
+    if (source.kind == CoreIo::InitialCoordinateSource::Kind::Variables)
+        throw std::invalid_argument("initial_coordinates: a form must be reference-xy|yz|zx or "
+                                    "reference-cylinder-x|y|z, not " + form + "; give arrays for variables");
+    return source;
+}
+
 std::shared_ptr<Body> bodyFromCells(const py::handle& points, const py::list& cells, const py::handle& ic,
                                     const py::object& pointData, const py::object& cellData, const py::object& nodeIds,
-                                    const py::object& elementIds, const py::object& normals)
+                                    const py::object& elementIds, const py::object& normals,
+                                    const py::object& referencePoints)
 {
     const auto pointRows = inputArray<double>(points, "points", 3);
-    const auto icRows = inputArray<double>(ic, "initial_coordinates", 2);
+    const auto referenceRows =
+        referencePoints.is_none() ? InputArray<double>() : inputArray<double>(referencePoints, "reference_points", 3);
     const auto normalRows = normals.is_none() ? InputArray<double>() : inputArray<double>(normals, "normals", 3);
     CoreIoAlign::BodyArrays arrays;
     arrays.points = valuesOf(pointRows);
-    arrays.initialCoordinates = valuesOf(icRows);
+    if (!referencePoints.is_none())
+        arrays.referencePoints = valuesOf(referenceRows);
     if (!normals.is_none())
         arrays.normals = valuesOf(normalRows);
+    std::vector<double> derived;
+    InputArray<double> icRows;
+    if (py::isinstance<py::str>(ic)) {
+        const CoreIo::InitialCoordinateSource source = referenceForm(ic.cast<std::string>());
+        derived = referenceCoordinates(arrays.referencePoints.empty() ? arrays.points : arrays.referencePoints, source);
+        arrays.initialCoordinates = derived;
+        arrays.wrapsAround = source.kind == CoreIo::InitialCoordinateSource::Kind::ReferenceCylinder;
+    } else {
+        icRows = inputArray<double>(ic, "initial_coordinates", 2);
+        arrays.initialCoordinates = valuesOf(icRows);
+    }
     for (std::size_t k = 0; k < cells.size(); ++k)
         arrays.blocks.push_back(cellBlock(cells[k], k));
     arrays.nodeIds = idsOf(nodeIds, "node_ids");
@@ -243,7 +281,7 @@ std::shared_ptr<Body> triangleBody(const py::handle& points, const py::handle& t
     py::list cells;
     cells.append(py::make_tuple("triangle", triangleRows));
     try {
-        return bodyFromCells(points, cells, ic, py::none(), py::none(), py::none(), py::none(), normals);
+        return bodyFromCells(points, cells, ic, py::none(), py::none(), py::none(), py::none(), normals, py::none());
     } catch (const InputError& error) {
         std::string message = error.what();
         const std::string label = "cells[0] (triangle)";
@@ -496,19 +534,7 @@ py::dict alignFiles(const py::object& before, const py::object& after, const py:
 py::array_t<double> referenceInitialCoordinates(const py::handle& points, const std::string& form)
 {
     const auto rows = inputArray<double>(points, "points", 3);
-    const CoreIo::InitialCoordinateSource source = understood("form", form, CoreIo::parseInitialCoordinateSource);
-    if (source.kind == CoreIo::InitialCoordinateSource::Kind::Variables)
-        throw std::invalid_argument("form must be reference-xy|yz|zx or reference-cylinder-x|y|z, not " + form);
-    CoreIo::Positions positions;
-    const std::span<const double> values = valuesOf(rows);
-    for (std::size_t k = 0; k < values.size(); ++k)
-        positions[k % 3].push_back(values[k]);
-    const auto [first, second] = CoreIo::referenceInitialCoordinates(positions, source);
-    std::vector<double> pairs;
-    pairs.reserve(2 * first.size());
-    for (std::size_t k = 0; k < first.size(); ++k)
-        pairs.insert(pairs.end(), {first[k], second[k]});
-    return ownedArray(std::move(pairs), 2);
+    return ownedArray(referenceCoordinates(valuesOf(rows), referenceForm(form)), 2);
 }
 
 std::string listingText(const FileListing& file)
@@ -718,9 +744,14 @@ coreio.CoreIoWarning warnings. Releases the GIL; threads may read files at once.
     module.def("body_from_cells", &bodyFromCells, py::arg("points"), py::arg("cells"), py::arg("initial_coordinates"),
                py::arg("point_data") = py::none(), py::arg("cell_data") = py::none(), py::arg("node_ids") = py::none(),
                py::arg("element_ids") = py::none(), py::arg("normals") = py::none(),
+               py::arg("reference_points") = py::none(),
                R"(A body of cells, cut into triangles as coreio-align cuts a file's elements.
 
-- points: n x 3; initial_coordinates: n x 2
+- points: n x 3, the shape; reference_points: n x 3, the reference shape (the points less their
+  displacement), whose shorter diagonals cut quadrilaterals as a file reader cuts them; None: points
+- initial_coordinates: n x 2, or a reference form "reference-xy|yz|zx" (the reference points
+  projected on the plane) or "reference-cylinder-x|y|z" (R * angle around the axis through the
+  centroid, and the axial position: the body is then a tube)
 - cells: [(type, k x nodes point rows)] or meshio CellBlocks; types as coreio.CELL_TYPES lists
   (triangle, triangle6, triangle7, quad, quad8, quad9)
 - point_data: {name: n or n x c}; cell_data: {name: [one array per cell block]}: the body's fields
