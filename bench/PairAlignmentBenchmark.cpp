@@ -1,12 +1,12 @@
-// The tool's alignment of two sheets of up to a million vertices each, alignPair with and without
-// ten nodal variables of the before state carried onto every after vertex: the mapping's share of
-// the whole is the ratio of the two times of one run.
+// The front ends' alignment of two sheets of up to a million vertices each beside the one library
+// call it makes: alignBodies aligns a pair once, so its time over getMeshAlignResult's on the same
+// records, in one run, is what the front ends add. BM_AlignedFields adds the output's fields with
+// ten nodal variables of the before state carried onto every after vertex.
 
+#include "AlignedFields.h"
+#include "AlignmentSamples.h"
 #include "BenchmarkSizes.h"
-#include "FieldTransfer.h"
-#include "MemoryLoader.h"
-#include "PairAlignment.h"
-#include "SampleBodies.h"
+#include "BodyAlignment.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,55 +18,49 @@ namespace {
 constexpr std::size_t mappedVariables = 10;
 
 struct SheetPair {
-    CoreIo::MeshAndCoord before, after;
-    std::vector<double> beforeValues;  // n_before x mappedVariables
+    CoreIoAlign::Body before, after;
 };
 
-CoreIo::MeshAndCoord record(const CoreIoSamples::SampleBody& sheet)
-{
-    CoreIo::MemoryLoader loader;
-    CoreIoSamples::registerBody(loader, "sheet", sheet);
-    return CoreIo::readMeshAndICs(loader, loader.bodies().front());
-}
-
 // A square before sheet of about `vertices` nodes and an after sheet of about as many on another grid.
-SheetPair makePair(long vertices)
+SheetPair makePair(long vertices, bool withFields)
 {
     const int cells = std::max(2, static_cast<int>(std::lround(std::sqrt(static_cast<double>(vertices)))) - 1);
     const CoreIoSamples::SheetShape shape;
-    SheetPair pair{record(CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells})),
-                   record(CoreIoSamples::makeSheet(
-                       shape,
-                       {.cellsU = cells * 5 / 4, .cellsV = std::max(2, cells * 4 / 5), .jitter = 0.15, .seed = 5})),
-                   {}};
-    pair.beforeValues.resize(pair.before.mesh->numberOfVertices() * mappedVariables);
-    for (std::size_t i = 0; i < pair.beforeValues.size(); ++i)
-        pair.beforeValues[i] = static_cast<double>(i % 97);
-    return pair;
-}
-
-void alignSheets(benchmark::State& state, bool mapping)
-{
-    const SheetPair pair = makePair(state.range(0));
-    for (auto _ : state) {
-        const CoreIoAlign::PairAlignment alignment = alignPair(pair.before, pair.after, CoreIoAlign::TubeMode::No,
-                                                               true);
-        if (mapping)
-            benchmark::DoNotOptimize(
-                CoreIoAlign::transferNodalValues(alignment.locations, pair.beforeValues, mappedVariables));
-        benchmark::DoNotOptimize(alignment.coverage());
+    const CoreIoSamples::SampleBody before = CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells});
+    std::vector<CoreIoAlign::BodyField> fields;
+    for (std::size_t k = 0; withFields && k < mappedVariables; ++k) {
+        CoreIoAlign::BodyField field{"FIELD" + std::to_string(k), 1, std::vector<double>(before.numNodes())};
+        for (std::size_t i = 0; i < field.values.size(); ++i)
+            field.values[i] = static_cast<double>((i + k) % 97);
+        fields.push_back(std::move(field));
     }
-    state.counters["after_vertices"] = static_cast<double>(pair.after.mesh->numberOfVertices());
+    const CoreIoSamples::SampleBody after = CoreIoSamples::makeSheet(
+        shape, {.cellsU = cells * 5 / 4, .cellsV = std::max(2, cells * 4 / 5), .jitter = 0.15, .seed = 5});
+    return {CoreIoSamples::alignmentBody(before, std::move(fields)), CoreIoSamples::alignmentBody(after)};
 }
 
-void BM_AlignPair(benchmark::State& state)
+void BM_AlignBodies(benchmark::State& state)
 {
-    alignSheets(state, false);
+    const SheetPair pair = makePair(state.range(0), false);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(alignBodies(pair.before, pair.after, CoreIoAlign::TubeMode::No, true).coverage());
+    state.counters["after_vertices"] = static_cast<double>(pair.after.numVertices());
 }
 
-void BM_AlignPairMappingTenNodalVariables(benchmark::State& state)
+void BM_LibraryCall(benchmark::State& state)
 {
-    alignSheets(state, true);
+    const SheetPair pair = makePair(state.range(0), false);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CoreIo::getMeshAlignResult(pair.before.record, pair.after.record, 0, true));
+    state.counters["after_vertices"] = static_cast<double>(pair.after.numVertices());
+}
+
+void BM_AlignedFields(benchmark::State& state)
+{
+    const SheetPair pair = makePair(state.range(0), true);
+    const CoreIoAlign::Alignment alignment = alignBodies(pair.before, pair.after, CoreIoAlign::TubeMode::No, true);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(alignedFields(pair.before, pair.after, alignment).nodal.size());
 }
 
 void pairSizes(benchmark::internal::Benchmark* benchmark)
@@ -76,8 +70,9 @@ void pairSizes(benchmark::internal::Benchmark* benchmark)
     benchmark->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(CoreIoBench::smokeRun() ? 1 : 3);
 }
 
-BENCHMARK(BM_AlignPair)->Apply(pairSizes);
-BENCHMARK(BM_AlignPairMappingTenNodalVariables)->Apply(pairSizes);
+BENCHMARK(BM_LibraryCall)->Apply(pairSizes);
+BENCHMARK(BM_AlignBodies)->Apply(pairSizes);
+BENCHMARK(BM_AlignedFields)->Apply(pairSizes);
 
 }  // namespace
 

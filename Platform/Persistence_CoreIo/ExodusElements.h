@@ -1,6 +1,8 @@
 #pragma once
-// Which element types make a surface body, and how each surface element is cut into triangles.
-// Internal to the Exodus loader.
+// Which element types make a surface body, and how each surface element is cut into triangles:
+// the one rule for every reader of bodies (result files, arrays, meshes of other formats).
+
+#include "Persistence_CoreIo_export.h"
 
 #include <array>
 #include <cstddef>
@@ -15,7 +17,8 @@ enum class SurfaceShape { Triangle3, Triangle6, Triangle7, Quad4, Quad8, Quad9 }
 // The shape of a block's elements from its type, in any case, and its nodes per element; or, for
 // a block that makes no surface (solids, beams, ...; a type whose node count disagrees with its
 // name), the reason it is skipped.
-std::variant<SurfaceShape, std::string> classifyElement(const std::string& elementType, std::int64_t nodesPerElement);
+PERSISTENCE_COREIO_EXPORT std::variant<SurfaceShape, std::string> classifyElement(const std::string& elementType,
+                                                                                  std::int64_t nodesPerElement);
 
 // Up to eight triangles, each three positions in the element's node list.
 struct ElementTriangles {

@@ -1,9 +1,10 @@
 #pragma once
 // Which of a file's nodal variables hold the displacement, the normals and the initial
-// coordinates, and the initial coordinates that come from the reference shape instead. Internal
-// to the Exodus loader; indices are 1-based, as the library numbers variables.
+// coordinates, and the initial coordinates that come from the reference shape instead (the one
+// rule for every reader of bodies); indices are 1-based, as the library numbers variables.
 
 #include "ExodusBody.h"
+#include "Persistence_CoreIo_export.h"
 
 #include <array>
 #include <optional>
@@ -30,7 +31,7 @@ std::optional<std::array<int, 3>> findNormalVariables(const std::vector<std::str
 
 // The two initial coordinates of every node from its reference position (relative to the run's
 // origin) for a ReferencePlane or ReferenceCylinder source.
-std::array<std::vector<double>, 2> referenceInitialCoordinates(const Positions& reference,
-                                                               const InitialCoordinateSource& source);
+PERSISTENCE_COREIO_EXPORT std::array<std::vector<double>, 2>
+referenceInitialCoordinates(const Positions& reference, const InitialCoordinateSource& source);
 
 }  // namespace CoreIo

@@ -11,9 +11,9 @@ using CoreIoAlign::UsageError;
 TEST(CommandLine, TakesTwoFilesWithDefaults)
 {
     const Options options = parseCommandLine({"before.exo", "after.exo"});
-    EXPECT_EQ(options.beforeFile, "before.exo");
-    EXPECT_EQ(options.afterFile, "after.exo");
-    for (const CoreIo::ExodusBodyOptions& body : {options.before, options.after}) {
+    EXPECT_EQ(options.job.beforeFile, "before.exo");
+    EXPECT_EQ(options.job.afterFile, "after.exo");
+    for (const CoreIo::ExodusBodyOptions& body : {options.job.before, options.job.after}) {
         EXPECT_TRUE(body.blocks.empty());
         EXPECT_FALSE(body.step);
         EXPECT_EQ(body.displacement, "auto");
@@ -21,16 +21,16 @@ TEST(CommandLine, TakesTwoFilesWithDefaults)
         EXPECT_EQ(body.initialCoordinates.variables[1], "INITIALCOORD1");
         EXPECT_FALSE(body.origin);
     }
-    EXPECT_EQ(options.tube, TubeMode::Auto);
-    EXPECT_FALSE(options.complete);
-    EXPECT_FALSE(options.output);
+    EXPECT_EQ(options.job.tube, TubeMode::Auto);
+    EXPECT_FALSE(options.job.complete);
+    EXPECT_FALSE(options.job.output);
 }
 
 TEST(CommandLine, GivesEachFileItsBlocksStepAndSources)
 {
     const Options both = parseCommandLine(
         {"a.exo", "--body=skin,7", "b.exo", "--step", "2", "--displacement", "DISP", "--ic", "reference-cylinder-y"});
-    for (const CoreIo::ExodusBodyOptions& body : {both.before, both.after}) {
+    for (const CoreIo::ExodusBodyOptions& body : {both.job.before, both.job.after}) {
         EXPECT_EQ(body.blocks, (std::vector<std::string>{"skin", "7"}));
         EXPECT_EQ(body.step, 2);
         EXPECT_EQ(body.displacement, "DISP");
@@ -39,21 +39,21 @@ TEST(CommandLine, GivesEachFileItsBlocksStepAndSources)
     }
     const Options separate = parseCommandLine({"a.exo", "b.exo", "--before-body", "x", "--after-body", "y,z",
                                                "--before-step", "1", "--after-step", "last", "--ic", "ic0,ic1"});
-    EXPECT_EQ(separate.before.blocks, std::vector<std::string>{"x"});
-    EXPECT_EQ(separate.after.blocks, (std::vector<std::string>{"y", "z"}));
-    EXPECT_EQ(separate.before.step, 1);
-    EXPECT_FALSE(separate.after.step);
-    EXPECT_EQ(separate.after.initialCoordinates.variables[0], "ic0");
+    EXPECT_EQ(separate.job.before.blocks, std::vector<std::string>{"x"});
+    EXPECT_EQ(separate.job.after.blocks, (std::vector<std::string>{"y", "z"}));
+    EXPECT_EQ(separate.job.before.step, 1);
+    EXPECT_FALSE(separate.job.after.step);
+    EXPECT_EQ(separate.job.after.initialCoordinates.variables[0], "ic0");
 }
 
 TEST(CommandLine, ReadsTubeModeCompletionOutputAndTheOtherModes)
 {
     const Options options = parseCommandLine({"a.exo", "b.exo", "--tube", "yes", "--complete", "-o", "out.exo"});
-    EXPECT_EQ(options.tube, TubeMode::Yes);
-    EXPECT_TRUE(options.complete);
-    EXPECT_EQ(options.output, "out.exo");
+    EXPECT_EQ(options.job.tube, TubeMode::Yes);
+    EXPECT_TRUE(options.job.complete);
+    EXPECT_EQ(options.job.output, "out.exo");
     EXPECT_EQ(parseCommandLine({"--list", "a.exo"}).list, "a.exo");
-    EXPECT_EQ(parseCommandLine({"--demo", "-o", "cases"}).output, "cases");
+    EXPECT_EQ(parseCommandLine({"--demo", "-o", "cases"}).job.output, "cases");
     EXPECT_TRUE(parseCommandLine({"--help"}).help);
     EXPECT_TRUE(parseCommandLine({"--version"}).version);
 }

@@ -2,8 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include <functional>
-#include <map>
+#include "BodyAlignment.h"
 
 namespace CoreIoAlign {
 namespace {
@@ -39,17 +38,18 @@ void addOptions(CLI::App& app, Options& options, TypedOptions& typed)
     app.add_option("files", typed.files, "BEFORE.exo AFTER.exo")->type_name("");
     app.get_formatter()->column_width(32);
     app.add_flag("--version", options.version, "show the version and exit");
+    JobOptions& job = options.job;
     app.add_option("--list", options.list, "describe FILE: format, blocks, variables, steps")
         ->type_name("FILE")
         ->group("Files");
     app.add_flag("--demo", options.demo, "generate a sheet and a tube case, align them through files in -o DIR")
         ->group("Files");
-    app.add_option("-o", options.output,
+    app.add_option("-o", job.output,
                    "write the after body with the aligned shape, DISPL_X/Y/Z/MAG, INITIALCOORD0/1,\n"
                    "MATCH_STATUS, MATCHED_NODE_ID and the mapped BEFORE_<NAME> fields")
         ->type_name("OUT.exo|DIR")
         ->group("Files");
-    app.add_option("--png", options.picture, "draw the displacement magnitude in the material plane")
+    app.add_option("--png", job.picture, "draw the displacement magnitude in the material plane")
         ->type_name("FILE")
         ->group("Files");
     app.add_flag("--verbose", options.verbose, "show the library's log lines whole")->group("Files");
@@ -85,10 +85,9 @@ void addOptions(CLI::App& app, Options& options, TypedOptions& typed)
         ->type_name("auto|yes|no")
         ->capture_default_str()
         ->group("Alignment");
-    app.add_flag("--complete", options.complete, "give every vertex a match, through the nearest vertex when needed")
+    app.add_flag("--complete", job.complete, "give every vertex a match, through the nearest vertex when needed")
         ->group("Alignment");
-    app.add_option("--min-coverage", options.minCoverage,
-                   "share of after vertices that must be located; below it: exit 3")
+    app.add_option("--min-coverage", job.minCoverage, "share of after vertices that must be located; below it: exit 3")
         ->check(CLI::Range(0.0, 1.0).description(""))
         ->type_name("F")
         ->capture_default_str()
@@ -136,23 +135,21 @@ void understand(const TypedOptions& typed, Options& options)
     requireOneWay("--body", typed.body, "--before-body", typed.beforeBody, "--after-body", typed.afterBody);
     requireOneWay("--step", typed.step == "last" ? "" : typed.step, "--before-step", typed.beforeStep, "--after-step",
                   typed.afterStep);
-    const std::map<std::string, TubeMode> tubeModes{{"auto", TubeMode::Auto},
-                                                    {"yes", TubeMode::Yes},
-                                                    {"no", TubeMode::No}};
-    options.tube = tubeModes.at(typed.tube);
+    JobOptions& job = options.job;
+    job.tube = parseTubeMode(typed.tube);
     const auto blocks = [](const std::string& option, const std::string& value) {
         return value.empty() ? std::vector<std::string>{} : understood(option, value, CoreIo::parseBlockSelection);
     };
-    options.before.blocks = blocks("--before-body", typed.body.empty() ? typed.beforeBody : typed.body);
-    options.after.blocks = blocks("--after-body", typed.body.empty() ? typed.afterBody : typed.body);
+    job.before.blocks = blocks("--before-body", typed.body.empty() ? typed.beforeBody : typed.body);
+    job.after.blocks = blocks("--after-body", typed.body.empty() ? typed.afterBody : typed.body);
     const std::string beforeStep = typed.beforeStep.empty() ? typed.step : typed.beforeStep;
     const std::string afterStep = typed.afterStep.empty() ? typed.step : typed.afterStep;
-    options.before.step = understood("--before-step", beforeStep, CoreIo::parseStep);
-    options.after.step = understood("--after-step", afterStep, CoreIo::parseStep);
-    options.before.displacement = options.after.displacement = typed.displacement;
-    options.before.initialCoordinates = options.after.initialCoordinates =
-        understood("--ic", typed.initialCoordinates, CoreIo::parseInitialCoordinateSource);
-    options.mappedVariables = mappedVariables(typed.map);
+    job.before.step = understood("--before-step", beforeStep, CoreIo::parseStep);
+    job.after.step = understood("--after-step", afterStep, CoreIo::parseStep);
+    job.before.displacement = job.after.displacement = typed.displacement;
+    job.before.initialCoordinates = job.after.initialCoordinates = understood("--ic", typed.initialCoordinates,
+                                                                              CoreIo::parseInitialCoordinateSource);
+    job.mappedVariables = mappedVariables(typed.map);
 }
 
 void checkConsistency(const Options& options, const std::vector<std::string>& files)
@@ -190,8 +187,8 @@ Options parseCommandLine(const std::vector<std::string>& arguments)
     understand(typed, options);
     checkConsistency(options, typed.files);
     if (typed.files.size() == 2) {
-        options.beforeFile = typed.files[0];
-        options.afterFile = typed.files[1];
+        options.job.beforeFile = typed.files[0];
+        options.job.afterFile = typed.files[1];
     }
     return options;
 }

@@ -1,11 +1,10 @@
 #pragma once
 // The command line of coreio-align: what to align or list, how, and where to write the result.
 
-#include "ExodusBody.h"
-#include "PairAlignment.h"
+#include "AlignmentJob.h"
+#include "Errors.h"
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,33 +14,10 @@ struct Options {
     bool help = false;
     bool version = false;
     bool demo = false;
+    bool verbose = false;             // the platform's log lines whole
     std::optional<std::string> list;  // --list FILE
-    std::string beforeFile;
-    std::string afterFile;
-    CoreIo::ExodusBodyOptions before;  // the origin is left to the alignment
-    CoreIo::ExodusBodyOptions after;
-    TubeMode tube = TubeMode::Auto;
-    bool complete = false;
-    double minCoverage = 1.0;  // share of after vertices that must be located
-    // Nodal and element variables of BEFORE.exo carried to the output; empty: all.
-    // Variables of BEFORE.exo carried to the output by name; empty: none, unset: all.
-    std::optional<std::vector<std::string>> mappedVariables;
-    bool verbose = false;               // the library's log lines whole
-    std::optional<std::string> output;  // -o: OUT.exo, or the demo's directory
-    std::optional<std::string> picture; // --png FILE
+    JobOptions job;                   // its output is the demo's folder with --demo
 };
-
-// Bad usage: unknown option, missing or malformed value or file, conflicting options.
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// Exit codes of the tool.
-constexpr int exitDone = 0;
-constexpr int exitBadInput = 1;  // nothing written
-constexpr int exitBadUsage = 2;  // nothing written
-constexpr int exitBelowCoverage = 3;  // output written, outside vertices flagged
 
 // Throws UsageError saying what is wrong.
 Options parseCommandLine(const std::vector<std::string>& arguments);

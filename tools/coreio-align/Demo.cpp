@@ -1,7 +1,8 @@
 #include "Demo.h"
 
 #include "ExodusWriter.h"
-#include "FileAlignment.h"
+#include "AlignmentJob.h"
+#include "Errors.h"
 #include "Persistence_SkinBaseName.h"
 #include "SampleBodies.h"
 
@@ -50,38 +51,40 @@ DemoCase tubeCase()
             CoreIoSamples::makeTube(formed, {48, 24, 0.0}), CoreIoSamples::makeTube(expanded, {40, 20, 0.37})};
 }
 
-bool runCase(const DemoCase& demo, const std::filesystem::path& directory, std::ostream& out)
+int runCase(const DemoCase& demo, const std::filesystem::path& directory, std::ostream& out)
 {
     const std::filesystem::path folder = directory / demo.name;
     std::filesystem::create_directories(folder);
-    const std::string beforeFile = (folder / "before.exo").string();
-    const std::string afterFile = (folder / "after.exo").string();
-    const std::string alignedFile = (folder / "aligned.exo").string();
-    const std::string pictureFile = (folder / "displacement.png").string();
-    writeSample(beforeFile, demo.name, demo.before);
-    writeSample(afterFile, demo.name, demo.after);
+    JobOptions job;
+    job.beforeFile = (folder / "before.exo").string();
+    job.afterFile = (folder / "after.exo").string();
+    job.output = (folder / "aligned.exo").string();
+    job.picture = (folder / "displacement.png").string();
+    job.before.blocks = job.after.blocks = {demo.name};
+    job.commandLine = "--demo";
+    writeSample(job.beforeFile, demo.name, demo.before);
+    writeSample(job.afterFile, demo.name, demo.after);
 
-    CoreIo::ExodusBodyOptions body;
-    body.blocks = {demo.name};
     // Without completion: every after vertex keeps its own status instead of a borrowed corner.
-    FileAlignment alignment = alignFiles({beforeFile, body}, {afterFile, body}, TubeMode::Auto, false);
-    writeAlignment(alignedFile, alignment, {std::nullopt, "--demo"});
-    drawAlignment(pictureFile, alignment);
-    alignment.report.title = demo.title;
-    printReport(out, alignment.report);
-    out << "  files:         " << beforeFile << ", " << afterFile << " -> " << alignedFile << ", " << pictureFile
-        << "\n\n";
-    return !belowCoverage(alignment.report);
+    JobOutcome outcome = runAlignmentJob(job);
+    for (const std::string& note : outcome.notes)
+        out << "  " << note << '\n';
+    if (!outcome.report)
+        throw std::runtime_error("the demo's " + demo.name + " case failed: " + outcome.message);
+    outcome.report->title = demo.title;
+    printReport(out, *outcome.report);
+    out << "  inputs:        " << job.beforeFile << ", " << job.afterFile << "\n\n";
+    return outcome.exitCode;
 }
 
 }  // namespace
 
-bool runDemo(const std::string& directory, std::ostream& out)
+int runDemo(const std::string& directory, std::ostream& out)
 {
-    bool covered = true;
+    int worst = exitDone;
     for (const DemoCase& demo : {sheetCase(), tubeCase()})
-        covered = runCase(demo, directory, out) && covered;
-    return covered;
+        worst = std::max(worst, runCase(demo, directory, out));
+    return worst;
 }
 
 }  // namespace CoreIoAlign

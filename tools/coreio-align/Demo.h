@@ -8,8 +8,8 @@
 
 namespace CoreIoAlign {
 
-// Writes the inputs, the aligned file and a picture of both cases below directory; returns
-// false when a case left after vertices outside the before body.
-bool runDemo(const std::string& directory, std::ostream& out);
+// Writes the inputs, the aligned file and a picture of both cases below directory and prints what
+// each alignment found; returns the worst exit code of the two cases.
+int runDemo(const std::string& directory, std::ostream& out);
 
 }  // namespace CoreIoAlign

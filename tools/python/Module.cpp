@@ -1,13 +1,20 @@
-// The extension module coreio._coreio: bodies, their alignment and the transfer of fields, over
-// the code of coreio-align. The package coreio adds the meshio conversions in Python.
+// The extension module coreio._coreio: bodies, their alignment, the fields it gives and whole
+// alignment jobs, over the code of coreio-align. The package coreio adds the meshio conversions and
+// the batch runner in Python.
 
-#include "ArrayBody.h"
+#include "AlignedFields.h"
+#include "AlignmentJob.h"
+#include "AlignmentReport.h"
+#include "Body.h"
+#include "BodyAlignment.h"
+#include "BodyReader.h"
+#include "Errors.h"
 #include "ExodusLoader.h"
+#include "ExodusVariables.h"
 #include "FieldTransfer.h"
-#include "FileAlignment.h"
 #include "FileListing.h"
 #include "NumpyArrays.h"
-#include "PairAlignment.h"
+#include "ToolLog.h"
 
 #include <pybind11/stl.h>
 
@@ -22,28 +29,44 @@
 namespace CoreIoPython {
 namespace {
 
-// A body as a script holds it.
-struct Body {
-    CoreIo::MeshAndCoord record;  // positions relative to origin
-    std::array<double, 3> origin{};
-    std::vector<int> elementOfTriangle;  // per triangle its element, numbered from 0
-    std::size_t numElements = 0;
-    std::vector<std::int64_t> nodeIds;     // file bodies: per vertex the file's node number
-    std::vector<std::int64_t> elementIds;  // file bodies: per element the file's element number
-};
+using CoreIoAlign::Body;
+using CoreIoAlign::BodyField;
+using CoreIoAlign::InputError;
 
 struct Alignment {
-    CoreIoAlign::PairAlignment pair;
-    std::shared_ptr<const Body> before;
-    std::shared_ptr<const Body> after;
+    CoreIoAlign::Alignment alignment;
+    std::shared_ptr<Body> before;
+    std::shared_ptr<Body> after;
     std::once_flag elementsLocated;
     std::vector<Calvora::VertexLocation> afterElements;  // where each after element's centroid lies
+    std::once_flag fieldsMade;
+    CoreIoAlign::AlignedFields fields;  // with every field of the before body mapped
 };
 
 struct FileListing {
     std::string path;
     CoreIo::ExodusListing listing;
 };
+
+py::object warningCategory;  // coreio.CoreIoWarning, set when the module is made
+
+// Runs work without the GIL; the readers' warnings it logs become Python warnings afterwards.
+template <typename Work>
+auto withoutGil(Work work)
+{
+    std::vector<std::string> notes;
+    auto result = [&] {
+        py::gil_scoped_release released;
+        const CoreIoAlign::LogNotes log;
+        auto value = work();
+        notes = log.lines();
+        return value;
+    }();
+    for (const std::string& note : notes)
+        if (PyErr_WarnEx(warningCategory.ptr(), note.c_str(), 2) != 0)
+            throw py::error_already_set();
+    return result;
+}
 
 // A platform parser's refusal, prefixed with the argument it concerns.
 template <typename Parse>
@@ -56,15 +79,25 @@ auto understood(const std::string& argument, const std::string& value, Parse par
     }
 }
 
-// "a,b", or a list of names and ids.
+// "a,b", a block id, or a list of names and ids.
 std::string commaList(const py::handle& value)
 {
-    if (py::isinstance<py::str>(value))
-        return value.cast<std::string>();
+    if (py::isinstance<py::str>(value) || py::isinstance<py::int_>(value))
+        return py::str(value).cast<std::string>();
     std::string text;
     for (const py::handle item : value)
         text += (text.empty() ? "" : ",") + py::str(item).cast<std::string>();
     return text;
+}
+
+std::string pathText(const py::handle& path)
+{
+    return py::module_::import("os").attr("fspath")(path).cast<std::string>();
+}
+
+std::optional<std::string> optionalPath(const py::object& path)
+{
+    return path.is_none() ? std::nullopt : std::optional(pathText(path));
 }
 
 CoreIo::ExodusBodyOptions bodyOptions(const py::object& body, const py::object& step, const py::object& ic,
@@ -80,67 +113,148 @@ CoreIo::ExodusBodyOptions bodyOptions(const py::object& body, const py::object& 
     return options;
 }
 
-// Elements numbered by first appearance among the triangles, which come block after block.
-void numberFileElements(Body& body, const CoreIo::ExodusBodyDescription& description)
+// "all" (unset), "none" (empty) or names.
+CoreIoAlign::VariableChoice variableChoice(const py::object& choice, const std::string& argument)
 {
-    std::map<std::pair<std::size_t, std::int64_t>, int> numbers;
-    for (const CoreIo::ExodusTriangleSource& source : description.triangles) {
-        const auto [entry, added] = numbers.try_emplace({source.block, source.element},
-                                                        static_cast<int>(numbers.size()));
-        if (added)
-            body.elementIds.push_back(source.elementId);
-        body.elementOfTriangle.push_back(entry->second);
+    if (py::isinstance<py::str>(choice)) {
+        const std::string word = choice.cast<std::string>();
+        if (word == "all")
+            return std::nullopt;
+        if (word == "none")
+            return std::vector<std::string>{};
+        return understood(argument, word, CoreIo::parseBlockSelection);
     }
-    body.numElements = numbers.size();
+    return choice.cast<std::vector<std::string>>();
 }
 
-std::shared_ptr<Body> readBody(const std::string& path, const py::object& blocks, const py::object& step,
-                               const py::object& ic, const std::string& displacement)
+CoreIoAlign::TubeMode tubeMode(const py::object& tube)
 {
-    const CoreIoAlign::BodyInFile where{path, bodyOptions(blocks, step, ic, displacement)};
-    auto body = std::make_shared<Body>();
-    py::gil_scoped_release released;
-    CoreIoAlign::LoadedBody loaded = CoreIoAlign::readBody(where);
-    body->record = std::move(loaded.record);
-    body->origin = loaded.description().origin;
-    body->nodeIds = loaded.description().nodeIds;
-    numberFileElements(*body, loaded.description());
-    return body;
+    if (py::isinstance<py::bool_>(tube))
+        return tube.cast<bool>() ? CoreIoAlign::TubeMode::Yes : CoreIoAlign::TubeMode::No;
+    try {
+        return CoreIoAlign::parseTubeMode(py::str(tube).cast<std::string>());
+    } catch (const CoreIoAlign::UsageError&) {
+        throw std::invalid_argument("tube must be \"auto\", \"yes\" or \"no\" (or True or False), not " +
+                                    py::repr(tube).cast<std::string>());
+    }
 }
 
-std::shared_ptr<Body> makeArrayBody(const py::handle& points, const py::handle& triangles, const py::handle& ic,
-                                    const py::handle& normals, const py::handle& elements)
+std::shared_ptr<Body> readBody(const py::object& path, const py::object& blocks, const py::object& step,
+                               const py::object& ic, const std::string& displacement, const py::object& fields)
+{
+    const CoreIoAlign::BodyInFile where{pathText(path), bodyOptions(blocks, step, ic, displacement)};
+    const CoreIoAlign::VariableChoice variables = variableChoice(fields, "fields");
+    return withoutGil([&] { return std::make_shared<Body>(CoreIoAlign::readBody(where, variables)); });
+}
+
+// Rows of a field: n, or n x c.
+BodyField fieldOf(const std::string& name, const py::handle& values, std::size_t rows, const std::string& items)
+{
+    const auto array = inputArray<double>(values, name, -1);
+    const std::size_t components = array.ndim() == 1 ? 1 : static_cast<std::size_t>(array.shape(1));
+    if (static_cast<std::size_t>(array.shape(0)) != rows)
+        throw InputError(name + " has " + std::to_string(array.shape(0)) + " rows, not one per " + items + " (" +
+                         std::to_string(rows) + ")");
+    const std::span<const double> data = valuesOf(array);
+    return {name, components, {data.begin(), data.end()}};
+}
+
+CoreIoAlign::BodyBlock cellBlock(const py::handle& cells, std::size_t position)
+{
+    const bool named = py::hasattr(cells, "type") && py::hasattr(cells, "data");
+    const py::object type = named ? py::object(cells.attr("type")) : py::object(cells.cast<py::tuple>()[0]);
+    const py::object data = named ? py::object(cells.attr("data")) : py::object(cells.cast<py::tuple>()[1]);
+    const std::string label = "cells[" + std::to_string(position) + "] (" + py::str(type).cast<std::string>() + ")";
+    const auto connectivity = inputArray<std::int64_t>(data, label, -1);
+    CoreIoAlign::BodyBlock block;
+    block.id = static_cast<std::int64_t>(position) + 1;
+    block.label = label;
+    block.elementType = py::str(type).cast<std::string>();
+    block.nodesPerElement = connectivity.ndim() == 2 ? static_cast<int>(connectivity.shape(1)) : 1;
+    for (const std::int64_t point : valuesOf(connectivity))
+        block.connectivity.push_back(static_cast<int>(std::clamp<std::int64_t>(point, -1, INT32_MAX)));
+    return block;
+}
+
+std::vector<std::int64_t> idsOf(const py::object& ids, const std::string& name)
+{
+    if (ids.is_none())
+        return {};
+    const auto array = inputArray<std::int64_t>(ids, name, 0);
+    const std::span<const std::int64_t> values = valuesOf(array);
+    return {values.begin(), values.end()};
+}
+
+// The element fields of cell_data: one array per cell block, joined block after block.
+std::vector<BodyField> elementFieldsOf(const py::dict& cellData, const std::vector<CoreIoAlign::BodyBlock>& blocks)
+{
+    std::vector<BodyField> fields;
+    for (const auto& [key, perBlock] : cellData) {
+        const std::string name = py::str(key).cast<std::string>();
+        const py::list arrays(py::reinterpret_borrow<py::object>(perBlock));
+        if (arrays.size() != blocks.size())
+            throw InputError("cell_data " + name + " has " + std::to_string(arrays.size()) +
+                             " arrays, not one per "
+                             "cell block (" +
+                             std::to_string(blocks.size()) + ")");
+        BodyField joinedField{name, 0, {}};
+        for (std::size_t b = 0; b < blocks.size(); ++b) {
+            BodyField part = fieldOf(name, arrays[b], blocks[b].numElements(), "cell of block " + std::to_string(b));
+            if (b > 0 && part.components != joinedField.components)
+                throw InputError("cell_data " + name + " has arrays of different widths");
+            joinedField.components = part.components;
+            joinedField.values.insert(joinedField.values.end(), part.values.begin(), part.values.end());
+        }
+        fields.push_back(std::move(joinedField));
+    }
+    return fields;
+}
+
+std::shared_ptr<Body> bodyFromCells(const py::handle& points, const py::list& cells, const py::handle& ic,
+                                    const py::object& pointData, const py::object& cellData, const py::object& nodeIds,
+                                    const py::object& elementIds, const py::object& normals)
 {
     const auto pointRows = inputArray<double>(points, "points", 3);
-    const auto triangleRows = inputArray<std::int64_t>(triangles, "triangles", 3);
     const auto icRows = inputArray<double>(ic, "initial_coordinates", 2);
     const auto normalRows = normals.is_none() ? InputArray<double>() : inputArray<double>(normals, "normals", 3);
-    auto elementRows = elements.is_none() ? InputArray<std::int64_t>(triangleRows.shape(0))
-                                          : inputArray<std::int64_t>(elements, "elements", 0);
-    if (elements.is_none())
-        std::iota(elementRows.mutable_data(), elementRows.mutable_data() + elementRows.size(), std::int64_t{0});
-    const BodyArrays arrays{valuesOf(pointRows), valuesOf(triangleRows), valuesOf(icRows),
-                            normals.is_none() ? std::span<const double>() : valuesOf(normalRows),
-                            valuesOf(elementRows)};
-    auto body = std::make_shared<Body>();
-    py::gil_scoped_release released;
-    const std::span<const std::int64_t> elementValues = arrays.elements;
-    const std::int64_t numElements = elementValues.empty()
-                                         ? 0
-                                         : *std::max_element(elementValues.begin(), elementValues.end()) + 1;
-    body->record = makeBody(arrays, numElements);
-    body->elementOfTriangle.assign(elementValues.begin(), elementValues.end());
-    body->numElements = static_cast<std::size_t>(numElements);
-    return body;
+    CoreIoAlign::BodyArrays arrays;
+    arrays.points = valuesOf(pointRows);
+    arrays.initialCoordinates = valuesOf(icRows);
+    if (!normals.is_none())
+        arrays.normals = valuesOf(normalRows);
+    for (std::size_t k = 0; k < cells.size(); ++k)
+        arrays.blocks.push_back(cellBlock(cells[k], k));
+    arrays.nodeIds = idsOf(nodeIds, "node_ids");
+    arrays.elementIds = idsOf(elementIds, "element_ids");
+    const auto numPoints = static_cast<std::size_t>(pointRows.shape(0));
+    if (!pointData.is_none())
+        for (const auto& [name, values] : pointData.cast<py::dict>())
+            arrays.nodalFields.push_back(fieldOf(py::str(name).cast<std::string>(), values, numPoints, "point"));
+    if (!cellData.is_none())
+        arrays.elementFields = elementFieldsOf(cellData.cast<py::dict>(), arrays.blocks);
+    return withoutGil([&] { return std::make_shared<Body>(CoreIoAlign::makeBody(arrays)); });
 }
 
-py::array_t<double> pointsOf(const Calvora::Mesh& mesh, const std::array<double, 3>& origin)
+std::shared_ptr<Body> triangleBody(const py::handle& points, const py::handle& triangles, const py::handle& ic,
+                                   const py::object& normals)
 {
-    std::vector<double> points;
-    points.reserve(3 * mesh.numberOfVertices());
-    for (auto vertex = mesh.beginVertex(), end = mesh.endVertex(); vertex != end; ++vertex)
-        points.insert(points.end(), {vertex->x + origin[0], vertex->y + origin[1], vertex->z + origin[2]});
-    return ownedArray(std::move(points), 3);
+    const auto triangleRows = inputArray<std::int64_t>(triangles, "triangles", 3);
+    py::list cells;
+    cells.append(py::make_tuple("triangle", triangleRows));
+    try {
+        return bodyFromCells(points, cells, ic, py::none(), py::none(), py::none(), py::none(), normals);
+    } catch (const InputError& error) {
+        std::string message = error.what();
+        const std::string label = "cells[0] (triangle)";
+        if (message.rfind(label, 0) == 0)
+            message.replace(0, label.size(), "triangles");
+        throw InputError(message);
+    }
+}
+
+py::array_t<double> rowsOf(const std::vector<double>& values, std::size_t columns)
+{
+    return ownedArray(std::vector<double>(values), columns);
 }
 
 py::array_t<std::int64_t> trianglesOf(const Calvora::Mesh& mesh)
@@ -153,39 +267,63 @@ py::array_t<std::int64_t> trianglesOf(const Calvora::Mesh& mesh)
     return ownedArray(std::move(corners), 3);
 }
 
-py::array_t<double> initialCoordinatesOf(const CoreIo::MeshAndCoord& record)
+py::object fieldArray(const BodyField& field)
 {
-    std::vector<double> pairs;
-    pairs.reserve(2 * record.initCoord0->size());
-    for (std::size_t i = 0; i < record.initCoord0->size(); ++i)
-        pairs.insert(pairs.end(), {(*record.initCoord0)[i], (*record.initCoord1)[i]});
-    return ownedArray(std::move(pairs), 2);
+    return rowsOf(field.values, field.components == 1 ? 0 : field.components);
 }
 
-CoreIoAlign::TubeMode tubeMode(const py::object& tube)
+py::dict fieldsOf(const std::vector<BodyField>& fields)
 {
-    if (py::isinstance<py::bool_>(tube))
-        return tube.cast<bool>() ? CoreIoAlign::TubeMode::Yes : CoreIoAlign::TubeMode::No;
-    const std::map<std::string, CoreIoAlign::TubeMode> modes{{"auto", CoreIoAlign::TubeMode::Auto},
-                                                             {"yes", CoreIoAlign::TubeMode::Yes},
-                                                             {"no", CoreIoAlign::TubeMode::No}};
-    const auto mode = modes.find(py::str(tube).cast<std::string>());
-    if (mode == modes.end())
-        throw std::invalid_argument("tube must be \"auto\", \"yes\" or \"no\" (or True or False), not " +
-                                    py::repr(tube).cast<std::string>());
-    return mode->second;
+    py::dict dictionary;
+    for (const BodyField& field : fields)
+        dictionary[py::str(field.name)] = fieldArray(field);
+    return dictionary;
 }
 
-std::shared_ptr<Alignment> align(std::shared_ptr<const Body> before, std::shared_ptr<const Body> after,
-                                 const py::object& tube, bool complete)
+// Values per element, split into one array per cell block, as meshio's cell_data holds them.
+py::list perBlock(const py::array& values, const Body& body)
+{
+    py::list arrays;
+    py::ssize_t first = 0;
+    for (const CoreIoAlign::BodyBlock& block : body.blocks) {
+        const auto count = static_cast<py::ssize_t>(block.numElements());
+        arrays.append(values[py::slice(first, first + count, 1)]);
+        first += count;
+    }
+    return arrays;
+}
+
+py::list cellsOf(const Body& body)
+{
+    py::list cells;
+    for (const CoreIoAlign::BodyBlock& block : body.blocks) {
+        std::vector<std::int64_t> connectivity(block.connectivity.begin(), block.connectivity.end());
+        cells.append(
+            py::make_tuple(CoreIoAlign::cellTypeName(block),
+                           ownedArray(std::move(connectivity), static_cast<std::size_t>(block.nodesPerElement))));
+    }
+    return cells;
+}
+
+std::shared_ptr<Alignment> align(std::shared_ptr<Body> before, std::shared_ptr<Body> after, const py::object& tube,
+                                 bool complete)
 {
     const CoreIoAlign::TubeMode mode = tubeMode(tube);
-    auto alignment = std::make_shared<Alignment>();
-    alignment->before = std::move(before);
-    alignment->after = std::move(after);
-    py::gil_scoped_release released;
-    alignment->pair = CoreIoAlign::alignPair(alignment->before->record, alignment->after->record, mode, complete);
-    return alignment;
+    auto result = std::make_shared<Alignment>();
+    result->before = std::move(before);
+    result->after = std::move(after);
+    return withoutGil([&] {
+        result->alignment = CoreIoAlign::alignBodies(*result->before, *result->after, mode, complete);
+        return result;
+    });
+}
+
+const CoreIoAlign::AlignedFields& allFields(Alignment& result)
+{
+    std::call_once(result.fieldsMade, [&] {
+        result.fields = CoreIoAlign::alignedFields(*result.before, *result.after, result.alignment);
+    });
+    return result.fields;
 }
 
 // The rows a field is given in, checked against the count of the body's items it belongs to.
@@ -193,8 +331,8 @@ InputArray<double> fieldRows(const py::handle& values, std::size_t expectedRows,
 {
     auto rows = inputArray<double>(values, "values", -1);
     if (static_cast<std::size_t>(rows.shape(0)) != expectedRows)
-        throw std::invalid_argument("values has " + std::to_string(rows.shape(0)) + " rows but the before body has " +
-                                    std::to_string(expectedRows) + " " + items + "; give one row per " + items);
+        throw InputError("values has " + std::to_string(rows.shape(0)) + " rows but the before body has " +
+                         std::to_string(expectedRows) + " " + items + "; give one row per " + items);
     return rows;
 }
 
@@ -208,60 +346,168 @@ py::array_t<double> shapedLike(std::vector<double>&& values, const py::array& ro
     return ownedArray(std::move(values), rows.ndim() == 1 ? 0 : columnsOf(rows));
 }
 
-py::array_t<double> mapNodal(const Alignment& alignment, const py::handle& values)
+py::array_t<double> mapNodal(const Alignment& result, const py::handle& values)
 {
-    const auto rows = fieldRows(values, alignment.before->record.mesh->numberOfVertices(), "vertices");
-    std::vector<double> mapped;
-    {
-        py::gil_scoped_release released;
-        mapped = CoreIoAlign::transferNodalValues(alignment.pair.locations, valuesOf(rows), columnsOf(rows));
-    }
+    const auto rows = fieldRows(values, result.before->numVertices(), "vertices");
+    std::vector<double> mapped = withoutGil(
+        [&] { return CoreIoAlign::transferNodalValues(result.alignment.locations, valuesOf(rows), columnsOf(rows)); });
     return shapedLike(std::move(mapped), rows);
 }
 
-// Each element's distinct corners, in the form locateAfterElements takes.
-void locateAfterElements(Alignment& alignment)
+py::array_t<double> mapElement(Alignment& result, const py::handle& values)
 {
-    const Body& after = *alignment.after;
-    std::vector<std::vector<int>> cornersOfElement(after.numElements);
-    const Calvora::Mesh& mesh = *after.record.mesh;
-    for (std::size_t t = 0; t < mesh.numberOfTriangles(); ++t)
-        for (const Calvora::Vertex* corner : mesh.getTriangle(static_cast<unsigned>(t)).corners)
-            cornersOfElement[static_cast<std::size_t>(after.elementOfTriangle[t])].push_back(corner->index);
-    std::vector<std::size_t> firstCorner{0};
-    std::vector<int> corners;
-    for (std::vector<int>& element : cornersOfElement) {
-        std::sort(element.begin(), element.end());
-        corners.insert(corners.end(), element.begin(), std::unique(element.begin(), element.end()));
-        firstCorner.push_back(corners.size());
-    }
-    alignment.afterElements = CoreIoAlign::locateAfterElements(alignment.pair, firstCorner, corners);
+    const auto rows = fieldRows(values, result.before->numElements(), "elements");
+    std::vector<double> mapped = withoutGil([&] {
+        std::call_once(result.elementsLocated, [&] {
+            result.afterElements = CoreIoAlign::locateAfterElements(result.alignment, *result.after);
+        });
+        return CoreIoAlign::transferElementValues(result.afterElements, result.before->elementOfTriangle,
+                                                  valuesOf(rows), columnsOf(rows));
+    });
+    return shapedLike(std::move(mapped), rows);
 }
 
-py::array_t<double> mapElement(Alignment& alignment, const py::handle& values)
+py::dict countsOf(const std::array<std::size_t, 4>& counts)
 {
-    const auto rows = fieldRows(values, alignment.before->numElements, "elements");
-    std::vector<double> mapped;
-    {
-        py::gil_scoped_release released;
-        std::call_once(alignment.elementsLocated, [&] { locateAfterElements(alignment); });
-        mapped = CoreIoAlign::transferElementValues(alignment.afterElements, alignment.before->elementOfTriangle,
-                                                    valuesOf(rows), columnsOf(rows));
-    }
-    return shapedLike(std::move(mapped), rows);
+    py::dict byStatus;
+    const char* names[] = {"coincident", "inside", "near", "outside"};
+    for (std::size_t k = 0; k < counts.size(); ++k)
+        byStatus[names[k]] = counts[k];
+    return byStatus;
+}
+
+py::dict summaryOf(const CoreIoAlign::AlignmentReport& report)
+{
+    py::dict summary;
+    summary["coverage"] = report.coverage;
+    summary["counts"] = countsOf(report.statusCounts);
+    summary["tube"] = report.tube;
+    summary["biggest_square_error"] = report.biggestSquareError;
+    summary["completed"] = report.completed;
+    summary["completion_left_outside"] = report.completionLeftOutside;
+    summary["rounding_bound"] = report.roundingBound;
+    summary["mean_edge_length"] = report.meanEdgeLength;
+    summary["displacement"] = py::dict(py::arg("max") = report.displacement.max,
+                                       py::arg("mean") = report.displacement.mean,
+                                       py::arg("rms") = report.displacement.rms,
+                                       py::arg("vertices") = report.displacement.vertices);
+    py::dict times;
+    for (const CoreIoAlign::PhaseTime& phase : report.phases)
+        times[py::str(phase.name)] = phase.seconds;
+    summary["times"] = times;
+    summary["written"] = report.writtenFiles;
+    return summary;
+}
+
+// A field as the front ends show it: status as small integers, node ids exact.
+py::object shownField(const BodyField& field)
+{
+    if (field.name == "MATCH_STATUS")
+        return fieldArray(field).attr("astype")("int32");
+    if (field.name == "MATCHED_NODE_ID")
+        return fieldArray(field).attr("astype")("int64");
+    return fieldArray(field);
+}
+
+py::object outputFields(Alignment& result, const py::object& map)
+{
+    const CoreIoAlign::VariableChoice choice = variableChoice(map, "map");
+    const CoreIoAlign::AlignedFields fields = withoutGil(
+        [&] { return CoreIoAlign::alignedFields(*result.before, *result.after, result.alignment, choice); });
+    py::dict pointData;
+    for (const BodyField& field : fields.nodal)
+        pointData[py::str(field.name)] = shownField(field);
+    py::dict cellData;
+    for (const BodyField& field : fields.element)
+        cellData[py::str(field.name)] = perBlock(fieldArray(field), *result.after);
+    const CoreIoAlign::AlignmentReport report =
+        CoreIoAlign::describeAlignment(*result.before, *result.after, result.alignment,
+                                       CoreIoAlign::displacementFigures(*result.after, fields, result.alignment));
+    const py::object namespaceType = py::module_::import("types").attr("SimpleNamespace");
+    return namespaceType(py::arg("point_data") = pointData, py::arg("cell_data") = cellData,
+                         py::arg("aligned_points") = rowsOf(fields.alignedPositions, 3),
+                         py::arg("summary") = summaryOf(report));
 }
 
 // A view of one member of every after vertex's location, kept alive by the result.
 template <typename T>
 py::array_t<T> locationMember(const py::object& self, std::size_t offset, std::vector<py::ssize_t> shape)
 {
-    const auto& locations = self.cast<const Alignment&>().pair.locations;
+    const auto& locations = self.cast<const Alignment&>().alignment.locations;
     std::vector<py::ssize_t> strides{sizeof(Calvora::VertexLocation)};
     if (!shape.empty())
         strides.push_back(sizeof(T));
     shape.insert(shape.begin(), static_cast<py::ssize_t>(locations.size()));
     const auto* first = reinterpret_cast<const char*>(locations.data()) + offset;
     return memberView<T>(first, std::move(shape), std::move(strides), self);
+}
+
+py::array_t<int> matchingView(const py::object& self)
+{
+    const std::vector<int>& matching = *self.cast<const Alignment&>().alignment.result.vertexMatching;
+    return memberView<int>(matching.data(), {static_cast<py::ssize_t>(matching.size())}, {sizeof(int)}, self);
+}
+
+py::dict alignFiles(const py::object& before, const py::object& after, const py::object& output, const py::object& png,
+                    const py::object& body, const py::object& beforeBody, const py::object& afterBody,
+                    const py::object& step, const py::object& beforeStep, const py::object& afterStep,
+                    const std::string& displacement, const py::object& ic, const py::object& tube, bool complete,
+                    const py::object& map, double minCoverage)
+{
+    CoreIoAlign::JobOptions job;
+    job.beforeFile = pathText(before);
+    job.afterFile = pathText(after);
+    job.output = optionalPath(output);
+    job.picture = optionalPath(png);
+    if (!body.is_none() && (!beforeBody.is_none() || !afterBody.is_none()))
+        throw std::invalid_argument("body cannot be combined with before_body or after_body");
+    job.before = bodyOptions(body.is_none() ? beforeBody : body, beforeStep.is_none() ? step : beforeStep, ic,
+                             displacement);
+    job.after = bodyOptions(body.is_none() ? afterBody : body, afterStep.is_none() ? step : afterStep, ic,
+                            displacement);
+    job.tube = tubeMode(tube);
+    job.complete = complete;
+    if (!(minCoverage >= 0.0 && minCoverage <= 1.0))
+        throw std::invalid_argument("min_coverage must lie between 0 and 1");
+    job.minCoverage = minCoverage;
+    job.mappedVariables = variableChoice(map, "map");
+    job.commandLine = "(Python) " + job.beforeFile + " " + job.afterFile;
+    const CoreIoAlign::JobOutcome outcome = [&] {
+        py::gil_scoped_release released;
+        return CoreIoAlign::runAlignmentJob(job);
+    }();
+    py::dict result;
+    result["exit_code"] = outcome.exitCode;
+    result["message"] = outcome.message;
+    result["notes"] = outcome.notes;
+    if (outcome.report) {
+        result["summary"] = summaryOf(*outcome.report);
+        std::ostringstream text;
+        CoreIoAlign::printReport(text, *outcome.report);
+        result["report"] = text.str();
+    } else {
+        result["summary"] = py::none();
+        result["report"] = "";
+    }
+    return result;
+}
+
+py::array_t<double> referenceInitialCoordinates(const py::handle& points, const std::string& form)
+{
+    const auto rows = inputArray<double>(points, "points", 3);
+    const CoreIo::InitialCoordinateSource source = understood("form", form, CoreIo::parseInitialCoordinateSource);
+    if (source.kind == CoreIo::InitialCoordinateSource::Kind::Variables)
+        throw std::invalid_argument("form must be reference-xy|yz|zx or reference-cylinder-x|y|z, not " + form);
+    CoreIo::Positions positions;
+    const std::span<const double> values = valuesOf(rows);
+    for (std::size_t k = 0; k < values.size(); ++k)
+        positions[k % 3].push_back(values[k]);
+    const auto [first, second] = CoreIo::referenceInitialCoordinates(positions, source);
+    std::vector<double> pairs;
+    pairs.reserve(2 * first.size());
+    for (std::size_t k = 0; k < first.size(); ++k)
+        pairs.insert(pairs.end(), {first[k], second[k]});
+    return ownedArray(std::move(pairs), 2);
 }
 
 std::string listingText(const FileListing& file)
@@ -273,15 +519,17 @@ std::string listingText(const FileListing& file)
 
 void translateExceptions(py::module_& module)
 {
-    static const py::exception<CoreIoAlign::InputError> inputError(module, "InputError", PyExc_ValueError);
+    static const py::exception<InputError> inputError(module, "InputError", PyExc_ValueError);
     py::register_exception_translator([](std::exception_ptr thrown) {
         try {
             if (thrown)
                 std::rethrow_exception(thrown);
         } catch (const CoreIo::LoadError& error) {
             PyErr_SetString(inputError.ptr(), error.what());
-        } catch (const CoreIoAlign::InputError& error) {
+        } catch (const InputError& error) {
             PyErr_SetString(inputError.ptr(), error.what());
+        } catch (const CoreIoAlign::UsageError& error) {
+            PyErr_SetString(PyExc_ValueError, error.what());
         }
     });
 }
@@ -292,37 +540,38 @@ void translateExceptions(py::module_& module)
 PYBIND11_MODULE(_coreio, module)
 {
     using namespace CoreIoPython;
-    module.doc() = "Bodies, their alignment through initial (material) coordinates and the transfer of fields.";
+    module.doc() = "Bodies, their alignment through initial (material) coordinates and the fields it gives.";
     translateExceptions(module);
+    warningCategory = py::reinterpret_steal<py::object>(
+        PyErr_NewExceptionWithDoc("coreio.CoreIoWarning", "A reader's warning about its input (a block skipped, ...).",
+                                  PyExc_UserWarning, nullptr));
+    module.attr("CoreIoWarning") = warningCategory;
     module.attr("COINCIDENT") = static_cast<int>(Calvora::MatchStatus::Coincident);
     module.attr("INSIDE") = static_cast<int>(Calvora::MatchStatus::Inside);
     module.attr("NEAR") = static_cast<int>(Calvora::MatchStatus::Near);
     module.attr("OUTSIDE") = static_cast<int>(Calvora::MatchStatus::Outside);
+    module.attr("CELL_TYPES") = CoreIoAlign::knownCellTypes();
 
-    py::class_<Body, std::shared_ptr<Body>>(module, "Body",
-                                            R"(A triangulated body with two initial (material) coordinates per point.
+    py::class_<Body, std::shared_ptr<Body>>(module, "Body", R"(A body with two initial (material) coordinates per point.
 
-Body(points, triangles, initial_coordinates, normals=None, elements=None)
-- points: n x 3 floats; triangles: m x 3 integers, point rows from 0; initial_coordinates: n x 2 floats
+Body(points, triangles, initial_coordinates, normals=None): a body of triangles
+- points: n x 3 floats; triangles: m x 3 integers, point rows from 0; initial_coordinates: n x 2
 - normals: n x 3 floats; None: computed from the triangles, weighted by area
-- elements: m integers, the element (row of element values, from 0) each triangle belongs to;
-  None: every triangle is an element of its own
-Raises ValueError naming the array and its first bad row: wrong shape, a value that is not finite,
-a triangle naming a point that does not exist, row counts that differ. The arrays are read in place
-when they are C-contiguous (float64 points, int64 triangles), converted once otherwise; the body
-keeps its own copy in the library's mesh, so the arrays may change afterwards. The GIL is released
-while the body is made.)")
-        .def(py::init(&makeArrayBody), py::arg("points"), py::arg("triangles"), py::arg("initial_coordinates"),
-             py::arg("normals") = py::none(), py::arg("elements") = py::none())
+Raises InputError (a ValueError) naming the array and its first bad row: wrong shape, a value that
+is not finite, a triangle naming a point that does not exist, row counts that differ. The body
+keeps its own copy; the GIL is released while it is made. See also body_from_cells, read_body
+and from_meshio.)")
+        .def(py::init(&triangleBody), py::arg("points"), py::arg("triangles"), py::arg("initial_coordinates"),
+             py::arg("normals") = py::none())
         .def_property_readonly(
-            "points", [](const Body& body) { return pointsOf(*body.record.mesh, body.origin); },
-            "n x 3 float64, in the file's coordinates for a file body (a new array each time)")
+            "points", [](const Body& body) { return rowsOf(body.positions, 3); },
+            "n x 3 float64 in the input's precision and coordinates (a new array each time)")
+        .def_property_readonly(
+            "initial_coordinates", [](const Body& body) { return rowsOf(body.initialCoordinates, 2); },
+            "n x 2 float64 as the input holds them (the library works with them rounded to float32)")
         .def_property_readonly(
             "triangles", [](const Body& body) { return trianglesOf(*body.record.mesh); },
-            "m x 3 int64 (a new array each time)")
-        .def_property_readonly(
-            "initial_coordinates", [](const Body& body) { return initialCoordinatesOf(body.record); },
-            "n x 2 float64, as the library holds them: rounded to float32 (a new array each time)")
+            "m x 3 int64: the triangles the cells are cut into (a new array each time)")
         .def_property_readonly(
             "elements",
             [](const Body& body) {
@@ -330,27 +579,40 @@ while the body is made.)")
                                                             body.elementOfTriangle.end()),
                                   0);
             },
-            "m int64: the element of each triangle; a file body's elements are numbered block after block")
-        .def_property_readonly("num_elements", [](const Body& body) { return body.numElements; })
+            "m int64: the cell (element) each triangle is cut from, cells numbered block after block")
+        .def_property_readonly("num_elements", &Body::numElements, "the number of cells (elements)")
+        .def_property_readonly("cells", &cellsOf, "[(type, k x nodes int64 point rows)] per block, meshio's type names")
         .def_property_readonly(
             "node_ids", [](const Body& body) { return ownedArray(std::vector(body.nodeIds), 0); },
-            "n int64: a file body's node numbers from the file; empty for a body made from arrays")
+            "n int64: the file's node numbers (1 .. n for a body made from arrays)")
         .def_property_readonly(
             "element_ids", [](const Body& body) { return ownedArray(std::vector(body.elementIds), 0); },
-            "a file body's element numbers from the file, one per element; empty otherwise");
+            "int64, one per element: the file's element numbers; empty when the input numbers none")
+        .def_property_readonly(
+            "nodal_fields", [](const Body& body) { return fieldsOf(body.nodalFields); },
+            "{name: n or n x k float64}: the file's nodal variables at the body's step (those read_body was asked "
+            "for), or the point_data given")
+        .def_property_readonly(
+            "element_fields", [](const Body& body) { return fieldsOf(body.elementFields); },
+            "{name: one value (row) per element}: the file's element variables at the body's step, NaN where a "
+            "block lacks one, or the cell_data given")
+        .def_property_readonly(
+            "step", [](const Body& body) { return body.summary.step; }, "the step read, from 1; 0 for arrays")
+        .def_property_readonly(
+            "time", [](const Body& body) { return body.summary.time; }, "the time of that step");
 
     py::class_<Alignment, std::shared_ptr<Alignment>>(module, "AlignmentResult",
                                                       R"(Where each vertex of the after body lies in the before body.
 
-The arrays matching, status, triangle and weights are views of the result's own C++ data, made
-without copies and read-only; they keep the result alive. aligned_points is a new array each time.)")
+The arrays matching, status, triangle and weights are read-only views of the result's own data,
+made without copies; they keep the result alive. Other arrays are new each time.)")
+        .def_property_readonly("matching", &matchingView,
+                               "n_after int32: the before vertex matched to each after vertex (the library's "
+                               "matching); -1 where none was found and complete was False")
         .def_property_readonly(
-            "matching", [](const Alignment& a) { return sharedArray(a.pair.result.vertexMatching); },
-            "n_after int32: the before vertex matched to each after vertex (the library's matching); "
-            "-1 where none was found and complete was False")
-        .def_property_readonly(
-            "aligned_points", [](const Alignment& a) { return pointsOf(*a.pair.result.alignedMesh, a.before->origin); },
-            "n_after x 3 float64: the before body's shape at the after body's material points")
+            "aligned_points", [](Alignment& result) { return rowsOf(allFields(result).alignedPositions, 3); },
+            "n_after x 3 float64: the before body's shape at the after body's material points (own point where "
+            "OUTSIDE)")
         .def_property_readonly(
             "status",
             [](const py::object& self) {
@@ -370,27 +632,45 @@ without copies and read-only; they keep the result alive. aligned_points is a ne
             },
             "n_after x 3 float64: barycentric weights in that triangle, summing to 1")
         .def_property_readonly(
-            "tube", [](const Alignment& a) { return a.pair.tube; }, "whether the bodies were aligned as a tube")
+            "tube", [](const Alignment& a) { return a.alignment.tube; }, "whether the bodies were aligned as a tube")
         .def_property_readonly(
-            "biggest_square_error", [](const Alignment& a) { return a.pair.biggestSquareError; },
+            "biggest_square_error", [](const Alignment& a) { return a.alignment.biggestSquareError; },
             "the largest squared distance of a NEAR vertex to the before body")
         .def_property_readonly(
-            "coverage", [](const Alignment& a) { return a.pair.coverage(); },
+            "coverage", [](const Alignment& a) { return a.alignment.coverage(); },
             "share of the after vertices that are not OUTSIDE; 1.0 when none is")
+        .def_property_readonly(
+            "counts", [](const Alignment& a) { return countsOf(a.alignment.statusCounts); },
+            "{coincident, inside, near, outside}: after vertices by status")
+        .def_property_readonly(
+            "completed", [](const Alignment& a) { return a.alignment.completed; },
+            "after vertices matched to the nearest corner of their before triangle (complete=True)")
+        .def_property_readonly(
+            "rounding_bound", [](const Alignment& a) { return a.alignment.roundingBound; },
+            "the largest position error that rounding material coordinates to float32 can cause")
         .def_property_readonly("before", [](const Alignment& a) { return a.before; })
         .def_property_readonly("after", [](const Alignment& a) { return a.after; })
         .def("map_nodal", &mapNodal, py::arg("values"), R"(Nodal values of the before body at the after vertices.
 
-values: n_before or n_before x k numbers; read in place when C-contiguous float64.
-Returns n_after or n_after x k float64 (owning its data, no copy on return): the barycentric mix
+values: n_before or n_before x k numbers. Returns n_after or n_after x k float64: the barycentric mix
 of the corners for COINCIDENT and INSIDE, the corner of the largest weight for NEAR, NaN for OUTSIDE.
-Raises ValueError when the rows are not one per before vertex. Releases the GIL.)")
+Raises InputError when the rows are not one per before vertex. Releases the GIL.)")
         .def("map_element", &mapElement, py::arg("values"), R"(Element values of the before body at the after elements.
 
-values: n_before_elements or n_before_elements x k numbers (rows as Body.elements numbers them).
-Returns one row per after element: the row of the before element that holds the after element's
-centroid in material coordinates, NaN where it lies outside. Raises ValueError when the rows are
-not one per before element. Releases the GIL.)");
+values: one row per before element (cell), cells block after block. Returns one row per after
+element, in the order of after.cells: the row of the before element that holds the after element's
+centroid in material coordinates, NaN where it lies outside. Releases the GIL.)")
+        .def("output_fields", &outputFields, py::arg("map") = "all",
+             R"(Everything coreio-align -o writes, as arrays.
+
+map: "all", "none" or names of the before body's fields to carry as BEFORE_<NAME>.
+Returns a namespace with
+- point_data: {DISPL_X, DISPL_Y, DISPL_Z, DISPL_MAG (NaN where OUTSIDE), INITIALCOORD0,
+  INITIALCOORD1, MATCH_STATUS (int32), MATCHED_NODE_ID (int64 node ids; 0 where OUTSIDE),
+  BEFORE_<NAME>...}, one row per after point
+- cell_data: {BEFORE_<NAME>: [one array per after cell block]}
+- aligned_points: n_after x 3
+- summary: coverage, counts, tube, biggest_square_error, completed, displacement, ...)");
 
     py::class_<CoreIo::ExodusBlockListing>(module, "BlockListing")
         .def_readonly("id", &CoreIo::ExodusBlockListing::id)
@@ -411,29 +691,60 @@ not one per before element. Releases the GIL.)");
 
     module.def(
         "list_file",
-        [](const std::string& path) {
-            py::gil_scoped_release released;
-            return FileListing{path, CoreIo::listExodusFile(path)};
+        [](const py::object& path) {
+            const std::string file = pathText(path);
+            return withoutGil([&] { return FileListing{file, CoreIo::listExodusFile(file)}; });
         },
         py::arg("path"),
         "Describes an Exodus II file: blocks, variables, steps. Raises InputError when it cannot be read.");
     module.def("read_body", &readBody, py::arg("path"), py::arg("body") = py::none(), py::arg("step") = "last",
-               py::arg("ic") = py::none(), py::arg("displacement") = "auto",
+               py::arg("ic") = py::none(), py::arg("displacement") = "auto", py::arg("fields") = "all",
                R"(Reads one body from an Exodus II file, with the choices of coreio-align.
 
-- body: None (every surface block), "NAME,7" or a list of block names and ids
-- step: "last" or a step number from 1
+- path: str or os.PathLike
+- body: None (every surface block), a block name, a block id, "NAME,7" or a list of names and ids
+- step: "last" (the last step whose fields are written) or a step number from 1
 - ic: None ("INITIALCOORD0,INITIALCOORD1"), two variable names ("A,B" or a pair), "reference-xy|yz|zx"
   or "reference-cylinder-x|y|z"
 - displacement: "auto", "none" or the stem of a nodal triple ("DISP" for DISP_X, DISP_Y, DISP_Z)
+- fields: the file's variables to bring along as nodal_fields and element_fields: "all", "none" or names
 Raises ValueError for a malformed choice and InputError (a ValueError) for a file that cannot be
-read or lacks what was chosen, with the messages of coreio-align. Releases the GIL.)");
+read or lacks what was chosen, with the messages of coreio-align. The readers' warnings become
+coreio.CoreIoWarning warnings. Releases the GIL; threads may read files at once.)");
+    module.def("body_from_cells", &bodyFromCells, py::arg("points"), py::arg("cells"), py::arg("initial_coordinates"),
+               py::arg("point_data") = py::none(), py::arg("cell_data") = py::none(), py::arg("node_ids") = py::none(),
+               py::arg("element_ids") = py::none(), py::arg("normals") = py::none(),
+               R"(A body of cells, cut into triangles as coreio-align cuts a file's elements.
+
+- points: n x 3; initial_coordinates: n x 2
+- cells: [(type, k x nodes point rows)] or meshio CellBlocks; types as coreio.CELL_TYPES lists
+  (triangle, triangle6, triangle7, quad, quad8, quad9)
+- point_data: {name: n or n x c}; cell_data: {name: [one array per cell block]}: the body's fields
+- node_ids (n), element_ids (one per cell): the input's numbers, carried to MATCHED_NODE_ID
+Raises InputError naming the array and its first bad row.)");
     module.def("align", &align, py::arg("before"), py::arg("after"), py::arg("tube") = "auto",
                py::arg("complete") = false, R"(Aligns after with before through their initial coordinates.
 
 - tube: "auto" (decided from the data), "yes"/True or "no"/False
-- complete: give every after vertex a matching vertex, through the nearest corner when needed
-Returns an AlignmentResult. Raises InputError for bodies that cannot be aligned (missing or
-non-finite initial coordinates, no triangles, no matching). Releases the GIL, so Python threads
-can align several pairs at once.)");
+- complete: give every after vertex a matching vertex, through the nearest corner of its triangle
+Returns an AlignmentResult. Raises InputError for bodies that cannot be aligned (initial coordinates
+not finite or without area, a material plane that folds over, no triangles, no matching). Releases
+the GIL, so Python threads can align several pairs at once.)");
+    module.def("align_files", &alignFiles, py::arg("before"), py::arg("after"), py::arg("output") = py::none(),
+               py::arg("png") = py::none(), py::arg("body") = py::none(), py::arg("before_body") = py::none(),
+               py::arg("after_body") = py::none(), py::arg("step") = "last", py::arg("before_step") = py::none(),
+               py::arg("after_step") = py::none(), py::arg("displacement") = "auto", py::arg("ic") = py::none(),
+               py::arg("tube") = "auto", py::arg("complete") = false, py::arg("map") = "all",
+               py::arg("min_coverage") = 1.0, R"(The whole job of coreio-align BEFORE AFTER -o OUTPUT --png PNG ...
+
+Options as coreio-align's, with underscores. Writes what coreio-align writes and returns a dict:
+exit_code (0 done, 1 bad input, 2 bad usage, 3 below min_coverage), message (why it failed or fell
+short), notes (the readers' warnings), summary (as AlignmentResult.output_fields' summary, with
+times and the files written; None when it failed before aligning) and report (coreio-align's
+printed summary). Never raises for bad input: the exit code says it. Releases the GIL.)");
+    module.def("reference_initial_coordinates", &referenceInitialCoordinates, py::arg("points"), py::arg("form"),
+               R"(Initial coordinates from a reference shape, as --ic reference-... takes them.
+
+form: "reference-xy|yz|zx" (the points projected on the plane) or "reference-cylinder-x|y|z"
+(R * angle around the axis through the centroid, and the axial position). Returns n x 2.)");
 }

@@ -1,83 +1,69 @@
 """Simulation bodies before and after a process step, related through their initial (material)
-coordinates: read from Exodus II files or made from numpy arrays, aligned, and fields carried over.
+coordinates: read from Exodus II files or made from arrays, aligned, and fields carried over.
 
-    before = coreio.read_body("formed.exo")
-    after = coreio.read_body("springback.exo")
+    before = coreio.read_body("before.exo")
+    after = coreio.read_body("after.exo")
     result = coreio.align(before, after)
-    result.map_nodal(thickness)        # n_before values -> n_after values
+    result.output_fields().point_data["DISPL_MAG"]   # what coreio-align -o writes, as arrays
+    result.map_nodal(values)                          # n_before values -> n_after values
 
-meshio meshes convert with from_meshio() and AlignmentResult.to_meshio().
+meshio meshes convert with from_meshio() and AlignmentResult.to_meshio(); whole jobs of files run
+with align_files(), many of them at once with coreio.batch.
 """
 import numpy as np
 
-from ._coreio import (COINCIDENT, INSIDE, NEAR, OUTSIDE, AlignmentResult, BlockListing, Body, InputError,
-                      Listing, align, list_file, read_body)
+from ._coreio import (CELL_TYPES, COINCIDENT, INSIDE, NEAR, OUTSIDE, AlignmentResult, BlockListing, Body,
+                      CoreIoWarning, InputError, Listing, align, align_files, body_from_cells, list_file, read_body,
+                      reference_initial_coordinates)
 
-__all__ = ["Body", "AlignmentResult", "Listing", "BlockListing", "InputError", "align", "read_body", "list_file",
-           "from_meshio", "COINCIDENT", "INSIDE", "NEAR", "OUTSIDE"]
-
-
-def _split_quads(points, quads):
-    """Two triangles per quad, cut along its shorter diagonal, as the file loader cuts them."""
-    first_diagonal = np.einsum("ij,ij->i", *(2 * [points[quads[:, 0]] - points[quads[:, 2]]]))
-    second_diagonal = np.einsum("ij,ij->i", *(2 * [points[quads[:, 1]] - points[quads[:, 3]]]))
-    cut = (first_diagonal <= second_diagonal)[:, None]
-    first = np.where(cut, quads[:, [0, 1, 2]], quads[:, [0, 1, 3]])
-    second = np.where(cut, quads[:, [0, 2, 3]], quads[:, [1, 2, 3]])
-    return np.stack([first, second], axis=1).reshape(-1, 3)
+__all__ = ["Body", "AlignmentResult", "Listing", "BlockListing", "InputError", "CoreIoWarning", "align",
+           "align_files", "body_from_cells", "read_body", "list_file", "reference_initial_coordinates",
+           "from_meshio", "CELL_TYPES", "COINCIDENT", "INSIDE", "NEAR", "OUTSIDE"]
 
 
 def from_meshio(mesh, ic=("INITIALCOORD0", "INITIALCOORD1")):
-    """A Body of a meshio mesh's triangle and quad cells, in the order of its cell blocks.
+    """A Body of a meshio mesh's surface cells (coreio.CELL_TYPES), in the order of its cell blocks.
 
-    ic: the names of two entries of mesh.point_data, or an n x 2 array. Quads are cut along their
-    shorter diagonal; both halves belong to the quad's element, so Body.elements numbers the
-    triangle and quad cells as they come. Other cells (lines, volumes) are left out.
+    ic: the names of two entries of mesh.point_data, an n x 2 array, or a reference form
+    ("reference-xy", "reference-cylinder-z", ...). The mesh's point_data and cell_data come along
+    as the body's fields; cells of other types (lines, volumes) are left out with their cell data.
     Raises ValueError naming what is missing.
     """
-    if isinstance(ic, (tuple, list)) and all(isinstance(name, str) for name in ic):
+    if isinstance(ic, str):
+        ic = reference_initial_coordinates(_points_of(mesh), ic)
+    elif isinstance(ic, (tuple, list)) and all(isinstance(name, str) for name in ic):
         missing = [name for name in ic if name not in mesh.point_data]
         if missing:
             raise ValueError(f"the mesh has no point data {' and '.join(missing)} (its initial coordinates); "
-                             f"it has: {', '.join(mesh.point_data) or 'none'}; name two with ic=(NAME0, NAME1) "
-                             f"or give an n x 2 array")
+                             f"it has: {', '.join(mesh.point_data) or 'none'}; name two with ic=(NAME0, NAME1), "
+                             f"give an n x 2 array or a reference form such as 'reference-xy'")
         ic = np.column_stack([np.ravel(mesh.point_data[name]) for name in ic])
+    kept = [k for k, block in enumerate(mesh.cells) if block.type in CELL_TYPES]
+    if not kept:
+        raise ValueError("the mesh has no surface cells (" + ", ".join(CELL_TYPES) + "); its cells are: "
+                         + (", ".join(block.type for block in mesh.cells) or "none"))
+    cells = [(mesh.cells[k].type, mesh.cells[k].data) for k in kept]
+    cell_data = {name: [arrays[k] for k in kept] for name, arrays in mesh.cell_data.items()}
+    return body_from_cells(_points_of(mesh), cells, ic, point_data=dict(mesh.point_data), cell_data=cell_data)
+
+
+def _points_of(mesh):
     points = np.asarray(mesh.points, dtype=np.float64)
     if points.ndim == 2 and points.shape[1] == 2:
         points = np.column_stack([points, np.zeros(len(points))])
-    triangles, elements, next_element = [], [], 0
-    for block in mesh.cells:
-        if block.type not in ("triangle", "quad"):
-            continue
-        cells = np.asarray(block.data, dtype=np.int64)
-        numbers = np.arange(next_element, next_element + len(cells))
-        next_element += len(cells)
-        triangles.append(cells if block.type == "triangle" else _split_quads(points, cells))
-        elements.append(numbers if block.type == "triangle" else np.repeat(numbers, 2))
-    if not triangles:
-        raise ValueError("the mesh has no triangle or quad cells; its cells are: "
-                         + (", ".join(block.type for block in mesh.cells) or "none"))
-    return Body(points, np.concatenate(triangles), ic, elements=np.concatenate(elements))
+    return points
 
 
-def _to_meshio(self):
-    """The after body as a meshio mesh: its triangles at the aligned points, with point data
-    DISPL (after minus aligned), MATCH_STATUS, MATCHED_VERTEX, LOCATED_TRIANGLE, WEIGHTS,
-    INITIALCOORD0 and INITIALCOORD1."""
+def _to_meshio(self, map="all"):
+    """The after body as a meshio mesh: its own cells (quads stay quads, higher-order cells stay
+    higher-order) at the aligned points, with every field coreio-align -o writes: point data
+    DISPL_X/Y/Z, DISPL_MAG, INITIALCOORD0/1, MATCH_STATUS, MATCHED_NODE_ID, BEFORE_<NAME>, and cell
+    data BEFORE_<NAME>. map: "all", "none" or names of the before body's fields to carry."""
     import meshio
 
-    aligned = self.aligned_points
-    initial = self.after.initial_coordinates
-    point_data = {
-        "DISPL": self.after.points - aligned,
-        "MATCH_STATUS": np.asarray(self.status, dtype=np.int32),
-        "MATCHED_VERTEX": np.asarray(self.matching),
-        "LOCATED_TRIANGLE": np.asarray(self.triangle),
-        "WEIGHTS": np.array(self.weights),
-        "INITIALCOORD0": initial[:, 0],
-        "INITIALCOORD1": initial[:, 1],
-    }
-    return meshio.Mesh(aligned, [("triangle", self.after.triangles)], point_data=point_data)
+    fields = self.output_fields(map)
+    return meshio.Mesh(fields.aligned_points, self.after.cells, point_data=fields.point_data,
+                       cell_data=fields.cell_data)
 
 
 AlignmentResult.to_meshio = _to_meshio

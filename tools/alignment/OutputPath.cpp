@@ -1,6 +1,6 @@
 #include "OutputPath.h"
 
-#include "CommandLine.h"
+#include "Errors.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,0 +1,141 @@
+// The alignment of two bodies as the front ends see it: every after vertex's status, the coverage,
+// the completion, the refusals of bodies without a material plane, and one frame for bodies made
+// apart.
+#include "AlignmentSamples.h"
+#include "BodyAlignment.h"
+#include "Errors.h"
+#include "FieldTransfer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using Calvora::MatchStatus;
+using CoreIoAlign::alignBodies;
+using CoreIoAlign::TubeMode;
+using CoreIoSamples::alignmentBody;
+
+const CoreIoSamples::SampleBody before = CoreIoSamples::makeSheet({}, {12, 12, 0.0, 1});
+const CoreIoSamples::SampleBody remeshed = CoreIoSamples::makeSheet({1.0, 1.0, 0.05}, {9, 7, 0.15, 2});
+
+// The sample with its initial coordinates moved by (du, dv).
+CoreIoSamples::SampleBody movedInMaterial(CoreIoSamples::SampleBody sample, float du, float dv = 0.0f)
+{
+    for (float& u : sample.initCoord0)
+        u += du;
+    for (float& v : sample.initCoord1)
+        v += dv;
+    return sample;
+}
+
+}  // namespace
+
+TEST(BodyAlignment, CountsHowEveryAfterVertexWasFound)
+{
+    const std::size_t count = remeshed.numNodes();
+    struct Row {
+        const char* pair;
+        float shift;
+        double coverage;
+        std::size_t outside;
+    };
+    for (const Row& row : {Row{"a remesh", 0.0f, 1.0, 0}, Row{"disjoint bodies", 5.0f, 0.0, count}}) {
+        SCOPED_TRACE(row.pair);
+        const auto alignment = alignBodies(alignmentBody(before), alignmentBody(movedInMaterial(remeshed, row.shift)),
+                                           TubeMode::Auto, false);
+        EXPECT_EQ(alignment.count(MatchStatus::Outside), row.outside);
+        EXPECT_DOUBLE_EQ(alignment.coverage(), row.coverage);
+        EXPECT_EQ(alignment.locations.size(), count);
+        EXPECT_FALSE(alignment.tube);
+    }
+}
+
+TEST(BodyAlignment, CarriesALinearFieldExactly)
+{
+    const auto field = [](double u, double v) { return 2.0 * u - 3.0 * v + 1.0; };
+    std::vector<double> values;
+    for (std::size_t i = 0; i < before.numNodes(); ++i)
+        values.push_back(field(before.initCoord0[i], before.initCoord1[i]));
+    const auto alignment = alignBodies(alignmentBody(before), alignmentBody(remeshed), TubeMode::No, false);
+    const std::vector<double> carried = CoreIoAlign::transferNodalValues(alignment.locations, values, 1);
+    for (std::size_t i = 0; i < remeshed.numNodes(); ++i)
+        ASSERT_NEAR(carried[i], field(remeshed.initCoord0[i], remeshed.initCoord1[i]), 1e-5) << "vertex " << i;
+}
+
+// Each body's record holds its initial coordinates relative to its own centre, in 32 bits; the
+// alignment must put both in one frame.
+TEST(BodyAlignment, PutsBodiesMadeApartIntoOneMaterialFrame)
+{
+    const CoreIoSamples::SampleBody corner = movedInMaterial(CoreIoSamples::makeSheet({0.5, 0.5, 0.05}, {7, 6, 0.1, 3}),
+                                                             0.4f, 0.45f);
+    const auto alignment = alignBodies(alignmentBody(before), alignmentBody(corner), TubeMode::No, false);
+    EXPECT_EQ(alignment.coverage(), 1.0);
+    std::vector<double> firstCoordinate(before.initCoord0.begin(), before.initCoord0.end());
+    const std::vector<double> carried = CoreIoAlign::transferNodalValues(alignment.locations, firstCoordinate, 1);
+    for (std::size_t i = 0; i < corner.numNodes(); ++i)
+        ASSERT_NEAR(carried[i], corner.initCoord0[i], 1e-6) << "vertex " << i;
+}
+
+TEST(BodyAlignment, SaysWhatTheCompletionDid)
+{
+    struct Row {
+        const char* pair;
+        float shift;
+        bool leftOutside;
+    };
+    for (const Row& row : {Row{"every vertex located", 0.0f, false}, Row{"some outside", 0.3f, true}}) {
+        SCOPED_TRACE(row.pair);
+        const auto alignment = alignBodies(alignmentBody(before), alignmentBody(movedInMaterial(remeshed, row.shift)),
+                                           TubeMode::No, true);
+        const std::vector<int>& matching = *alignment.result.vertexMatching;
+        std::size_t unmatched = 0;
+        for (std::size_t i = 0; i < matching.size(); ++i)
+            unmatched += matching[i] < 0;
+        EXPECT_EQ(alignment.completionLeftOutside, row.leftOutside);
+        if (row.leftOutside) {
+            EXPECT_EQ(alignment.completed, 0u);
+            EXPECT_GE(unmatched, alignment.count(MatchStatus::Outside));
+        } else {
+            EXPECT_EQ(alignment.completed, alignment.count(MatchStatus::Inside) + alignment.count(MatchStatus::Near));
+            EXPECT_EQ(unmatched, 0u);
+        }
+    }
+}
+
+TEST(BodyAlignment, RefusesBodiesWithoutAMaterialPlane)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const auto withCoordinates = [](auto change) {
+        CoreIoAlign::Body body = alignmentBody(remeshed);
+        change(body.initialCoordinates);
+        return body;
+    };
+    struct Row {
+        const char* problem;
+        CoreIoAlign::Body after;
+        const char* message;
+    };
+    const Row rows[] = {
+        {"NaN", withCoordinates([&](std::vector<double>& ic) { std::fill_n(ic.begin() + 5, 5, nan); }),
+         "3 nodes whose initial coordinates are not finite numbers, the first is node 3"},
+        {"all at one point", withCoordinates([](std::vector<double>& ic) { std::ranges::fill(ic, 0.0); }),
+         "has no area"},
+        {"on a line", withCoordinates([](std::vector<double>& ic) {
+             for (std::size_t k = 1; k < ic.size(); k += 2)
+                 ic[k] = 0.5;
+         }),
+         "has no area"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.problem);
+        try {
+            alignBodies(alignmentBody(before), row.after, TubeMode::Auto, false);
+            ADD_FAILURE() << "not refused";
+        } catch (const CoreIoAlign::InputError& error) {
+            EXPECT_NE(std::string(error.what()).find(row.message), std::string::npos) << error.what();
+        }
+    }
+}

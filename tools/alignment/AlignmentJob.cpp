@@ -1,0 +1,92 @@
+#include "AlignmentJob.h"
+
+#include "AlignedFile.h"
+#include "AlignmentPicture.h"
+#include "Errors.h"
+#include "ExodusLoader.h"
+#include "OutputPath.h"
+#include "Stopwatch.h"
+#include "ToolLog.h"
+
+#include <sstream>
+
+namespace CoreIoAlign {
+namespace {
+
+using CoreIoInternal::Stopwatch;
+
+std::string belowCoverageMessage(const JobOptions& options, const Alignment& alignment)
+{
+    std::ostringstream message;
+    message << "alignment below the coverage " << options.minCoverage << ": "
+            << alignment.count(Calvora::MatchStatus::Outside) << " after vertices lie outside the before body; "
+            << (options.output ? "they have MATCH_STATUS 3 in " + *options.output
+                               : std::string("write -o OUT.exo to see them as MATCH_STATUS 3"))
+            << (options.picture ? ", marked red in " + *options.picture : std::string(", or draw them with --png"));
+    return message.str();
+}
+
+void run(const JobOptions& options, JobOutcome& outcome)
+{
+    const std::vector<std::string> inputs{options.beforeFile, options.afterFile};
+    for (const auto& target : {options.output, options.picture})
+        if (target)
+            requireSafeOutput(*target, inputs);
+    Stopwatch stopwatch;
+    const Body before = readBody({options.beforeFile, options.before}, options.mappedVariables);
+    CoreIo::ExodusBodyOptions afterOptions = options.after;
+    afterOptions.origin = before.origin;
+    const Body after = readBody({options.afterFile, afterOptions}, std::vector<std::string>{});
+    const double readSeconds = stopwatch.lap();
+
+    const Alignment alignment = alignBodies(before, after, tubeModeFor(options.tube, options.after.initialCoordinates),
+                                            options.complete);
+    const double alignSeconds = stopwatch.lap();
+
+    const AlignedFields fields = alignedFields(before, after, alignment);
+    AlignmentReport report = describeAlignment(before, after, alignment, displacementFigures(after, fields, alignment));
+    report.title = options.beforeFile + " -> " + options.afterFile;
+    report.minCoverage = options.minCoverage;
+    report.phases = {{"read", readSeconds}, {"align", alignSeconds}, {"fields", stopwatch.lap()}};
+    if (options.output) {
+        writeAlignedFile(*options.output, before, after, fields, {"coreio-align " + options.commandLine});
+        report.phases.push_back({"write", stopwatch.lap()});
+        report.writtenFiles.push_back(*options.output);
+    }
+    if (options.picture) {
+        drawAlignment(*options.picture, before, after, alignment, fields);
+        report.phases.push_back({"picture", stopwatch.lap()});
+        report.writtenFiles.push_back(*options.picture);
+    }
+    if (belowCoverage(report)) {
+        outcome.exitCode = exitBelowCoverage;
+        outcome.message = belowCoverageMessage(options, alignment);
+    }
+    outcome.report = std::move(report);
+}
+
+}  // namespace
+
+TubeMode tubeModeFor(TubeMode mode, const CoreIo::InitialCoordinateSource& source)
+{
+    if (mode == TubeMode::Auto && source.kind == CoreIo::InitialCoordinateSource::Kind::ReferenceCylinder)
+        return TubeMode::Yes;
+    return mode;
+}
+
+JobOutcome runAlignmentJob(const JobOptions& options)
+{
+    JobOutcome outcome;
+    const LogNotes notes;
+    try {
+        run(options, outcome);
+    } catch (const UsageError& error) {
+        outcome = {exitBadUsage, error.what(), std::nullopt, {}};
+    } catch (const std::exception& error) {
+        outcome = {exitBadInput, error.what(), std::nullopt, {}};
+    }
+    outcome.notes = notes.lines();
+    return outcome;
+}
+
+}  // namespace CoreIoAlign
