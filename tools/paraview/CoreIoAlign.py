@@ -122,6 +122,6 @@ class AlignThroughMaterialCoordinates(VTKPythonAlgorithmBase):
         if aligned.summary["after_time"] is not None:
             output.GetInformation().Set(vtkDataObject.DATA_TIME_STEP(), aligned.summary["after_time"])
         vtkOutputWindow.GetInstance().DisplayText(f"{LABEL}:\n{summary_text(aligned.summary)}\n")
-        if aligned.warning:
-            vtkOutputWindow.GetInstance().DisplayWarningText(f"{LABEL}: {aligned.warning}\n")
+        for warning in aligned.warnings:
+            vtkOutputWindow.GetInstance().DisplayWarningText(f"{LABEL}: {warning}\n")
         return 1

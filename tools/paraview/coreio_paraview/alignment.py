@@ -2,11 +2,13 @@
 
 - Choices: what the filter's properties hold, with the command line's meaning and defaults
 - align_inputs(before, after, choices) -> Aligned: the after input with the aligned points and
-  fields, the summary, and a warning when the coverage falls below the minimum
+  fields, the summary, and the warnings: coreio's about its input, and one when the coverage falls
+  below the minimum
 - summary_text(summary) -> the summary as lines of text
 Raises ValueError with a message for the user: what is wrong and, where an input is the cause,
 its name first ("Before: ...", "After: ...").
 """
+import warnings
 from dataclasses import dataclass
 
 import numpy as np
@@ -33,26 +35,40 @@ class Choices:
 class Aligned:
     output: object  # the after input's type and structure, aligned points and new arrays
     summary: dict  # coreio's summary with the time each input showed
-    warning: str  # why the result falls short of the choices; empty when it does not
+    warnings: list  # texts for the user: what coreio noticed, a coverage below the minimum
 
 
 def align_inputs(before, after, choices):
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always", coreio.CoreIoWarning)
+        aligned = _align(before, after, choices)
+    for warning in caught:
+        if issubclass(warning.category, coreio.CoreIoWarning):
+            aligned.warnings.insert(0, str(warning.message))
+        else:
+            warnings.showwarning(warning.message, warning.category, warning.filename, warning.lineno)
+    return aligned
+
+
+def _align(before, after, choices):
     before_arrays = datasets.body_arrays(before, "Before")
     after_arrays = datasets.body_arrays(after, "After")
-    before_ic = _initial_coordinates(before_arrays, choices.initial_coordinates)
-    after_ic = _initial_coordinates(after_arrays, choices.initial_coordinates)
+    origin = _box_centre(_reference_points(before_arrays))
+    before_ic = _initial_coordinates(before_arrays, choices.initial_coordinates, origin)
+    after_ic = _initial_coordinates(after_arrays, choices.initial_coordinates, origin)
     before_body = _body(before_arrays, before_ic, with_fields=True)
     after_body = _body(after_arrays, after_ic, with_fields=False)
     result = coreio.align(before_body, after_body, tube=_tube(choices), complete=choices.complete)
     fields = result.output_fields(map=_map_choice(choices.map))
     summary = {**fields.summary, "before_time": before_arrays.time, "after_time": after_arrays.time}
     output = datasets.with_fields(after, after_arrays, fields, summary)
-    return Aligned(output, summary, _coverage_warning(summary, fields, choices.minimum_coverage))
+    return Aligned(output, summary, _coverage_warnings(summary, fields, choices.minimum_coverage))
 
 
 def summary_text(summary):
     """One line per entry, "name: value", a dict's items on its line."""
-    return "\n".join(f"{str(key).replace('_', ' ')}: {_text(value)}" for key, value in summary.items())
+    return "\n".join(f"{str(key).replace('_', ' ')}: {_text(value)}" for key, value in summary.items()
+                     if value not in (None, "", [], (), {}))
 
 
 def _text(value):
@@ -76,10 +92,13 @@ def _body(arrays, initial_coordinates, with_fields):
         raise ValueError(f"{arrays.name}: {error}") from None
 
 
-def _initial_coordinates(arrays, choice):
+def _initial_coordinates(arrays, choice, origin):
+    """The initial coordinates a choice names. Those of the reference shape are taken relative to
+    origin, common to both inputs, as coreio-align takes them: 32-bit material coordinates keep their
+    accuracy far from the origin."""
     choice = choice.strip()
     if choice.lower() in REFERENCE_PLANES + REFERENCE_CYLINDERS:
-        return coreio.reference_initial_coordinates(_reference_points(arrays), choice.lower())
+        return coreio.reference_initial_coordinates(_reference_points(arrays) - origin, choice.lower())
     names = [name.strip() for name in choice.split(",")]
     if len(names) != 2 or not all(names):
         raise ValueError(f"Initial Coordinates is {choice!r}: give two point arrays as NAME0,NAME1, or one of "
@@ -96,6 +115,10 @@ def _reference_points(arrays):
     return arrays.points
 
 
+def _box_centre(points):
+    return 0.5 * (points.min(axis=0) + points.max(axis=0))
+
+
 def _tube(choices):
     # Initial coordinates around a cylinder wrap around: the part is a tube.
     if choices.tube == "auto" and choices.initial_coordinates.strip().lower() in REFERENCE_CYLINDERS:
@@ -110,10 +133,10 @@ def _map_choice(choice):
     return [name.strip() for name in choice.split(",") if name.strip()]
 
 
-def _coverage_warning(summary, fields, minimum):
+def _coverage_warnings(summary, fields, minimum):
     coverage = summary["coverage"]
     if coverage >= minimum:
-        return ""
+        return []
     outside = int(np.count_nonzero(np.asarray(fields.point_data["MATCH_STATUS"]) == OUTSIDE))
-    return (f"coverage {coverage:g} is below the minimum {minimum:g}: {outside} after points lie outside the before "
-            "body; they keep their own position and have MATCH_STATUS 3 (color by it to see them)")
+    return [f"coverage {coverage:g} is below the minimum {minimum:g}: {outside} after points lie outside the before "
+            "body; they keep their own position and have MATCH_STATUS 3 (color by it to see them)"]

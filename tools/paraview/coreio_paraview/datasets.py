@@ -18,9 +18,10 @@ from dataclasses import dataclass, field
 import numpy as np
 from vtkmodules.util.numpy_support import numpy_to_vtk, vtk_to_numpy
 from vtkmodules.vtkCommonCore import vtkBitArray, vtkDoubleArray, vtkPoints, vtkStringArray
-from vtkmodules.vtkCommonDataModel import (VTK_BIQUADRATIC_QUAD, VTK_BIQUADRATIC_TRIANGLE, VTK_QUAD,
-                                           VTK_QUADRATIC_QUAD, VTK_QUADRATIC_TRIANGLE, VTK_TRIANGLE, vtkCellTypes,
-                                           vtkCompositeDataSet, vtkDataObject, vtkPolyData, vtkUnstructuredGrid)
+from vtkmodules.vtkCommonDataModel import (VTK_BIQUADRATIC_QUAD, VTK_BIQUADRATIC_TRIANGLE, VTK_LINE, VTK_POLYGON,
+                                           VTK_QUAD, VTK_QUADRATIC_QUAD, VTK_QUADRATIC_TRIANGLE, VTK_TRIANGLE,
+                                           VTK_TRIANGLE_STRIP, VTK_VERTEX, vtkCellTypes, vtkCompositeDataSet,
+                                           vtkDataObject, vtkPolyData, vtkUnstructuredGrid)
 
 # VTK cell type -> (coreio's cell type name, nodes per cell); VTK orders the nodes of each as coreio does.
 SURFACE_CELLS = {
@@ -120,8 +121,9 @@ def with_fields(data_object, arrays, fields, summary):
     - fields: what coreio's output_fields gives for this input's body: aligned_points (n x 3),
       point_data {name: n or n x c}, cell_data {name: [one array per cell block]}
     - summary: {name: number or text or dict of them}, kept as field data ALIGNMENT_<NAME>
-    The input's own arrays and ids stay; an output array of the same name replaces one. Triples
-    NAME_X, NAME_Y, NAME_Z become one vector NAME_, as ParaView's Exodus reader shows them. Points no
+    The input's own arrays and ids stay; an output array replaces one of the same name. Triples
+    NAME_X, NAME_Y, NAME_Z become one vector NAME_, as ParaView's Exodus II reader shows them, and
+    replace the vector NAME the IOSS reader makes of them. Points no
     surface cell uses keep their position and get NaN (INTEGER_FILL for integer arrays); so do the
     values of cells outside the body. Datasets without surface cells are left out.
     """
@@ -188,34 +190,41 @@ def _surface_cells(dataset):
 
 
 def _cell_type_names(datasets):
-    names = set()
+    types = set()
     for dataset in datasets:
-        types = vtkCellTypes()
-        dataset.GetCellTypes(types)
-        names.update(vtkCellTypes.GetClassNameFromTypeId(types.GetCellType(index)).removeprefix("vtk")
-                     for index in range(types.GetNumberOfTypes()))
-    return sorted(names)
+        if isinstance(dataset, vtkUnstructuredGrid):
+            types.update(vtk_to_numpy(dataset.GetDistinctCellTypesArray()).tolist())
+        else:
+            counts = {VTK_VERTEX: dataset.GetNumberOfVerts(), VTK_LINE: dataset.GetNumberOfLines(),
+                      VTK_POLYGON: dataset.GetNumberOfPolys(), VTK_TRIANGLE_STRIP: dataset.GetNumberOfStrips()}
+            types.update(cell_type for cell_type, count in counts.items() if count)
+    return sorted(vtkCellTypes.GetClassNameFromTypeId(cell_type).removeprefix("vtk") for cell_type in types)
 
 
 def _number_points(leaves, surfaces):
     """Gives each point a surface cell uses its body row, in leaf.point_rows.
 
-    Returns the body's node ids (its points' global ids, or None when a leaf has none) and, per body
-    row, the index of its point in the leaves' points stacked one after the other.
+    Rows follow the order in which the cells first use the points, as coreio-align numbers a file's
+    nodes, so that both cut the same triangles and decide ties alike; points with one global id share
+    a row. Returns the node ids (None without global ids on every leaf) and, per row, the index of its
+    point in the leaves' points stacked one after the other.
     """
-    used = [np.unique(np.concatenate([connectivity.ravel() for _, connectivity, _ in cells])) for cells in surfaces]
     global_ids = [_global_ids(leaf.dataset.GetPointData()) for leaf in leaves]
     merge = all(ids is not None for ids in global_ids)
     offsets = np.cumsum([0] + [leaf.dataset.GetNumberOfPoints() for leaf in leaves])[:-1]
-    keys = np.concatenate([ids[points] if merge else points + offset
-                           for ids, points, offset in zip(global_ids, used, offsets)])
-    unique_keys, first, rows = np.unique(keys, return_index=True, return_inverse=True)
+    uses = [np.concatenate([connectivity.ravel() for _, connectivity, _ in cells]) for cells in surfaces]
+    stacked = np.concatenate([points + offset for points, offset in zip(uses, offsets)])
+    keys = np.concatenate([ids[points] for ids, points in zip(global_ids, uses)]) if merge else stacked
+    unique_keys, first_use, key_of_use = np.unique(keys, return_index=True, return_inverse=True)
+    order = np.argsort(first_use)
+    row_of_key = np.empty_like(order)
+    row_of_key[order] = np.arange(len(order))
+    rows = row_of_key[key_of_use]
     start = 0
-    for leaf, points in zip(leaves, used):
+    for leaf, points in zip(leaves, uses):
         leaf.point_rows[points] = rows[start:start + len(points)]
         start += len(points)
-    stacked = np.concatenate([points + offset for points, offset in zip(used, offsets)])
-    return (unique_keys if merge else None), stacked[first]
+    return (unique_keys[order] if merge else None), stacked[first_use[order]]
 
 
 def _global_ids(attributes):
@@ -322,6 +331,8 @@ def _leaf_with_fields(leaf, fields, point_data, summary_arrays):
     points.SetData(numpy_to_vtk(aligned, deep=1))
     output.SetPoints(points)
     for name, values in point_data.items():
+        if name.endswith("_"):
+            output.GetPointData().RemoveArray(name[:-1])  # the same triple as the IOSS reader names it
         output.GetPointData().AddArray(_vtk_array(name, _filled(values, rows)))
     cell_rows = np.full(dataset.GetNumberOfCells(), -1, dtype=np.int64)
     start = 0
@@ -345,14 +356,14 @@ def _summary_arrays(summary, prefix="ALIGNMENT_"):
         if isinstance(value, dict):
             arrays += _summary_arrays(value, name + "_")
             continue
+        if value is None or value in ("", [], ()):
+            continue
         if isinstance(value, (bool, int, float)):
             array = vtkDoubleArray()
             array.InsertNextValue(float(value))
-        elif value is not None:
+        else:
             array = vtkStringArray()
             array.InsertNextValue(", ".join(map(str, value)) if isinstance(value, (list, tuple)) else str(value))
-        else:
-            continue
         array.SetName(name)
         arrays.append(array)
     return arrays
