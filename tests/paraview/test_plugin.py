@@ -49,7 +49,8 @@ def output_of(source, time=None):
 def leaves(data_object):
     if not isinstance(data_object, vtkCompositeDataSet):
         return [data_object]
-    found, iterator = [], data_object.NewIterator()
+    found = []
+    iterator = data_object.NewIterator()
     iterator.InitTraversal()
     while not iterator.IsDoneWithTraversal():
         found.append(iterator.GetCurrentDataObject())
