@@ -182,10 +182,12 @@ def _surface_cells(dataset):
         types = np.select([sizes == 3, sizes == 4], [VTK_TRIANGLE, VTK_QUAD], -1)
         first_cell = dataset.GetNumberOfVerts() + dataset.GetNumberOfLines()  # polydata numbers polys after them
     offsets = vtk_to_numpy(cell_array.GetOffsetsArray())
-    connectivity = vtk_to_numpy(cell_array.GetConnectivityArray()).astype(np.int64)
+    connectivity = np.asarray(vtk_to_numpy(cell_array.GetConnectivityArray()), dtype=np.int64)
     for vtk_type, (type_name, size) in SURFACE_CELLS.items():
         cells = np.flatnonzero(types == vtk_type)
-        if len(cells):
+        if len(cells) == len(types):  # one kind of cell: the connectivity is already k x size
+            yield type_name, connectivity.reshape(-1, size), cells + first_cell
+        elif len(cells):
             yield type_name, connectivity[offsets[cells, None] + np.arange(size)], cells + first_cell
 
 
@@ -202,29 +204,34 @@ def _cell_type_names(datasets):
 
 
 def _number_points(leaves, surfaces):
-    """Gives each point a surface cell uses its body row, in leaf.point_rows.
+    """Gives each point a surface cell uses its body row, in leaf.point_rows: one row per global id,
+    in their order, or without global ids on every leaf, one per point, leaf after leaf.
 
-    Rows follow the order in which the cells first use the points, as coreio-align numbers a file's
-    nodes, so that both cut the same triangles and decide ties alike; points with one global id share
-    a row. Returns the node ids (None without global ids on every leaf) and, per row, the index of its
-    point in the leaves' points stacked one after the other.
+    Returns the node ids (None without global ids) and, per row, the index of its point in the
+    leaves' points stacked one after the other.
     """
     global_ids = [_global_ids(leaf.dataset.GetPointData()) for leaf in leaves]
     merge = all(ids is not None for ids in global_ids)
     offsets = np.cumsum([0] + [leaf.dataset.GetNumberOfPoints() for leaf in leaves])[:-1]
-    uses = [np.concatenate([connectivity.ravel() for _, connectivity, _ in cells]) for cells in surfaces]
-    stacked = np.concatenate([points + offset for points, offset in zip(uses, offsets)])
-    keys = np.concatenate([ids[points] for ids, points in zip(global_ids, uses)]) if merge else stacked
-    unique_keys, first_use, key_of_use = np.unique(keys, return_index=True, return_inverse=True)
-    order = np.argsort(first_use)
-    row_of_key = np.empty_like(order)
-    row_of_key[order] = np.arange(len(order))
-    rows = row_of_key[key_of_use]
+    used = [_used_points(leaf.dataset.GetNumberOfPoints(), cells) for leaf, cells in zip(leaves, surfaces)]
+    stacked = np.concatenate([points + offset for points, offset in zip(used, offsets)])
+    if merge:
+        node_ids, first, rows = np.unique(np.concatenate([ids[points] for ids, points in zip(global_ids, used)]),
+                                          return_index=True, return_inverse=True)
+    else:
+        node_ids, first, rows = None, np.arange(len(stacked)), np.arange(len(stacked))
     start = 0
-    for leaf, points in zip(leaves, uses):
+    for leaf, points in zip(leaves, used):
         leaf.point_rows[points] = rows[start:start + len(points)]
         start += len(points)
-    return (unique_keys[order] if merge else None), stacked[first_use[order]]
+    return node_ids, stacked[first]
+
+
+def _used_points(count, cells):
+    used = np.zeros(count, dtype=bool)
+    for _, connectivity, _ in cells:
+        used[connectivity.ravel()] = True
+    return np.flatnonzero(used)
 
 
 def _global_ids(attributes):
