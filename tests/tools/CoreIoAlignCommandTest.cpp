@@ -45,10 +45,10 @@ std::vector<double> widened(const std::vector<float>& values)
 // A sheet whose file holds only the initial coordinates named in `results`, the first one moved
 // by shift (and its first node's made NaN when shift is).
 void writeSheet(const std::filesystem::path& path, const std::vector<std::string>& results, int cells,
-                double shift = 0.0)
+                double shift = 0.0, CoreIo::ExodusPrecision precision = CoreIo::ExodusPrecision::Float)
 {
     const auto sheet = CoreIoSamples::makeSheet({}, {cells, cells, 0.15, 3});
-    CoreIo::ExodusWriter writer(path.string());
+    CoreIo::ExodusWriter writer(path.string(), precision);
     writer.addBody("sheet", {widened(sheet.x), widened(sheet.y), widened(sheet.z), sheet.triangles, {}, {}, {}});
     std::vector<double> first = widened(sheet.initCoord0);
     for (double& u : first)
@@ -129,6 +129,9 @@ TEST(CoreIoAlignCommand, RefusesOrFlagsWhatItCannotAlignWithItsExitCode)
     } rows[] = {
         {pair + out, 3, "49 after vertices lie outside the before body; they have MATCH_STATUS 3 in " + out, true},
         {pair + directory.file("./before.exo"), 2, "is the input", false},
+        {pair + disjoint, 2, "is the input", false},
+        {pair + out + " --map THICKNESS", 1, "--map: " + before + " has no variable THICKNESS", false},
+        {before + " " + disjoint + " --map THICKNESS", 1, "has no variable THICKNESS; its nodal variables are", false},
         {pair + directory.file("missing/out.exo"), 2, "missing does not exist", false},
         {before + " " + broken + " -o " + out, 1, "\"INITIALCOORD0\" at step 1 is not finite at node 1", false},
         {before + " " + lacking + " -o " + out, 1, lacking + " lacks the nodal variables INITIALCOORD1", false},
@@ -143,6 +146,24 @@ TEST(CoreIoAlignCommand, RefusesOrFlagsWhatItCannotAlignWithItsExitCode)
         EXPECT_EQ(std::filesystem::exists(out), row.written) << row.arguments;
     }
     EXPECT_EQ(std::filesystem::last_write_time(before), beforeWritten);
+}
+
+TEST(CoreIoAlignCommand, WritesDoublePrecisionWhenEitherInputHasIt)
+{
+    const ExodusTest::ScratchDirectory directory;
+    const std::string single = directory.file("single.exo"), twice = directory.file("double.exo");
+    writeSheet(single, {"INITIALCOORD0", "INITIALCOORD1"}, 7);
+    writeSheet(twice, {"INITIALCOORD0", "INITIALCOORD1"}, 9, 0.0, CoreIo::ExodusPrecision::Double);
+    const struct {
+        std::string before, after;
+        bool doubles;
+    } rows[] = {{single, single, false}, {single, twice, true}, {twice, single, true}};
+    for (const auto& row : rows) {
+        const std::string output = directory.file("out.exo");
+        const CommandResult result = runCommand(row.before + " " + row.after + " -o " + output);
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        EXPECT_EQ(CoreIo::ExodusLoader(output).storesDoubles(), row.doubles) << row.before << " " << row.after;
+    }
 }
 
 // The sheet's reference shape is flat, so its reference coordinates are its initial coordinates.
@@ -181,6 +202,11 @@ TEST(CoreIoAlignCommand, AlignsQuadShellBodiesThroughTheirDisplacementAtTheChose
         const std::string output = directory.file("aligned.exo");
         const CommandResult last = runCommand(files + "-o " + output);
         ASSERT_EQ(last.exitCode, 0) << last.output;
+        EXPECT_NE(last.output.find(
+                      "116 after vertices matched to the nearest corner of the before triangle that holds them"),
+                  std::string::npos)
+            << last.output;
+        EXPECT_EQ(last.output.find("Inaccurate"), std::string::npos) << last.output;
         EXPECT_NE(last.output.find("step 2 (time 2), displacement disp_x, disp_y, disp_z, initial coordinates "
                                    "reference-xy"),
                   std::string::npos)

@@ -40,8 +40,8 @@ void printMatching(std::ostream& out, const AlignmentReport& report)
             << counted(countOf(report, MatchStatus::Outside), "vertex lies", "vertices lie")
             << " outside the before body and has no triangle to take a corner of\n";
     else if (report.completed > 0)
-        out << "  completion:    " << counted(report.completed, "after vertex takes", "after vertices take")
-            << " the nearest corner of its before triangle as its match\n";
+        out << "  completion:    " << counted(report.completed, "after vertex", "after vertices")
+            << " matched to the nearest corner of the before triangle that holds them\n";
 }
 
 void printPrecision(std::ostream& out, const AlignmentReport& report)

@@ -19,6 +19,7 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <iostream>
 #include <cstddef>
 #include <map>
 #include <mutex>
@@ -546,6 +547,9 @@ PYBIND11_MODULE(_coreio, module)
         PyErr_NewExceptionWithDoc("coreio.CoreIoWarning", "A reader's warning about its input (a block skipped, ...).",
                                   PyExc_UserWarning, nullptr));
     module.attr("CoreIoWarning") = warningCategory;
+    // The readers' lines in short form, as Python warnings where a call collects them; the
+    // library's own lines stay silent: the results say what it decided.
+    static const CoreIoAlign::ToolLog log(std::cerr, "coreio", false);
     module.attr("COINCIDENT") = static_cast<int>(Calvora::MatchStatus::Coincident);
     module.attr("INSIDE") = static_cast<int>(Calvora::MatchStatus::Inside);
     module.attr("NEAR") = static_cast<int>(Calvora::MatchStatus::Near);
