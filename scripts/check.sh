@@ -3,7 +3,7 @@
 # errors and all tests,
 # the Python module's tests (with the system's interpreter, which has numpy and meshio),
 # the libraries' binary interface against the baseline in abi/, each benchmark once on small sizes,
-# a consumer of the installed package, the whole suite under AddressSanitizer with
+# a consumer of the installed package and the ParaView plugin in it, the whole suite under AddressSanitizer with
 # UndefinedBehaviorSanitizer, the threading tests under ThreadSanitizer, a bounded run of the Exodus
 # loader's fuzz target, and a leak check of the demo.
 set -euo pipefail
@@ -42,6 +42,10 @@ cmake --install "$build/release" >/dev/null
 cmake -S "$root/tests/consumer" -B "$build/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$build/install"
 cmake --build "$build/consumer"
 "$build/consumer/consumer"
+
+stage "ParaView plugin in pvbatch, on the installed package"
+cmake --install "$build/release" >/dev/null
+"$root/tests/paraview/run.sh" "$build/install" "$build/paraview"
 
 stage "leak check of the demo"
 valgrind --leak-check=full --errors-for-leak-kinds=definite,indirect,possible --error-exitcode=1 -q \

@@ -1,0 +1,142 @@
+"""The alignment of two ParaView inputs through coreio, with the choices of coreio-align.
+
+- Choices: what the filter's properties hold, with the command line's meaning and defaults
+- align_inputs(before, after, choices) -> Aligned: the after input with the aligned points and
+  fields, the summary, and the warnings: coreio's about its input, and one when the coverage falls
+  below the minimum
+- summary_text(summary) -> the summary as lines of text
+Raises ValueError with a message for the user: what is wrong and, where an input is the cause,
+its name first ("Before: ...", "After: ...").
+"""
+import warnings
+from dataclasses import dataclass
+
+import numpy as np
+
+import coreio
+
+from . import datasets
+
+REFERENCE_PLANES = ("reference-xy", "reference-yz", "reference-zx")
+REFERENCE_CYLINDERS = ("reference-cylinder-x", "reference-cylinder-y", "reference-cylinder-z")
+OUTSIDE = 3  # MATCH_STATUS of an after point the before body does not hold
+
+
+@dataclass(frozen=True)
+class Choices:
+    initial_coordinates: str = "INITIALCOORD0,INITIALCOORD1"  # --ic: NAME0,NAME1 or reference-...
+    tube: str = "auto"  # --tube: auto, yes or no
+    complete: bool = False  # --complete
+    map: str = "all"  # --map: all, none or NAME,...
+    minimum_coverage: float = 1.0  # --min-coverage
+
+
+@dataclass
+class Aligned:
+    output: object  # the after input's type and structure, aligned points and new arrays
+    summary: dict  # coreio's summary with the time each input showed
+    warnings: list  # texts for the user: what coreio noticed, a coverage below the minimum
+
+
+def align_inputs(before, after, choices):
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always", coreio.CoreIoWarning)
+        aligned = _align(before, after, choices)
+    for warning in caught:
+        if issubclass(warning.category, coreio.CoreIoWarning):
+            aligned.warnings.insert(0, str(warning.message))
+        else:
+            warnings.showwarning(warning.message, warning.category, warning.filename, warning.lineno)
+    return aligned
+
+
+def _align(before, after, choices):
+    before_arrays = datasets.body_arrays(before, "Before")
+    after_arrays = datasets.body_arrays(after, "After")
+    origin = _box_centre(_reference_points(before_arrays))
+    before_ic = _initial_coordinates(before_arrays, choices.initial_coordinates, origin)
+    after_ic = _initial_coordinates(after_arrays, choices.initial_coordinates, origin)
+    before_body = _body(before_arrays, before_ic, with_fields=True)
+    after_body = _body(after_arrays, after_ic, with_fields=False)
+    result = coreio.align(before_body, after_body, tube=_tube(choices), complete=choices.complete)
+    fields = result.output_fields(map=_map_choice(choices.map))
+    summary = {**fields.summary, "before_time": before_arrays.time, "after_time": after_arrays.time}
+    output = datasets.with_fields(after, after_arrays, fields, summary)
+    return Aligned(output, summary, _coverage_warnings(summary, fields, choices.minimum_coverage))
+
+
+def summary_text(summary):
+    """One line per entry, "name: value", a dict's items on its line."""
+    return "\n".join(f"{str(key).replace('_', ' ')}: {_text(value)}" for key, value in summary.items()
+                     if value not in (None, "", [], (), {}))
+
+
+def _text(value):
+    if isinstance(value, dict):
+        return ", ".join(f"{key.replace('_', ' ')} {_text(item)}" for key, item in value.items())
+    if isinstance(value, (list, tuple)):
+        return ", ".join(map(_text, value))
+    if isinstance(value, float):
+        return f"{value:g}"
+    return str(value)
+
+
+def _body(arrays, initial_coordinates, with_fields):
+    """A coreio body of an input's arrays; the before body carries its fields to map."""
+    try:
+        return coreio.body_from_cells(arrays.points, arrays.cells, initial_coordinates,
+                                      point_data=arrays.point_data if with_fields else None,
+                                      cell_data=arrays.cell_data if with_fields else None,
+                                      node_ids=arrays.node_ids, element_ids=arrays.element_ids)
+    except ValueError as error:
+        raise ValueError(f"{arrays.name}: {error}") from None
+
+
+def _initial_coordinates(arrays, choice, origin):
+    """The initial coordinates a choice names. Those of the reference shape are taken relative to
+    origin, common to both inputs, as coreio-align takes them: 32-bit material coordinates keep their
+    accuracy far from the origin."""
+    choice = choice.strip()
+    if choice.lower() in REFERENCE_PLANES + REFERENCE_CYLINDERS:
+        return coreio.reference_initial_coordinates(_reference_points(arrays) - origin, choice.lower())
+    names = [name.strip() for name in choice.split(",")]
+    if len(names) != 2 or not all(names):
+        raise ValueError(f"Initial Coordinates is {choice!r}: give two point arrays as NAME0,NAME1, or one of "
+                         f"{', '.join(REFERENCE_PLANES + REFERENCE_CYLINDERS)}")
+    return datasets.initial_coordinates(arrays, names)
+
+
+def _reference_points(arrays):
+    """The points less the displacement ParaView's Exodus readers add to them: the first point array of
+    three components whose name begins with DIS, in any case, as coreio-align's --displacement auto."""
+    for name, values in arrays.point_data.items():
+        if name.upper().startswith("DIS") and np.shape(values)[1:] == (3,):
+            return arrays.points - values
+    return arrays.points
+
+
+def _box_centre(points):
+    return 0.5 * (points.min(axis=0) + points.max(axis=0))
+
+
+def _tube(choices):
+    # Initial coordinates around a cylinder wrap around: the part is a tube.
+    if choices.tube == "auto" and choices.initial_coordinates.strip().lower() in REFERENCE_CYLINDERS:
+        return "yes"
+    return choices.tube
+
+
+def _map_choice(choice):
+    choice = choice.strip()
+    if choice.lower() in ("all", "none"):
+        return choice.lower()
+    return [name.strip() for name in choice.split(",") if name.strip()]
+
+
+def _coverage_warnings(summary, fields, minimum):
+    coverage = summary["coverage"]
+    if coverage >= minimum:
+        return []
+    outside = int(np.count_nonzero(np.asarray(fields.point_data["MATCH_STATUS"]) == OUTSIDE))
+    return [f"coverage {coverage:g} is below the minimum {minimum:g}: {outside} after points lie outside the before "
+            "body; they keep their own position and have MATCH_STATUS 3 (color by it to see them)"]
