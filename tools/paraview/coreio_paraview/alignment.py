@@ -87,7 +87,8 @@ def _body(arrays, initial_coordinates, with_fields):
         return coreio.body_from_cells(arrays.points, arrays.cells, initial_coordinates,
                                       point_data=arrays.point_data if with_fields else None,
                                       cell_data=arrays.cell_data if with_fields else None,
-                                      node_ids=arrays.node_ids, element_ids=arrays.element_ids)
+                                      node_ids=arrays.node_ids, element_ids=arrays.element_ids,
+                                      reference_points=_reference_points(arrays))
     except ValueError as error:
         raise ValueError(f"{arrays.name}: {error}") from None
 
