@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Checks that Business_CoreIoLoadUtilities calls exactly the platform operations listed in
 # Platform/CoreIo/Business/CoreIoLoadUtilities/PlatformCalls.txt: its undefined Calvora:: and
-# CoreIo:: symbols, demangled and without version tags, against the list's lines.
+# CoreIo:: symbols, demangled and without version tags, against the list's lines. For the library
+# of a release build: sanitizers add typeinfo references, and unoptimised code calls virtual
+# functions through their table instead of by name.
 # Usage: check-platform-calls.sh <build directory or the library file> [list]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
