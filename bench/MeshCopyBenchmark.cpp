@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -110,6 +111,55 @@ void BM_ArrayCopy(benchmark::State& state)
     reportPerVertex(state, original);
 }
 
+// The initial-coordinate mesh as the alignment makes it: a copy, then each vertex moved to the
+// plane through the walk of its vertices.
+void BM_CopyThenMoveVertices(benchmark::State& state)
+{
+    const Calvora::Mesh original = gridMesh(static_cast<std::size_t>(state.range(0)));
+    const std::vector<float> u(original.numberOfVertices(), 0.5f), v(original.numberOfVertices(), 0.25f);
+    for (auto _ : state) {
+        auto copy = std::make_shared<Calvora::Mesh>(original);
+        std::size_t i = 0;
+        for (auto vertex = copy->beginVertex(), end = copy->endVertex(); vertex != end; ++vertex) {
+            vertex->set(static_cast<double>(u.at(i)), static_cast<double>(v.at(i)), 0.0);
+            ++i;
+        }
+        benchmark::DoNotOptimize(copy->getTriangle(0).corners[0]);
+    }
+    reportPerVertex(state, original);
+}
+
+// The same mesh made as the alignment made it before its copy went through the copy constructor:
+// each storage block of vertices copied and moved while it is in the cache, then the triangles
+// taken over with copyTopologyOf. The copy above should stay within 1.1 times this.
+void BM_MoveVerticesThenCopyTopology(benchmark::State& state)
+{
+    struct VertexAccess : Calvora::MeshModifier {
+        explicit VertexAccess(Calvora::Mesh& mesh) : MeshModifier(mesh) {}
+        using MeshModifier::vertices;
+    };
+    const Calvora::Mesh original = gridMesh(static_cast<std::size_t>(state.range(0)));
+    const std::vector<float> u(original.numberOfVertices(), 0.5f), v(original.numberOfVertices(), 0.25f);
+    for (auto _ : state) {
+        auto copy = std::make_shared<Calvora::Mesh>();
+        {
+            VertexAccess access(*copy);
+            Calvora::Mesh::VertexContainer& copies = access.vertices();
+            const auto originals = Calvora::verticesByPosition(original);
+            for (std::size_t first = 0; first < originals.size();) {
+                const std::size_t last = originals.blockAround(first).second;
+                copies.insert(copies.end(), &originals[first], &originals[first] + (last - first));
+                const Calvora::PositionalAccess<Calvora::Mesh::VertexContainer> placed(copies.begin(), copies.size());
+                for (; first < last; ++first)
+                    placed[first].set(static_cast<double>(u[first]), static_cast<double>(v[first]), 0.0);
+            }
+        }
+        copy->copyTopologyOf(original);
+        benchmark::DoNotOptimize(copy->getTriangle(0).corners[0]);
+    }
+    reportPerVertex(state, original);
+}
+
 void BM_ComputeNormals(benchmark::State& state)
 {
     Calvora::Mesh mesh = gridMesh(static_cast<std::size_t>(state.range(0)));
@@ -131,6 +181,8 @@ void meshSizes(benchmark::internal::Benchmark* benchmark)
 
 BENCHMARK(BM_MeshCopy)->Apply(meshSizes);
 BENCHMARK(BM_ArrayCopy)->Apply(meshSizes);
+BENCHMARK(BM_CopyThenMoveVertices)->Apply(meshSizes);
+BENCHMARK(BM_MoveVerticesThenCopyTopology)->Apply(meshSizes);
 BENCHMARK(BM_ComputeNormals)->Apply(meshSizes);
 
 int main(int argc, char** argv)

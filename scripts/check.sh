@@ -26,6 +26,9 @@ cmake -S "$root" -B "$build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCOREI
 cmake --build "$build/release" -j "$jobs"
 ctest --test-dir "$build/release" --output-on-failure -j "$jobs"
 
+stage "platform operations the library calls, against its list"
+"$root/scripts/check-platform-calls.sh" "$build/release"
+
 stage "Python module"
 PYTHONPATH="$build/release/tools/python" COREIO_ALIGN="$build/release/tools/coreio-align" \
     /usr/bin/python3 -m pytest -q -p no:cacheprovider "$root/tests/python"

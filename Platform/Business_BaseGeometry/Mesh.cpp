@@ -223,6 +223,20 @@ Mesh::TriangleContainer relinkedCopy(const Mesh::TriangleContainer& originals, V
     return copies;
 }
 
+// A copy of the vertices made a storage block of the originals at a time: the container copies a
+// range of adjacent elements in bulk, where its own copy constructor goes element by element.
+Mesh::VertexContainer blockwiseCopy(const Mesh::VertexContainer& originals)
+{
+    Mesh::VertexContainer copies;
+    const PositionalAccess<const Mesh::VertexContainer> source(originals.begin(), originals.size());
+    for (std::size_t first = 0; first < source.size();) {
+        const std::size_t last = source.blockAround(first).second;
+        copies.insert(copies.end(), &source[first], &source[first] + (last - first));
+        first = last;
+    }
+    return copies;
+}
+
 // The right-hand normal of a triangle, twice as long as the triangle's area; zero if a corner is missing.
 Vector<double, 3> doubleAreaNormal(const Triangle& triangle)
 {
@@ -236,7 +250,7 @@ Vector<double, 3> doubleAreaNormal(const Triangle& triangle)
 
 Mesh::Mesh() = default;
 
-Mesh::Mesh(const Mesh& other) : vertices_(other.vertices_), hasNormals_(other.hasNormals_)
+Mesh::Mesh(const Mesh& other) : vertices_(blockwiseCopy(other.vertices_)), hasNormals_(other.hasNormals_)
 {
     VertexRelinker relinker(other.vertices_, vertices_);
     triangles_ = relinkedCopy(other.triangles_, relinker);

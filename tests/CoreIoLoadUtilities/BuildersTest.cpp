@@ -5,6 +5,7 @@
 #include "Business_BaseGeometry.h"
 #include "FixedUntransformedMeshProvider.h"
 #include "QRVService_ExceptionHandling.h"
+#include "SampleBodies.h"
 #include "ScalarResultsBuilder.h"
 
 #include <gtest/gtest.h>
@@ -70,16 +71,36 @@ bool isClosedForModification(Mesh& mesh)
     }
 }
 
-// Vertex i is numbered i and triangle j points at the vertices of its node numbers, in order.
-void expectTopology(Mesh& mesh)
+// Vertex i is numbered i and triangle j, numbered j, points at the vertices of its node numbers, in order.
+void expectTopology(Mesh& mesh, const std::vector<int>& nodes = triangles)
 {
-    ASSERT_EQ(mesh.numberOfTriangles(), 2u);
+    ASSERT_EQ(mesh.numberOfTriangles(), nodes.size() / 3);
     for (unsigned int i = 0; i < mesh.numberOfVertices(); ++i)
         EXPECT_EQ(mesh.getVertex(i).index, static_cast<int>(i));
-    for (unsigned int corner = 0; corner < 6; ++corner)
+    for (unsigned int corner = 0; corner < nodes.size(); ++corner) {
+        EXPECT_EQ(mesh.getTriangle(corner / 3).index, static_cast<int>(corner / 3));
         EXPECT_EQ(mesh.getTriangle(corner / 3).corners[corner % 3],
-                  &mesh.getVertex(static_cast<unsigned int>(triangles[corner])));
+                  &mesh.getVertex(static_cast<unsigned int>(nodes[corner])));
+    }
     EXPECT_TRUE(isClosedForModification(mesh));
+}
+
+// At each node the sum of the right-hand normals of its triangles, weighted by their areas, of unit length.
+std::vector<Normal> areaWeightedNormals()
+{
+    std::vector<Normal> sums(x.size());
+    for (std::size_t first = 0; first < triangles.size(); first += 3) {
+        const auto corner = [&](std::size_t k) {
+            const auto node = static_cast<std::size_t>(triangles[first + k]);
+            return Point{x[node], y[node], z[node]};
+        };
+        const Normal twiceTheArea = (corner(1) - corner(0)).cross(corner(2) - corner(0));
+        for (std::size_t k = 0; k < 3; ++k)
+            sums[static_cast<std::size_t>(triangles[first + k])] += twiceTheArea;
+    }
+    for (Normal& sum : sums)
+        sum = sum * (1.0 / sum.length());
+    return sums;
 }
 
 TEST(BaseGeometryMeshBuilder, BuildsTheSameMeshFromEitherLayoutWideningFloatsExactly)
@@ -110,8 +131,31 @@ TEST(BaseGeometryMeshBuilder, WithoutOneNormalPerNodeRefusesColumnsAfterTheTopol
         builder.build(rows(numNormals));
         expectTopology(*builder.getMesh());
         EXPECT_TRUE(builder.getMesh()->hasNormals());
-        EXPECT_NEAR(builder.getMesh()->getVertex(3).getNormal().length(), 1.0, 1e-12);
+        const std::vector<Normal> expected = areaWeightedNormals();
+        for (unsigned int i = 0; i < 4; ++i) {
+            const Normal normal = builder.getMesh()->getVertex(i).getNormal();
+            EXPECT_NEAR((normal - expected[i]).length(), 0.0, 1e-12) << "node " << i;
+        }
     }
+}
+
+// 41 by 31 nodes: more than one storage block of vertices.
+TEST(BaseGeometryMeshBuilder, PointsEveryTriangleAtItsNodesAcrossStorageBlocks)
+{
+    const CoreIoSamples::SampleBody sheet = CoreIoSamples::makeSheet({}, {.cellsU = 40, .cellsV = 30, .jitter = 0.2});
+    const CoreIo::MeshBuilderParamColMajor record{.numNodes = sheet.numNodes(),
+                                                  .x = sheet.x.data(),
+                                                  .y = sheet.y.data(),
+                                                  .z = sheet.z.data(),
+                                                  .nx = sheet.nx.data(),
+                                                  .ny = sheet.ny.data(),
+                                                  .nz = sheet.nz.data(),
+                                                  .numTriangles = sheet.numTriangles(),
+                                                  .triangles = sheet.triangles.data(),
+                                                  .numNormals = sheet.numNodes()};
+    Calvora::BaseGeometryMeshBuilder builder;
+    builder.build(record);
+    expectTopology(*builder.getMesh(), sheet.triangles);
 }
 
 // A tool mesh as a provider holds it: vertex i at (0.1 i, 0.2, 0.3 + i) with normal (0, 0.6, 0.8).
@@ -237,8 +281,8 @@ TEST(ScalarResultsBuilder, HandsOutFloatArraysElseDoubleArraysAsFloatsByDelivery
         {"floats", {deliver(Floats{1.5f, 0.1f}), deliver(Floats{})}, {Floats{1.5f, 0.1f}, Floats{}}},
         {"doubles narrowed", {deliver(Doubles{0.1, 1e-3}), deliver(Doubles{})}, {Floats{0.1f, 1e-3f}, Floats{}}},
         {"empty floats hide doubles", {deliver(Doubles{1.0}), deliver(Floats{}), deliver(Doubles{2.0})}, {Floats{}}},
-        {"intervals, ints ignored",
-         {interval, deliver(std::vector{1}), deliver(Doubles{2.0}), deliver(Doubles{4.0})},
+        {"ints and intervals shift no index",
+         {interval, deliver(std::vector{1}), deliver(Doubles{2.0}), interval, deliver(Doubles{4.0}), interval},
          {Floats{2.0f}, Floats{4.0f}}},
     };
     for (const auto& c : cases) {

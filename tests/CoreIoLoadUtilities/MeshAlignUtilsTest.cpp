@@ -1,12 +1,12 @@
-// The alignment unit against scripted stand-ins for the aligner and the tube converter: what it
-// hands them, in which order, what it makes of their answers, and what it logs.
+// The alignment unit against scripted stand-ins for the aligner, the tube converter and the logging
+// service: what it hands them, what it makes of their answers, and what it logs from where.
 #include "MeshAlignUtils.h"
 
 #include "Business_Algorithm.h"
 #include "Business_BaseGeometry.h"
 #include "Business_EvaluationGeometry.h"
-#include "ModuleLogCapture.h"
 #include "Persistence_SkinBaseName.h"
+#include "QRVService_Logging.h"
 #include "SampleBodies.h"
 #include "SampleMeshes.h"
 
@@ -14,8 +14,9 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
+#include <fstream>
 #include <limits>
+#include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -26,136 +27,174 @@
 
 namespace {
 
-// Stand-ins for the aligner and the tube converter: they replay what a test scripts and record
-// every call, in order, with what they were handed.
-namespace FakeAlgorithms {
+using Positions = std::vector<std::array<double, 3>>;
 
-enum class Call { alignerMade, alignerGone, mapBefore, mapAfter, aligned, converterMade, converterGone, unrolled };
+Positions positions(const Calvora::Mesh& mesh)
+{
+    Positions all;
+    for (auto vertex = mesh.beginVertex(); vertex != mesh.endVertex(); ++vertex)
+        all.push_back({vertex->x, vertex->y, vertex->z});
+    return all;
+}
 
-struct Event {
-    Call call;
-    // The aligner's meshBefore, initCoordMeshBefore, meshAfter, initCoordMeshAfter; for unrolled, the mesh first.
-    std::array<const Calvora::Mesh*, 4> meshes{};
-    std::shared_ptr<const std::vector<int>> map{};  // vertex map setters
-    std::shared_ptr<Calvora::Mesh> initCoordBefore{}, initCoordAfter{};  // aligned: copies as the aligner saw them
-};
+// Stand-ins for the platform libraries the unit drives: they replay what a test scripts and keep
+// what they were handed.
+namespace Fakes {
 
-// What the fakes hand back.
+using MatchingEl = Calvora::MaterialFixedMeshAligner::MatchingEl;
+using VertexMap = std::shared_ptr<const std::vector<int>>;
+
+// What the aligner answers.
 struct Script {
-    std::vector<Calvora::MaterialFixedMeshAligner::MatchingEl> matching;
+    std::vector<MatchingEl> matching;
     std::shared_ptr<Calvora::Mesh> alignedMesh;  // given away by the next alignment
     double biggestSquareError = 0.0;
-    std::vector<std::shared_ptr<const std::vector<int>>> vertexMaps;  // one per converter call, in order
-    std::function<void(std::size_t call, Calvora::Mesh& initCoordMesh)> unroll;  // changes a converter call makes
+};
+
+// What the aligner had been handed when it computed.
+struct AlignerInput {
+    std::array<const Calvora::Mesh*, 4> meshes;  // meshBefore, initCoordMeshBefore, meshAfter, initCoordMeshAfter
+    std::string initCoordBefore, initCoordAfter;  // their positions, printed
+    VertexMap mapBefore, mapAfter;
+};
+
+struct LogCall {
+    std::string level, message, file, function;
+    int line;
+};
+
+struct Record {
+    std::optional<AlignerInput> aligned;
+    int alignersAlive = 0;
+    int convertersAlive = 0;
+    int convertersMade = 0;
+    std::size_t converterCalls = 0;
+    std::vector<LogCall> log;
+
+    std::vector<std::string> logLines() const  // "<level> <message>"
+    {
+        std::vector<std::string> lines;
+        for (const LogCall& call : log)
+            lines.push_back(call.level + " " + call.message);
+        return lines;
+    }
 };
 
 Script script;
-std::vector<Event> events;
+Record record;
 
-std::vector<Call> calls()  // the kinds of events in order
+// Loggers are made during static initialisation, before any test runs.
+std::vector<std::string>& loggerNames()
 {
-    std::vector<Call> kinds;
-    for (const Event& event : events)
-        kinds.push_back(event.call);
-    return kinds;
-}
-
-const Event& first(Call call)
-{
-    const auto found = std::ranges::find(events, call, &Event::call);
-    if (found == events.end())
-        throw std::logic_error("the fakes recorded no such call");
-    return *found;
+    static std::vector<std::string> names;
+    return names;
 }
 
 void reset()
 {
     script = Script{};
-    events.clear();
+    record = Record{};
 }
 
-Event& record(Call call, const Calvora::MaterialFixedMeshAligner& aligner)
-{
-    return events.emplace_back(
-        Event{call, {aligner.meshBefore, aligner.initCoordMeshBefore, aligner.meshAfter, aligner.initCoordMeshAfter}});
-}
-
-}  // namespace FakeAlgorithms
+}  // namespace Fakes
 
 }  // namespace
 
 namespace Calvora {
 
-using FakeAlgorithms::Call;
-using FakeAlgorithms::record;
-
 MaterialFixedMeshAligner::MaterialFixedMeshAligner()
 {
-    record(Call::alignerMade, *this);
+    ++Fakes::record.alignersAlive;
 }
 
 MaterialFixedMeshAligner::~MaterialFixedMeshAligner()
 {
-    record(Call::alignerGone, *this);
+    --Fakes::record.alignersAlive;
 }
 
 void MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexBefore(std::shared_ptr<const std::vector<int>> map)
 {
-    mapBefore_ = record(Call::mapBefore, *this).map = std::move(map);
+    mapBefore_ = std::move(map);
 }
 
 void MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexAfter(std::shared_ptr<const std::vector<int>> map)
 {
-    mapAfter_ = record(Call::mapAfter, *this).map = std::move(map);
+    mapAfter_ = std::move(map);
 }
 
 std::shared_ptr<Mesh>
 MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(double& biggestSquareError,
                                                                    std::vector<MatchingEl>* matching) const
 {
-    FakeAlgorithms::Event& event = record(Call::aligned, *this);
-    event.initCoordBefore = std::make_shared<Mesh>(*initCoordMeshBefore);
-    event.initCoordAfter = std::make_shared<Mesh>(*initCoordMeshAfter);
-    biggestSquareError = FakeAlgorithms::script.biggestSquareError;
-    *matching = FakeAlgorithms::script.matching;
-    return std::move(FakeAlgorithms::script.alignedMesh);
+    Fakes::record.aligned = Fakes::AlignerInput{{meshBefore, initCoordMeshBefore, meshAfter, initCoordMeshAfter},
+                                                ::testing::PrintToString(positions(*initCoordMeshBefore)),
+                                                ::testing::PrintToString(positions(*initCoordMeshAfter)),
+                                                mapBefore_,
+                                                mapAfter_};
+    biggestSquareError = Fakes::script.biggestSquareError;
+    *matching = Fakes::script.matching;
+    return std::move(Fakes::script.alignedMesh);
 }
 
 TubeInitialCoordinatesConverter::TubeInitialCoordinatesConverter()
 {
-    FakeAlgorithms::events.push_back({Call::converterMade});
+    ++Fakes::record.convertersAlive;
+    ++Fakes::record.convertersMade;
 }
 
 TubeInitialCoordinatesConverter::~TubeInitialCoordinatesConverter()
 {
-    FakeAlgorithms::events.push_back({Call::converterGone});
+    --Fakes::record.convertersAlive;
 }
 
+// Call k (from 0) "unrolls" by moving every vertex 100 (k + 1) along x, and maps to {k}.
 void TubeInitialCoordinatesConverter::cut3dTubeAtSeamAndUnrollWithInitCoords(
     std::shared_ptr<Mesh> initCoordMesh, std::shared_ptr<const std::vector<int>>& initCoordVertexTo3dVertex) const
 {
-    const auto call = static_cast<std::size_t>(std::ranges::count(FakeAlgorithms::calls(), Call::unrolled));
-    FakeAlgorithms::events.push_back({Call::unrolled, {initCoordMesh.get()}, initCoordVertexTo3dVertex});
-    const FakeAlgorithms::Script& script = FakeAlgorithms::script;
-    if (call < script.vertexMaps.size())
-        initCoordVertexTo3dVertex = script.vertexMaps[call];
-    if (script.unroll)
-        script.unroll(call, *initCoordMesh);
+    const std::size_t call = Fakes::record.converterCalls++;
+    if (initCoordVertexTo3dVertex != nullptr)
+        throw std::logic_error("the converter was handed a map that is not empty");
+    initCoordVertexTo3dVertex = std::make_shared<const std::vector<int>>(1, static_cast<int>(call));
+    for (auto vertex = initCoordMesh->beginVertex(); vertex != initCoordMesh->endVertex(); ++vertex)
+        vertex->x += 100.0 * static_cast<double>(call + 1);
+}
+
+Logging::Logging(const std::string& name) : name_(name)
+{
+    Fakes::loggerNames().push_back(name);
+}
+
+Logging::~Logging() = default;
+
+void Logging::logERROR(const std::string& message, const char* file, const char* function, int line) const
+{
+    Fakes::record.log.push_back({"error", message, file, function, line});
+}
+
+void Logging::logWARN(const std::string& message, const char* file, const char* function, int line) const
+{
+    Fakes::record.log.push_back({"warning", message, file, function, line});
+}
+
+void Logging::logTRACE(const std::string& message, const char* file, const char* function, int line) const
+{
+    Fakes::record.log.push_back({"trace", message, file, function, line});
+}
+
+const std::string& Logging::name() const
+{
+    return name_;
 }
 
 }  // namespace Calvora
 
 namespace {
 
-using AlignmentTestSupport::ModuleLogCapture;
 using Calvora::SkinBaseName::INITIALCOORD0;
 using Calvora::SkinBaseName::INITIALCOORD1;
-using FakeAlgorithms::Call;
 using InitCoords = std::vector<std::array<float, 2>>;
-using Positions = std::vector<std::array<double, 3>>;
 using Lines = std::vector<std::string>;
 using Floats = std::vector<float>;
-using Meshes = std::array<const Calvora::Mesh*, 4>;
 
 // A body whose vertex i lies at (i, 10 + i, -1) with index firstIndex + i and initial coordinates initCoords[i].
 CoreIo::MeshAndCoord makeBody(const InitCoords& initCoords, const std::vector<int>& corners, int firstIndex = 0)
@@ -204,18 +243,26 @@ CoreIo::MeshAndCoord lacking(int part)
     return body;
 }
 
-Positions positions(const Calvora::Mesh& mesh)
+// The body's vertices at their initial coordinates, moved along x by `shift`, as printed (a
+// coordinate that is not a number prints as itself).
+std::string initCoordPositions(const CoreIo::MeshAndCoord& body, double shift)
 {
     Positions all;
-    for (auto vertex = mesh.beginVertex(); vertex != mesh.endVertex(); ++vertex)
-        all.push_back({vertex->x, vertex->y, vertex->z});
-    return all;
+    for (std::size_t i = 0; i < body.initCoord0->size(); ++i)
+        all.push_back({(*body.initCoord0)[i] + shift, (*body.initCoord1)[i], 0.0});
+    return ::testing::PrintToString(all);
 }
 
-const std::vector<Call> flat{Call::alignerMade, Call::aligned, Call::alignerGone};
-const std::vector<Call> tube{Call::alignerMade,   Call::converterMade, Call::unrolled,   Call::mapBefore,
-                             Call::converterGone, Call::converterMade, Call::unrolled,   Call::mapAfter,
-                             Call::converterGone, Call::aligned,       Call::alignerGone};
+// A body is left as it was given: vertex i at (i, 10 + i, -1), as makeBody places it.
+bool untouched(const CoreIo::MeshAndCoord& body)
+{
+    const Positions all = body.mesh ? positions(*body.mesh) : Positions{};
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (all[i] != std::array<double, 3>{static_cast<double>(i), 10.0 + static_cast<double>(i), -1.0})
+            return false;
+    return true;
+}
+
 const std::string calling = "trace Calling getMeshAlignResult";
 const std::string missingRecord = "warning Missing data in meshAndICs";
 const std::string missingData = "trace VYQ-related Missing data in getMeshAlignResult";
@@ -241,7 +288,7 @@ Lines withAlignerLines(const Lines& expected, const std::string& error)
             all.push_back(line);
             continue;
         }
-        const auto& meshes = FakeAlgorithms::first(Call::aligned).meshes;
+        const auto& meshes = Fakes::record.aligned.value().meshes;
         std::ostringstream addresses;
         addresses << "trace Calling computeMeshBeforeWithTopologyOfMeshAfter with mesh data " << meshes[0] << ' '
                   << meshes[1] << ' ' << meshes[2] << ' ' << meshes[3];
@@ -251,12 +298,50 @@ Lines withAlignerLines(const Lines& expected, const std::string& error)
     return all;
 }
 
+// Line `number` (from 1) of the unit's source file.
+std::string sourceLine(int number)
+{
+    static const std::vector<std::string> lines = [] {
+        std::ifstream source(COREIO_MESH_ALIGN_UTILS_SOURCE);
+        std::vector<std::string> all;
+        for (std::string line; std::getline(source, line);)
+            all.push_back(line);
+        return all;
+    }();
+    return number >= 1 && static_cast<std::size_t>(number) <= lines.size() ? lines[static_cast<std::size_t>(number) - 1]
+                                                                           : "";
+}
+
+// Each message came from the unit itself: its one module logger, named by its source file as the
+// compiler was given it, with that file, the signature of the function that logs it (getICMesh or
+// getMeshAlignResult) and the line of a call of the logger's operation of its level.
+void expectLoggedByTheUnit()
+{
+    ASSERT_EQ(Fakes::loggerNames().size(), 1u);
+    const std::string& name = Fakes::loggerNames()[0];
+    std::string path = name;
+    path.erase(0, std::min(path.find_first_not_of("./"), path.size()));
+    EXPECT_TRUE(!path.empty() && std::string(COREIO_MESH_ALIGN_UTILS_SOURCE).ends_with(path)) << name;
+    const std::map<std::string, std::string> operations{{"trace", "logTRACE"},
+                                                        {"warning", "logWARN"},
+                                                        {"error", "logERROR"}};
+    for (const Fakes::LogCall& call : Fakes::record.log) {
+        SCOPED_TRACE(call.message);
+        EXPECT_EQ(call.file, name);
+        const bool fromGetICMesh = call.message == "Missing data in meshAndICs";
+        const std::string function = fromGetICMesh ? "getICMesh(const " : "getMeshAlignResult(const ";
+        EXPECT_NE(call.function.find(function), std::string::npos) << call.function;
+        EXPECT_NE(call.function.find("MeshAndCoord&"), std::string::npos) << call.function;
+        EXPECT_NE(sourceLine(call.line).find(operations.at(call.level)), std::string::npos) << "line " << call.line;
+    }
+}
+
 class MeshAlignUtils : public ::testing::Test {
 protected:
-    void SetUp() override { FakeAlgorithms::reset(); }
+    void SetUp() override { Fakes::reset(); }
 };
 
-TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
+TEST_F(MeshAlignUtils, HandsTheAlignerItsMeshesUnrolledOnlyForTubesAndLogsItsSequenceForEveryKindOfBodyAndAnswer)
 {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const InitCoords up{{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}}, down{{0.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 0.0f}};
@@ -266,7 +351,10 @@ TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
     const InitCoords infinite{{0.0f, 0.0f}, {inf, 0.0f}, {0.0f, 1.0f}};  // cross product (0, nan, inf): no normal
     // Corners (0,0) (1,0) (0,1), then the same as (0,0) (0,1) (1,0); vertex indices 100..102.
     const CoreIo::MeshAndCoord twice = makeBody({{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}}, {0, 1, 2, 0, 2, 1}, 100);
-    using Matching = std::vector<Calvora::MaterialFixedMeshAligner::MatchingEl>;
+    using Matching = std::vector<Fakes::MatchingEl>;
+    // none: no aligner consulted; flat: the initial-coordinate meshes as made; tube: the before one
+    // unrolled by a first converter call, the after one by a second, with their maps.
+    enum class Path { none, flat, tube };
     const Lines decidedFlat{calling, tubeDecided(0), aligner, found(1)};
     const Lines decidedTube{calling, tubeDecided(1), aligner, found(1)};
     const Lines missing{missingRecord, calling, missingData};
@@ -276,12 +364,13 @@ TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
         int isTube;
         bool complete;
         Matching matching;
-        std::vector<Call> calls;
+        Path path;
         Lines log;
         std::optional<std::vector<int>> result;  // none: an empty result
         double error = 0.0;
         const char* errorLogged = "0";
     };
+    using enum Path;
     // Rows in parentheses so that each stays a row of the table when formatted.
     const Case cases[] = {
         Case("isTube 0 forbids unrolling a folded body", square(), folded(), 0, true, {{2, -1}, {0, 5}}, flat,
@@ -295,14 +384,17 @@ TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
         Case("undefined, down", square(), twoApart(undefined, down), -1, false, {{0, -1}}, flat, decidedFlat, {{0}}),
         Case("infinite, down", square(), twoApart(infinite, down), -1, false, {{0, -1}}, flat, decidedFlat, {{0}}),
         Case("down then up", square(), twoApart(down, up), -1, false, {{0, -1}}, tube, decidedTube, std::vector{0}),
-        Case("second lacks its mesh", square(), lacking(0), -1, true, {}, {}, missing, {}),
-        Case("second lacks u", square(), lacking(1), -1, true, {}, {}, missing, {}),
-        Case("first lacks v, second still examined", lacking(2), folded(), -1, true, {}, {},
+        // Unrolled, (0.1, 0.9) lies nearest to (1, 1) of before triangle 0; as given, to (0, 0).
+        Case("completed on the unrolled meshes", square(100), makeBody({{0.1f, 0.9f}}, {}), 1, true, {{-1, 0}}, tube,
+             {calling, aligner, inaccurate, found(1)}, std::vector{103}),
+        Case("second lacks its mesh", square(), lacking(0), -1, true, {}, none, missing, {}),
+        Case("second lacks u", square(), lacking(1), -1, true, {}, none, missing, {}),
+        Case("first lacks v, second still examined", lacking(2), folded(), -1, true, {}, none,
              {missingRecord, calling, tubeDecided(1), missingData}, {}),
-        Case("both empty", {}, {}, 1, true, {}, {}, {missingRecord, missingRecord, calling, missingData}, {}),
+        Case("both empty", {}, {}, 1, true, {}, none, {missingRecord, missingRecord, calling, missingData}, {}),
         // Short coordinate arrays throw std::out_of_range before anything happens.
-        Case("first short of u values", lacking(3), square(), -1, true, {}, {}, {}, {}),
-        Case("second short of v values", square(), lacking(4), 0, true, {}, {}, {}, {}),
+        Case("first short of u values", lacking(3), square(), -1, true, {}, none, {}, {}),
+        Case("second short of v values", square(), lacking(4), 0, true, {}, none, {}, {}),
         Case("empty matching", square(), square(), 0, true, {}, flat, {calling, aligner, noMatching}, {}),
         Case("without completion negative indices pass", square(), square(), 0, false, {{-1, 0}, {2, -1}, {-7, -3}},
              flat, {calling, aligner, found(3)}, std::vector{-1, 2, -7}, 1.5e-7, "1.5e-07"),
@@ -313,16 +405,17 @@ TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
         Case("ties", twice, makeBody({{0.6f, 0.6f}, {0.6f, 0.6f}, {0.5f, 0.5f}}, {}), 0, true,
              {{-1, 0}, {-1, 1}, {-1, 1}}, flat, {calling, aligner, inaccurate, found(3)}, std::vector{101, 102, 100},
              2.0, "2"),
-        Case("neither vertex nor triangle", square(100), square(), 0, true, {{-1, 0}, {-1, -1}}, flat,
-             {calling, aligner, "error " + incomplete}, {}),
+        Case("neither vertex nor triangle after a completed one", square(100), square(), 0, true, {{-1, 0}, {-1, -1}},
+             flat, {calling, aligner, "error " + incomplete}, {}),
+        Case("neither vertex nor triangle before a completable one", square(100), square(), 0, true,
+             {{-1, -1}, {-1, 0}}, flat, {calling, aligner, "error " + incomplete}, {}),
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        FakeAlgorithms::reset();
-        const ModuleLogCapture log(COREIO_MESH_ALIGN_UTILS_SOURCE);
+        Fakes::reset();
         auto alignedMesh = std::make_shared<Calvora::Mesh>();
         const std::weak_ptr<Calvora::Mesh> watched = alignedMesh;
-        FakeAlgorithms::script = {c.matching, std::move(alignedMesh), c.error, {}, {}};
+        Fakes::script = {c.matching, std::move(alignedMesh), c.error};
 
         std::optional<CoreIo::MeshAlignResult> result;
         try {
@@ -333,9 +426,26 @@ TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
             EXPECT_TRUE(c.log.empty());
         }
 
-        EXPECT_EQ(FakeAlgorithms::calls(), c.calls);
-        FakeAlgorithms::script = {};
-        EXPECT_EQ(log.lines(), withAlignerLines(c.log, c.errorLogged));
+        const std::optional<Fakes::AlignerInput>& input = Fakes::record.aligned;
+        ASSERT_EQ(input.has_value(), c.path != none);
+        if (input) {
+            const bool unrolled = c.path == tube;
+            const std::vector<int> none;
+            EXPECT_EQ(input->meshes[0], c.before.mesh.get());
+            EXPECT_EQ(input->meshes[2], c.after.mesh.get());
+            EXPECT_EQ(input->initCoordBefore, initCoordPositions(c.before, unrolled ? 100.0 : 0.0));
+            EXPECT_EQ(input->initCoordAfter, initCoordPositions(c.after, unrolled ? 200.0 : 0.0));
+            EXPECT_EQ(input->mapBefore ? *input->mapBefore : none, unrolled ? std::vector{0} : none);
+            EXPECT_EQ(input->mapAfter ? *input->mapAfter : none, unrolled ? std::vector{1} : none);
+        }
+        EXPECT_TRUE(untouched(c.before) && untouched(c.after));
+        EXPECT_EQ(Fakes::record.convertersMade, c.path == tube ? 2 : 0);
+        EXPECT_EQ(Fakes::record.converterCalls, c.path == tube ? 2u : 0u);
+        EXPECT_EQ(Fakes::record.convertersAlive, 0);
+        EXPECT_EQ(Fakes::record.alignersAlive, 0);
+        EXPECT_EQ(Fakes::record.logLines(), withAlignerLines(c.log, c.errorLogged));
+        expectLoggedByTheUnit();
+        Fakes::script = {};
         ASSERT_EQ(result && result->vertexMatching != nullptr, c.result.has_value());
         if (c.result) {
             EXPECT_EQ(*result->vertexMatching, *c.result);
@@ -344,43 +454,6 @@ TEST_F(MeshAlignUtils, FollowsItsCallAndLogSequenceForEveryKindOfBodyAndAnswer)
             EXPECT_TRUE(watched.expired());
         }
     }
-}
-
-TEST_F(MeshAlignUtils, UnrollsEachTubeWithAFreshConverterAndCompletesOnTheUnrolledMesh)
-{
-    const CoreIo::MeshAndCoord before = square(100);
-    const CoreIo::MeshAndCoord after = makeBody({{0.9f, 0.2f}, {0.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 1.0f}},
-                                                squareTriangles);
-    const Positions afterPositions = positions(*after.mesh);
-    const auto mapBefore = std::make_shared<const std::vector<int>>(std::vector<int>{3, 2, 1, 0});
-    const auto mapAfter = std::make_shared<const std::vector<int>>(std::vector<int>{0, 1, 2, 3, 0});
-    FakeAlgorithms::script.vertexMaps = {mapBefore, mapAfter};
-    FakeAlgorithms::script.matching = {{-1, 0}};
-    // The second converter moves vertex 0 of the after mesh next to corner (1,1).
-    FakeAlgorithms::script.unroll = [](std::size_t call, Calvora::Mesh& mesh) {
-        if (call == 1)
-            mesh.getVertex(0).set(0.9, 0.95, 0.0);
-    };
-
-    const CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(before, after, 1, true);
-
-    ASSERT_EQ(FakeAlgorithms::calls(), tube);
-    const auto& events = FakeAlgorithms::events;
-    const auto& aligned = FakeAlgorithms::first(Call::aligned).meshes;
-    EXPECT_EQ(events[2].meshes[0], aligned[1]);
-    EXPECT_EQ(events[2].map, nullptr);
-    EXPECT_EQ(events[6].meshes[0], aligned[3]);
-    EXPECT_EQ(events[3].map, mapBefore);
-    EXPECT_EQ(events[3].meshes, (Meshes{before.mesh.get(), aligned[1], nullptr, nullptr}));
-    EXPECT_EQ(events[7].map, mapAfter);
-    EXPECT_EQ(events[7].meshes, (Meshes{before.mesh.get(), aligned[1], after.mesh.get(), aligned[3]}));
-    // The aligner sees both bodies' initial coordinates as plane meshes, the second as unrolled.
-    const FakeAlgorithms::Event& alignment = FakeAlgorithms::first(Call::aligned);
-    EXPECT_EQ(positions(*alignment.initCoordBefore), (Positions{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}));
-    EXPECT_EQ(positions(*alignment.initCoordAfter), (Positions{{0.9, 0.95, 0}, {0, 0, 0}, {0, 1, 0}, {1, 1, 0}}));
-    EXPECT_EQ(alignment.initCoordBefore->getVertex(3).index, 103);
-    EXPECT_EQ(*result.vertexMatching, std::vector<int>{103});
-    EXPECT_EQ(positions(*after.mesh), afterPositions);
 }
 
 // A memory loader that can be told to deliver no meshes at all.

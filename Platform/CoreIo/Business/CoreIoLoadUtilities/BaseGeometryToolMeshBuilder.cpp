@@ -11,12 +11,13 @@ namespace Calvora {
 namespace {
 
 // The tool mesh's positions and normals rounded to float, three values per vertex in vertex
-// order, so that the new mesh carries only values that a float can hold.
+// order, so that the new mesh carries only values that a float can hold. Read through the mesh's
+// writable walk, the one the geometry library is relied on for.
 struct ToolMeshSnapshot {
     std::vector<float> positions;
     std::vector<float> normals;
 
-    explicit ToolMeshSnapshot(const Mesh& toolMesh)
+    explicit ToolMeshSnapshot(Mesh& toolMesh)
         : positions(3 * toolMesh.numberOfVertices()), normals(3 * toolMesh.numberOfVertices())
     {
         float* position = positions.data();

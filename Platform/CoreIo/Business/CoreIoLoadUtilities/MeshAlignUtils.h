@@ -19,10 +19,10 @@ struct MeshAlignResult {
     std::shared_ptr<Calvora::Mesh> alignedMesh;  // the first body's shape, the second's topology
 };
 
-// Whether an initial-coordinate mesh (corners in z = 0 with coordinates from floats, as
-// initialCoordinateMesh makes it) is a rolled-up tube: 1 when some of its triangles face +z and
-// some -z, else 0. A degenerate triangle, or one with a corner that is not finite, faces neither
-// way. Stops at the first triangle that completes the pair.
+// Whether an initial-coordinate mesh (corners in z = 0, as initialCoordinateMesh makes it) is a
+// rolled-up tube: 1 when the z of getNormal() is positive for some of its triangles and negative
+// for others, else 0. A degenerate triangle, or one with a corner that is not finite, faces
+// neither way. Stops at the first triangle that completes the pair.
 BUSINESS_COREIOLOADUTILITIES_EXPORT int detectTube(const Calvora::Mesh& icMesh);
 
 // isTube: negative: decide from the data; 0: not a tube; positive: a tube. completeMatching:

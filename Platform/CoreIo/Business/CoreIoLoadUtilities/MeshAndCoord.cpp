@@ -38,24 +38,6 @@ void readICs(const LoaderInterface& loader, const SimBody& body, std::shared_ptr
     initCoord1 = resultsBuilder.getFloatVector(1);
 }
 
-// Write access to the vertices of an initial-coordinate mesh while they are copied.
-class InitialCoordinateVertices : public Calvora::MeshModifier {
-public:
-    explicit InitialCoordinateVertices(Calvora::Mesh& mesh) : MeshModifier(mesh) {}
-
-    using MeshModifier::setHasNormals;
-    using MeshModifier::vertices;
-};
-
-// Throws what reading both arrays entry by entry up to `count` would: std::out_of_range at the
-// first entry that one of them lacks, the first array's before the second's.
-void checkLength(const std::vector<float>& initCoord0, const std::vector<float>& initCoord1, std::size_t count)
-{
-    const std::size_t missing = std::min(initCoord0.size(), initCoord1.size());
-    if (missing < count)
-        static_cast<void>(initCoord0.size() <= initCoord1.size() ? initCoord0.at(missing) : initCoord1.at(missing));
-}
-
 }  // namespace
 
 MeshAndCoord::MeshAndCoord() = default;
@@ -92,37 +74,18 @@ MeshAndCoord readMeshAndICs(const LoaderInterface& loader, const SimBody& body)
     return MeshAndCoord(std::move(initCoord0), std::move(initCoord1), meshBuilder.getMesh());
 }
 
-// Copied a storage block at a time, each block's vertices moved while it is in the cache: one
-// pass over their memory instead of two.
 std::shared_ptr<Calvora::Mesh> initialCoordinateMesh(const MeshAndCoord& record)
 {
     if (!record.isValid())
         return nullptr;
-    const Calvora::Mesh& mesh = *record.mesh;
     const std::vector<float>& initCoord0 = *record.initCoord0;
     const std::vector<float>& initCoord1 = *record.initCoord1;
-    const std::size_t count = mesh.numberOfVertices();
-    checkLength(initCoord0, initCoord1, count);
-
-    auto icMesh = std::make_shared<Calvora::Mesh>();
-    {
-        InitialCoordinateVertices access(*icMesh);
-        Calvora::Mesh::VertexContainer& copies = access.vertices();
-        const auto originals = Calvora::verticesByPosition(mesh);
-        for (std::size_t first = 0; first < count;) {
-            const std::size_t last = originals.blockAround(first).second;
-            copies.insert(copies.end(), &originals[first], &originals[first] + (last - first));
-            const Calvora::PositionalAccess<Calvora::Mesh::VertexContainer> placed(copies.begin(), copies.size());
-            for (; first < last; ++first) {
-                Calvora::Vertex& vertex = placed[first];
-                vertex.x = initCoord0[first];
-                vertex.y = initCoord1[first];
-                vertex.z = 0.0;
-            }
-        }
-        access.setHasNormals(mesh.hasNormals());
+    auto icMesh = std::make_shared<Calvora::Mesh>(*record.mesh);
+    std::size_t i = 0;
+    for (auto vertex = icMesh->beginVertex(), end = icMesh->endVertex(); vertex != end; ++vertex) {
+        vertex->set(static_cast<double>(initCoord0.at(i)), static_cast<double>(initCoord1.at(i)), 0.0);
+        ++i;
     }
-    icMesh->copyTopologyOf(mesh);
     return icMesh;
 }
 

@@ -34,11 +34,12 @@ struct BUSINESS_COREIOLOADUTILITIES_EXPORT MeshAndCoord {
 // either result is missing.
 BUSINESS_COREIOLOADUTILITIES_EXPORT MeshAndCoord readMeshAndICs(const LoaderInterface& loader, const SimBody& body);
 
-// A copy of the record's mesh whose vertex i lies at (initCoord0[i], initCoord1[i], 0), with the
-// mesh's normals, vertex indices and triangles (pointing at the copy's own vertices).
+// A copy of the record's mesh (its copy constructor) whose vertex i is then set to
+// (initCoord0[i], initCoord1[i], 0), with the mesh's normals, vertex indices and triangles
+// (pointing at the copy's own vertices).
 // - returns null when the record is not valid;
-// - throws std::out_of_range, as std::vector::at does, when an array has fewer values than the
-//   mesh has vertices.
+// - throws std::out_of_range (std::vector::at) when an array has fewer values than the mesh has
+//   vertices; values beyond the vertex count are ignored.
 BUSINESS_COREIOLOADUTILITIES_EXPORT std::shared_ptr<Calvora::Mesh> initialCoordinateMesh(const MeshAndCoord& record);
 
 }  // namespace CoreIo

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 namespace Calvora {
 
@@ -49,6 +50,29 @@ public:
     using MeshModifier::vertices;
 };
 
+// The vertices of a mesh in a build phase, by position, read from the container's storage
+// blocks. The container must keep its size while this object is used.
+class VerticesByPosition {
+public:
+    explicit VerticesByPosition(Mesh::VertexContainer& vertices)
+        : blocks_(vertices.begin().get_node()),
+          firstOffset_(static_cast<std::size_t>(vertices.begin().get_cur() - vertices.begin().get_first()))
+    {
+    }
+
+    Vertex& operator[](std::size_t position) const
+    {
+        const std::size_t at = position + firstOffset_;
+        return blocks_[at / blockSize][at % blockSize];
+    }
+
+private:
+    static constexpr std::size_t blockSize = Mesh::VertexContainer::get_block_size();
+
+    decltype(std::declval<Mesh::VertexContainer::iterator&>().get_node()) blocks_;
+    std::size_t firstOffset_;
+};
+
 // Vertex phase: a new mesh of numNodes vertices, vertex i at positions(i) widened to double and
 // numbered i. The mesh is open for changes during this phase only.
 template <typename Items>
@@ -77,7 +101,7 @@ std::shared_ptr<Mesh> makeMeshWithVertices(std::size_t numNodes, const Items& po
 inline void fillTriangles(std::shared_ptr<Mesh> mesh, const int* triangles, std::size_t numTriangles)
 {
     MeshBuildHelper helper(*mesh);
-    const PositionalAccess<Mesh::VertexContainer> vertices(helper.vertices().begin(), helper.vertices().size());
+    const VerticesByPosition vertices(helper.vertices());
     Mesh::TriangleContainer& meshTriangles = helper.triangles();
     meshTriangles.resize(numTriangles);
     std::size_t k = 0;
