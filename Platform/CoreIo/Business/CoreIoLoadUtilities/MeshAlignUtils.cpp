@@ -74,38 +74,6 @@ struct VertexMatching {
     MatchingQuality quality = MatchingQuality::exact;
 };
 
-// How many elements ahead the walks over triangles ask for the memory they will read.
-constexpr std::size_t fetchAhead = 16;
-
-void fetchCorners(const Calvora::Triangle& triangle)
-{
-    for (const Calvora::Vertex* corner : triangle.corners)
-        __builtin_prefetch(corner);
-}
-
-// The before triangle from whose corners an element is completed; null when it has none or
-// needs none.
-const Calvora::Triangle* completingTriangle(const MaterialFixedMeshAligner::MatchingEl& element,
-                                            Calvora::Mesh& icBefore)
-{
-    if (element.vertexIndex >= 0 || element.triangleIndex < 0)
-        return nullptr;
-    return &icBefore.getTriangle(static_cast<unsigned int>(element.triangleIndex));
-}
-
-// Asks for the triangle of the element fetchAhead places after k, and for the corners of the one
-// half as far ahead, whose triangle has arrived by then.
-void fetchForCompletion(const std::vector<MaterialFixedMeshAligner::MatchingEl>& matching, std::size_t k,
-                        Calvora::Mesh& icBefore)
-{
-    if (k + fetchAhead < matching.size())
-        if (const Calvora::Triangle* triangle = completingTriangle(matching[k + fetchAhead], icBefore))
-            __builtin_prefetch(triangle);
-    if (k + fetchAhead / 2 < matching.size())
-        if (const Calvora::Triangle* triangle = completingTriangle(matching[k + fetchAhead / 2], icBefore))
-            fetchCorners(*triangle);
-}
-
 // The index of the corner of `triangle` nearest to `point`; on a tie the earlier corner wins.
 int nearestCornerIndex(const Calvora::Triangle& triangle, const Calvora::Vertex& point)
 {
@@ -130,8 +98,6 @@ VertexMatching toVertexMatching(const std::vector<MaterialFixedMeshAligner::Matc
     std::vector<int>& indices = *result.indices;
     indices.reserve(matching.size());
     for (const MaterialFixedMeshAligner::MatchingEl& element : matching) {
-        if (completeMatching)
-            fetchForCompletion(matching, indices.size(), icBefore);
         if (!completeMatching || element.vertexIndex >= 0) {
             indices.push_back(element.vertexIndex);
         } else if (element.triangleIndex < 0) {
@@ -154,12 +120,7 @@ int detectTube(const Calvora::Mesh& icMesh)
     bool seenPositive = false;
     bool seenNegative = false;
     const auto end = icMesh.endTriangle();
-    auto ahead = icMesh.beginTriangle();
-    for (std::size_t k = 0; k < fetchAhead && ahead != end; ++k)
-        ++ahead;
     for (auto triangle = icMesh.beginTriangle(); triangle != end; ++triangle) {
-        if (ahead != end)
-            fetchCorners(*ahead++);
         const double z = triangle->getNormal().z;
         if (z > 0.0)
             seenPositive = true;
