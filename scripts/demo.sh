@@ -7,4 +7,4 @@ build="${BUILD_DIR:-$root/build/release}"
 "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCOREIO_BUILD_TESTS=OFF -DCOREIO_BUILD_BENCHMARKS=OFF
 cmake --build "$build" --target coreio-align -j "$(nproc)"
-"$build/tools/coreio-align" --demo -o "$root/out/demo" "$@"
+"$build/tools/coreio-align/coreio-align" --demo -o "$root/out/demo" "$@"
