@@ -64,7 +64,45 @@ void run(const JobOptions& options, JobOutcome& outcome)
     outcome.report = std::move(report);
 }
 
+std::string blockArgument(const std::vector<std::string>& blocks)
+{
+    std::string list;
+    for (const std::string& block : blocks)
+        list += (list.empty() ? "" : ",") + block;
+    return list;
+}
+
+std::string stepArgument(const std::optional<std::int64_t>& step)
+{
+    return step ? std::to_string(*step) : "last";
+}
+
 }  // namespace
+
+std::string argumentsOf(const JobOptions& options)
+{
+    std::ostringstream arguments;
+    arguments << options.beforeFile << ' ' << options.afterFile;
+    if (options.output)
+        arguments << " -o " << *options.output;
+    if (options.picture)
+        arguments << " --png " << *options.picture;
+    for (const auto& [side, body] : {std::pair{"before", &options.before}, std::pair{"after", &options.after}}) {
+        if (!body->blocks.empty())
+            arguments << " --" << side << "-body " << blockArgument(body->blocks);
+        arguments << " --" << side << "-step " << stepArgument(body->step);
+    }
+    arguments << " --displacement " << options.before.displacement << " --ic "
+              << CoreIo::describeInitialCoordinateSource(options.before.initialCoordinates) << " --tube "
+              << (options.tube == TubeMode::Auto  ? "auto"
+                  : options.tube == TubeMode::Yes ? "yes"
+                                                  : "no")
+              << (options.complete ? " --complete" : "") << " --min-coverage " << options.minCoverage << " --map "
+              << (!options.mappedVariables           ? "all"
+                  : options.mappedVariables->empty() ? "none"
+                                                     : blockArgument(*options.mappedVariables));
+    return arguments.str();
+}
 
 JobOutcome runAlignmentJob(const JobOptions& options)
 {

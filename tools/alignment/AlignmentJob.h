@@ -26,7 +26,7 @@ struct JobOptions {
     VariableChoice mappedVariables;      // variables of the before file carried to the output
     std::optional<std::string> output;   // the aligned Exodus II file
     std::optional<std::string> picture;  // the PNG
-    std::string commandLine;             // for the output's info records
+    std::string commandLine;             // the arguments, for the output's info records
 };
 
 struct JobOutcome {
@@ -35,6 +35,10 @@ struct JobOutcome {
     std::optional<AlignmentReport> report;  // once the bodies were aligned
     std::vector<std::string> notes;         // the readers' warnings, "warning: <text>"
 };
+
+// The options as coreio-align's arguments would give them, for a front end without a command line
+// of its own: "BEFORE AFTER -o OUT --png PNG --before-body ... --complete ...".
+std::string argumentsOf(const JobOptions& options);
 
 // Never throws for bad input or usage: the outcome says what went wrong. An output that would
 // destroy an input is refused before anything is read; nothing is written when the job fails

@@ -231,7 +231,8 @@ CoreIo::InitialCoordinateSource referenceForm(const std::string& form)
                                                               CoreIo::parseInitialCoordinateSource);
     if (source.kind == CoreIo::InitialCoordinateSource::Kind::Variables)
         throw std::invalid_argument("initial_coordinates: a form must be reference-xy|yz|zx or "
-                                    "reference-cylinder-x|y|z, not " + form + "; give arrays for variables");
+                                    "reference-cylinder-x|y|z, not " +
+                                    form + "; give arrays for variables");
     return source;
 }
 
@@ -241,8 +242,8 @@ std::shared_ptr<Body> bodyFromCells(const py::handle& points, const py::list& ce
                                     const py::object& referencePoints)
 {
     const auto pointRows = inputArray<double>(points, "points", 3);
-    const auto referenceRows =
-        referencePoints.is_none() ? InputArray<double>() : inputArray<double>(referencePoints, "reference_points", 3);
+    const auto referenceRows = referencePoints.is_none() ? InputArray<double>()
+                                                         : inputArray<double>(referencePoints, "reference_points", 3);
     const auto normalRows = normals.is_none() ? InputArray<double>() : inputArray<double>(normals, "normals", 3);
     CoreIoAlign::BodyArrays arrays;
     arrays.points = valuesOf(pointRows);
@@ -510,7 +511,7 @@ py::dict alignFiles(const py::object& before, const py::object& after, const py:
         throw std::invalid_argument("min_coverage must lie between 0 and 1");
     job.minCoverage = minCoverage;
     job.mappedVariables = variableChoice(map, "map");
-    job.commandLine = "(Python) " + job.beforeFile + " " + job.afterFile;
+    job.commandLine = CoreIoAlign::argumentsOf(job);
     const CoreIoAlign::JobOutcome outcome = [&] {
         py::gil_scoped_release released;
         return CoreIoAlign::runAlignmentJob(job);
