@@ -231,6 +231,7 @@ MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(double& bigge
     if (record) {
         record->searchDistance = before->searchDistance();
         record->seamBefore = before->seam();
+        record->foldedBefore = before->foldedTriangles();
         record->before = std::make_shared<const MaterialPointLocator>(std::move(before));
     }
     // The triangles come after the before state is gone, so that the two never take memory at once.
@@ -242,7 +243,6 @@ MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(double& bigge
     if (record) {
         record->biggestSquareError = biggestSquareError;
         record->seamAfter = TubeInitialCoordinatesConverter::seamOf(mapAfter_);
-        record->foldedBefore = foldedTriangles(*initCoordMeshBefore);
         record->foldedAfter = foldedTriangles(*initCoordMeshAfter);
         record->alignedMesh = aligned;
         record->timings = timings;

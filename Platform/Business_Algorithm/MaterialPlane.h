@@ -28,6 +28,7 @@ public:
     MaterialPlane(const Mesh& initCoordMesh, std::shared_ptr<const std::vector<int>> vertexMap, double searchDistance);
 
     double searchDistance() const { return searchDistance_; }
+    std::size_t foldedTriangles() const { return locator_.foldedTriangles(); }
     const std::shared_ptr<const TubeInitialCoordinatesConverter::Seam>& seam() const { return seam_; }
 
     // The order in which to locate the points 0 .. count-1: nearby points one after another.

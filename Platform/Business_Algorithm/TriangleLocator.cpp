@@ -200,6 +200,7 @@ TriangleLocator::IndexedTriangles TriangleLocator::survey()
         const double doubleArea = cross(b.x - a.x, b.y - a.y, c.x - a.x, c.y - a.y);
         if (doubleArea == 0.0)
             continue;
+        ++windings_[doubleArea > 0.0 ? 0 : 1];
         indexed_[t] = true;
         indexed.count += 1.0;
         indexed.area += 0.5 * std::abs(doubleArea);

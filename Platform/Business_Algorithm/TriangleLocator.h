@@ -3,6 +3,7 @@
 // nearest to it within a distance. A uniform grid over the triangles' bounding boxes, built once,
 // with its axes along the mesh's own where its edges show a common direction.
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -57,6 +58,9 @@ public:
 
     // Mean length of the triangles' edges, each edge counted once per triangle.
     double meanEdgeLength() const { return meanEdgeLength_; }
+
+    // The triangles that wind against the prevailing winding; degenerate ones count for neither.
+    std::size_t foldedTriangles() const { return std::min(windings_[0], windings_[1]); }
 
     // The positions 0 .. count-1 of points in the order in which they are best located: nearby
     // points one after another, so that they find their candidate triangles in the cache,
@@ -129,6 +133,7 @@ private:
     std::vector<std::uint32_t> cellOffsets_;  // cell c holds cellTriangles_[offsets[c] .. offsets[c+1])
     std::vector<std::int32_t> cellTriangles_;
     double meanEdgeLength_ = 0.0;
+    std::array<std::size_t, 2> windings_{};  // the triangles wound counter-clockwise, clockwise
 };
 
 // A counting sort by tile: two passes over the points.

@@ -106,6 +106,8 @@ TEST(AlignmentRecord, CountsTheTrianglesOfEachMaterialPlaneThatWindAgainstTheRes
     } cases[] = {
         {"folded", bodyOver(gridNodes(4), flipped(gridTriangles(4), {3, 8, 20}), bump),
          bodyOver(gridNodes(3), flipped(gridTriangles(3, true), {0, 17}), bump), 3, 2, false},
+        {"folded the other way", bodyOver(gridNodes(4), flipped(gridTriangles(4, true), {3, 8, 20}), bump),
+         bodyOver(gridNodes(3), flipped(gridTriangles(3), {0, 17}), bump), 3, 2, false},
         {"degenerate", bodyOver(withDegenerate, degenerate, bump), bodyOver(gridNodes(3), gridTriangles(3), bump), 0, 0,
          false},
         {"rolled tube", sampleBody(tube), sampleBody(tube), 10, 10, false},
