@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -137,7 +138,7 @@ double placeAfterVertices(const MaterialPlane& before, const Mesh& meshBefore, c
     const PositionalAccess<Mesh::VertexContainer> placed(aligned.begin(), aligned.size());
     double biggestSquareError = 0.0;
     before.locateEach(
-        order, [&](std::size_t k) -> const Vertex& { return after.initCoordsOf(k); },
+        order, std::bind_front(&AfterBody::initCoordsOf, &after),
         [&](std::size_t k) {
             return std::array<const void*, 3>{&placed[k], outputs.matching ? &(*outputs.matching)[k] : nullptr,
                                               outputs.locations ? &(*outputs.locations)[k] : nullptr};
@@ -213,15 +214,12 @@ MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(double& bigge
     PhaseTimings timings;
     auto before = std::make_shared<const MaterialPlane>(*initCoordMeshBefore, mapBefore_, searchDistance);
     const AfterBody after(*meshAfter, *initCoordMeshAfter);
-    // Ordered before the aligned vertices exist, so that the sort's scratch never adds to them.
-    const std::vector<std::int32_t> order = before->locationOrder(meshAfter->numberOfVertices(),
-                                                                  [&](std::size_t k) -> const Vertex& {
-                                                                      return after.initCoordsOf(k);
-                                                                  });
-    timings.indexBuild = stopwatch.lap();
-
     auto aligned = std::make_shared<Mesh>();
     {
+        // Ordered before the aligned vertices exist, so that the sort's scratch never adds to them.
+        const auto pointOfAfter = std::bind_front(&AfterBody::initCoordsOf, &after);
+        const std::vector<std::int32_t> order = before->locationOrder(meshAfter->numberOfVertices(), pointOfAfter);
+        timings.indexBuild = stopwatch.lap();
         AlignedVertices vertices(*aligned, meshAfter->numberOfVertices());
         timings.alignedMesh = stopwatch.lap();
         biggestSquareError = placeAfterVertices(*before, *meshBefore, after, order, vertices.vertices(),
