@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -138,7 +137,7 @@ double placeAfterVertices(const MaterialPlane& before, const Mesh& meshBefore, c
     const PositionalAccess<Mesh::VertexContainer> placed(aligned.begin(), aligned.size());
     double biggestSquareError = 0.0;
     before.locateEach(
-        order, std::bind_front(&AfterBody::initCoordsOf, &after),
+        order, [&](std::size_t k) -> const Vertex& { return after.initCoordsOf(k); },
         [&](std::size_t k) {
             return std::array<const void*, 3>{&placed[k], outputs.matching ? &(*outputs.matching)[k] : nullptr,
                                               outputs.locations ? &(*outputs.locations)[k] : nullptr};
@@ -217,7 +216,7 @@ MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(double& bigge
     auto aligned = std::make_shared<Mesh>();
     {
         // Ordered before the aligned vertices exist, so that the sort's scratch never adds to them.
-        const auto pointOfAfter = std::bind_front(&AfterBody::initCoordsOf, &after);
+        const auto pointOfAfter = [&](std::size_t k) -> const Vertex& { return after.initCoordsOf(k); };
         const std::vector<std::int32_t> order = before->locationOrder(meshAfter->numberOfVertices(), pointOfAfter);
         timings.indexBuild = stopwatch.lap();
         AlignedVertices vertices(*aligned, meshAfter->numberOfVertices());

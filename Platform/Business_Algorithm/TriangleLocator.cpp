@@ -175,6 +175,7 @@ TriangleLocator::IndexedTriangles TriangleLocator::survey()
     double maxX = -minX, maxY = -minX;
     IndexedTriangles indexed;
     double edgeSum = 0.0, edges = 0.0;
+    std::size_t counterClockwise = 0;
     const auto pointCount = static_cast<std::int64_t>(triangulation_.points.size());
     indexed_.assign(triangulation_.triangles.size(), false);
     for (std::size_t t = 0; t < triangulation_.triangles.size(); ++t) {
@@ -200,7 +201,7 @@ TriangleLocator::IndexedTriangles TriangleLocator::survey()
         const double doubleArea = cross(b.x - a.x, b.y - a.y, c.x - a.x, c.y - a.y);
         if (doubleArea == 0.0)
             continue;
-        ++windings_[doubleArea > 0.0 ? 0 : 1];
+        counterClockwise += doubleArea > 0.0;
         indexed_[t] = true;
         indexed.count += 1.0;
         indexed.area += 0.5 * std::abs(doubleArea);
@@ -211,6 +212,7 @@ TriangleLocator::IndexedTriangles TriangleLocator::survey()
         maxY = std::max({maxY, ga.y, gb.y, gc.y});
     }
     meanEdgeLength_ = edges > 0.0 ? edgeSum / edges : 0.0;
+    windings_ = {counterClockwise, static_cast<std::size_t>(indexed.count) - counterClockwise};
     originX_ = minX;
     originY_ = minY;
     extentX_ = maxX - minX;
