@@ -204,7 +204,7 @@ struct PhaseTimes {
     double icMeshes = 0.0;        // both bodies' meshes, copied into their initial coordinates
     double tubeDetection = 0.0;
     double tubeUnrolling = 0.0;
-    MaterialFixedMeshAligner::PhaseTimings aligner;
+    Calvora::PhaseTimings aligner;
     double alignerRest = 0.0;     // the aligner's call beyond its three phases: checking its inputs
     double release = 0.0;         // dropping the initial-coordinate meshes and the matching list
     double calls = 0.0;           // the whole of getMeshAlignResult
@@ -243,10 +243,11 @@ void timePhases(const Records& records, PhaseTimes& times)
 
     double biggestSquareError = 0.0;
     std::vector<MaterialFixedMeshAligner::MatchingEl> matching;
-    MaterialFixedMeshAligner::PhaseTimings phases;
+    Calvora::AlignmentRecorder recorder;
     const std::shared_ptr<Mesh> aligned = aligner.computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError,
-                                                                                           &matching, &phases);
+                                                                                           &matching);
     const double alignerCall = watch.lap();
+    const Calvora::PhaseTimings phases = recorder.take().value().timings;
     times.aligner.indexBuild += phases.indexBuild;
     times.aligner.location += phases.location;
     times.aligner.alignedMesh += phases.alignedMesh;
@@ -264,7 +265,7 @@ void timePhases(const Records& records, PhaseTimes& times)
 void reportPhases(benchmark::State& state, const PhaseTimes& times, const InputSize& input)
 {
     const auto perCall = [](double seconds) { return benchmark::Counter(seconds, benchmark::Counter::kAvgIterations); };
-    const MaterialFixedMeshAligner::PhaseTimings& aligner = times.aligner;
+    const Calvora::PhaseTimings& aligner = times.aligner;
     const double phases = times.icMeshes + times.tubeDetection + times.tubeUnrolling + aligner.indexBuild +
                           aligner.location + aligner.alignedMesh + times.alignerRest + times.release;
     state.counters["after_vertices"] = static_cast<double>(input.afterVertices);

@@ -1,12 +1,12 @@
 #include "Business_Algorithm.h"
 
-#include "FetchAhead.h"
-#include "InitialCoordinateShape.h"
+#include "MaterialPlane.h"
+#include "Recording.h"
 #include "Stopwatch.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
-#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -14,9 +14,8 @@
 namespace Calvora {
 namespace {
 
-using CoreIoInternal::kFetchAhead;
 using CoreIoInternal::Stopwatch;
-using Hit = TriangleLocator::Hit;
+using Hit = MaterialPlane::Hit;
 
 [[noreturn]] void reject(const std::string& problem)
 {
@@ -86,144 +85,32 @@ void checkInputs(const MaterialFixedMeshAligner& aligner, const std::vector<int>
         checkVertexMap(*mapAfter, *aligner.initCoordMeshAfter, *aligner.meshAfter, "After");
 }
 
-// A copy, made where a tube was cut open, of an after vertex on the seam.
-struct SeamCopy {
-    int vertex;
-    Point2 position;
+// Write access to the vertices of a new aligned mesh while they are placed.
+class AlignedVertices : public MeshModifier {
+public:
+    AlignedVertices(Mesh& mesh, std::size_t count) : MeshModifier(mesh) { vertices().resize(count); }
+
+    using MeshModifier::vertices;
 };
 
-// The seam copies of the after vertices, by vertex: the initial-coordinate vertices beyond those
-// of the 3D mesh, each standing for the 3D vertex its map entry names.
-std::vector<SeamCopy> seamCopiesOf(const Mesh& initCoordMesh, const std::vector<int>* map, std::size_t vertices3d)
-{
-    std::vector<SeamCopy> copies;
-    if (map == nullptr || initCoordMesh.numberOfVertices() <= vertices3d)
-        return copies;
-    copies.reserve(initCoordMesh.numberOfVertices() - vertices3d);
-    for (std::size_t k = vertices3d; k < initCoordMesh.numberOfVertices(); ++k) {
-        const Vertex& copy = initCoordMesh.getVertex(static_cast<unsigned int>(k));
-        copies.push_back({(*map)[k], {copy.x, copy.y}});
-    }
-    std::stable_sort(copies.begin(), copies.end(),
-                     [](const SeamCopy& a, const SeamCopy& b) { return a.vertex < b.vertex; });
-    return copies;
-}
-
-bool better(const Hit& candidate, const Hit& best)
-{
-    return candidate.found() && (!best.found() || candidate.sqrDistance < best.sqrDistance);
-}
-
-// Locates material points in the before triangulation. The previous hit is tried first, since
-// points that come in mesh order tend to lie in the same before triangle. On a cut tube, a point
-// that misses the before strip is tried again one period either way.
-class MaterialPointLocator {
+// The after body as the location reads it: vertex k's initial coordinates and its own position.
+class AfterBody {
 public:
-    MaterialPointLocator(const InitialCoordinateShape& before, double searchDistance)
-        : before_(before), searchDistance_(searchDistance)
+    AfterBody(const Mesh& mesh, const Mesh& initCoordMesh)
+        : own_(verticesByPosition(mesh)), initCoords_(verticesByPosition(initCoordMesh))
     {
     }
 
-    // The best hit for q and its period shifts; the next search starts from it only once remembered.
-    // Each body's initial coordinates wrap within a period of their own choosing, so q is first
-    // brought into the before strip by whole periods.
-    Hit find(Point2 q) const
-    {
-        q = before_.intoStrip(q);
-        Hit best = before_.locator().locate(q, searchDistance_, hint_);
-        if (best.inside())
-            return best;
-        if (const auto& period = before_.period())
-            if (!consider({q.x + period->x, q.y + period->y}, best))
-                consider({q.x - period->x, q.y - period->y}, best);
-        return best;
-    }
-
-    // Replaces best by the hit at p when that is nearer; true once best lies inside.
-    bool consider(Point2 p, Hit& best) const
-    {
-        const Hit candidate = before_.locator().locate(p, searchDistance_, hint_);
-        if (better(candidate, best))
-            best = candidate;
-        return best.inside();
-    }
-
-    // p moved into the before strip by whole periods.
-    Point2 intoStrip(Point2 p) const { return before_.intoStrip(p); }
-
-    void remember(const Hit& hit)
-    {
-        if (hit.found())
-            hint_ = hit.triangle;
-    }
-
-    Hit locate(Point2 q)
-    {
-        const Hit best = find(q);
-        remember(best);
-        return best;
-    }
+    const Vertex& initCoordsOf(std::size_t k) const { return initCoords_[k]; }
+    const Vertex& positionOf(std::size_t k) const { return own_[k]; }
 
 private:
-    const InitialCoordinateShape& before_;
-    const double searchDistance_;
-    std::int32_t hint_ = -1;
+    PositionalAccess<const Mesh::VertexContainer> own_;
+    PositionalAccess<const Mesh::VertexContainer> initCoords_;
 };
 
-// Locates the after vertices as material points; a vertex that misses the before body is also
-// tried at its seam copies.
-class AfterVertexLocator {
-public:
-    AfterVertexLocator(const InitialCoordinateShape& before, double searchDistance, std::vector<SeamCopy> seamCopies)
-        : points_(before, searchDistance), seamCopies_(std::move(seamCopies))
-    {
-    }
-
-    // vertex: the after vertex; q: its initial coordinates.
-    Hit locate(int vertex, Point2 q)
-    {
-        Hit best = points_.find(q);
-        if (!best.inside())
-            trySeamCopies(vertex, best);
-        points_.remember(best);
-        return best;
-    }
-
-private:
-    void trySeamCopies(int vertex, Hit& best)
-    {
-        auto copy = std::lower_bound(seamCopies_.begin(), seamCopies_.end(), vertex,
-                                     [](const SeamCopy& c, int v) { return c.vertex < v; });
-        for (; copy != seamCopies_.end() && copy->vertex == vertex; ++copy)
-            if (points_.consider(points_.intoStrip(copy->position), best))
-                break;
-    }
-
-    MaterialPointLocator points_;
-    const std::vector<SeamCopy> seamCopies_;
-};
-
-// The positions 0 .. count-1 of points in the order in which to locate them: tile by tile of the
-// before index (see TriangleLocator::tileOf), each tile's points in their own order. A counting
-// sort: two passes over the points. planePointAt(k): point k, moved into the before strip.
-template <typename PlanePointAt>
-std::vector<std::int32_t> locationOrder(const TriangleLocator& locator, std::size_t count, PlanePointAt planePointAt)
-{
-    std::vector<std::uint16_t> tiles(count);
-    std::vector<std::uint32_t> starts(locator.tileCount() + 1, 0);
-    for (std::size_t k = 0; k < count; ++k) {
-        tiles[k] = static_cast<std::uint16_t>(locator.tileOf(planePointAt(k)));
-        ++starts[tiles[k] + 1u];
-    }
-    std::partial_sum(starts.begin(), starts.end(), starts.begin());
-    std::vector<std::int32_t> order(count);
-    for (std::size_t k = 0; k < count; ++k)
-        order[starts[tiles[k]]++] = static_cast<std::int32_t>(k);
-    return order;
-}
-
-// What a location of the after vertices fills besides the aligned mesh; null members are not wanted.
-struct AlignmentOutputs {
+// What the location fills besides the aligned positions; null members are not wanted.
+struct Outputs {
     std::vector<MaterialFixedMeshAligner::MatchingEl>* matching;
     std::vector<VertexLocation>* locations;
 };
@@ -237,71 +124,63 @@ void startList(std::vector<T>* list, std::size_t size)
     list->resize(size);
 }
 
-// Write access to the vertices of a new aligned mesh while they are placed.
-class AlignedVertices : public MeshModifier {
-public:
-    AlignedVertices(Mesh& mesh, std::size_t count) : MeshModifier(mesh) { vertices().resize(count); }
-
-    using MeshModifier::vertices;
-};
-
-// The after vertices in the order in which to locate them: tile order keeps the cost per vertex
-// flat however large the bodies are and however they are numbered.
-std::vector<std::int32_t> afterVertexOrder(const InitialCoordinateShape& before, const Mesh& initCoordMeshAfter,
-                                           std::size_t count)
-{
-    const auto initCoords = verticesByPosition(initCoordMeshAfter);
-    return locationOrder(before.locator(), count, [&](std::size_t k) {
-        return before.intoStrip({initCoords[k].x, initCoords[k].y});
-    });
-}
-
-// Gives each aligned vertex, in the given order, the before shape at its initial coordinates, or
-// its own position in meshAfter where it is not located, and records the matching; returns the
-// largest squared distance of a point located outside the before mesh.
-double alignVertices(const InitialCoordinateShape& before, AfterVertexLocator& locator,
-                     const std::vector<std::int32_t>& order, const Mesh& meshAfter, const Mesh& initCoordMeshAfter,
-                     Mesh::VertexContainer& aligned, const AlignmentOutputs& outputs)
+// Gives each aligned vertex, in the given order, the before shape at its material point, or its
+// own position in meshAfter where that is not located, and fills the outputs; returns the largest
+// squared distance of a point located outside the before mesh.
+double placeAfterVertices(const MaterialPlane& before, const Mesh& meshBefore, const AfterBody& after,
+                          const std::vector<std::int32_t>& order, Mesh::VertexContainer& aligned,
+                          const Outputs& outputs)
 {
     startList(outputs.matching, aligned.size());
     startList(outputs.locations, aligned.size());
-    const auto initCoords = verticesByPosition(initCoordMeshAfter);
-    const auto own = verticesByPosition(meshAfter);
-    const PositionalAccess<Mesh::VertexContainer> out(aligned.begin(), aligned.size());
-    // Tile order visits the after vertices at random when they are numbered so: their reads and
-    // writes are asked for kFetchAhead vertices ahead, and wait for memory side by side.
+    const auto shapeBefore = verticesByPosition(meshBefore);
+    const PositionalAccess<Mesh::VertexContainer> placed(aligned.begin(), aligned.size());
     double biggestSquareError = 0.0;
-    for (std::size_t k = 0; k < order.size(); ++k) {
-        if (k + kFetchAhead < order.size()) {
-            const auto next = static_cast<std::size_t>(order[k + kFetchAhead]);
-            __builtin_prefetch(&initCoords[next]);
-            __builtin_prefetch(&out[next], 1);
+    before.locateEach(
+        order, [&](std::size_t k) -> const Vertex& { return after.initCoordsOf(k); },
+        [&](std::size_t k) {
+            return std::array<const void*, 3>{&placed[k], outputs.matching ? &(*outputs.matching)[k] : nullptr,
+                                              outputs.locations ? &(*outputs.locations)[k] : nullptr};
+        },
+        [&](std::size_t k, const Hit& hit) {
+            Vertex& vertex = placed[k];
+            Point<double, 3>& position = vertex;
+            if (hit.found()) {
+                position = before.shapeAt(hit, shapeBefore);
+                biggestSquareError = std::max(biggestSquareError, hit.sqrDistance);
+            } else {
+                position = after.positionOf(k);
+            }
+            vertex.index = static_cast<std::int32_t>(k);
             if (outputs.matching != nullptr)
-                __builtin_prefetch(&(*outputs.matching)[next], 1);
-        }
-        const std::int32_t vertex = order[k];
-        const auto position = static_cast<std::size_t>(vertex);
-        const Hit hit = locator.locate(vertex, {initCoords[position].x, initCoords[position].y});
-        Vertex& placed = out[position];
-        Point<double, 3>& placedAt = placed;  // written in place: set() is a call into another library
-        if (hit.found()) {
-            placedAt = before.shapeAt(hit);
-            biggestSquareError = std::max(biggestSquareError, hit.sqrDistance);
-        } else {
-            placedAt = own[position];
-        }
-        placed.index = vertex;
-        if (outputs.matching != nullptr)
-            (*outputs.matching)[position] = {before.coincidentVertex(hit), hit.triangle};
-        if (outputs.locations != nullptr)
-            (*outputs.locations)[position] = before.locationOf(hit);
-    }
+                (*outputs.matching)[k] = {before.coincidentVertex(hit), hit.triangle};
+            if (outputs.locations != nullptr)
+                (*outputs.locations)[k] = before.locationOf(hit);
+        });
     return biggestSquareError;
 }
 
-double reachOf(const MaterialFixedMeshAligner& aligner, const InitialCoordinateShape& before)
+// +1 counter-clockwise seen from +z, -1 clockwise, 0 degenerate, not a number or without a corner.
+int windingOf(const Triangle& triangle)
 {
-    return aligner.searchDistance >= 0.0 ? aligner.searchDistance : 0.5 * before.locator().meanEdgeLength();
+    if (std::ranges::any_of(triangle.corners, [](const Vertex* corner) { return corner == nullptr; }))
+        return 0;
+    const Vertex &a = *triangle.corners[0], &b = *triangle.corners[1], &c = *triangle.corners[2];
+    const double doubleArea = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+    return int(doubleArea > 0.0) - int(doubleArea < 0.0);
+}
+
+// The triangles that wind against the prevailing winding.
+std::size_t foldedTriangles(const Mesh& initCoordMesh)
+{
+    std::size_t counterClockwise = 0, clockwise = 0;
+    for (auto triangle = initCoordMesh.beginTriangle(), end = initCoordMesh.endTriangle(); triangle != end;
+         ++triangle) {
+        const int winding = windingOf(*triangle);
+        counterClockwise += winding > 0;
+        clockwise += winding < 0;
+    }
+    return std::min(counterClockwise, clockwise);
 }
 
 }  // namespace
@@ -323,64 +202,50 @@ std::shared_ptr<Mesh>
 MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(double& biggestSquareError,
                                                                    std::vector<MatchingEl>* matching) const
 {
-    return computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError, matching, nullptr);
-}
-
-std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(
-    double& biggestSquareError, std::vector<MatchingEl>* matching, PhaseTimings* timings) const
-{
-    return computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError, matching, timings, nullptr);
-}
-
-std::shared_ptr<Mesh> MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(
-    double& biggestSquareError, std::vector<MatchingEl>* matching, PhaseTimings* timings,
-    std::vector<VertexLocation>* locations) const
-{
+    std::optional<AlignmentRecord>* const recorded = innermostRecordSlot();
+    std::optional<AlignmentRecord> record;
+    if (recorded != nullptr) {
+        recorded->reset();
+        record.emplace();
+    }
     checkInputs(*this, mapBefore_.get(), mapAfter_.get());
-    PhaseTimings phases;
     Stopwatch stopwatch;
+    PhaseTimings timings;
+    auto before = std::make_shared<const MaterialPlane>(*initCoordMeshBefore, mapBefore_, searchDistance);
+    const AfterBody after(*meshAfter, *initCoordMeshAfter);
     auto aligned = std::make_shared<Mesh>();
     {
-        const InitialCoordinateShape before(*meshBefore, *initCoordMeshBefore, mapBefore_.get());
-        AfterVertexLocator locator(before, reachOf(*this, before),
-                                   seamCopiesOf(*initCoordMeshAfter, mapAfter_.get(), meshAfter->numberOfVertices()));
         // Ordered before the aligned vertices exist, so that the sort's scratch never adds to them.
-        const std::vector<std::int32_t> order = afterVertexOrder(before, *initCoordMeshAfter,
-                                                                 meshAfter->numberOfVertices());
-        phases.indexBuild = stopwatch.lap();
-
+        const auto pointOfAfter = [&](std::size_t k) -> const Vertex& { return after.initCoordsOf(k); };
+        const std::vector<std::int32_t> order = before->locationOrder(meshAfter->numberOfVertices(), pointOfAfter);
+        timings.indexBuild = stopwatch.lap();
         AlignedVertices vertices(*aligned, meshAfter->numberOfVertices());
-        phases.alignedMesh = stopwatch.lap();
-        biggestSquareError = alignVertices(before, locator, order, *meshAfter, *initCoordMeshAfter, vertices.vertices(),
-                                           {matching, locations});
-        phases.location = stopwatch.lap();
+        timings.alignedMesh = stopwatch.lap();
+        biggestSquareError = placeAfterVertices(*before, *meshBefore, after, order, vertices.vertices(),
+                                                {matching, record ? &record->locations : nullptr});
+        timings.location = stopwatch.lap();
     }
-    // The triangles come after the index is gone, so that the two never take memory at once.
+    if (record) {
+        record->searchDistance = before->searchDistance();
+        record->seamBefore = before->seam();
+        record->foldedBefore = before->foldedTriangles();
+        record->before = std::make_shared<const MaterialPointLocator>(std::move(before));
+    }
+    // The triangles come after the before state is gone, so that the two never take memory at once.
+    before.reset();
     aligned->copyTopologyOf(*meshAfter);
     aligned->computeNormals(false, true);
-    phases.alignedMesh += stopwatch.lap();
-    if (timings != nullptr)
-        *timings = phases;
-    return aligned;
-}
+    timings.alignedMesh += stopwatch.lap();
 
-std::vector<VertexLocation>
-MaterialFixedMeshAligner::locateMaterialPoints(const std::vector<Point<double, 3>>& points) const
-{
-    checkBeforeInputs(*this, mapBefore_.get());
-    if (points.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
-        reject(count(points.size()) + " points are more than a location order can number");
-    const InitialCoordinateShape before(*meshBefore, *initCoordMeshBefore, mapBefore_.get());
-    MaterialPointLocator locator(before, reachOf(*this, before));
-    std::vector<VertexLocation> locations(points.size());
-    const auto order = locationOrder(before.locator(), points.size(), [&](std::size_t k) {
-        return before.intoStrip({points[k].x, points[k].y});
-    });
-    for (const std::int32_t k : order) {
-        const Point<double, 3>& point = points[static_cast<std::size_t>(k)];
-        locations[static_cast<std::size_t>(k)] = before.locationOf(locator.locate({point.x, point.y}));
+    if (record) {
+        record->biggestSquareError = biggestSquareError;
+        record->seamAfter = TubeInitialCoordinatesConverter::seamOf(mapAfter_);
+        record->foldedAfter = foldedTriangles(*initCoordMeshAfter);
+        record->alignedMesh = aligned;
+        record->timings = timings;
+        *recorded = std::move(record);
     }
-    return locations;
+    return aligned;
 }
 
 }  // namespace Calvora

@@ -14,8 +14,8 @@ namespace Calvora {
 namespace {
 
 // About five triangles per cell: a query tests a handful of candidates, and each triangle's
-// bounding box overlaps few cells. Fewer cells build faster and take less memory (at the peak of
-// an alignment, a twentieth of its input) than the extra candidates per query cost.
+// bounding box overlaps few cells. Fewer cells build faster and take less memory than the extra
+// candidates per query cost.
 constexpr double kTrianglesPerCell = 5.0;
 // Meshes with long slivers would put one triangle into many cells; the grid coarsens until the
 // cell entries fit this budget, so that the index stays linear in the mesh size.
@@ -83,8 +83,8 @@ constexpr std::int64_t kNearbyPositions = 64;
 
 // Whether the triangles' corners lie all over the points, as in a mesh numbered at random, judged
 // by pairs of consecutive triangles spread over the mesh. The passes over the triangles then ask
-// for the corners ahead; in a mesh numbered in order the cache has them anyway, and asking only
-// costs time (3 of the 80 ms of a 1M sheet's index).
+// for the corners ahead; in a mesh numbered in order the cache has them anyway, and asking would
+// only take time.
 bool scattersCorners(const std::vector<std::array<std::int32_t, 3>>& triangles)
 {
     const std::size_t step = std::max<std::size_t>(1, triangles.size() / kOrientationSample);
@@ -118,8 +118,8 @@ TriangleLocator::TriangleLocator(PlanarTriangulation triangulation) : triangulat
 
 // Turns the grid to the direction that the edges of a sample of triangles share, up to quarter
 // turns. A mesh of quads, turned against the plane's axes, would otherwise spread each row of
-// triangles over many rows of cells: building the grid would take twice as long, and the boxes
-// of the triangles would overlap more cells. Each triangle's shortest edge, a side of its quad
+// triangles over many rows of cells: building the grid would take longer, and the boxes of the
+// triangles would overlap more cells. Each triangle's shortest edge, a side of its quad
 // and never the diagonal, votes with its direction's angle times four, so that an edge and its
 // perpendicular agree. Meshes without a clear direction keep the plane's axes: a wrong turn
 // would cost what a right one saves.
@@ -175,6 +175,7 @@ TriangleLocator::IndexedTriangles TriangleLocator::survey()
     double maxX = -minX, maxY = -minX;
     IndexedTriangles indexed;
     double edgeSum = 0.0, edges = 0.0;
+    std::size_t counterClockwise = 0;
     const auto pointCount = static_cast<std::int64_t>(triangulation_.points.size());
     indexed_.assign(triangulation_.triangles.size(), false);
     for (std::size_t t = 0; t < triangulation_.triangles.size(); ++t) {
@@ -200,6 +201,7 @@ TriangleLocator::IndexedTriangles TriangleLocator::survey()
         const double doubleArea = cross(b.x - a.x, b.y - a.y, c.x - a.x, c.y - a.y);
         if (doubleArea == 0.0)
             continue;
+        counterClockwise += doubleArea > 0.0;
         indexed_[t] = true;
         indexed.count += 1.0;
         indexed.area += 0.5 * std::abs(doubleArea);
@@ -210,6 +212,7 @@ TriangleLocator::IndexedTriangles TriangleLocator::survey()
         maxY = std::max({maxY, ga.y, gb.y, gc.y});
     }
     meanEdgeLength_ = edges > 0.0 ? edgeSum / edges : 0.0;
+    windings_ = {counterClockwise, static_cast<std::size_t>(indexed.count) - counterClockwise};
     originX_ = minX;
     originY_ = minY;
     extentX_ = maxX - minX;
@@ -345,7 +348,7 @@ inline std::size_t TriangleLocator::centroidCellOf(std::int32_t triangle, const 
 // Half-open boxes: a triangle that ends on a cell border is not entered into the next cell, so on
 // grids aligned with the cells each triangle lands in one cell, not four. A point on such a
 // border finds the triangles on its other side there, or the ring search finds it.
-// Inline: it runs for every triangle in two passes, and a call each cost a tenth of the build.
+// Inline: it runs for every triangle in two passes.
 inline TriangleLocator::CellRange TriangleLocator::cellsOf(std::int32_t triangle, const CellRange* pointCells) const
 {
     if (!indexed_[static_cast<std::size_t>(triangle)])
@@ -403,8 +406,7 @@ const std::int32_t* TriangleLocator::cellEnd(std::int64_t x, std::int64_t y) con
     return cellTriangles_.data() + cellOffsets_[static_cast<std::size_t>(y * cellsX_ + x) + 1];
 }
 
-// One result, filled in place by each step and returned by name: copies of it along the way
-// cost a sixth of the time of a located point.
+// One result, filled in place by each step and returned by name, so that it is never copied.
 TriangleLocator::Hit TriangleLocator::locate(Point2 p, double maxDistance, std::int32_t hint) const
 {
     Hit hit;
@@ -418,6 +420,26 @@ TriangleLocator::Hit TriangleLocator::locate(Point2 p, double maxDistance, std::
     if (!searchCell(p, hint, hit))
         hit = searchRings(p, maxDistance);
     return hit;
+}
+
+// A hanging node is a corner of the triangles on its own side, whose boxes overlap it: they are
+// in its cell, or in the cell next to it when it lies on a cell border.
+void TriangleLocator::findHangingCorner(Point2 p, Hit& hit) const
+{
+    const Point2 g = toGrid(p);
+    const double reach = cornerTolerance * cellSize_;
+    for (std::int64_t y = cellY(g.y - reach), y1 = cellY(g.y + reach); y <= y1; ++y)
+        for (std::int64_t x = cellX(g.x - reach), x1 = cellX(g.x + reach); x <= x1; ++x)
+            for (const std::int32_t* t = cellBegin(x, y); t != cellEnd(x, y); ++t) {
+                Hit candidate;
+                candidate.triangle = *t;
+                markCoincidentCorner(p, candidate);
+                if (candidate.coincidentCorner < 0)
+                    continue;
+                candidate.weights[static_cast<std::size_t>(candidate.coincidentCorner)] = 1.0;
+                hit = candidate;
+                return;
+            }
 }
 
 // Each corner's weight is the area of the triangle that p forms with the opposite edge. Both
@@ -437,6 +459,7 @@ inline TriangleLocator::CornerAreas TriangleLocator::cornerAreas(std::int32_t tr
     const double orientation = areas.total > 0.0 ? 1.0 : -1.0;
     const double smallest = std::min(std::min(areas.a * orientation, areas.b * orientation), areas.c * orientation);
     areas.holds = smallest >= -insideTolerance * std::abs(areas.total) && areas.total != 0.0;
+    areas.onEdge = smallest <= edgeTolerance * std::abs(areas.total);
     return areas;
 }
 
@@ -449,6 +472,8 @@ bool TriangleLocator::holds(std::int32_t triangle, Point2 p, Hit& hit) const
     hit.weights = {areas.a / areas.total, areas.b / areas.total, areas.c / areas.total};
     hit.sqrDistance = 0.0;
     markCoincidentCorner(p, hit);
+    if (areas.onEdge && hit.coincidentCorner < 0)
+        findHangingCorner(p, hit);
     return true;
 }
 
@@ -502,7 +527,7 @@ void TriangleLocator::markCoincidentCorner(Point2 p, Hit& hit) const
 // The first triangle of p's cell that holds p, into hit; false if none. The hint, already
 // tested, is skipped: points in mesh order lie close together, so it is often in the cell.
 // The loop asks only whether a candidate holds p, and holds() works out the weights again for
-// the one that does: a loop that keeps every candidate's weights at hand takes a quarter longer.
+// the one that does, rather than keeping every candidate's weights at hand.
 bool TriangleLocator::searchCell(Point2 p, std::int32_t testedHint, Hit& hit) const
 {
     const Point2 g = toGrid(p);

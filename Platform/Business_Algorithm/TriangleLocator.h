@@ -3,9 +3,11 @@
 // nearest to it within a distance. A uniform grid over the triangles' bounding boxes, built once,
 // with its axes along the mesh's own where its edges show a common direction.
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <numeric>
 #include <vector>
 
 namespace Calvora {
@@ -39,30 +41,33 @@ public:
     static constexpr double insideTolerance = 1e-9;
     // A point lies on a corner when nearer to it than this fraction of the longest edge.
     static constexpr double cornerTolerance = 1e-6;
+    // A point inside a triangle lies on one of its edges, where a neighbouring triangle may have a
+    // corner (a hanging node), when a corner's weight is below this. Generous: initial
+    // coordinates are floats, so a hanging node lies off the edge by their rounding.
+    static constexpr double edgeTolerance = 1e-4;
 
     explicit TriangleLocator(PlanarTriangulation triangulation);
 
     // A triangle that holds p, else the nearest triangle no farther than maxDistance, else none.
-    // hint: a triangle to try first (the previous hit, for points that come in mesh order).
+    // A point on a corner of some triangle is found on that corner, also when the triangle found
+    // first only has it on an edge. hint: a triangle to try first (the previous hit, for points
+    // that come in mesh order).
     Hit locate(Point2 p, double maxDistance, std::int32_t hint = -1) const;
 
     const PlanarTriangulation& triangulation() const { return triangulation_; }
 
-    // The angle in radians, within a quarter turn, by which the grid's axes are turned against
-    // the plane's: 0 unless the mesh's edges share a direction off the plane's axes.
-    double gridTurn() const { return std::atan2(axisSin_, axisCos_); }
-
     // Mean length of the triangles' edges, each edge counted once per triangle.
     double meanEdgeLength() const { return meanEdgeLength_; }
 
-    // Blocks of neighbouring grid cells, numbered along a Z-order curve over the plane: points
-    // located tile by tile, in tile order, find their candidate triangles in the cache, whatever
-    // order they came in.
-    // - tileOf: the tile of p's cell (the nearest cell for a point off the grid; a coordinate that
-    //   is not a number counts as the grid's first cell).
-    // - tileCount: every tile number lies below it; at most 2^16, and 1 for a grid of one tile.
-    std::uint32_t tileOf(Point2 p) const;
-    std::uint32_t tileCount() const;
+    // The triangles that wind against the prevailing winding; degenerate ones count for neither.
+    std::size_t foldedTriangles() const { return std::min(windings_[0], windings_[1]); }
+
+    // The positions 0 .. count-1 of points in the order in which they are best located: nearby
+    // points one after another, so that they find their candidate triangles in the cache,
+    // whatever order they came in. pointAt(k): point k (a point that is not a number may come
+    // anywhere).
+    template <typename PointAt>
+    std::vector<std::int32_t> locationOrder(std::size_t count, PointAt pointAt) const;
 
 private:
     // The cells x0..x1 by y0..y1, none when x0 > x1. For a point: its cell, and the last cell
@@ -88,21 +93,29 @@ private:
     std::size_t centroidCellOf(std::int32_t triangle, const CellRange* pointCells) const;
     std::int64_t cellX(double x) const;
     std::int64_t cellY(double y) const;
+    // Blocks of neighbouring grid cells, numbered along a Z-order curve over the plane: the
+    // location order goes tile by tile. tileOf: the tile of p's cell (the nearest cell for a point
+    // off the grid, the grid's first for one that is not a number); every tile lies below
+    // tileCount(), at most 2^16.
+    std::uint32_t tileOf(Point2 p) const;
+    std::uint32_t tileCount() const;
     std::uint32_t tileOfCell(std::int64_t x, std::int64_t y) const;
     const std::int32_t* cellBegin(std::int64_t x, std::int64_t y) const;
     const std::int32_t* cellEnd(std::int64_t x, std::int64_t y) const;
 
     // The corners' weights at p before they are divided by the total, the triangle's doubled
-    // signed area; holds: p lies inside or on the boundary.
+    // signed area; holds: p lies inside or on the boundary; onEdge: p lies on an edge, or next to
+    // it by a weight of up to edgeTolerance.
     struct CornerAreas {
         double a, b, c, total;
-        bool holds;
+        bool holds, onEdge;
     };
     CornerAreas cornerAreas(std::int32_t triangle, Point2 p) const;
     bool holds(std::int32_t triangle, Point2 p, Hit& hit) const;
     void measureOutside(std::int32_t triangle, Point2 p, Hit& hit) const;
     void markCoincidentCorner(Point2 p, Hit& hit) const;
     bool searchCell(Point2 p, std::int32_t testedHint, Hit& hit) const;
+    void findHangingCorner(Point2 p, Hit& hit) const;
     Hit searchRings(Point2 p, double maxDistance) const;
     bool visitCell(std::int64_t x, std::int64_t y, Point2 p, double maxSqrDistance, Hit& best) const;
 
@@ -120,6 +133,24 @@ private:
     std::vector<std::uint32_t> cellOffsets_;  // cell c holds cellTriangles_[offsets[c] .. offsets[c+1])
     std::vector<std::int32_t> cellTriangles_;
     double meanEdgeLength_ = 0.0;
+    std::array<std::size_t, 2> windings_{};  // the triangles wound counter-clockwise, clockwise
 };
+
+// A counting sort by tile: two passes over the points.
+template <typename PointAt>
+std::vector<std::int32_t> TriangleLocator::locationOrder(std::size_t count, PointAt pointAt) const
+{
+    std::vector<std::uint16_t> tiles(count);
+    std::vector<std::uint32_t> starts(tileCount() + 1, 0);
+    for (std::size_t k = 0; k < count; ++k) {
+        tiles[k] = static_cast<std::uint16_t>(tileOf(pointAt(k)));
+        ++starts[tiles[k] + 1u];
+    }
+    std::partial_sum(starts.begin(), starts.end(), starts.begin());
+    std::vector<std::int32_t> order(count);
+    for (std::size_t k = 0; k < count; ++k)
+        order[starts[tiles[k]]++] = static_cast<std::int32_t>(k);
+    return order;
+}
 
 }  // namespace Calvora

@@ -18,9 +18,12 @@ class SeamCutter : public MeshModifier {
 public:
     explicit SeamCutter(Mesh& mesh) : MeshModifier(mesh) {}
 
-    void cut(const TubeSeam& seam)
+    // Also fills the seam's originalVertices, copies and vertexMap.
+    void cut(Seam& seam)
     {
+        seam.originalVertices = vertices().size();
         std::vector<SeamVertex> seamVertices = lowCornersOf(seam);
+        findPositions(seamVertices);
         appendMovedCopies(seamVertices, seam);
         for (const SeamCrossing& crossing : seam.crossings) {
             Triangle& triangle = triangles()[crossing.triangle];
@@ -28,36 +31,33 @@ public:
                 if (isLow(crossing, i))
                     triangle.corners[i] = find(seamVertices, triangle.corners[i]).copy;
         }
-    }
-
-    // Entry k: the 3D vertex that vertex k stands for, i.e. its index; copies keep their original's.
-    std::shared_ptr<const std::vector<int>> vertexMap()
-    {
-        auto map = std::make_shared<std::vector<int>>();
-        map->reserve(vertices().size());
-        for (const Vertex& vertex : vertices())
-            map->push_back(vertex.index);
-        return map;
+        seam.copies.reserve(seamVertices.size());
+        for (const SeamVertex& seamVertex : seamVertices)
+            seam.copies.emplace_back(seamVertex.position, seamVertex.copyPosition);
+        std::sort(seam.copies.begin(), seam.copies.end());
+        seam.vertexMap = vertexMap();
     }
 
 private:
     struct SeamVertex {
         const Vertex* original;
         std::size_t firstUse;  // rank among the low corners, in the order of the crossings
-        Vertex* copy;
+        int position = -1;     // the original's
+        Vertex* copy = nullptr;
+        int copyPosition = -1;
     };
 
     static bool isLow(const SeamCrossing& crossing, unsigned corner) { return (crossing.lowCorners >> corner) & 1u; }
 
     // Sorted by address, one entry per vertex however many crossings share it.
-    std::vector<SeamVertex> lowCornersOf(const TubeSeam& seam)
+    std::vector<SeamVertex> lowCornersOf(const Seam& seam)
     {
         std::vector<SeamVertex> corners;
         corners.reserve(3 * seam.crossings.size());
         for (const SeamCrossing& crossing : seam.crossings)
             for (unsigned i = 0; i < 3; ++i)
                 if (isLow(crossing, i))
-                    corners.push_back({triangles()[crossing.triangle].corners[i], corners.size(), nullptr});
+                    corners.push_back({triangles()[crossing.triangle].corners[i], corners.size()});
         std::sort(corners.begin(), corners.end(), [](const SeamVertex& a, const SeamVertex& b) {
             return a.original != b.original ? std::less<>{}(a.original, b.original) : a.firstUse < b.firstUse;
         });
@@ -67,9 +67,33 @@ private:
         return corners;
     }
 
+    // Each original's position in the mesh. A vertex's index is its position in meshes made by
+    // the builders; only when it is not are the vertices walked in search of the others.
+    void findPositions(std::vector<SeamVertex>& seamVertices)
+    {
+        const PositionalAccess<Mesh::VertexContainer> byPosition(vertices().begin(), vertices().size());
+        bool misnumbered = false;
+        for (SeamVertex& seamVertex : seamVertices) {
+            const auto hinted = static_cast<std::size_t>(static_cast<unsigned>(seamVertex.original->index));
+            if (hinted < byPosition.size() && &byPosition[hinted] == seamVertex.original)
+                seamVertex.position = static_cast<int>(hinted);
+            else
+                misnumbered = true;
+        }
+        if (!misnumbered)
+            return;
+        int position = 0;
+        for (const Vertex& vertex : vertices()) {
+            const auto found = findEntry(seamVertices, &vertex);
+            if (found != seamVertices.end() && found->original == &vertex)
+                found->position = position;
+            ++position;
+        }
+    }
+
     // The copies follow the order in which the crossings first use their originals, so that the
     // result does not depend on where the vertices happen to lie in memory.
-    void appendMovedCopies(std::vector<SeamVertex>& seamVertices, const TubeSeam& seam)
+    void appendMovedCopies(std::vector<SeamVertex>& seamVertices, const Seam& seam)
     {
         std::vector<SeamVertex*> byFirstUse;
         byFirstUse.reserve(seamVertices.size());
@@ -80,21 +104,67 @@ private:
         for (SeamVertex* seamVertex : byFirstUse) {
             Vertex copy = *seamVertex->original;
             (seam.axis == PlaneAxis::U ? copy.x : copy.y) += seam.period;
+            seamVertex->copyPosition = static_cast<int>(vertices().size());
             vertices().push_back(copy);
             seamVertex->copy = &vertices().back();
         }
     }
 
-    static const SeamVertex& find(const std::vector<SeamVertex>& seamVertices, const Vertex* original)
+    // Entry k: the 3D vertex that vertex k stands for, i.e. its index; copies keep their original's.
+    std::vector<int> vertexMap()
     {
-        return *std::lower_bound(seamVertices.begin(), seamVertices.end(), original,
-                                 [](const SeamVertex& entry, const Vertex* vertex) {
-                                     return std::less<>{}(entry.original, vertex);
-                                 });
+        std::vector<int> map;
+        map.reserve(vertices().size());
+        for (const Vertex& vertex : vertices())
+            map.push_back(vertex.index);
+        return map;
+    }
+
+    static std::vector<SeamVertex>::iterator findEntry(std::vector<SeamVertex>& seamVertices, const Vertex* original)
+    {
+        return std::lower_bound(seamVertices.begin(), seamVertices.end(), original,
+                                [](const SeamVertex& entry, const Vertex* vertex) {
+                                    return std::less<>{}(entry.original, vertex);
+                                });
+    }
+
+    static const SeamVertex& find(std::vector<SeamVertex>& seamVertices, const Vertex* original)
+    {
+        return *findEntry(seamVertices, original);
     }
 };
 
+// The deleter of a map handed out after a cut: the map lies inside its seam, and the map's
+// control block keeps the seam alive, so that seamOf finds it through any copy of the map.
+struct SeamKeeper {
+    std::shared_ptr<const Seam> seam;
+
+    void operator()(const std::vector<int>*) const noexcept {}
+};
+
+std::shared_ptr<const std::vector<int>> mapKeeping(std::shared_ptr<const Seam> seam)
+{
+    const std::vector<int>* map = &seam->vertexMap;
+    return {map, SeamKeeper{std::move(seam)}};
+}
+
+std::shared_ptr<const std::vector<int>> indicesOf(const Mesh& mesh)
+{
+    auto map = std::make_shared<std::vector<int>>();
+    map->reserve(mesh.numberOfVertices());
+    for (auto vertex = mesh.beginVertex(), end = mesh.endVertex(); vertex != end; ++vertex)
+        map->push_back(vertex->index);
+    return map;
+}
+
 }  // namespace
+
+int TubeInitialCoordinatesConverter::Seam::copyOf(int original) const
+{
+    const auto found = std::lower_bound(copies.begin(), copies.end(), original,
+                                        [](const std::pair<int, int>& entry, int v) { return entry.first < v; });
+    return found != copies.end() && found->first == original ? found->second : -1;
+}
 
 TubeInitialCoordinatesConverter::TubeInitialCoordinatesConverter() = default;
 
@@ -112,28 +182,6 @@ void TubeInitialCoordinatesConverter::setTubeSize(double circumference)
     circumference_ = circumference;
 }
 
-bool TubeInitialCoordinatesConverter::wrapsAround(const Mesh& initCoordMesh)
-{
-    bool facesUp = false;
-    bool facesDown = false;
-    const auto end = initCoordMesh.endTriangle();
-    for (auto triangle = initCoordMesh.beginTriangle(); triangle != end && !(facesUp && facesDown); ++triangle) {
-        const double z = triangle->getNormal().z;
-        facesUp = facesUp || z > 0.0;
-        facesDown = facesDown || z < 0.0;
-    }
-    return facesUp && facesDown;
-}
-
-std::optional<TubeInitialCoordinatesConverter::Seam>
-TubeInitialCoordinatesConverter::findSeam(const Mesh& initCoordMesh) const
-{
-    const TubeSeam seam = findTubeSeam(initCoordMesh, circumference_);
-    if (seam.crossings.empty())
-        return std::nullopt;
-    return Seam{seam.axis, seam.period};
-}
-
 void TubeInitialCoordinatesConverter::cut3dTubeAtSeamAndUnrollWithInitCoords(
     std::shared_ptr<Mesh> initCoordMesh, std::shared_ptr<const std::vector<int>>& initCoordVertexTo3dVertex) const
 {
@@ -141,10 +189,22 @@ void TubeInitialCoordinatesConverter::cut3dTubeAtSeamAndUnrollWithInitCoords(
         throw std::invalid_argument(
             "TubeInitialCoordinatesConverter: no initial-coordinate mesh given (empty pointer)");
     // Everything is checked before the mesh changes, so a refused mesh stays as it was.
-    const TubeSeam seam = findTubeSeam(*initCoordMesh, circumference_);
-    SeamCutter cutter(*initCoordMesh);
-    cutter.cut(seam);
-    initCoordVertexTo3dVertex = cutter.vertexMap();
+    auto seam = std::make_shared<Seam>(findTubeSeam(*initCoordMesh, circumference_));
+    if (seam->crossings.empty()) {
+        initCoordVertexTo3dVertex = indicesOf(*initCoordMesh);
+        return;
+    }
+    SeamCutter(*initCoordMesh).cut(*seam);
+    initCoordVertexTo3dVertex = mapKeeping(std::move(seam));
+}
+
+std::shared_ptr<const TubeInitialCoordinatesConverter::Seam>
+TubeInitialCoordinatesConverter::seamOf(const std::shared_ptr<const std::vector<int>>& vertexMap)
+{
+    const auto* keeper = std::get_deleter<SeamKeeper>(vertexMap);
+    if (keeper == nullptr || vertexMap.get() != &keeper->seam->vertexMap)
+        return nullptr;
+    return keeper->seam;
 }
 
 }  // namespace Calvora

@@ -228,14 +228,25 @@ void narrowBounds(SeamSurvey& survey, const AreaLine& area, std::size_t position
     }
 }
 
+// A triangle crosses the seam when it spans more than half the circumference, which the extent
+// of the data falls short of by about one cell: the mean span of the triangles that keep the
+// tube's winding. Half the extent alone would be no more than one cell on a tube of three cells
+// around, and would take its cells for crossings.
+double crossingSpan(const WindingCensus& census, PlaneAxis axis, int winding)
+{
+    const int slot = slotOf(winding);
+    const double meanSpan = census.spanSum[slot][slotOf(axis)] / double(census.count[slot]);
+    return 0.5 * (census.data[slotOf(axis)].length() + meanSpan);
+}
+
 SeamSurvey surveySeam(const Mesh& mesh, PlaneAxis axis, const WindingCensus& census, int winding)
 {
     SeamSurvey survey;
-    const double dataExtent = census.data[slotOf(axis)].length();
+    const double leastSpan = crossingSpan(census, axis, winding);
     std::size_t position = 0;
     const auto end = mesh.endTriangle();
     for (auto triangle = mesh.beginTriangle(); triangle != end; ++triangle, ++position) {
-        if (extentAlong(*triangle, axis).length() <= 0.5 * dataExtent)
+        if (extentAlong(*triangle, axis).length() <= leastSpan)
             continue;
         const unsigned lowCorners = lowCornersOf(*triangle, axis);
         const AreaLine line = areaLineOf(*triangle, lowCorners, axis);
@@ -282,8 +293,11 @@ double estimatePeriod(const SeamSurvey& survey, PlaneAxis axis, double dataExten
     return std::clamp(matchingArea, lowest, survey.atMost.value);
 }
 
-void requireClosed(const Mesh& mesh, const TubeSeam& seam, int winding)
+void requireClosed(const Mesh& mesh, const Seam& seam, int winding, double dataExtent)
 {
+    if (seam.period < dataExtent)
+        reject("the given circumference " + text(seam.period) + " is smaller than the extent " + text(dataExtent) +
+               " of the initial coordinates along " + nameOf(seam.axis) + ", which lie within one circumference");
     for (const SeamCrossing& crossing : seam.crossings) {
         const Triangle& triangle = mesh.getTriangle(static_cast<unsigned>(crossing.triangle));
         if (windingOf(areaLineOf(triangle, crossing.lowCorners, seam.axis).at(seam.period)) == -winding)
@@ -295,9 +309,9 @@ void requireClosed(const Mesh& mesh, const TubeSeam& seam, int winding)
 
 }  // namespace
 
-TubeSeam findTubeSeam(const Mesh& initCoordMesh, std::optional<double> circumference)
+Seam findTubeSeam(const Mesh& initCoordMesh, std::optional<double> circumference)
 {
-    TubeSeam seam;
+    Seam seam;
     if (initCoordMesh.numberOfTriangles() == 0)
         return seam;
     const WindingCensus census = takeCensus(initCoordMesh);
@@ -312,7 +326,7 @@ TubeSeam findTubeSeam(const Mesh& initCoordMesh, std::optional<double> circumfer
     seam.period = circumference ? *circumference : estimatePeriod(survey, seam.axis, dataExtent);
     seam.crossings = std::move(survey.crossings);
     if (circumference)
-        requireClosed(initCoordMesh, seam, winding);
+        requireClosed(initCoordMesh, seam, winding, dataExtent);
     return seam;
 }
 

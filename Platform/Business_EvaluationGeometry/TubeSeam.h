@@ -4,33 +4,23 @@
 
 #include "Business_EvaluationGeometry.h"
 
-#include <cstddef>
 #include <optional>
-#include <vector>
 
 namespace Calvora {
 
 using PlaneAxis = TubeInitialCoordinatesConverter::Axis;
-
-// A triangle that crosses the seam; its low corners move up by one period to close it.
-struct SeamCrossing {
-    std::size_t triangle = 0;  // position in the mesh
-    unsigned lowCorners = 0;   // bit i set: corner i lies on the low side of the seam
-};
-
-struct TubeSeam {
-    PlaneAxis axis = PlaneAxis::U;        // the circumferential axis
-    double period = 0.0;                  // the circumference along that axis
-    std::vector<SeamCrossing> crossings;  // empty: the mesh does not wrap around
-};
+using SeamCrossing = TubeInitialCoordinatesConverter::SeamCrossing;
+using Seam = TubeInitialCoordinatesConverter::Seam;
 
 // Two passes over the triangles, none over the vertices. The winding that most triangles share
 // is the tube's; a mesh wraps around when some triangles wind against it, along the axis those
 // triangles stretch along, and a triangle crosses the seam when it spans more than half the
-// extent of the data along that axis. Without a circumference, the period is estimated from the
-// crossing triangles (see the source). Throws std::invalid_argument when the mesh has no
-// prevailing winding, a triangle lacks a corner, or no period turns every crossing triangle to
-// the tube's winding.
-TubeSeam findTubeSeam(const Mesh& initCoordMesh, std::optional<double> circumference);
+// circumference, taken as the extent of the data plus the mean span of the other triangles.
+// Without a circumference, the period is estimated from the crossing triangles (see the source).
+// - returns the axis, the period and the crossings; no crossings when the mesh does not wrap.
+// - throws std::invalid_argument when the mesh has no prevailing winding, a triangle lacks a
+//   corner, no period turns every crossing triangle to the tube's winding, or the circumference
+//   given is below the extent of the data or leaves a crossing triangle wound against the rest.
+Seam findTubeSeam(const Mesh& initCoordMesh, std::optional<double> circumference);
 
 }  // namespace Calvora

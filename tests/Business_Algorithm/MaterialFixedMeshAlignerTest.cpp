@@ -1,5 +1,6 @@
 #include "Business_Algorithm.h"
 
+#include "AlignmentBodies.h"
 #include "SampleMeshes.h"
 
 #include <gtest/gtest.h>
@@ -14,92 +15,26 @@
 #include <string>
 #include <utility>
 
-using Calvora::MaterialFixedMeshAligner;
-using Calvora::Mesh;
-using CoreIoSamples::makeMesh;
-using CoreIoSamples::Position;
-using MatchingEl = MaterialFixedMeshAligner::MatchingEl;
-
 namespace {
 
-struct Planar {
-    double u, v;
-};
-
-// A body as the aligner sees it: its 3D mesh and its initial-coordinate mesh in the plane z = 0.
-struct Body {
-    Mesh mesh;
-    Mesh initCoords;
-};
-
-// A smooth, curved shape over the initial coordinates, so that interpolation shows.
-Position bump(double u, double v)
-{
-    return {u + 0.1 * v, v - 0.2 * u, 0.3 * u * v + 0.2 * u * u};
-}
-
-Body bodyOver(const std::vector<Planar>& initCoords, const std::vector<int>& triangles,
-              const std::function<Position(double, double)>& shape)
-{
-    std::vector<Position> positions, plane;
-    for (const Planar& p : initCoords) {
-        positions.push_back(shape(p.u, p.v));
-        plane.emplace_back(p.u, p.v, 0.0);
-    }
-    return {makeMesh(positions, triangles), makeMesh(plane, triangles)};
-}
-
-// A grid of cells x cells over the unit square, two triangles a cell, counter-clockwise unless asked.
-std::vector<int> gridTriangles(int cells, bool clockwise = false)
-{
-    std::vector<int> triangles;
-    for (int j = 0; j < cells; ++j)
-        for (int i = 0; i < cells; ++i) {
-            const int a = j * (cells + 1) + i, b = a + 1, c = a + cells + 1, d = c + 1;
-            const int first = clockwise ? d : b, second = clockwise ? b : d;
-            triangles.insert(triangles.end(), {a, first, second, a, clockwise ? c : d, clockwise ? d : c});
-        }
-    return triangles;
-}
-
-std::vector<Planar> gridNodes(int cells)
-{
-    std::vector<Planar> nodes;
-    for (int j = 0; j <= cells; ++j)
-        for (int i = 0; i <= cells; ++i)
-            nodes.push_back({double(i) / cells, double(j) / cells});
-    return nodes;
-}
-
-// The after state as bare probe points; its own 3D positions lie far off, to tell them apart.
-Body probes(const std::vector<Planar>& points)
-{
-    return bodyOver(points, {}, [](double u, double v) { return Position{100.0 + u, 100.0 + v, 100.0}; });
-}
-
-Body sampleBody(const CoreIoSamples::SampleBody& sample)
-{
-    return {CoreIoSamples::shapeMesh(sample), CoreIoSamples::initCoordMesh(sample)};
-}
+using namespace AlignmentBodies;
+using Calvora::MatchStatus;
+using Calvora::MaterialFixedMeshAligner;
+using MatchingEl = MaterialFixedMeshAligner::MatchingEl;
 
 struct Alignment {
     std::shared_ptr<Mesh> mesh;
     std::vector<MatchingEl> matching;
     double biggestSquareError = 0.0;
+    Calvora::AlignmentRecord record;
 };
-
-void connect(MaterialFixedMeshAligner& aligner, const Body& before, const Body& after)
-{
-    aligner.meshBefore = &before.mesh;
-    aligner.initCoordMeshBefore = &before.initCoords;
-    aligner.meshAfter = &after.mesh;
-    aligner.initCoordMeshAfter = &after.initCoords;
-}
 
 Alignment run(const MaterialFixedMeshAligner& aligner)
 {
     Alignment result;
+    Calvora::AlignmentRecorder recorder;
     result.mesh = aligner.computeMeshBeforeWithTopologyOfMeshAfter(result.biggestSquareError, &result.matching);
+    result.record = recorder.take().value();
     return result;
 }
 
@@ -109,12 +44,6 @@ Alignment align(const Body& before, const Body& after, double searchDistance = -
     connect(aligner, before, after);
     aligner.searchDistance = searchDistance;
     return run(aligner);
-}
-
-Position at(const Mesh& mesh, int vertex)
-{
-    const Calvora::Vertex& v = mesh.getVertex(static_cast<unsigned int>(vertex));
-    return {v.x, v.y, v.z};
 }
 
 Position blend(const Position& a, const Position& b, double s)
@@ -129,59 +58,88 @@ void expectNear(const Position& actual, const Position& expected, double toleran
     EXPECT_NEAR(actual.z, expected.z, tolerance);
 }
 
-// True when triangle t of the initial-coordinate mesh holds (u, v), its boundary included.
-bool holds(const Mesh& initCoords, int t, Planar p)
+// The body with its 3D mesh listing the vertices backwards, and the vertex map that says so.
+Body listedBackwards(Body body)
 {
-    const Calvora::Triangle& triangle = initCoords.getTriangle(static_cast<unsigned int>(t));
-    double sign = 0.0;
-    for (int k = 0; k < 3; ++k) {
-        const Calvora::Vertex& a = *triangle.corners[k];
-        const Calvora::Vertex& b = *triangle.corners[(k + 1) % 3];
-        const double side = (b.x - a.x) * (p.v - a.y) - (b.y - a.y) * (p.u - a.x);
-        if (std::abs(side) >= 1e-12 && sign * side < 0.0)
-            return false;
-        sign = std::abs(side) >= 1e-12 ? side : sign;
+    std::vector<Position> backwards;
+    std::vector<int> map;
+    for (int k = static_cast<int>(body.mesh.numberOfVertices()) - 1; k >= 0; --k) {
+        backwards.push_back(at(body.mesh, k));
+        map.push_back(k);
     }
-    return true;
+    body.mesh = CoreIoSamples::makeMesh(backwards, {});
+    body.map = std::make_shared<const std::vector<int>>(map);
+    return body;
 }
 
-TEST(MaterialFixedMeshAligner, MatchesPointsOnVerticesEdgesBoundaryAndJustOutsideInEitherWinding)
+TEST(MaterialFixedMeshAligner, MatchesPointsOnVerticesEdgesBoundaryAndWithinTheSearchDistanceInEitherWinding)
 {
+    // On the 4 x 4 grid the default search distance is half the mean edge, 0.1423.
     const struct {
         Planar point;
-        int vertex;         // the vertex matched; negative: none
-        int from, to;       // the point lies at `along` from vertex `from` to `to` of the 4 x 4 grid; -1: unmatched
+        MatchStatus status;
+        int from, to;  // the point lies (or its nearest point in the grid) at `along` from vertex `from` to `to`
         double along;
     } cases[] = {
-        {{0.5, 0.25}, 7, 7, 7, 0.0},     {{1.0, 1.0}, 24, 24, 24, 0.0},     {{0.0, 0.75}, 15, 15, 15, 0.0},
-        {{0.375, 0.5}, -1, 11, 12, 0.5}, {{0.625, 0.625}, -1, 12, 18, 0.5}, {{1.0, 0.3}, -1, 9, 14, 0.2},
-        {{0.1, 0.0}, -1, 0, 1, 0.4},     {{-0.01, 0.3}, -1, 5, 10, 0.2},    {{1.02, 1.03}, -1, 24, 24, 0.0},
-        {{1.5, 0.5}, -1, -1, -1, 0.0},
+        {{0.5, 0.25}, MatchStatus::Coincident, 7, 7, 0.0},
+        {{1.0, 1.0}, MatchStatus::Coincident, 24, 24, 0.0},
+        {{0.0, 0.75}, MatchStatus::Coincident, 15, 15, 0.0},
+        {{0.375, 0.5}, MatchStatus::Inside, 11, 12, 0.5},
+        {{0.625, 0.625}, MatchStatus::Inside, 12, 18, 0.5},
+        {{1.0, 0.3}, MatchStatus::Inside, 9, 14, 0.2},
+        {{0.1, 0.0}, MatchStatus::Inside, 0, 1, 0.4},
+        {{0.3, 1e-12}, MatchStatus::Inside, 1, 2, 0.2},
+        {{0.3, -1e-12}, MatchStatus::Inside, 1, 2, 0.2},
+        {{-0.01, 0.3}, MatchStatus::Near, 5, 10, 0.2},
+        {{1.02, 1.03}, MatchStatus::Near, 24, 24, 0.0},
+        {{0.5, 1.14}, MatchStatus::Near, 22, 22, 0.0},  // the farthest Near point
+        {{0.5, -0.05}, MatchStatus::Near, 2, 2, 0.0},
+        {{-0.03, 0.9}, MatchStatus::Near, 15, 20, 0.6},
+        {{0.5, 1.145}, MatchStatus::Outside, -1, -1, 0.0},
+        {{1.5, 0.5}, MatchStatus::Outside, -1, -1, 0.0},
     };
     std::vector<Planar> points;
     for (const auto& c : cases)
         points.push_back(c.point);
     const Body after = probes(points);
+    // Clockwise, the 3D mesh also lists the vertices backwards: they are named through the map.
     for (const bool clockwise : {false, true}) {
-        const Body before = bodyOver(gridNodes(4), gridTriangles(4, clockwise), bump);
+        const Body grid = bodyOver(gridNodes(4), gridTriangles(4, clockwise), bump);
+        const Body before = clockwise ? listedBackwards(grid) : grid;
+        const auto vertex = [&](int k) { return clockwise ? 24 - k : k; };
         const Alignment result = align(before, after);
 
         ASSERT_EQ(result.matching.size(), points.size());
+        ASSERT_EQ(result.record.locations.size(), points.size());
         for (std::size_t i = 0; i < points.size(); ++i) {
             SCOPED_TRACE(testing::Message() << "point " << i << (clockwise ? " clockwise" : ""));
             const auto& c = cases[i];
-            EXPECT_EQ(result.matching[i].vertexIndex, c.vertex);
-            const Planar clamped{std::clamp(c.point.u, 0.0, 1.0), std::clamp(c.point.v, 0.0, 1.0)};
-            EXPECT_EQ(result.matching[i].triangleIndex >= 0, c.from >= 0);
-            EXPECT_TRUE(c.from < 0 || holds(before.initCoords, result.matching[i].triangleIndex, clamped));
-            const Position expected = c.from >= 0 ? blend(at(before.mesh, c.from), at(before.mesh, c.to), c.along)
+            const Calvora::VertexLocation& location = result.record.locations[i];
+            EXPECT_EQ(location.status, c.status);
+            EXPECT_TRUE(std::ranges::all_of(location.weights, [](double w) { return w >= 0.0; }));
+            EXPECT_NEAR(location.weights[0] + location.weights[1] + location.weights[2], c.from >= 0 ? 1.0 : 0.0,
+                        1e-15);
+            EXPECT_EQ(result.matching[i].vertexIndex, c.status == MatchStatus::Coincident ? vertex(c.from) : -1);
+            EXPECT_EQ(result.matching[i].triangleIndex, location.triangle);
+            // The triangle has both ends of the edge the point lies on (or lies nearest to).
+            EXPECT_TRUE(c.from < 0 || (std::ranges::count(location.vertices, vertex(c.from)) == 1 &&
+                                       std::ranges::count(location.vertices, vertex(c.to)) == 1));
+            const Position expected = c.from >= 0 ? blend(at(before.mesh, vertex(c.from)),
+                                                          at(before.mesh, vertex(c.to)), c.along)
                                                   : at(after.mesh, static_cast<int>(i));
-            expectNear(at(*result.mesh, static_cast<int>(i)), expected, 1e-14);
+            expectNear(at(*result.mesh, static_cast<int>(i)), expected, 1e-11);
         }
-        EXPECT_NEAR(result.biggestSquareError, 0.02 * 0.02 + 0.03 * 0.03, 1e-15);
-        const Alignment wide = align(before, after, 0.6);
-        expectNear(at(*wide.mesh, 9), at(before.mesh, 14), 1e-14);
-        EXPECT_NEAR(wide.biggestSquareError, 0.25, 1e-15);
+        EXPECT_DOUBLE_EQ(result.record.searchDistance, 0.5 * (0.5 + 0.25 * std::numbers::sqrt2) / 3.0);
+        EXPECT_NEAR(result.biggestSquareError, 0.14 * 0.14, 1e-15);
+        EXPECT_EQ(result.record.biggestSquareError, result.biggestSquareError);
+
+        // A given search distance is the limit, itself included.
+        const Body edgeProbes = probes({{1.25, 0.5}, {1.2500001, 0.5}});
+        const Alignment given = align(before, edgeProbes, 0.25);
+        EXPECT_EQ(given.record.searchDistance, 0.25);
+        EXPECT_EQ(given.record.locations[0].status, MatchStatus::Near);
+        EXPECT_EQ(given.record.locations[1].status, MatchStatus::Outside);
+        EXPECT_EQ(given.biggestSquareError, 0.0625);
     }
 }
 
@@ -229,45 +187,70 @@ TEST(MaterialFixedMeshAligner, GivesEachAfterVertexTheSameResultHoweverTheAfterB
     }
 }
 
-TEST(MaterialFixedMeshAligner, ShiftsPointsByThePeriodAcrossTheSeamOfAnUnrolledTube)
+// A coarse column of two quads, 1 x 1 each, next to a fine one of 2 x 4 quads of 0.5: the fine
+// nodes at (1, 0.5) and (1, 1.5) hang on the edges of the coarse quads.
+Body hangingNodes(bool coarseFirst)
 {
-    // A square tube of four nodes around and one cell along, cut open at angle 0: vertices 8 and 9
-    // are seam copies of 0 and 4, one period of 4 further along u, and carry their index.
-    std::vector<Position> ring, plane;
-    for (int j = 0; j <= 1; ++j)
-        for (int i = 0; i < 4; ++i) {
-            ring.emplace_back(std::cos(i * std::numbers::pi / 2), std::sin(i * std::numbers::pi / 2), j);
-            plane.emplace_back(i, j, 0.0);
-        }
-    plane.insert(plane.end(), {{4.0, 0.0, 0.0}, {4.0, 1.0, 0.0}});
-    std::vector<int> around, unrolled;
-    for (int i = 0; i < 4; ++i) {
-        const int b = (i + 1) % 4, cutB = i == 3 ? 8 : b, cutD = i == 3 ? 9 : b + 4;
-        around.insert(around.end(), {i, b, b + 4, i, b + 4, i + 4});
-        unrolled.insert(unrolled.end(), {i, cutB, cutD, i, cutD, i + 4});
-    }
-    Body before{makeMesh(ring, around), makeMesh(plane, unrolled)};
-    before.initCoords.getVertex(8).index = 0;
-    before.initCoords.getVertex(9).index = 4;
-    const Body after = probes({{-0.25, 0.25}, {4.5, 0.5}, {4.0, 0.0}, {0.0, 0.0}, {2.5, 0.5}});
-    MaterialFixedMeshAligner aligner;
-    connect(aligner, before, after);
-    aligner.setInitCoordVertexTo3dVertexBefore(
-        std::make_shared<const std::vector<int>>(std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 0, 4}));
-    const Alignment result = run(aligner);
+    std::vector<Planar> nodes{{0, 0}, {0, 1}, {0, 2}};
+    for (int i = 0; i <= 2; ++i)
+        for (int j = 0; j <= 4; ++j)
+            nodes.push_back({1.0 + 0.5 * i, 0.5 * j});  // node 3 + 5 i + j
+    const auto fine = [](int i, int j) { return 3 + 5 * i + j; };
+    std::vector<int> coarse{0, fine(0, 0), fine(0, 2), 0, fine(0, 2), 1, 1, fine(0, 2), fine(0, 4), 1, fine(0, 4), 2};
+    std::vector<int> triangles;
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 4; ++j)
+            triangles.insert(triangles.end(), {fine(i, j), fine(i + 1, j), fine(i + 1, j + 1), fine(i, j),
+                                               fine(i + 1, j + 1), fine(i, j + 1)});
+    triangles.insert(coarseFirst ? triangles.begin() : triangles.end(), coarse.begin(), coarse.end());
+    // Bent out of the plane, so that a hanging node lies off the coarse edge in 3D.
+    return bodyOver(nodes, triangles, [](double u, double v) { return Position{u, v, u * v * v}; });
+}
 
-    // (3.75, 0.25) lies in triangle (3, 8, 9) with weights 1/4, 1/2, 1/4.
-    EXPECT_EQ(result.matching[0].triangleIndex, 6);
-    expectNear(at(*result.mesh, 0), blend(blend(ring[3], ring[0], 2.0 / 3.0), ring[4], 0.25), 1e-14);
-    // (0.5, 0.5) lies on the diagonal from vertex 0 to 5.
-    expectNear(at(*result.mesh, 1), blend(ring[0], ring[5], 0.5), 1e-14);
-    EXPECT_EQ(result.matching[2].vertexIndex, 0);
-    EXPECT_EQ(result.matching[3].vertexIndex, 0);
-    EXPECT_EQ(result.matching[4].vertexIndex, -1);
-    EXPECT_EQ(result.biggestSquareError, 0.0);
-    const std::vector<Calvora::VertexLocation> shifted = aligner.locateMaterialPoints({{4.5, 0.5, 0.0}});
-    EXPECT_EQ(shifted[0].status, Calvora::MatchStatus::Inside);
-    EXPECT_EQ(shifted[0].triangle, result.matching[1].triangleIndex);
+TEST(MaterialFixedMeshAligner, MatchesEveryVertexOfABodyWithHangingNodesWithItself)
+{
+    for (const bool coarseFirst : {true, false}) {
+        SCOPED_TRACE(coarseFirst ? "coarse triangles first" : "fine triangles first");
+        const Body body = hangingNodes(coarseFirst);
+        const Alignment result = align(body, body);
+        for (int i = 0; i < static_cast<int>(body.mesh.numberOfVertices()); ++i) {
+            EXPECT_EQ(result.matching[static_cast<std::size_t>(i)].vertexIndex, i) << "vertex " << i;
+            EXPECT_EQ(result.record.locations[static_cast<std::size_t>(i)].status, MatchStatus::Coincident);
+            expectNear(at(*result.mesh, i), at(body.mesh, i), 0.0);
+        }
+    }
+}
+
+TEST(MaterialFixedMeshAligner, AlignsTubesOfFewCellsAroundWithThemselvesAndLocatesOnePeriodEitherWay)
+{
+    for (const int around : {3, 4, 5})
+        for (const double phase : {0.0, 0.4}) {
+            SCOPED_TRACE(testing::Message() << around << " around, phase " << phase);
+            const auto sample = CoreIoSamples::makeTube({}, {.around = around, .along = 3, .phase = phase});
+            const Body before = unrolled(sampleBody(sample)), after = unrolled(sampleBody(sample));
+            const Alignment result = align(before, after);
+            for (int i = 0; i < static_cast<int>(after.mesh.numberOfVertices()); ++i) {
+                EXPECT_EQ(result.matching[static_cast<std::size_t>(i)].vertexIndex, i) << "vertex " << i;
+                expectNear(at(*result.mesh, i), at(after.mesh, i), 1e-6);
+            }
+            // Material points all around, on either side of the seam and a period away: each is
+            // found where it lies one period on.
+            ASSERT_EQ(result.record.seamBefore, Calvora::TubeInitialCoordinatesConverter::seamOf(before.map));
+            const double period = result.record.seamBefore->period;
+            std::vector<Calvora::Point<double, 3>> ring, onePeriodOn;
+            for (int k = -3; k <= 3 * around + 3; ++k) {
+                ring.emplace_back(k * period / (3 * around) + 1e-3, 1.0, 0.0);
+                onePeriodOn.emplace_back(ring.back().x + period, 1.0, 0.0);
+            }
+            const std::vector<Calvora::VertexLocation> locations = result.record.before->locate(ring);
+            for (const Calvora::VertexLocation& location : locations)
+                EXPECT_EQ(location.status, MatchStatus::Inside);
+            const std::vector<Calvora::VertexLocation> shifted = result.record.before->locate(onePeriodOn);
+            for (std::size_t k = 0; k < ring.size(); ++k) {
+                EXPECT_EQ(shifted[k].triangle, locations[k].triangle);
+                EXPECT_NEAR(shifted[k].weights[0], locations[k].weights[0], 1e-9);
+            }
+        }
 }
 
 TEST(MaterialFixedMeshAligner, RejectsMissingMeshesCountsAndMapsThatDoNotFit)
@@ -278,7 +261,7 @@ TEST(MaterialFixedMeshAligner, RejectsMissingMeshesCountsAndMapsThatDoNotFit)
     struct Stray : Calvora::MeshModifier {  // a corner that points into another mesh, as a faulty builder leaves it
         Stray(Mesh& mesh, Mesh& other) : MeshModifier(mesh) { triangles()[0].corners[1] = &other.getVertex(3); }
     };
-    Stray{stray.initCoords, stray.mesh};
+    Stray{*stray.initCoords, stray.mesh};
     auto map = [](int size, int entry7) {
         std::vector<int> entries(static_cast<std::size_t>(size), 0);
         entries.at(7 % static_cast<std::size_t>(size)) = entry7;
@@ -290,14 +273,16 @@ TEST(MaterialFixedMeshAligner, RejectsMissingMeshesCountsAndMapsThatDoNotFit)
         {[](auto& a) { a.initCoordMeshBefore = nullptr; }, "initCoordMeshBefore is not set"},
         {[](auto& a) { a.meshAfter = nullptr; }, "meshAfter is not set"},
         {[](auto& a) { a.initCoordMeshAfter = nullptr; }, "initCoordMeshAfter is not set"},
-        {[&](auto& a) { a.initCoordMeshAfter = &fewer.initCoords; }, "initCoordMeshAfter has 1 vertices, fewer than"},
-        {[&](auto& a) { a.initCoordMeshBefore = &fewer.initCoords; }, "initCoordMeshBefore has 1 vertices but"},
+        {[&](auto& a) { a.initCoordMeshAfter = fewer.initCoords.get(); },
+         "initCoordMeshAfter has 1 vertices, fewer than"},
+        {[&](auto& a) { a.initCoordMeshBefore = fewer.initCoords.get(); }, "initCoordMeshBefore has 1 vertices but"},
         {[&](auto& a) { a.setInitCoordVertexTo3dVertexBefore(map(24, 0)); },
          "the vertex map of meshBefore has 24 entries, fewer than the 25 vertices of initCoordMeshBefore"},
         {[&](auto& a) { a.setInitCoordVertexTo3dVertexBefore(map(25, 25)); },
          "entry 7 of the vertex map of meshBefore is 25, not a vertex of meshBefore"},
         {[&](auto& a) { a.setInitCoordVertexTo3dVertexAfter(map(25, -1)); }, "entry 7 of the vertex map of meshAfter"},
-        {[&](auto& a) { a.initCoordMeshBefore = &stray.initCoords; }, "corner 1 of triangle 0 of initCoordMeshBefore"},
+        {[&](auto& a) { a.initCoordMeshBefore = stray.initCoords.get(); },
+         "corner 1 of triangle 0 of initCoordMeshBefore"},
     };
     for (const auto& [setup, expected] : cases) {
         MaterialFixedMeshAligner aligner;

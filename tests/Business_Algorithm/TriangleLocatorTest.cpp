@@ -47,13 +47,6 @@ PlanarTriangulation fan(int spokes)
     return grid;
 }
 
-PlanarTriangulation stretchedAlongX(PlanarTriangulation grid, double factor)
-{
-    for (Point2& point : grid.points)
-        point.x *= factor;
-    return grid;
-}
-
 PlanarTriangulation turnedBy(PlanarTriangulation grid, double angle)
 {
     const double c = std::cos(angle), s = std::sin(angle);
@@ -117,6 +110,7 @@ TEST(TriangleLocator, AgreesWithTryingEveryTriangleAndItsWeightsDescribeTheNeare
                  {"diagonal band", band, -0.1, 1.1, 0.1},
                  {"turned", turnedBy(jitteredSquare(40, 0.1), 0.6), -0.6, 1.4, 0.0},
                  {"turned, near points too", turnedBy(jitteredSquare(40, 0.1), 0.6), -0.6, 1.4, 0.05},
+                 {"turned by a quarter turn and a bit", turnedBy(jitteredSquare(30, 0.2), 1.7), -1.2, 1.2, 0.05},
                  {"clockwise", clockwise, -0.05, 1.05, 0.1},
                  {"fan", fan(3000), -1.1, 1.1, 0.1}};
     for (const auto& c : cases) {
@@ -141,25 +135,6 @@ TEST(TriangleLocator, AgreesWithTryingEveryTriangleAndItsWeightsDescribeTheNeare
             EXPECT_NEAR(sqrDistance(described, p), hit.sqrDistance, 1e-12);
         }
     }
-}
-
-TEST(TriangleLocator, TurnsItsGridWithTheEdgesOfQuadsOnly)
-{
-    const struct {
-        const char* name;
-        PlanarTriangulation grid;
-        double turn;
-    } cases[] = {{"quads along the axes", jitteredSquare(30, 0.2), 0.0},
-                 {"quads turned", turnedBy(jitteredSquare(30, 0.2), 0.3), 0.3},
-                 {"quads turned the other way", turnedBy(jitteredSquare(30, 0.2), -0.6), -0.6},
-                 {"quads turned by a quarter turn and a bit", turnedBy(jitteredSquare(30, 0.2), 1.7),
-                  1.7 - 0.5 * std::numbers::pi},
-                 {"long quads, much jittered", turnedBy(stretchedAlongX(jitteredSquare(30, 0.25), 3.0), 0.4), 0.0},
-                 {"long quads, little jittered", turnedBy(stretchedAlongX(jitteredSquare(30, 0.05), 3.0), 0.4), 0.4},
-                 {"quads turned by a hair", turnedBy(jitteredSquare(30, 0.0), 0.04), 0.0},
-                 {"spokes in every direction", fan(500), 0.0}};
-    for (const auto& c : cases)
-        EXPECT_NEAR(TriangleLocator(c.grid).gridTurn(), c.turn, 0.02) << c.name;
 }
 
 TEST(TriangleLocator, AnswersCornersHintsDegenerateTrianglesAndPointsThatAreNotNumbers)
@@ -187,37 +162,24 @@ TEST(TriangleLocator, AnswersCornersHintsDegenerateTrianglesAndPointsThatAreNotN
     EXPECT_DOUBLE_EQ(TriangleLocator({{{0.0, 0.0}, {3.0, 0.0}, {0.0, 4.0}}, {{0, 1, 2}}}).meanEdgeLength(), 4.0);
 }
 
-TEST(TriangleLocator, NumbersTilesAlongAZOrderCurveWithPointsOffTheGridInTheNearestTile)
+TEST(TriangleLocator, FindsAPointOnANodeThatHangsOnAnotherTrianglesEdgeOnThatNode)
 {
-    const TriangleLocator locator(jitteredSquare(100, 0.3));
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const struct {
-        Point2 p;
-        Point2 sameTileAs;
-    } cases[] = {{{-3.0, -3.0}, {0.0, 0.0}}, {{nan, 0.5}, {0.0, 0.5}}, {{4.0, 0.01}, {1.0, 0.0}},
-                 {{0.01, 4.0}, {0.0, 1.0}},  {{2.0, 2.0}, {1.0, 1.0}}, {{0.001, 0.002}, {0.0, 0.0}}};
-    for (const auto& c : cases)
-        EXPECT_EQ(locator.tileOf(c.p), locator.tileOf(c.sameTileAs)) << c.p.x << ", " << c.p.y;
-
-    std::uint32_t previousAlongX = 0, previousAlongY = 0;
-    for (int k = 0; k <= 100; ++k) {
-        const std::uint32_t alongX = locator.tileOf({k / 100.0, 0.0}), alongY = locator.tileOf({0.0, k / 100.0});
-        EXPECT_GE(alongX, previousAlongX);
-        EXPECT_GE(alongY, previousAlongY);
-        EXPECT_LT(std::max(alongX, alongY), locator.tileCount());
-        previousAlongX = alongX;
-        previousAlongY = alongY;
+    // Node 3 hangs on the left edge of triangle 0. Four triangles over a box of 2 x 2 make a grid
+    // of 2 x 2 cells of 1: the node lies on the border of the two columns, and its own triangles
+    // end there, in the left column only.
+    const PlanarTriangulation mesh{
+        {{1, 0}, {1, 1}, {1.25, 0.5}, {1, 0.5}, {0.75, 0.25}, {0.75, 0.75}, {0, 0}, {2, 2}, {2, 1.999}},
+        {{0, 2, 1}, {0, 3, 4}, {3, 1, 5}, {6, 8, 7}}};
+    const TriangleLocator locator(mesh);
+    for (const std::int32_t hint : {-1, 0, 1}) {
+        SCOPED_TRACE(testing::Message() << "hint " << hint);
+        const TriangleLocator::Hit hit = locator.locate({1.0, 0.5}, 0.0, hint);
+        ASSERT_GE(hit.coincidentCorner, 0);
+        const auto corner = static_cast<std::size_t>(hit.coincidentCorner);
+        EXPECT_EQ(mesh.triangles[static_cast<std::size_t>(hit.triangle)][corner], 3);
+        EXPECT_EQ(hit.weights[corner], 1.0);
+        EXPECT_LT(locator.locate({1.0, 0.501}, 0.0, hint).coincidentCorner, 0);
     }
-    // The bits of the two tile coordinates interleave: x on the even bits, y on the odd ones.
-    const std::uint32_t lastAlongX = locator.tileOf({1.0, 0.0}), lastAlongY = locator.tileOf({0.0, 1.0});
-    EXPECT_GT(lastAlongX, 0u);
-    EXPECT_EQ(lastAlongX & 0xaaaau, 0u);
-    EXPECT_EQ(lastAlongY, lastAlongX << 1);
-    EXPECT_EQ(locator.tileOf({1.0, 1.0}), lastAlongX | lastAlongY);
-    EXPECT_EQ(locator.tileCount(), locator.tileOf({1.0, 1.0}) + 1);
-    const TriangleLocator empty(PlanarTriangulation{});
-    EXPECT_EQ(empty.tileOf({0.5, 0.5}), 0u);
-    EXPECT_EQ(empty.tileCount(), 1u);
 }
 
 TEST(TriangleLocator, RejectsCornersOutsideThePointArray)

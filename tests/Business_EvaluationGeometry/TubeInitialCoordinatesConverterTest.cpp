@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -66,7 +67,6 @@ TEST(TubeInitialCoordinatesConverter, UnrollsATubeIntoOneStripWithOneCopyPerSeam
                 const double Vertex::*across = axesSwapped ? &Vertex::x : &Vertex::y;
                 const auto mesh = icMesh(tube(phase, axesSwapped));
                 const Mesh before = *mesh;
-                ASSERT_TRUE(TubeInitialCoordinatesConverter::wrapsAround(before));
 
                 const auto map = convert(mesh, size);
 
@@ -81,15 +81,29 @@ TEST(TubeInitialCoordinatesConverter, UnrollsATubeIntoOneStripWithOneCopyPerSeam
                 for (unsigned t = 0; t < before.numberOfTriangles(); ++t)
                     for (int c = 0; c < 3; ++c)
                         EXPECT_EQ(mesh->getTriangle(t).corners[c]->index, before.getTriangle(t).corners[c]->index);
+                // The seam travels with the map: the axis, the period by which the copies moved, and the cut.
+                const auto seam = TubeInitialCoordinatesConverter::seamOf(map);
+                ASSERT_TRUE(seam);
+                EXPECT_EQ(map.get(), &seam->vertexMap);
+                const std::vector<int> other;
+                EXPECT_FALSE(TubeInitialCoordinatesConverter::seamOf({map, &other})) << "another vector, same owner";
+                EXPECT_EQ(seam->axis, axesSwapped ? TubeInitialCoordinatesConverter::Axis::V
+                                                  : TubeInitialCoordinatesConverter::Axis::U);
+                EXPECT_EQ(seam->originalVertices, originals);
+                EXPECT_EQ(seam->crossings.size(), 2u * kAlong);
+                EXPECT_EQ(seam->copies.size(), kAlong + 1u);
                 // Relative accuracy of an estimated circumference: float rounding of the initial
                 // coordinates reaches 6e-8; an estimator off by a hundredth of a cell is off by 4e-4.
                 const double tolerance = (size != 0.0 ? 1e-15 : 1e-6) * kCircumference;
+                EXPECT_NEAR(seam->period, kCircumference, tolerance);
                 for (unsigned k = originals; k < mesh->numberOfVertices(); ++k) {
                     const Vertex& copy = mesh->getVertex(k);
-                    const Vertex& original = mesh->getVertex(static_cast<unsigned>(copy.index));
-                    EXPECT_EQ(copy.*across, original.*across);
-                    EXPECT_NEAR(copy.*around - original.*around, kCircumference, tolerance);
+                    const int original = copy.index;
+                    EXPECT_EQ(seam->copyOf(original), static_cast<int>(k));
+                    EXPECT_EQ(copy.*across, mesh->getVertex(static_cast<unsigned>(original)).*across);
+                    EXPECT_EQ(copy.*around - mesh->getVertex(static_cast<unsigned>(original)).*around, seam->period);
                 }
+                EXPECT_EQ(seam->copyOf(seam->copies.front().first + 1), -1);
                 // With phase 0.3 the last node of each ring wraps to the start of the ring: it is the one copied.
                 EXPECT_TRUE(phase != 0.3 || (*map)[originals + 1] == kAround + kAround - 1);
                 // One strip: every triangle now winds the same way and spans about one cell.
@@ -100,6 +114,43 @@ TEST(TubeInitialCoordinatesConverter, UnrollsATubeIntoOneStripWithOneCopyPerSeam
                                   1.5 * kCircumference / kAround);
                 }
             }
+}
+
+TEST(TubeInitialCoordinatesConverter, NumbersTheCopiesInTheOrderTheCrossingTrianglesFirstUseTheirOriginals)
+{
+    // Rings listed last to first and nodes numbered at random: neither the order of the vertices
+    // nor where they lie in memory follows the order of first use.
+    SampleBody body = CoreIoSamples::renumbered(tube(0.3), 4);
+    std::ranges::reverse(body.triangles);  // also each triangle's corners: the winding stays one way
+    const auto mesh = icMesh(body);
+    const Mesh uncut = *mesh;
+    const auto seam = TubeInitialCoordinatesConverter::seamOf(convert(mesh, 0.0));
+    ASSERT_TRUE(seam);
+    std::vector<int> firstUses;
+    for (const auto& crossing : seam->crossings)
+        for (unsigned i = 0; i < 3; ++i) {
+            const int original = uncut.getTriangle(static_cast<unsigned>(crossing.triangle)).corners[i]->index;
+            if ((crossing.lowCorners >> i & 1u) && std::ranges::find(firstUses, original) == firstUses.end())
+                firstUses.push_back(original);
+        }
+    ASSERT_EQ(firstUses.size(), kAlong + 1u);
+    for (std::size_t r = 0; r < firstUses.size(); ++r)
+        EXPECT_EQ(seam->copyOf(firstUses[r]), static_cast<int>(seam->originalVertices + r));
+}
+
+TEST(TubeInitialCoordinatesConverter, FindsAPeriodNeverBelowTheExtentOfTheDataOnRaggedSeams)
+{
+    for (const int around : {5, 8, 24})
+        for (unsigned seed = 1; seed <= 30; ++seed) {
+            SCOPED_TRACE(testing::Message() << around << " around, seed " << seed);
+            const SampleBody body = CoreIoSamples::makeTube(
+                kTube, {.around = around, .along = 4, .phase = 0.3, .jitter = 0.3, .seed = seed});
+            const auto [low, high] = std::ranges::minmax(body.initCoord0);
+            const auto seam = TubeInitialCoordinatesConverter::seamOf(convert(icMesh(body), 0.0));
+            ASSERT_TRUE(seam);
+            EXPECT_GE(seam->period, double(high) - double(low));
+            EXPECT_NEAR(seam->period, kCircumference, 0.35 * kCircumference / around);
+        }
 }
 
 TEST(TubeInitialCoordinatesConverter, LeavesMeshesThatDoNotWrapAroundAsTheyAreAndRefusesThoseItCannotUnroll)
@@ -131,7 +182,7 @@ TEST(TubeInitialCoordinatesConverter, LeavesMeshesThatDoNotWrapAroundAsTheyAreAn
         {nullptr, 0.0, "no initial-coordinate mesh"},
         {icMesh(collinear), 0.0, "all 2 triangles of the initial-coordinate mesh are degenerate"},
         {icMesh(tie), 0.0, "as many triangles wound one way as the other (1 each)"},
-        {icMesh(tube(0.3)), 0.5 * kCircumference, "the given circumference 4.71239 does not close the seam along u"},
+        {icMesh(tube(0.3)), 0.5 * kCircumference, "the given circumference 4.71239 is smaller than the extent"},
         {icMesh(alongSeam), 0.0, "triangle 480 crosses the seam along u but lies along it"},
     };
     for (const auto& c : cases) {
@@ -143,6 +194,7 @@ TEST(TubeInitialCoordinatesConverter, LeavesMeshesThatDoNotWrapAroundAsTheyAreAn
             map = convert(c.mesh, c.size);
             EXPECT_EQ(c.refusal, "") << "no exception";
             ASSERT_EQ(map->size(), vertices);
+            EXPECT_FALSE(TubeInitialCoordinatesConverter::seamOf(map));
             for (unsigned k = 0; k < vertices; ++k)
                 EXPECT_EQ((*map)[k], c.mesh->getVertex(k).index);
         } catch (const std::invalid_argument& error) {

@@ -1,14 +1,17 @@
-#include "InitialCoordinateShape.h"
+#include "MaterialPlane.h"
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
 namespace Calvora {
 namespace {
+
+using Seam = TubeInitialCoordinatesConverter::Seam;
 
 // Position of a vertex, given its address, in its mesh. A vertex's index is its position for
 // meshes made by the builders; the others (seam copies of a cut tube, say) are looked up by
@@ -64,24 +67,44 @@ std::array<double, 3> convexWeights(const std::array<double, 3>& weights)
     return clamped;
 }
 
-}  // namespace
-
-InitialCoordinateShape::InitialCoordinateShape(const Mesh& mesh3d, const Mesh& initCoordMesh,
-                                               const std::vector<int>* vertexMap)
-    : vertexMap_(vertexMap), locator_(planarTriangulation(initCoordMesh)), vertices3d_(verticesByPosition(mesh3d))
+Point2 along(TubeInitialCoordinatesConverter::Axis axis, double length)
 {
-    findPeriod(mesh3d.numberOfVertices());
+    return axis == TubeInitialCoordinatesConverter::Axis::U ? Point2{length, 0.0} : Point2{0.0, length};
 }
 
-PlanarTriangulation InitialCoordinateShape::planarTriangulation(const Mesh& initCoordMesh)
+// The low end of the data along the seam's axis: the unrolled strip runs from there one period up.
+Point2 stripStartOf(const Seam& seam, const std::vector<Point2>& points)
+{
+    double low = std::numeric_limits<double>::infinity();
+    for (const Point2& point : points) {
+        const double at = seam.axis == TubeInitialCoordinatesConverter::Axis::U ? point.x : point.y;
+        low = at < low ? at : low;
+    }
+    return along(seam.axis, std::isfinite(low) ? low : 0.0);
+}
+
+}  // namespace
+
+MaterialPlane::MaterialPlane(const Mesh& initCoordMesh, std::shared_ptr<const std::vector<int>> vertexMap,
+                             double searchDistance)
+    : vertexMap_(std::move(vertexMap)),
+      seam_(TubeInitialCoordinatesConverter::seamOf(vertexMap_)),
+      locator_(planarTriangulation(initCoordMesh)),
+      searchDistance_(searchDistance >= 0.0 ? searchDistance : 0.5 * locator_.meanEdgeLength())
+{
+    if (seam_) {
+        period_ = along(seam_->axis, seam_->period);
+        stripStart_ = stripStartOf(*seam_, locator_.triangulation().points);
+    }
+}
+
+PlanarTriangulation MaterialPlane::planarTriangulation(const Mesh& initCoordMesh)
 {
     PlanarTriangulation planar;
     const VertexPositions positions(initCoordMesh, planar.points);
     planar.triangles.reserve(initCoordMesh.numberOfTriangles());
     for (auto triangle = initCoordMesh.beginTriangle(), end = initCoordMesh.endTriangle(); triangle != end;
          ++triangle) {
-        // Filled in place: corners gathered in a local array and copied as a whole stall on
-        // reading back what was just stored in parts.
         std::array<std::int32_t, 3>& corners = planar.triangles.emplace_back();
         for (std::size_t k = 0; k < 3; ++k) {
             corners[k] = positions.positionOf(triangle->corners[k]);
@@ -94,37 +117,15 @@ PlanarTriangulation InitialCoordinateShape::planarTriangulation(const Mesh& init
     return planar;
 }
 
-void InitialCoordinateShape::findPeriod(std::size_t vertices3d)
+// Moved by whole periods to lie within one period up from the strip's start.
+Point2 MaterialPlane::shiftIntoStrip(Point2 q) const
 {
-    const auto& points = locator_.triangulation().points;
-    if (vertexMap_ == nullptr || points.size() <= vertices3d)
-        return;
-    const int copy = static_cast<int>(vertices3d);
-    const int standsFor = vertexOf(copy);
-    int original = standsFor;
-    if (vertexOf(original) != standsFor) {
-        const auto first = vertexMap_->begin(), last = first + static_cast<std::ptrdiff_t>(vertices3d);
-        const auto found = std::find(first, last, standsFor);
-        if (found == last)
-            return;
-        original = static_cast<int>(found - first);
-    }
-    const Point2 to = points[static_cast<std::size_t>(copy)], from = points[static_cast<std::size_t>(original)];
-    if (to.x != from.x || to.y != from.y) {
-        period_ = Point2{to.x - from.x, to.y - from.y};
-        periodOrigin_ = from;
-    }
+    const double periods = std::floor(((q.x - stripStart_.x) * period_.x + (q.y - stripStart_.y) * period_.y) /
+                                      (period_.x * period_.x + period_.y * period_.y));
+    return {q.x - periods * period_.x, q.y - periods * period_.y};
 }
 
-Point2 InitialCoordinateShape::shiftIntoStrip(Point2 q) const
-{
-    const Point2 p = *period_;
-    const double periods = std::floor(((q.x - periodOrigin_.x) * p.x + (q.y - periodOrigin_.y) * p.y) /
-                                      (p.x * p.x + p.y * p.y));
-    return {q.x - periods * p.x, q.y - periods * p.y};
-}
-
-int InitialCoordinateShape::coincidentVertex(const TriangleLocator::Hit& hit) const
+int MaterialPlane::coincidentVertex(const Hit& hit) const
 {
     if (hit.coincidentCorner < 0)
         return -1;
@@ -132,16 +133,20 @@ int InitialCoordinateShape::coincidentVertex(const TriangleLocator::Hit& hit) co
     return vertexOf(corners[static_cast<std::size_t>(hit.coincidentCorner)]);
 }
 
-Point<double, 3> InitialCoordinateShape::shapeAt(const TriangleLocator::Hit& hit) const
+Point<double, 3> MaterialPlane::shapeAt(const Hit& hit,
+                                        const PositionalAccess<const Mesh::VertexContainer>& vertices3d) const
 {
     const auto& corners = locator_.triangulation().triangles[static_cast<std::size_t>(hit.triangle)];
+    const auto vertex3d = [&](std::size_t k) -> const Vertex& {
+        return vertices3d[static_cast<std::size_t>(vertexOf(corners[k]))];
+    };
     if (hit.coincidentCorner >= 0) {
-        const Vertex& corner = vertex3dOf(corners[static_cast<std::size_t>(hit.coincidentCorner)]);
+        const Vertex& corner = vertex3d(static_cast<std::size_t>(hit.coincidentCorner));
         return {corner.x, corner.y, corner.z};
     }
     Point<double, 3> at;
     for (std::size_t k = 0; k < 3; ++k) {
-        const Vertex& corner = vertex3dOf(corners[k]);
+        const Vertex& corner = vertex3d(k);
         at.x += hit.weights[k] * corner.x;
         at.y += hit.weights[k] * corner.y;
         at.z += hit.weights[k] * corner.z;
@@ -149,7 +154,7 @@ Point<double, 3> InitialCoordinateShape::shapeAt(const TriangleLocator::Hit& hit
     return at;
 }
 
-VertexLocation InitialCoordinateShape::locationOf(const TriangleLocator::Hit& hit) const
+VertexLocation MaterialPlane::locationOf(const Hit& hit) const
 {
     VertexLocation location;
     if (!hit.found())
