@@ -10,14 +10,6 @@
 
 namespace CoreIoAlign {
 
-// The aligner keeps plain pointers: the shares below keep what it points to alive.
-struct BeforeState {
-    std::shared_ptr<const Calvora::Mesh> mesh;
-    std::shared_ptr<Calvora::Mesh> materialPlane;
-    std::shared_ptr<Calvora::Mesh> afterPlane;
-    Calvora::MaterialFixedMeshAligner aligner;
-};
-
 namespace {
 
 using Calvora::MatchStatus;
@@ -107,29 +99,6 @@ CoreIo::MeshAndCoord inFrameOf(const Body& after, const Body& before)
     return {std::move(first), std::move(second), after.record.mesh};
 }
 
-struct UnrolledPlane {
-    std::shared_ptr<const std::vector<int>> vertexMap;
-    std::optional<TubeInitialCoordinatesConverter::Seam> seam;
-};
-
-// Cuts a tube's material plane at its seam and unrolls it in place.
-UnrolledPlane unroll(const std::shared_ptr<Calvora::Mesh>& plane, const char* which, TubeMode mode)
-{
-    UnrolledPlane unrolled;
-    try {
-        const TubeInitialCoordinatesConverter converter;
-        unrolled.seam = converter.findSeam(*plane);
-        converter.cut3dTubeAtSeamAndUnrollWithInitCoords(plane, unrolled.vertexMap);
-    } catch (const std::invalid_argument& error) {
-        const std::string advice = mode == TubeMode::Auto
-                                       ? "; it was taken for a tube because its material plane folds over; if it "
-                                         "is a sheet, align it as one (tube: no)"
-                                       : "";
-        throw InputError(std::string("the ") + which + " body cannot be unrolled as a tube: " + error.what() + advice);
-    }
-    return unrolled;
-}
-
 int isTubeArgument(TubeMode mode)
 {
     switch (mode) {
@@ -196,14 +165,67 @@ void measureRounding(const Body& before, const Body& after, Alignment& alignment
     alignment.meanEdgeLength = mesh.numberOfTriangles() > 0 ? edges / (3.0 * double(mesh.numberOfTriangles())) : 0.0;
 }
 
-CoreIo::MeshAlignResult libraryResult(const CoreIo::MeshAndCoord& before, const CoreIo::MeshAndCoord& after, int isTube,
-                                      bool complete)
+// The matching as the aligner delivered it, before the library's completion: where the library
+// refuses to complete (some vertex lies outside), the vertices that were found keep their match.
+std::shared_ptr<std::vector<int>> uncompletedMatching(const Calvora::AlignmentRecord& record)
 {
-    try {
-        return CoreIo::getMeshAlignResult(before, after, isTube, complete);
-    } catch (const std::exception& error) {
-        throw InputError(std::string("alignment failed: ") + error.what());
+    auto matching = std::make_shared<std::vector<int>>();
+    matching->reserve(record.locations.size());
+    for (const Calvora::VertexLocation& location : record.locations) {
+        const auto corner = std::ranges::max_element(location.weights) - location.weights.begin();
+        matching->push_back(
+            location.status == MatchStatus::Coincident ? location.vertices[static_cast<std::size_t>(corner)] : -1);
     }
+    return matching;
+}
+
+// Runs the library's alignment once, watching what the platform finds for it.
+// - returns the library's result and the record of its aligner call
+// - throws InputError for a tube the converter refuses (with advice when the tube was presumed)
+//   and for any other refusal of the library
+std::pair<CoreIo::MeshAlignResult, Calvora::AlignmentRecord>
+alignOnce(const CoreIo::MeshAndCoord& before, const CoreIo::MeshAndCoord& after, TubeMode tube, bool complete)
+{
+    Calvora::AlignmentRecorder recorder;
+    try {
+        CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(before, after, isTubeArgument(tube), complete);
+        std::optional<Calvora::AlignmentRecord> record = recorder.take();
+        if (!record || !result.vertexMatching)
+            throw InputError("the alignment gave no result: the two bodies share no material points");
+        return {std::move(result), std::move(*record)};
+    } catch (const std::invalid_argument& error) {
+        const std::string advice = tube == TubeMode::Auto
+                                       ? "; it was taken for a tube because its material plane folds over; if it "
+                                         "is a sheet, align it as one (tube: no)"
+                                       : "";
+        throw InputError(std::string("the bodies cannot be unrolled as a tube: ") + error.what() + advice);
+    } catch (const std::runtime_error& error) {
+        // The library refuses to complete a matching with vertices outside the before body; its
+        // aligner ran all the same.
+        std::optional<Calvora::AlignmentRecord> record = recorder.take();
+        if (!complete || !record)
+            throw InputError(std::string("alignment failed: ") + error.what());
+        CoreIo::MeshAlignResult result{uncompletedMatching(*record), record->alignedMesh};
+        return {std::move(result), std::move(*record)};
+    }
+}
+
+std::string foldMessage(std::size_t folded, std::size_t triangles, const char* which, bool tube)
+{
+    return std::string("the material plane of the ") + which + " body folds over itself: " + std::to_string(folded) +
+           " of its " + std::to_string(triangles) + " triangles wind against the others" +
+           (tube ? " even after unrolling it as a tube" : "") +
+           ", so its initial coordinates give several places of the body one material point and no alignment "
+           "can tell them apart; choose initial coordinates that lay the body out flat (another --ic: a "
+           "reference plane across the part, a cylinder around a tube) or only the blocks that they do (--body)";
+}
+
+void refuseFolds(const Calvora::AlignmentRecord& record, const Body& before, const Body& after, bool tube)
+{
+    if (record.foldedBefore > 0)
+        throw InputError(foldMessage(record.foldedBefore, before.record.mesh->numberOfTriangles(), "before", tube));
+    if (record.foldedAfter > 0)
+        throw InputError(foldMessage(record.foldedAfter, after.record.mesh->numberOfTriangles(), "after", tube));
 }
 
 }  // namespace
@@ -238,54 +260,32 @@ Alignment alignBodies(const Body& before, const Body& after, TubeMode tube, bool
     if (before.record.mesh->numberOfTriangles() == 0)
         throw InputError("the before body has no triangles to locate the after body in; select blocks of "
                          "shell or surface elements");
-    const CoreIo::MeshAndCoord afterRecord = inFrameOf(after, before);
-
-    Alignment alignment;
-    alignment.materialFrame = before.materialOrigin;
-    auto state = std::make_shared<BeforeState>();
-    state->mesh = before.record.mesh;
-    state->materialPlane = CoreIo::initialCoordinateMesh(before.record);
-    state->afterPlane = CoreIo::initialCoordinateMesh(afterRecord);
     if (tube == TubeMode::Auto && (before.wrapsAround || after.wrapsAround))
         tube = TubeMode::Yes;
-    alignment.tube = tube == TubeMode::Yes || (tube == TubeMode::Auto && CoreIo::detectTube(*state->afterPlane) != 0);
 
-    Calvora::MaterialFixedMeshAligner& aligner = state->aligner;
-    aligner.meshBefore = state->mesh.get();
-    aligner.initCoordMeshBefore = state->materialPlane.get();
-    aligner.meshAfter = after.record.mesh.get();
-    aligner.initCoordMeshAfter = state->afterPlane.get();
-    if (alignment.tube) {
-        aligner.setInitCoordVertexTo3dVertexBefore(unroll(state->materialPlane, "before", tube).vertexMap);
-        UnrolledPlane afterPlane = unroll(state->afterPlane, "after", tube);
-        aligner.setInitCoordVertexTo3dVertexAfter(std::move(afterPlane.vertexMap));
-        alignment.seam = afterPlane.seam;
-    }
-    aligner.computeMeshBeforeWithTopologyOfMeshAfter(alignment.biggestSquareError, nullptr, nullptr,
-                                                     &alignment.locations);
-    aligner.meshAfter = nullptr;
-    aligner.initCoordMeshAfter = nullptr;
-    aligner.setInitCoordVertexTo3dVertexAfter(nullptr);
+    auto [result, record] = alignOnce(before.record, inFrameOf(after, before), tube, complete);
+    Alignment alignment;
+    alignment.materialFrame = before.materialOrigin;
+    alignment.tube = record.seamAfter != nullptr || record.foldedAfter > 0;
+    refuseFolds(record, before, after, alignment.tube);
+    alignment.result = std::move(result);
+    alignment.locations = std::move(record.locations);
+    alignment.seam = std::move(record.seamAfter);
+    alignment.biggestSquareError = record.biggestSquareError;
+    alignment.before = std::move(record.before);
     for (const Calvora::VertexLocation& location : alignment.locations)
         ++alignment.statusCounts[static_cast<std::size_t>(location.status)];
-
-    const bool completable = complete && alignment.count(MatchStatus::Outside) == 0;
-    alignment.completionLeftOutside = complete && !completable;
-    if (completable)
+    alignment.completionLeftOutside = complete && alignment.count(MatchStatus::Outside) > 0;
+    if (complete && !alignment.completionLeftOutside)
         alignment.completed = alignment.count(MatchStatus::Inside) + alignment.count(MatchStatus::Near);
-    alignment.result = libraryResult(before.record, afterRecord,
-                                     isTubeArgument(alignment.tube ? TubeMode::Yes : TubeMode::No), completable);
-    if (!alignment.result.vertexMatching || !alignment.result.alignedMesh)
-        throw InputError("the alignment gave no result: the two bodies share no material points");
     measureRounding(before, after, alignment);
-    alignment.before = std::move(state);
     return alignment;
 }
 
 std::vector<Calvora::VertexLocation> locateAfterElements(const Alignment& alignment, const Body& after)
 {
     const ElementCorners elements = elementCorners(after);
-    const bool unwrap = alignment.seam.has_value();
+    const bool unwrap = alignment.seam != nullptr;
     const bool alongU = unwrap && alignment.seam->axis == TubeInitialCoordinatesConverter::Axis::U;
     const double period = unwrap ? alignment.seam->period : 0.0;
     const std::array<double, 2>& frame = alignment.materialFrame;
@@ -308,24 +308,39 @@ std::vector<Calvora::VertexLocation> locateAfterElements(const Alignment& alignm
         const double n = static_cast<double>(end - begin);
         centroids.push_back({u / n - frame[0], v / n - frame[1], 0.0});
     }
-    return alignment.before->aligner.locateMaterialPoints(centroids);
+    return alignment.before->locate(centroids);
 }
 
 MaterialPlane afterMaterialPlane(const Alignment& alignment, const Body& after)
 {
-    const Calvora::Mesh& plane = *alignment.before->afterPlane;
-    MaterialPlane result;
-    std::map<const Calvora::Vertex*, int> position;
-    int next = 0;
-    for (auto vertex = plane.beginVertex(), end = plane.endVertex(); vertex != end; ++vertex, ++next) {
-        position.emplace(&*vertex, next);
-        result.points.push_back({vertex->x + alignment.materialFrame[0], vertex->y + alignment.materialFrame[1]});
-        result.vertexOf.push_back(static_cast<std::size_t>(next) < after.numVertices() ? next : vertex->index);
+    MaterialPlane plane;
+    for (std::size_t i = 0; i < after.numVertices(); ++i) {
+        plane.points.push_back({after.initialCoordinates[2 * i], after.initialCoordinates[2 * i + 1]});
+        plane.vertexOf.push_back(static_cast<int>(i));
     }
-    for (auto triangle = plane.beginTriangle(), end = plane.endTriangle(); triangle != end; ++triangle)
+    const Calvora::Mesh& mesh = *after.record.mesh;
+    for (auto triangle = mesh.beginTriangle(), end = mesh.endTriangle(); triangle != end; ++triangle)
         for (const Calvora::Vertex* corner : triangle->corners)
-            result.triangles.push_back(position.at(corner));
-    return result;
+            plane.triangles.push_back(corner->index);
+    if (!alignment.seam)
+        return plane;
+    // The seam's copies follow the vertices, one period up; the crossing triangles take them.
+    const auto& seam = *alignment.seam;
+    const std::size_t around = seam.axis == Calvora::TubeInitialCoordinatesConverter::Axis::U ? 0 : 1;
+    for (std::size_t copy = seam.originalVertices; copy < seam.vertexMap.size(); ++copy) {
+        const int original = seam.vertexMap[copy];
+        std::array<double, 2> point = plane.points[static_cast<std::size_t>(original)];
+        point[around] += seam.period;
+        plane.points.push_back(point);
+        plane.vertexOf.push_back(original);
+    }
+    for (const auto& crossing : seam.crossings)
+        for (unsigned corner = 0; corner < 3; ++corner)
+            if ((crossing.lowCorners >> corner) & 1u) {
+                int& point = plane.triangles[3 * crossing.triangle + corner];
+                point = seam.copyOf(point);
+            }
+    return plane;
 }
 
 }  // namespace CoreIoAlign

@@ -22,14 +22,11 @@ enum class TubeMode { Auto, Yes, No };
 // "auto", "yes" or "no"; throws UsageError for any other word.
 TubeMode parseTubeMode(const std::string& word);
 
-// The before state of an alignment, kept for locating further material points.
-struct BeforeState;
-
 struct Alignment {
     CoreIo::MeshAlignResult result;                  // the library's matching and aligned mesh
     std::vector<Calvora::VertexLocation> locations;  // one per after vertex
     bool tube = false;                               // the library's decision
-    std::optional<Calvora::TubeInitialCoordinatesConverter::Seam> seam;  // the after body's, for tubes
+    std::shared_ptr<const Calvora::TubeInitialCoordinatesConverter::Seam> seam;  // the after body's; null: no cut
     double biggestSquareError = 0.0;  // largest squared distance of a Near vertex to the before body
     std::array<std::size_t, 4> statusCounts{};  // by MatchStatus
     std::size_t completed = 0;  // after vertices matched to the nearest corner of their before triangle
@@ -39,7 +36,7 @@ struct Alignment {
     double roundingBound = 0.0;
     double meanEdgeLength = 0.0;
     std::array<double, 2> materialFrame{};  // subtracted from material coordinates in the library
-    std::shared_ptr<const BeforeState> before;
+    std::shared_ptr<const Calvora::MaterialPointLocator> before;  // locates further material points
 
     // Share of after vertices that are not Outside; 1 when there is no vertex.
     double coverage() const;
