@@ -3,8 +3,9 @@
 // their higher-order forms) make bodies; a body's shape at a step is the file's coordinates plus
 // the displacement at that step, and its results are the file's nodal variables plus the chosen
 // initial coordinates. The file's description, connectivity and reference coordinates are
-// checked when the loader is made; values of steps are read when a mesh or result is loaded. Not
-// for use from several threads at once.
+// checked when the loader is made; values of steps are read when a mesh or result is loaded.
+// Loaders may be used on several threads at once, each its own or one shared for its const calls:
+// every call into the file libraries is serialised.
 
 #include "ExodusBody.h"
 #include "Persistence_CoreIo.h"
@@ -24,8 +25,8 @@ class Logging;
 
 namespace CoreIo {
 
-class ExodusFile;
-struct NetcdfFileFacts;
+class ExodusFileReader;
+struct ExodusLoaderBody;
 
 // An element block that makes no surface, and so is part of no body.
 struct SkippedBlock {
@@ -91,56 +92,14 @@ public:
     void loadMesh(const MeshLocation& where, MeshBuilderInterface& builder) const override;
 
 private:
-    struct BlockFacts;
-    struct Body;
-    using Columns = std::array<std::vector<double>, 3>;  // x, y, z per body node
+    void addBody(const std::vector<std::size_t>& blocks, const ExodusBodyOptions& options);
+    const ExodusLoaderBody& bodyAt(const MeshLocation& where) const;
 
-    enum class Purpose { Bodies, ListingOnly };
-    ExodusLoader(const std::string& path, const std::optional<ExodusBodyOptions>& options, Purpose purpose);
-    friend ExodusListing listExodusFile(const std::string& path);
-    void warnAboutSkippedBlocks() const;
-    void readDimensions(const NetcdfFileFacts& facts);
-    void readVariables(const NetcdfFileFacts& facts);
-    void readSteps();
-    void readBlocks(const NetcdfFileFacts& facts);
-    void readBlock(const NetcdfFileFacts& facts, const std::vector<int>& ids, std::size_t b, const std::string& name,
-                   std::int64_t firstElement);
-    void classifyBlock(std::size_t b);
-    void countBlockNodes(std::size_t block, std::vector<int>& marks);
-    std::vector<std::size_t> selectBlocks(const std::vector<std::string>& selection) const;
-    void addBody(const std::vector<std::size_t>& blocks, const ExodusBodyOptions& options, std::vector<int>& localOf);
-    std::vector<std::vector<int>> numberNodes(Body& body, std::vector<int>& localOf) const;
-    void readReference(Body& body, const std::optional<std::array<double, 3>>& origin) const;
-    static void placeAtOrigin(Body& body, const std::optional<std::array<double, 3>>& origin);
-    void cutElements(Body& body, const std::vector<std::vector<int>>& corners) const;
-    void readNumberMaps(Body& body) const;
-    std::int64_t resolveStep(const std::optional<std::int64_t>& step) const;
-    std::optional<std::array<int, 3>> resolveDisplacement(const std::string& choice) const;
-    void resolveInitialCoordinates(Body& body, const InitialCoordinateSource& source) const;
-    void addResults(std::size_t body);
-    void requireOwnSource(const std::string& source) const;
-    void requireStep(std::int64_t step) const;
-    const Body& bodyAt(const MeshLocation& where) const;
-
-    std::vector<int> readConnectivity(std::size_t block) const;
-    std::vector<int> readSolverIndexMapping(const Body& body) const;
-    Columns readPositions(const Body& body) const;
-    std::vector<float> readNormalComponent(const Body& body, std::size_t component) const;
-    std::vector<double> readInitialCoordinate(const Body& body, std::size_t component, std::int64_t step) const;
-    void buildWithoutNormals(const MeshBuilderParamColMajor& columns, MeshBuilderInterface& builder) const;
-    std::vector<double> readVariable(const Body& body, std::int64_t step, int variable) const;
-    std::vector<double> readFiniteVariable(const Body& body, std::int64_t step, int variable) const;
-
-    std::string path_;
+    std::unique_ptr<ExodusFileReader> file_;
     std::unique_ptr<Calvora::Logging> logger_;
-    std::unique_ptr<ExodusFile> file_;  // doubles cross the API
-    int numNodes_ = 0;
-    int numSteps_ = 0;
-    ExodusListing listing_;
-    std::vector<BlockFacts> blockFacts_;  // parallel to listing_.blocks
     std::optional<std::array<int, 3>> normalVariables_;  // 1-based indices of the normal's components
     std::vector<SimBody> bodies_;
-    std::vector<Body> bodyData_;  // parallel to bodies_
+    std::vector<ExodusLoaderBody> bodyData_;  // parallel to bodies_
     std::vector<SkippedBlock> skipped_;
 };
 

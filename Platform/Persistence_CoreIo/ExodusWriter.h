@@ -26,7 +26,7 @@ constexpr std::size_t exodusMaxNameLength = 256;
 
 struct ExodusMesh {
     struct Block {
-        int id = 0;                     // positive, unique among the blocks
+        std::int64_t id = 0;            // positive, unique among the blocks
         std::string name;               // empty or up to exodusMaxNameLength characters
         std::string elementType;  // TRI3, TRISHELL, SHELL4, QUAD4, TRI6, QUAD8, SHELL9, ...: 1 to 32 characters
         int nodesPerElement = 0;  // at least 1
@@ -53,9 +53,9 @@ struct ExodusMesh {
 
     std::string title;  // up to 80 characters
     std::vector<double> x, y, z;  // one coordinate per node, all finite
-    std::vector<int> nodeIds;  // empty, or the file's positive, unique ID of each node
+    std::vector<std::int64_t> nodeIds;  // empty, or the file's positive, unique ID of each node
     std::vector<Block> blocks;  // at least one
-    std::vector<int> elementIds;  // empty, or one positive, unique ID per element, blocks in order
+    std::vector<std::int64_t> elementIds;  // empty, or one positive, unique ID per element, blocks in order
     std::vector<double> times;  // one per step; each variable holds one array per step
     std::vector<NodalVariable> nodalVariables;
     std::vector<ElementVariable> elementVariables;

@@ -5,3 +5,13 @@ coreio_add_test(ExodusTest
          ${EXODUS_LIBRARY} ${NETCDF_LIBRARY})
 target_include_directories(ExodusTest SYSTEM PRIVATE ${EXODUS_INCLUDE_DIR})
 target_compile_definitions(ExodusTest PRIVATE COREIO_NCGEN="${NCGEN_EXECUTABLE}")
+find_package(Threads REQUIRED)
+coreio_add_test(ExodusThreadTest
+    SOURCES ExodusThreadTest.cpp ExodusShellTestFile.cpp
+    LIBS Persistence_CoreIo Threads::Threads
+    LABELS threads)
+# The loader's internal units, compiled in: the library exports only its interface.
+coreio_add_test(ExodusBodyAssemblyTest
+    SOURCES ExodusBodyAssemblyTest.cpp ${PROJECT_SOURCE_DIR}/Platform/Persistence_CoreIo/ExodusBodyAssembly.cpp
+            ${PROJECT_SOURCE_DIR}/Platform/Persistence_CoreIo/ExodusElements.cpp
+    LIBS Persistence_CoreIo GTest::gmock)
