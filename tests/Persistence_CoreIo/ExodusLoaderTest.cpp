@@ -52,17 +52,19 @@ struct Edit {
     std::string from, to;
 };
 
-// A CDL text of tests/data, with one edit, made a binary file of the format ncgen's -k option names
+// A CDL text of tests/data, with edits, made a binary file of the format ncgen's -k option names
 // (1 classic, 2 64-bit offsets, 3 netCDF-4, 5 64-bit data).
-std::string generate(const ScratchDirectory& directory, const Edit& edit = {}, int kind = 1,
+std::string generate(const ScratchDirectory& directory, const std::vector<Edit>& edits = {}, int kind = 1,
                      const std::string& cdl = "exodus_independent.cdl")
 {
     std::ifstream in(std::string(COREIO_TEST_DATA_DIR) + "/" + cdl);
     std::string text{std::istreambuf_iterator<char>(in), {}};
-    const std::size_t at = text.find(edit.from);
-    EXPECT_NE(at, std::string::npos) << edit.from;
-    if (at != std::string::npos)
-        text = text.substr(0, at) + edit.to + text.substr(at + edit.from.size());
+    for (const Edit& edit : edits) {
+        const std::size_t at = text.find(edit.from);
+        EXPECT_NE(at, std::string::npos) << edit.from;
+        if (at != std::string::npos)
+            text = text.substr(0, at) + edit.to + text.substr(at + edit.from.size());
+    }
     const std::string source = directory.file("edited.cdl");
     const std::string target = directory.file("sample.exo");
     std::ofstream(source) << text;
@@ -127,7 +129,7 @@ TEST(ExodusLoader, ReadsAnIndependentlyWrittenFileInEveryNetcdfFormatAndIntegerS
                      ":file_size = 1 ;\n:int64_status = " + std::to_string(EX_ALL_INT64_API) + " ;"};
     for (const auto& [kind, edit] : std::vector<std::pair<int, Edit>>{{1, {}}, {2, {}}, {3, {}}, {5, {}}, {1, int64}}) {
         SCOPED_TRACE("ncgen -k " + std::to_string(kind) + edit.to);
-        const ExodusLoader loader(generate(directory, edit, kind));
+        const ExodusLoader loader(generate(directory, {edit}, kind));
         EXPECT_TRUE(loader.storesDoubles());
         ASSERT_EQ(loader.bodies().size(), 2u);
         const CoreIo::SimBody& body = loader.bodies()[0];
@@ -284,11 +286,59 @@ TEST(ExodusLoader, FormsOneBodyOfTheChosenBlocksAtTheChosenStepWithItsDisplaceme
         EXPECT_THAT(messageOf([&] { ExodusLoader(path, options); }), AllOf(HasSubstr(path), HasSubstr(expected)));
 }
 
+TEST(ExodusLoader, ReadsTheValuesOfEveryLayoutOfTheFormatWhateverItsFileSizeAttributeClaims)
+{
+    const Edit valuesInOneArray{"double vals_nod_var1(time_step, num_nodes) ;\n\tdouble vals_nod_var2(time_step, "
+                                "num_nodes) ;\n\tdouble vals_nod_var3(time_step, num_nodes) ;",
+                                "double vals_nod_var(time_step, num_nod_var, num_nodes) ;"};
+    const Edit valuesInOneArrayData{
+        " vals_nod_var1 =\n  0, 0, 0, 0,\n  0.5, 0.5, 0.5, 0.5 ;\n vals_nod_var2 =\n  "
+        "0, 0, 0, 0,\n  0, 0, 0, 0 ;\n vals_nod_var3 =\n  0, 0, 0, 0,\n",
+        " vals_nod_var = 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,\n  0.5, 0.5, 0.5, 0.5, 0, 0, 0, 0,\n"};
+    const Edit claimsOneArrayPerAxis{":title", ":file_size = 1 ;\n:title"};
+    const std::vector<std::string> named{"DISPL_X", "DISPL_Y", "DISPL_Z"};
+    const struct {
+        const char* layout;
+        std::vector<Edit> edits;
+        std::vector<std::string> variables;
+        std::vector<float> x, z;
+    } cases[] = {
+        {"one coordinate array, one array per nodal variable", {}, named, {0.5, 1.5, 1.5, 0.5}, {0, 0.25, 0.25, 0}},
+        {"one array of all nodal variables",
+         {valuesInOneArray, valuesInOneArrayData},
+         named,
+         {0.5, 1.5, 1.5, 0.5},
+         {0, 0.25, 0.25, 0}},
+        {"a file_size attribute that claims one array per axis",
+         {claimsOneArrayPerAxis},
+         named,
+         {0.5, 1.5, 1.5, 0.5},
+         {0, 0.25, 0.25, 0}},
+        {"nodal variables without names",
+         {{"char name_nod_var(num_nod_var, len_name) ;", ""},
+          {"name_nod_var = \"DISPL_X\", \"DISPL_Y\", \"DISPL_Z\" ;", ""}},
+         {"nodal_variable_1", "nodal_variable_2", "nodal_variable_3"},
+         {0, 1, 1, 0},
+         {0, 0, 0, 0}},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.layout);
+        const ScratchDirectory directory;
+        const ExodusLoader loader(generate(directory, row.edits, 1, "exodus_one_coordinate_array.cdl"),
+                                  {{}, {}, "auto", {}, std::array<double, 3>{}});
+        EXPECT_EQ(loader.listing().nodalVariables, row.variables);
+        MeshRecorder mesh;
+        loader.loadMesh(loader.bodies()[0].meshLocation, mesh);
+        EXPECT_EQ(mesh.x, row.x);
+        EXPECT_EQ(mesh.z, row.z);
+    }
+}
+
 TEST(ExodusLoader, RefusesBadFilesSayingWhatIsWrongAndWhere)
 {
     const ScratchDirectory directory;
     const auto edited = [&](std::string from, std::string to) {
-        return [=, &directory] { return generate(directory, {from, to}); };
+        return [=, &directory] { return generate(directory, {{from, to}}); };
     };
     const auto header = [&](std::string dimension) {
         return [=, &directory] { return patched(directory, dimension, 2000000000u); };
