@@ -31,7 +31,7 @@ struct InitialCoordinateSource {
 struct ExodusBodyOptions {
     // Block names as the file stores them, or block ids in decimal; empty: every surface block.
     std::vector<std::string> blocks;
-    std::optional<std::int64_t> step;     // from 1; empty: the file's last step
+    std::optional<std::int64_t> step;     // from 1; empty: the last step whose used values are written
     std::string displacement = "auto";    // "auto", "none", or the stem of a nodal triple (DISP: DISP_X ...)
     InitialCoordinateSource initialCoordinates;
     // Subtracted from every position handed on, so that coordinates far from the origin keep their
@@ -89,6 +89,10 @@ struct ExodusBodyDescription {
     std::vector<int> fileNodes;      // body node -> the file's node index, from 0
     std::vector<std::int64_t> nodeIds;                // body node -> the file's node number map
     std::vector<ExodusTriangleSource> triangles;     // per triangle of the body's mesh
+    // Steps after `step` that the file lists but at which a variable the body uses (displacement,
+    // normals, initial coordinates) was never written, as when a run stopped early; skipped when
+    // the step is left to the loader.
+    std::int64_t unwrittenStepsSkipped = 0;
 };
 
 }  // namespace CoreIo

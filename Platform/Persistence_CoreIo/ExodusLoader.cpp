@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 namespace CoreIo {
@@ -133,15 +135,6 @@ void requireStep(const ExodusFileReader& file, std::int64_t step)
     }
 }
 
-std::int64_t resolveStep(const ExodusFileReader& file, const std::optional<std::int64_t>& step)
-{
-    if (!step) {
-        return numSteps(file);
-    }
-    requireStep(file, *step);
-    return *step;
-}
-
 std::optional<std::array<int, 3>> resolveDisplacement(const ExodusFileReader& file, const std::string& choice)
 {
     if (numSteps(file) == 0 && choice != "auto" && choice != "none") {
@@ -231,26 +224,90 @@ void readNumberMaps(const ExodusFileReader& file, ExodusLoaderBody& body)
     }
 }
 
-std::vector<double> readVariable(const ExodusFileReader& file, const ExodusLoaderBody& body, std::int64_t step,
-                                 int variable)
+// Values handed on must be data: a variable's fill value marks values never written (a step that
+// a run stopped before), and values that are not finite are no numbers. items names what the
+// values belong to ("nodes of element block ..."), ids their numbers in the file.
+void requireData(const ExodusFileReader& file, const std::vector<double>& values, double fill, const std::string& what,
+                 const std::string& item, const std::string& items, const std::vector<std::int64_t>& ids)
+{
+    for (const bool unwritten : {true, false}) {
+        const auto isBad = [&](double value) { return unwritten ? value == fill : !std::isfinite(value); };
+        const auto first = std::find_if(values.begin(), values.end(), isBad);
+        if (first == values.end()) {
+            continue;
+        }
+        const auto k = static_cast<std::size_t>(first - values.begin());
+        const std::string where = " at " + item + " " + std::to_string(k + 1) + " (ID " + std::to_string(ids[k]) +
+                                  ") of " + items + ", at " +
+                                  std::to_string(std::count_if(first, values.end(), isBad)) + " of its " +
+                                  std::to_string(values.size()) + " " + item + "s in all; ";
+        if (unwritten) {
+            std::ostringstream fillText;
+            fillText << fill;
+            file.fail(what + " was never written (it holds the fill value " + fillText.str() + ")" + where +
+                      "choose a step that holds it");
+        }
+        file.fail(what + " is not finite" + where + "fix the values or choose other variables");
+    }
+}
+
+std::string describeNodalVariable(const ExodusFileReader& file, int variable, std::int64_t step)
+{
+    return "nodal variable " + inQuotes(file.listing().nodalVariables[static_cast<std::size_t>(variable - 1)]) +
+           " at step " + std::to_string(step);
+}
+
+// A nodal variable's values at the body's nodes, as stored.
+std::vector<double> readStoredVariable(const ExodusFileReader& file, const ExodusLoaderBody& body, std::int64_t step,
+                                       int variable)
 {
     return pickNodes(file.nodalValues(static_cast<std::size_t>(variable - 1), step, body.span), body);
 }
 
-// Values that move or place nodes must be numbers.
-std::vector<double> readFiniteVariable(const ExodusFileReader& file, const ExodusLoaderBody& body, std::int64_t step,
-                                       int variable)
+// A nodal variable's values at the body's nodes, which must be data.
+std::vector<double> readVariable(const ExodusFileReader& file, const ExodusLoaderBody& body, std::int64_t step,
+                                 int variable)
 {
-    std::vector<double> values = readVariable(file, body, step, variable);
-    const auto bad = std::find_if(values.begin(), values.end(), [](double value) { return !std::isfinite(value); });
-    if (bad != values.end()) {
-        const auto i = static_cast<std::size_t>(bad - values.begin());
-        file.fail("nodal variable " + inQuotes(file.listing().nodalVariables[static_cast<std::size_t>(variable - 1)]) +
-                  " at step " + std::to_string(step) + " is not finite at node " +
-                  std::to_string(body.description.fileNodes[i] + 1) + " of " + body.label +
-                  "; fix the values or choose other variables");
-    }
+    std::vector<double> values = readStoredVariable(file, body, step, variable);
+    requireData(file, values, file.nodalFillValue(static_cast<std::size_t>(variable - 1)),
+                describeNodalVariable(file, variable, step), "node", body.label, body.description.nodeIds);
     return values;
+}
+
+// The nodal variables a body's shape and material coordinates come from, 1-based.
+std::vector<int> usedVariables(const ExodusLoaderBody& body, const std::optional<std::array<int, 3>>& normals)
+{
+    std::vector<int> used;
+    for (const std::optional<std::array<int, 3>>& triple : {body.displacement, normals}) {
+        if (triple) {
+            std::copy_if(triple->begin(), triple->end(), std::back_inserter(used), [](int v) { return v > 0; });
+        }
+    }
+    if (body.initialCoordinates.kind == InitialCoordinateSource::Kind::Variables &&
+        body.description.initialCoordinates) {
+        used.insert(used.end(), body.initialCoordinateVariables.begin(), body.initialCoordinateVariables.end());
+    }
+    return used;
+}
+
+// The last step at which every variable the body uses was written, counting the later steps
+// skipped; the last step if there is none, whose loads then say what is missing.
+void resolveLastWrittenStep(const ExodusFileReader& file, const std::vector<int>& used, ExodusLoaderBody& body)
+{
+    const std::int64_t last = numSteps(file);
+    body.description.step = last;
+    for (std::int64_t step = last; step >= 1; --step) {
+        const bool written = std::all_of(used.begin(), used.end(), [&](int variable) {
+            const std::vector<double> values = readStoredVariable(file, body, step, variable);
+            const double fill = file.nodalFillValue(static_cast<std::size_t>(variable - 1));
+            return std::find(values.begin(), values.end(), fill) == values.end();
+        });
+        if (written) {
+            body.description.step = step;
+            body.description.unwrittenStepsSkipped = last - step;
+            return;
+        }
+    }
 }
 
 // The reference shape relative to the origin plus the displacement at the body's step.
@@ -265,7 +322,7 @@ Positions readPositions(const ExodusFileReader& file, const ExodusLoaderBody& bo
         if (variable == 0) {
             continue;
         }
-        const std::vector<double> displacement = readFiniteVariable(file, body, body.description.step, variable);
+        const std::vector<double> displacement = readVariable(file, body, body.description.step, variable);
         for (std::size_t i = 0; i < displacement.size(); ++i) {
             positions[a][i] += displacement[i];
         }
@@ -278,7 +335,7 @@ std::vector<double> readInitialCoordinate(const ExodusFileReader& file, const Ex
 {
     if (body.initialCoordinates.kind == InitialCoordinateSource::Kind::Variables) {
         requireStep(file, step);
-        return readFiniteVariable(file, body, step, body.initialCoordinateVariables[component]);
+        return readVariable(file, body, step, body.initialCoordinateVariables[component]);
     }
     Positions relative = body.reference;
     for (std::size_t a = 0; a < 3; ++a) {
@@ -491,10 +548,6 @@ void ExodusLoader::addBody(const std::vector<std::size_t>& blocks, const ExodusB
     body.triangles = std::move(assembled.triangles);
     body.description.triangles = std::move(assembled.sources);
     readNumberMaps(*file_, body);
-    body.description.step = resolveStep(*file_, options.step);
-    if (body.description.step > 0) {
-        body.description.time = listing.stepTimes[static_cast<std::size_t>(body.description.step - 1)];
-    }
     body.displacement = resolveDisplacement(*file_, options.displacement);
     if (body.displacement) {
         std::array<std::string, 3> names;
@@ -505,6 +558,15 @@ void ExodusLoader::addBody(const std::vector<std::size_t>& blocks, const ExodusB
         body.description.displacement = names;
     }
     resolveInitialCoordinates(*file_, body, options.initialCoordinates);
+    if (options.step) {
+        requireStep(*file_, *options.step);
+        body.description.step = *options.step;
+    } else {
+        resolveLastWrittenStep(*file_, usedVariables(body, normalVariables_), body);
+    }
+    if (body.description.step > 0) {
+        body.description.time = listing.stepTimes[static_cast<std::size_t>(body.description.step - 1)];
+    }
     const ResultIds ids(listing.nodalVariables.size(), bodies_.size() + 1);
     bodies_.push_back(SimBody{name, MeshLocation{file_->path(), listing.blocks[blocks.front()].id},
                               resultsOf(*file_, body, bodies_.size(), ids)});
@@ -554,7 +616,15 @@ std::vector<double> ExodusLoader::readElementVariable(std::size_t block, const s
         file_->fail("has no element variable " + inQuotes(name));
     }
     requireStep(*file_, step);
-    return file_->elementValues(block, static_cast<std::size_t>(*variable - 1), step);
+    const auto index = static_cast<std::size_t>(*variable - 1);
+    const std::string what = "element variable " + inQuotes(listing.elementVariables[index]);
+    if (!file_->holdsElementValues(block, index)) {
+        file_->fail(file_->blockDescription(block) + " holds no values of " + what);
+    }
+    std::vector<double> values = file_->elementValues(block, index, step);
+    requireData(*file_, values, file_->elementFillValue(block, index), what + " at step " + std::to_string(step),
+                "element", file_->blockDescription(block), file_->elementIds(block));
+    return values;
 }
 
 void ExodusLoader::loadResult(const DataLocation& where, ResultBuilderInterface& builder,

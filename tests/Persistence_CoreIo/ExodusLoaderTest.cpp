@@ -65,8 +65,9 @@ std::string generate(const ScratchDirectory& directory, const std::vector<Edit>&
         if (at != std::string::npos)
             text = text.substr(0, at) + edit.to + text.substr(at + edit.from.size());
     }
+    static int generated = 0;  // each file a name of its own: loaders read lazily
     const std::string source = directory.file("edited.cdl");
-    const std::string target = directory.file("sample.exo");
+    const std::string target = directory.file("sample" + std::to_string(++generated) + ".exo");
     std::ofstream(source) << text;
     const std::string command = std::string(COREIO_NCGEN) + " -k " + std::to_string(kind) + " -o '" + target + "' '" +
                                 source + "'";
@@ -334,6 +335,37 @@ TEST(ExodusLoader, ReadsTheValuesOfEveryLayoutOfTheFormatWhateverItsFileSizeAttr
     }
 }
 
+TEST(ExodusLoader, TakesTheLastStepWhoseValuesAreWrittenAndRefusesValuesThatAreNoData)
+{
+    const ScratchDirectory directory;
+    const Edit thirdStepNeverWritten{"time_whole = 0, 1 ;", "time_whole = 0, 1, 2 ;"};
+    const std::string path = generate(directory, {thirdStepNeverWritten}, 1, "exodus_one_coordinate_array.cdl");
+    const ExodusLoader last(path, CoreIo::ExodusBodyOptions{});
+    EXPECT_EQ(last.description(0).step, 2);
+    EXPECT_EQ(last.description(0).unwrittenStepsSkipped, 1);
+    const ExodusLoader third(path, {{}, 3, "auto", {}, {}});
+    const std::string notANumber = generate(directory, {{"0, 0.25, 0.25, 0 ;", "0, 0.25, NaN, 0 ;"}}, 1,
+                                            "exodus_one_coordinate_array.cdl");
+    const ExodusLoader withNotANumber(notANumber, CoreIo::ExodusBodyOptions{});
+    MeshRecorder mesh;
+    const std::string thirdStep = "at step 3 was never written (it holds the fill value 9.96921e+36) at ";
+    const std::vector<std::pair<std::function<void()>, std::string>> cases{
+        {[&] { third.loadMesh(third.bodies()[0].meshLocation, mesh); },
+         "nodal variable \"DISPL_X\" " + thirdStep +
+             "node 1 (ID 11) of element block \"square\" (id 1), at 4 of its 4 nodes in all; choose a step"},
+        {[&] { third.readElementVariable(0, "stress", 3); },
+         "element variable \"STRESS\" " + thirdStep +
+             "element 1 (ID 21) of element block \"square\" (id 1), at 2 "
+             "of its 2 elements in all"},
+        {[&] { withNotANumber.loadMesh(withNotANumber.bodies()[0].meshLocation, mesh); },
+         "nodal variable \"DISPL_Z\" at step 2 is not finite at node 3 (ID 13) of element block \"square\" (id 1), at "
+         "1 of its 4 nodes in all; fix the values"},
+    };
+    for (const auto& [load, message] : cases)
+        EXPECT_THAT(messageOf(load), HasSubstr(message));
+    EXPECT_EQ(mesh.builds, 0);
+}
+
 TEST(ExodusLoader, RefusesBadFilesSayingWhatIsWrongAndWhere)
 {
     const ScratchDirectory directory;
@@ -350,8 +382,9 @@ TEST(ExodusLoader, RefusesBadFilesSayingWhatIsWrongAndWhere)
          },
          "cannot be opened as an Exodus II file"},
         {[&] {
-             std::filesystem::resize_file(generate(directory), 1200);
-             return directory.file("sample.exo");
+             const std::string path = generate(directory);
+             std::filesystem::resize_file(path, 1200);
+             return path;
          },
          "truncated"},
         {[&] { return directory.file("missing.exo"); }, "cannot be read"},
