@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <limits>
 #include <sstream>
 #include <stdexcept>
 
@@ -359,9 +360,10 @@ std::vector<int> readSolverIndexMapping(const ExodusFileReader& file, const Exod
     mapping.reserve(std::max<std::size_t>(1, body.description.nodeIds.size()));  // never null, even when empty
     for (std::size_t i = 0; i < body.description.nodeIds.size(); ++i) {
         const std::int64_t id = body.description.nodeIds[i];
-        if (id < 1) {
+        if (id < 1 || id - 1 > std::numeric_limits<int>::max()) {
             file.fail("its node number map numbers node " + std::to_string(body.description.fileNodes[i] + 1) + " " +
-                      std::to_string(id) + "; numbers start at 1");
+                      std::to_string(id) + "; a tool mesh's vertices are numbered from 1 to " +
+                      std::to_string(std::int64_t{std::numeric_limits<int>::max()} + 1));
         }
         mapping.push_back(static_cast<int>(id - 1));
     }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <limits>
 #include <cmath>
 #include <filesystem>
 #include <random>
@@ -118,8 +119,8 @@ void checkBlocks(const ExodusMesh& mesh)
     for (std::size_t b = 0; b < mesh.blocks.size(); ++b) {
         const ExodusMesh::Block& block = mesh.blocks[b];
         const std::string what = describeBlock(mesh, b);
-        if (block.id <= 0 || std::find(ids.begin(), ids.end(), block.id) != ids.end()) {
-            throw std::invalid_argument(what + ": block IDs are positive and unique");
+        if (std::find(ids.begin(), ids.end(), block.id) != ids.end()) {
+            throw std::invalid_argument(what + ": the ID is taken; block IDs are unique");
         }
         ids.push_back(block.id);
         requireAtMost(what + ": the name", block.name, exodusMaxNameLength);
@@ -207,6 +208,17 @@ void checkMesh(const ExodusMesh& mesh)
     checkSteps(mesh);
     checkElementVariables(mesh);
     checkRecords(mesh);
+}
+
+// Ids that a 32-bit integer cannot hold need a file format with 64-bit integers.
+bool needsWideIds(const ExodusMesh& mesh)
+{
+    const auto wide = [](std::int64_t id) {
+        return id < std::numeric_limits<std::int32_t>::min() || id > std::numeric_limits<std::int32_t>::max();
+    };
+    return std::any_of(mesh.nodeIds.begin(), mesh.nodeIds.end(), wide) ||
+           std::any_of(mesh.elementIds.begin(), mesh.elementIds.end(), wide) ||
+           std::any_of(mesh.blocks.begin(), mesh.blocks.end(), [&](const ExodusMesh::Block& b) { return wide(b.id); });
 }
 
 // Refuses, before anything is created, the targets whose failure the library would report in
@@ -482,7 +494,7 @@ void writeExodusMesh(const std::string& path, const ExodusMesh& mesh, ExodusPrec
     const int storedWordSize = precision == ExodusPrecision::Double ? 8 : 4;
     for (int attempt = 0; attempt < temporaryNameAttempts; ++attempt) {
         const std::string temporaryPath = temporaryPathBeside(path);
-        std::optional<ExodusFile> file = ExodusFile::createNew(temporaryPath, storedWordSize, false);
+        std::optional<ExodusFile> file = ExodusFile::createNew(temporaryPath, storedWordSize, needsWideIds(mesh));
         if (!file) {
             continue;
         }

@@ -159,6 +159,29 @@ TEST(ExodusLoader, ReadsAnIndependentlyWrittenFileInEveryNetcdfFormatAndIntegerS
     }
 }
 
+TEST(ExodusLoader, ReadsIdsOfSixtyFourBitsInTheFormatsThatHoldThem)
+{
+    const ScratchDirectory directory;
+    const std::vector<Edit> wideIds{{"int eb_prop1", "int64 eb_prop1"},
+                                    {"eb_prop1 = 7,", "eb_prop1 = 8589934599LL,"},
+                                    {"int node_num_map", "int64 node_num_map"},
+                                    {"node_num_map = 101,", "node_num_map = 1099511627877LL,"}};
+    const std::string netcdf4 = generate(directory, wideIds, 3);
+    const std::string cdf5 = directory.file("cdf5.exo");  // ncgen writes 32-bit integers into CDF-5
+    const std::string copy = std::string(COREIO_NCCOPY) + " -k cdf5 '" + netcdf4 + "' '" + cdf5 + "'";
+    ASSERT_EQ(std::system(copy.c_str()), 0) << copy;
+    for (const std::string& path : {netcdf4, cdf5}) {
+        SCOPED_TRACE(path);
+        const ExodusLoader loader(path, {{"8589934599", "quads"}, {}, "none", {}, {}});
+        EXPECT_EQ(loader.bodies()[0].meshLocation.id, 8589934599);
+        EXPECT_THAT(loader.description(0).nodeIds, ElementsAre(105, 103, 104, 106, 1099511627877, 102));
+        MeshRecorder topology(true);
+        EXPECT_THAT(messageOf([&] { loader.loadMesh(loader.bodies()[0].meshLocation, topology); }),
+                    HasSubstr(
+                        "numbers node 1 1099511627877; a tool mesh's vertices are numbered from 1 to 2147483648"));
+    }
+}
+
 TEST(ExodusLoader, CutsEverySurfaceElementFamilyIntoTrianglesOverAllItsNodesAndSkipsTheRest)
 {
     const struct {

@@ -110,23 +110,37 @@ TEST(ExodusWriter, WritesWhatReadsBackUnchanged)
         writer.addNodalVariable("TEMP", {{{1, 2, 3, 4}}});
         writer.write();
     };
+    ExodusMesh anyBlockIds = mixedMesh();
+    anyBlockIds.blocks[0].id = 0;
+    anyBlockIds.blocks[2].id = -3;
+    ExodusMesh wideIds = mixedMesh();
+    wideIds.blocks[1].id = (std::int64_t{1} << 33) + 7;
+    wideIds.nodeIds[0] = (std::int64_t{1} << 40) + 1;
+    wideIds.elementIds[0] = std::int64_t{1} << 35;
+    const std::string classic = "netCDF 64-bit offset";
     const struct {
         const char* what;
         std::function<void(const std::string&)> write;
         ExodusMesh expected;
         ExodusPrecision precision;
+        std::string format;
     } cases[] = {
         {"blocks of any type with IDs, long names, maps and variables", writeMesh(mixedMesh(), ExodusPrecision::Double),
-         mixedMesh(), ExodusPrecision::Double},
-        {"float storage", writeMesh(mixedMesh(), ExodusPrecision::Float), mixedMesh(), ExodusPrecision::Float},
-        {"no maps stand for IDs 1 to n", writeMesh(noMaps, ExodusPrecision::Double), noMaps, ExodusPrecision::Double},
-        {"a triangle body the short way", writeBodies, sheetAsMesh, ExodusPrecision::Float},
+         mixedMesh(), ExodusPrecision::Double, classic},
+        {"float storage", writeMesh(mixedMesh(), ExodusPrecision::Float), mixedMesh(), ExodusPrecision::Float, classic},
+        {"no maps stand for IDs 1 to n", writeMesh(noMaps, ExodusPrecision::Double), noMaps, ExodusPrecision::Double,
+         classic},
+        {"block IDs 0 and negative", writeMesh(anyBlockIds, ExodusPrecision::Float), anyBlockIds,
+         ExodusPrecision::Float, classic},
+        {"IDs of 64 bits", writeMesh(wideIds, ExodusPrecision::Float), wideIds, ExodusPrecision::Float, "netCDF-4"},
+        {"a triangle body the short way", writeBodies, sheetAsMesh, ExodusPrecision::Float, classic},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.what);
         const ScratchDirectory directory;
         row.write(directory.file("mesh.exo"));
         expectReadBack(directory.file("mesh.exo"), row.expected, row.precision);
+        EXPECT_EQ(CoreIo::listExodusFile(directory.file("mesh.exo")).format, row.format);
     }
 }
 
@@ -145,7 +159,7 @@ TEST(ExodusWriter, RefusesMeshesThatDoNotFitAndTargetsItCannotWriteLeavingTheTar
         {[](ExodusMesh& m) { m.blocks[2].connectivity[4] = 9; }, target,
          "\"second order\"): element 0 refers to node 9"},
         {[](ExodusMesh& m) { m.blocks[0].connectivity.pop_back(); }, target, "block 1 (ID 12)"},
-        {[](ExodusMesh& m) { m.blocks[2].id = 7; }, target, "block IDs are positive and unique"},
+        {[](ExodusMesh& m) { m.blocks[2].id = 7; }, target, "block 3 (ID 7, \"second order\"): the ID is taken"},
         {[](ExodusMesh& m) { m.blocks[1].name.assign(257, 'n'); }, target, "257 characters"},
         {[](ExodusMesh& m) { m.blocks[2].elementType.clear(); }, target, "\"second order\"): the element type"},
         {[](ExodusMesh& m) { m.nodeIds[8] = 90; }, target, "node number map holds the ID 90 twice"},
