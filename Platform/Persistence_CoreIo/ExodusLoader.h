@@ -40,21 +40,23 @@ class PERSISTENCE_COREIO_EXPORT ExodusLoader : public LoaderInterface {
 public:
     // One body per surface block, in the file's order, named by the block's name or
     // "block_<id>"; its mesh location holds the block id. Each body is the file's coordinates as
-    // stored (no displacement, origin 0) at the last step, with the default initial coordinates.
+    // stored (no displacement, origin 0) at the last step whose used values are written, with the
+    // default initial coordinates.
     // Throws LoadError naming the file when it is missing, no Exodus II file, truncated, or
     // promises data it cannot hold; when it stores other than 4 or 8 bytes per floating-point
-    // value, holds several values in a header attribute of one number, or names an element type
-    // longer than 32 characters; when its block ids or a block's connectivity disagree in size with
-    // the counts its header gives for them; when an element refers to a node the file lacks; when a
-    // nodal variable holds fewer values than the file has nodes; when a body's reference
-    // coordinates are not finite.
-    // Blocks of other elements are skipped with a warning to the logger "CoreIo.ExodusLoader".
+    // value or holds several values in a header attribute of one number; when its block ids
+    // disagree in size with the count its header gives; when a nodal variable holds fewer values
+    // than the file has nodes; when a surface block's connectivity disagrees in size with its
+    // counts or refers to a node the file lacks; when a body's reference coordinates are not
+    // finite.
+    // Blocks of other elements are skipped with a warning to the logger "CoreIo.ExodusLoader",
+    // whatever their connectivity holds.
     explicit ExodusLoader(const std::string& path);
     // One body of the chosen blocks, a node shared by blocks being one vertex; its mesh location
-    // holds the first block's id. Throws LoadError as above, and also when a selected block is
-    // unknown (the message lists the file's blocks) or makes no surface, when the file has no
-    // surface block at all, when the step lies past the file's steps, or when the displacement
-    // triple is incomplete or, when named, missing.
+    // holds the first block's id. Throws LoadError as above, but only for the chosen blocks'
+    // connectivity, and also when a selected block is unknown (the message lists the file's blocks)
+    // or makes no surface, when the file has no surface block at all, when the step lies past the
+    // file's steps, or when the displacement triple is incomplete or, when named, missing.
     ExodusLoader(const std::string& path, const ExodusBodyOptions& options);
     ~ExodusLoader() override;
 
@@ -103,7 +105,9 @@ private:
     std::vector<SkippedBlock> skipped_;
 };
 
-// What a file holds (see ExodusLoader::listing); throws LoadError as ExodusLoader(path) does.
+// What a file holds (see ExodusLoader::listing): a block that cannot be used, whatever is wrong with
+// its elements, is listed with the reason. Throws LoadError as ExodusLoader(path) does for the file
+// as a whole.
 PERSISTENCE_COREIO_EXPORT ExodusListing listExodusFile(const std::string& path);
 
 }  // namespace CoreIo

@@ -389,6 +389,35 @@ TEST(ExodusLoader, TakesTheLastStepWhoseValuesAreWrittenAndRefusesValuesThatAreN
     EXPECT_EQ(mesh.builds, 0);
 }
 
+TEST(ExodusLoader, ListsABlockItCannotUseWithTheReasonAndUsesTheRest)
+{
+    const ScratchDirectory directory;
+    const Edit nodeBeyondTheFile{"5, 3, 4,", "5, 3, 40,"};
+    const std::string longType(40, 'T');
+    const struct {
+        const char* what;
+        std::vector<Edit> edits;
+        std::string reason;
+    } cases[] = {
+        {"an element type it does not know, naming nodes the file lacks",
+         {{"trishell", "BEX_TRI3"}, nodeBeyondTheFile},
+         "BEX_TRI3 elements make no surface"},
+        {"an element type of 40 characters", {{"trishell", longType}}, longType + " elements make no surface"},
+        {"surface elements naming nodes the file lacks",
+         {nodeBeyondTheFile},
+         "element 1 refers to node 40, outside the file's nodes 1 to 6; fix the block's connectivity"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.what);
+        const std::string path = generate(directory, row.edits);
+        const CoreIo::ExodusListing listing = CoreIo::listExodusFile(path);
+        EXPECT_EQ(listing.blocks.at(0).skipReason, row.reason);
+        EXPECT_EQ(listing.blocks.at(1).numNodes, 4);
+        EXPECT_EQ(ExodusLoader(path, {{"quads"}, {}, "auto", {}, {}}).description(0).fileNodes.size(), 4u);
+        EXPECT_THAT(messageOf([&] { ExodusLoader(path, {{"7"}, {}, "auto", {}, {}}); }), HasSubstr(row.reason));
+    }
+}
+
 TEST(ExodusLoader, RefusesBadFilesSayingWhatIsWrongAndWhere)
 {
     const ScratchDirectory directory;
