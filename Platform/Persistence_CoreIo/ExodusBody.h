@@ -29,7 +29,7 @@ struct InitialCoordinateSource {
 };
 
 struct ExodusBodyOptions {
-    // Block names as the file stores them, or block ids in decimal; empty: every surface block.
+    // Block names (ExodusBlockListing::name) or block ids in decimal; empty: every surface block.
     std::vector<std::string> blocks;
     std::optional<std::int64_t> step;     // from 1; empty: the last step whose used values are written
     std::string displacement = "auto";    // "auto", "none", or the stem of a nodal triple (DISP: DISP_X ...)
@@ -51,12 +51,15 @@ PERSISTENCE_COREIO_EXPORT std::string describeInitialCoordinateSource(const Init
 
 struct ExodusBlockListing {
     std::int64_t id = 0;
-    std::string name;         // in full, as stored; empty when the file names none
+    // The name the block goes by in every message and selection: its stored name in full, or
+    // block_<id> when it has none (unnamed_block_<id> when another block is stored as block_<id>).
+    std::string name;
     std::string elementType;  // as the file spells it
     std::int64_t numElements = 0;
     std::int64_t nodesPerElement = 0;
     std::int64_t numNodes = 0;  // distinct nodes its elements use
     std::string skipReason;     // empty: a surface block, which can be part of a body
+    std::string storedName;     // as the file stores it; empty when it has none
 };
 
 struct ExodusListing {

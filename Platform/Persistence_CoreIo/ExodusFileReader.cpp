@@ -200,9 +200,21 @@ std::string readElementType(int netcdfId, const std::string& connectivity)
     return type;
 }
 
-std::string blockName(const std::string& storedName, std::int64_t id)
+// The names blocks go by: the stored one, or block_<id> for a block without; unnamed_block_<id>
+// where another block is stored under that name, so that a name chooses one block.
+std::vector<std::string> namesToGoBy(const std::vector<std::int64_t>& ids, const std::vector<std::string>& stored)
 {
-    return storedName.empty() ? "block_" + std::to_string(id) : storedName;
+    std::vector<std::string> names(stored);
+    for (std::size_t b = 0; b < names.size(); ++b) {
+        if (!names[b].empty()) {
+            continue;
+        }
+        names[b] = "block_" + std::to_string(ids[b]);
+        while (std::find(stored.begin(), stored.end(), names[b]) != stored.end()) {
+            names[b] = "unnamed_" + names[b];
+        }
+    }
+    return names;
 }
 
 // A block element refers to nodes 1 to numNodes; returns a description of the first that does not.
@@ -337,12 +349,13 @@ void ExodusFileReader::readBlocks()
     StorageLimit(file_, facts_).require(numBlocks, sizeof(int), "element blocks");
     const auto count = static_cast<std::size_t>(numBlocks);
     std::vector<std::int64_t> ids = count == 0 ? std::vector<std::int64_t>{} : readBlockIds(count);
-    std::vector<std::string> names;
-    file_.locked([&](int netcdfId) { names = readNames(netcdfId, VAR_NAME_EL_BLK, count); });
+    std::vector<std::string> stored;
+    file_.locked([&](int netcdfId) { stored = readNames(netcdfId, VAR_NAME_EL_BLK, count); });
+    const std::vector<std::string> names = namesToGoBy(ids, stored);
 
     std::vector<std::size_t> marks(static_cast<std::size_t>(listing_.numNodes), count);
     for (std::size_t b = 0; b < count; ++b) {
-        readBlock(b + 1, ids[b], names[b]);
+        readBlock(b + 1, ids[b], {names[b], stored[b]});
         countBlockNodes(b, marks);
     }
 }
@@ -363,13 +376,14 @@ std::vector<std::int64_t> ExodusFileReader::readBlockIds(std::size_t count) cons
 
 // The block's parameters, checked against the file's size before anything is sized by them. A
 // block without elements has no dimensions of its own.
-void ExodusFileReader::readBlock(std::size_t position, std::int64_t id, const std::string& storedName)
+void ExodusFileReader::readBlock(std::size_t position, std::int64_t id, const std::array<std::string, 2>& names)
 {
     ExodusBlockListing entry;
     entry.id = id;
-    entry.name = storedName;
+    entry.name = names[0];
+    entry.storedName = names[1];
     BlockStorage block;
-    block.description = describeBlock(blockName(storedName, id), id);
+    block.description = describeBlock(entry.name, id);
     block.position = position;
     block.firstElement = blocks_.empty() ? 0 : blocks_.back().firstElement + listing_.blocks.back().numElements;
     const std::string connectivity = connectivityVariable(position);

@@ -13,6 +13,7 @@
 #include "ExodusFile.h"
 #include "NetcdfExtent.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -81,7 +82,8 @@ private:
     void readSteps();
     void readBlocks();
     std::vector<std::int64_t> readBlockIds(std::size_t count) const;
-    void readBlock(std::size_t position, std::int64_t id, const std::string& storedName);
+    // names: the name the block goes by and the one it is stored under
+    void readBlock(std::size_t position, std::int64_t id, const std::array<std::string, 2>& names);
     void countBlockNodes(std::size_t block, std::vector<std::size_t>& marks);
     std::variant<std::vector<int>, std::string> readConnectivity(std::size_t block) const;
     std::string elementValuesVariable(std::size_t block, std::size_t variable) const;

@@ -68,11 +68,6 @@ private:
     std::size_t numBodies_;
 };
 
-std::string nameOrId(const ExodusBlockListing& block)
-{
-    return block.name.empty() ? "block_" + std::to_string(block.id) : block.name;
-}
-
 // Every block with its id, full name and type, and why it is skipped, for messages that ask the
 // user to choose.
 std::string blockList(const ExodusListing& listing)
@@ -92,8 +87,12 @@ std::vector<std::size_t> selectBlocks(const ExodusFileReader& file, const std::v
     const std::vector<ExodusBlockListing>& blocks = file.listing().blocks;
     std::vector<bool> chosen(blocks.size(), selection.empty());
     for (const std::string& wanted : selection) {
-        auto found = std::find_if(blocks.begin(), blocks.end(),
-                                  [&](const ExodusBlockListing& block) { return block.name == wanted; });
+        const auto named = [&](const ExodusBlockListing& block) { return block.name == wanted; };
+        auto found = std::find_if(blocks.begin(), blocks.end(), named);
+        if (found != blocks.end() && std::find_if(found + 1, blocks.end(), named) != blocks.end()) {
+            file.fail("has several element blocks named " + inQuotes(wanted) +
+                      "; choose one by its id: " + blockList(file.listing()));
+        }
         if (found == blocks.end()) {
             found = std::find_if(blocks.begin(), blocks.end(),
                                  [&](const ExodusBlockListing& block) { return wanted == std::to_string(block.id); });
@@ -433,7 +432,7 @@ std::vector<SkippedBlock> skippedBlocksOf(const ExodusFileReader& file)
     const std::vector<ExodusBlockListing>& blocks = file.listing().blocks;
     for (std::size_t b = 0; b < blocks.size(); ++b) {
         if (!file.surfaceShape(b)) {
-            skipped.push_back({blocks[b].id, nameOrId(blocks[b]), blocks[b].elementType, blocks[b].nodesPerElement});
+            skipped.push_back({blocks[b].id, blocks[b].name, blocks[b].elementType, blocks[b].nodesPerElement});
         }
     }
     return skipped;
@@ -533,7 +532,7 @@ void ExodusLoader::addBody(const std::vector<std::size_t>& blocks, const ExodusB
     std::string name;
     std::vector<BodyBlock> elements;
     for (const std::size_t b : blocks) {
-        name += (name.empty() ? "" : "+") + nameOrId(listing.blocks[b]);
+        name += (name.empty() ? "" : "+") + listing.blocks[b].name;
         body.label += (body.label.empty() ? "" : " and ") + file_->blockDescription(b);
         elements.push_back({b, *file_->surfaceShape(b), file_->connectivity(b)});
     }

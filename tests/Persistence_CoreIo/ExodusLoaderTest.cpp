@@ -418,6 +418,39 @@ TEST(ExodusLoader, ListsABlockItCannotUseWithTheReasonAndUsesTheRest)
     }
 }
 
+TEST(ExodusLoader, GivesEveryBlockOneNameThatMessagesUseAndSelectionsTake)
+{
+    const ScratchDirectory directory;
+    const struct {
+        std::string storedNames;
+        std::array<std::string, 2> names;
+        std::string selection;
+        std::int64_t chosen;  // block id
+    } cases[] = {
+        {R"("", "")", {"block_7", "block_20"}, "block_20", 20},
+        {R"("", "block_7")", {"unnamed_block_7", "block_7"}, "unnamed_block_7", 7},
+        {R"("", "block_7")", {"unnamed_block_7", "block_7"}, "block_7", 20},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.storedNames + " choosing " + row.selection);
+        const std::string path = generate(directory, {{R"(eb_names = "", "quads")", "eb_names = " + row.storedNames}});
+        const ExodusLoader loader(path, {{row.selection}, {}, "auto", {}, {}});
+        EXPECT_EQ(loader.listing().blocks[0].name, row.names[0]);
+        EXPECT_EQ(loader.listing().blocks[1].name, row.names[1]);
+        EXPECT_EQ(loader.listing().blocks[0].storedName, "");
+        EXPECT_EQ(loader.bodies()[0].meshLocation.id, row.chosen);
+        EXPECT_THAT(messageOf([&] {
+                        ExodusLoader(path, {{"99"}, {}, "auto", {}, {}});
+                    }),
+                    HasSubstr("choose among its blocks: id 7 \"" + row.names[0] + "\" (trishell)"));
+    }
+    const std::string twice = generate(directory, {{R"(eb_names = "", "quads")", R"(eb_names = "quads", "quads")"}});
+    EXPECT_THAT(messageOf([&] {
+                    ExodusLoader(twice, {{"quads"}, {}, "auto", {}, {}});
+                }),
+                HasSubstr("has several element blocks named \"quads\"; choose one by its id"));
+}
+
 TEST(ExodusLoader, RefusesBadFilesSayingWhatIsWrongAndWhere)
 {
     const ScratchDirectory directory;

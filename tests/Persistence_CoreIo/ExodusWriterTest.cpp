@@ -57,7 +57,7 @@ void expectReadBack(const std::string& path, const ExodusMesh& mesh, ExodusPreci
     ASSERT_EQ(listing.blocks.size(), mesh.blocks.size());
     for (std::size_t b = 0; b < mesh.blocks.size(); ++b) {
         const ExodusMesh::Block& block = mesh.blocks[b];
-        EXPECT_EQ(std::tie(listing.blocks[b].id, listing.blocks[b].name, listing.blocks[b].elementType),
+        EXPECT_EQ(std::tie(listing.blocks[b].id, listing.blocks[b].storedName, listing.blocks[b].elementType),
                   std::tie(block.id, block.name, block.elementType));
         std::vector<int> fromOne = block.connectivity;
         std::for_each(fromOne.begin(), fromOne.end(), [](int& node) { ++node; });
