@@ -26,9 +26,11 @@ bool isNetcdfOrSystemCode(int code)
 // messages name the file by its path before the library's text.
 std::string withoutFileHandles(std::string text)
 {
-    const std::string handle = "file id ";
+    const std::string handle = "file id";
     for (std::size_t at = text.find(handle); at != std::string::npos; at = text.find(handle, at)) {
         std::size_t end = at + handle.size();
+        end += end < text.size() && text[end] == ':' ? 1 : 0;
+        end += end < text.size() && text[end] == ' ' ? 1 : 0;
         end += end < text.size() && text[end] == '-' ? 1 : 0;
         const std::size_t digits = end;
         while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])) != 0) {

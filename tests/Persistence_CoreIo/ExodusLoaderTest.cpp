@@ -451,6 +451,46 @@ TEST(ExodusLoader, GivesEveryBlockOneNameThatMessagesUseAndSelectionsTake)
                 HasSubstr("has several element blocks named \"quads\"; choose one by its id"));
 }
 
+TEST(ExodusLoader, TakesTheDisplacementTripleThatIsChosenOrTheOnlyOneAndRefusesAmbiguity)
+{
+    const std::vector<std::string> twoSpellings{"disp_x", "disp_y", "disp_z", "DISP_X", "DISP_Y", "DISP_Z"};
+    const std::string ambiguous = "its displacement is ambiguous: disp_x, disp_y, disp_z and DISP_X, DISP_Y, DISP_Z "
+                                  "are each a complete triple; choose one as the displacement by its stem (disp and "
+                                  "DISP)";
+    const struct {
+        std::vector<std::string> variables;
+        std::string choice;
+        std::string expected;  // the triple chosen, or the refusal
+    } cases[] = {
+        {twoSpellings, "auto", ambiguous},
+        {twoSpellings, "Disp", ambiguous},
+        {twoSpellings, "DISP", "DISP_X DISP_Y DISP_Z"},
+        {twoSpellings, "disp", "disp_x disp_y disp_z"},
+        {{"TEMP", "Disp_X", "DISP_Y", "disp_z"}, "auto", "Disp_X DISP_Y disp_z"},
+        {{"DISPLX", "DISPLY", "DISPLZ", "DISTANCE"}, "auto", "DISPLX DISPLY DISPLZ"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.choice + " among " + row.variables.front() + "...");
+        CoreIo::ExodusMesh mesh;
+        mesh.x = {0, 1, 0};
+        mesh.y = {0, 0, 1};
+        mesh.z = {0, 0, 0};
+        mesh.blocks = {{1, "", "TRI3", 3, {0, 1, 2}}};
+        mesh.times = {1.0};
+        for (const std::string& name : row.variables)
+            mesh.nodalVariables.push_back({name, {{0.0, 0.0, 0.0}}});
+        const ScratchDirectory directory;
+        CoreIo::writeExodusMesh(directory.file("variables.exo"), mesh, CoreIo::ExodusPrecision::Float);
+        try {
+            const ExodusLoader loader(directory.file("variables.exo"), {{}, {}, row.choice, {}, {}});
+            const std::array<std::string, 3> triple = loader.description(0).displacement.value();
+            EXPECT_EQ(triple[0] + " " + triple[1] + " " + triple[2], row.expected);
+        } catch (const CoreIo::LoadError& error) {
+            EXPECT_THAT(error.what(), HasSubstr(row.expected));
+        }
+    }
+}
+
 TEST(ExodusLoader, RefusesBadFilesSayingWhatIsWrongAndWhere)
 {
     const ScratchDirectory directory;
@@ -484,6 +524,7 @@ TEST(ExodusLoader, RefusesBadFilesSayingWhatIsWrongAndWhere)
          "its floating_point_word_size attribute gives 2 bytes per floating-point value; only 4 and 8 are supported"},
         {edited(":file_size = 1 ;", ":file_size = 1, 1, 1 ;"),
          "its global attribute \"file_size\" holds 3 values where one number is expected"},
+        {edited(":version = 6.02f ;", ""), "failed to get database version for the file (NetCDF: Attribute not found)"},
         {edited("eb_prop1(num_el_blk)", "eb_prop1(four)"),
          "its element block id variable \"eb_prop1\" holds 4 values, not 2, one per element block"},
         {edited("eb_status(num_el_blk)", "eb_status(four)"),
