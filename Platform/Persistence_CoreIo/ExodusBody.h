@@ -37,6 +37,10 @@ struct ExodusBodyOptions {
     // Subtracted from every position handed on, so that coordinates far from the origin keep their
     // accuracy in 32-bit records; empty: the centre of the body's reference bounding box.
     std::optional<std::array<double, 3>> origin;
+    // Subtracted from the initial coordinates handed on as results, for the same reason; empty:
+    // the centre of the box of the body's initial coordinates. Two bodies to be aligned share one,
+    // so that their material coordinates stay in one frame.
+    std::optional<std::array<double, 2>> materialOrigin = std::nullopt;
 };
 
 // Parsers of the options' textual forms. Each throws std::invalid_argument saying what it accepts.
@@ -89,6 +93,7 @@ struct ExodusBodyDescription {
     // named variables are missing or the file has no step to hold their values.
     std::optional<std::string> initialCoordinates;
     std::array<double, 3> origin{};  // add it back to a position to get the file's coordinates
+    std::array<double, 2> materialOrigin{};  // add it back to an initial coordinate result likewise
     std::vector<int> fileNodes;      // body node -> the file's node index, from 0
     std::vector<std::int64_t> nodeIds;                // body node -> the file's node number map
     std::vector<ExodusTriangleSource> triangles;     // per triangle of the body's mesh

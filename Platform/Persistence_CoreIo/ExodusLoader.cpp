@@ -310,13 +310,14 @@ void resolveLastWrittenStep(const ExodusFileReader& file, const std::vector<int>
     }
 }
 
-// The reference shape relative to the origin plus the displacement at the body's step.
-Positions readPositions(const ExodusFileReader& file, const ExodusLoaderBody& body)
+// The reference shape plus the displacement at the body's step, less `shift` (the origin for
+// records, zero for the file's coordinates).
+Positions readPositions(const ExodusFileReader& file, const ExodusLoaderBody& body, const std::array<double, 3>& shift)
 {
     Positions positions = body.reference;
     for (std::size_t a = 0; a < 3; ++a) {
         for (double& value : positions[a]) {
-            value -= body.description.origin[a];
+            value -= shift[a];
         }
         const int variable = body.displacement ? (*body.displacement)[a] : 0;
         if (variable == 0) {
@@ -330,6 +331,8 @@ Positions readPositions(const ExodusFileReader& file, const ExodusLoaderBody& bo
     return positions;
 }
 
+// One initial coordinate of every body node at a step, as the file holds it or as the reference
+// shape gives it.
 std::vector<double> readInitialCoordinate(const ExodusFileReader& file, const ExodusLoaderBody& body,
                                           std::size_t component, std::int64_t step)
 {
@@ -337,13 +340,32 @@ std::vector<double> readInitialCoordinate(const ExodusFileReader& file, const Ex
         requireStep(file, step);
         return readVariable(file, body, step, body.initialCoordinateVariables[component]);
     }
-    Positions relative = body.reference;
-    for (std::size_t a = 0; a < 3; ++a) {
-        for (double& value : relative[a]) {
-            value -= body.description.origin[a];
+    return referenceInitialCoordinates(body.reference, body.initialCoordinates)[component];
+}
+
+// The centre of the box of a body's initial coordinates at its step; values that are no data
+// count for nothing here, and loads refuse them.
+std::array<double, 2> centreOfInitialCoordinates(const ExodusFileReader& file, const ExodusLoaderBody& body)
+{
+    std::array<double, 2> centre{};
+    for (std::size_t k = 0; k < 2; ++k) {
+        const bool stored = body.initialCoordinates.kind == InitialCoordinateSource::Kind::Variables;
+        const int variable = body.initialCoordinateVariables[k];
+        const std::vector<double> values = stored ? readStoredVariable(file, body, body.description.step, variable)
+                                                  : referenceInitialCoordinates(body.reference,
+                                                                                body.initialCoordinates)[k];
+        const double fill = stored ? file.nodalFillValue(static_cast<std::size_t>(variable - 1)) : 0.0;
+        double lowest = std::numeric_limits<double>::infinity();
+        double highest = -lowest;
+        for (const double value : values) {
+            if (std::isfinite(value) && (!stored || value != fill)) {
+                lowest = std::min(lowest, value);
+                highest = std::max(highest, value);
+            }
         }
+        centre[k] = lowest <= highest ? 0.5 * (lowest + highest) : 0.0;
     }
-    return referenceInitialCoordinates(relative, body.initialCoordinates)[component];
+    return centre;
 }
 
 template <typename Value>
@@ -472,6 +494,7 @@ ExodusLoader::ExodusLoader(const std::string& path)
     ExodusBodyOptions asStored;
     asStored.displacement = "none";
     asStored.origin = std::array<double, 3>{0.0, 0.0, 0.0};
+    asStored.materialOrigin = std::array<double, 2>{0.0, 0.0};
     for (const std::size_t b : surfaceBlocks) {
         addBody({b}, asStored);
     }
@@ -519,10 +542,7 @@ const ExodusListing& ExodusLoader::listing() const
 
 const ExodusBodyDescription& ExodusLoader::description(std::size_t body) const
 {
-    if (body >= bodyData_.size()) {
-        file_->fail("has no body " + std::to_string(body) + "; it has " + std::to_string(bodyData_.size()));
-    }
-    return bodyData_[body].description;
+    return bodyData_[checkedBody(body)].description;
 }
 
 void ExodusLoader::addBody(const std::vector<std::size_t>& blocks, const ExodusBodyOptions& options)
@@ -567,6 +587,9 @@ void ExodusLoader::addBody(const std::vector<std::size_t>& blocks, const ExodusB
     }
     if (body.description.step > 0) {
         body.description.time = listing.stepTimes[static_cast<std::size_t>(body.description.step - 1)];
+    }
+    if (body.description.initialCoordinates) {
+        body.description.materialOrigin = options.materialOrigin.value_or(centreOfInitialCoordinates(*file_, body));
     }
     const ResultIds ids(listing.nodalVariables.size(), bodies_.size() + 1);
     bodies_.push_back(SimBody{name, MeshLocation{file_->path(), listing.blocks[blocks.front()].id},
@@ -628,6 +651,52 @@ std::vector<double> ExodusLoader::readElementVariable(std::size_t block, const s
     return values;
 }
 
+std::vector<std::array<double, 3>> ExodusLoader::positions(std::size_t body) const
+{
+    const Positions columns = readPositions(*file_, bodyData_.at(checkedBody(body)), {0.0, 0.0, 0.0});
+    std::vector<std::array<double, 3>> rows(columns[0].size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows[i] = {columns[0][i], columns[1][i], columns[2][i]};
+    }
+    return rows;
+}
+
+std::vector<std::array<double, 2>> ExodusLoader::initialCoordinates(std::size_t body) const
+{
+    const ExodusLoaderBody& data = bodyData_.at(checkedBody(body));
+    if (!data.description.initialCoordinates) {
+        file_->fail(data.label + " has no initial coordinates " +
+                    inQuotes(describeInitialCoordinateSource(data.initialCoordinates)) +
+                    "; name the two nodal variables that hold them, or derive them from the reference shape");
+    }
+    const std::array<std::vector<double>, 2> columns{readInitialCoordinate(*file_, data, 0, data.description.step),
+                                                     readInitialCoordinate(*file_, data, 1, data.description.step)};
+    std::vector<std::array<double, 2>> rows(columns[0].size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows[i] = {columns[0][i], columns[1][i]};
+    }
+    return rows;
+}
+
+std::vector<double> ExodusLoader::readNodalVariable(std::size_t body, const std::string& name) const
+{
+    const ExodusLoaderBody& data = bodyData_.at(checkedBody(body));
+    const std::optional<int> variable = findVariable(file_->listing().nodalVariables, name);
+    if (!variable) {
+        file_->fail("has no nodal variable " + inQuotes(name));
+    }
+    requireStep(*file_, data.description.step);
+    return readVariable(*file_, data, data.description.step, *variable);
+}
+
+std::size_t ExodusLoader::checkedBody(std::size_t body) const
+{
+    if (body >= bodyData_.size()) {
+        file_->fail("has no body " + std::to_string(body) + "; it has " + std::to_string(bodyData_.size()));
+    }
+    return body;
+}
+
 void ExodusLoader::loadResult(const DataLocation& where, ResultBuilderInterface& builder,
                               std::optional<std::int64_t> step) const
 {
@@ -645,6 +714,9 @@ void ExodusLoader::loadResult(const DataLocation& where, ResultBuilderInterface&
             file_->fail("has no result with id " + std::to_string(where.id));
         }
         values = readInitialCoordinate(*file_, body, *component, chosenStep);
+        for (double& value : values) {
+            value -= body.description.materialOrigin[*component];
+        }
     } else {
         requireStep(*file_, chosenStep);
         values = readVariable(*file_, body, chosenStep, static_cast<int>(slot->slot) + 1);
@@ -677,7 +749,7 @@ void ExodusLoader::loadMesh(const MeshLocation& where, MeshBuilderInterface& bui
         builder.build(record);
         return;
     }
-    const Positions positions = readPositions(*file_, body);
+    const Positions positions = readPositions(*file_, body, body.description.origin);
     const std::array<std::vector<float>, 3> coordinates{narrowed(positions[0]), narrowed(positions[1]),
                                                         narrowed(positions[2])};
     record.x = coordinates[0].data();

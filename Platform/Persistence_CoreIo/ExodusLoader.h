@@ -38,9 +38,9 @@ struct SkippedBlock {
 
 class PERSISTENCE_COREIO_EXPORT ExodusLoader : public LoaderInterface {
 public:
-    // One body per surface block, in the file's order, named by the block's name or
-    // "block_<id>"; its mesh location holds the block id. Each body is the file's coordinates as
-    // stored (no displacement, origin 0) at the last step whose used values are written, with the
+    // One body per surface block, in the file's order, named by the block's name; its mesh
+    // location holds the block id. Each body is the file's coordinates as stored (no displacement,
+    // origin and material origin 0) at the last step whose used values are written, with the
     // default initial coordinates.
     // Throws LoadError naming the file when it is missing, no Exodus II file, truncated, or
     // promises data it cannot hold; when it stores other than 4 or 8 bytes per floating-point
@@ -63,7 +63,8 @@ public:
     // A body's results are every nodal variable at every step, the body's step first and then the
     // others from the last down, so that a lookup by name finds the body's state; before them come
     // the chosen initial coordinates as results named INITIALCOORD0 and INITIALCOORD1, when
-    // available (see ExodusBodyDescription::initialCoordinates). Steps are numbered from 1.
+    // available (see ExodusBodyDescription::initialCoordinates), less the body's material origin.
+    // Steps are numbered from 1.
     const std::vector<SimBody>& bodies() const override;
     const std::vector<SkippedBlock>& skippedBlocks() const;
     // Whether results arrive as doubles, as the file stores them, rather than as floats.
@@ -79,6 +80,18 @@ public:
     // An element variable of a block of the listing at a step from 1, one value per element.
     // Throws LoadError for an unknown block, variable or step, or a variable the block lacks.
     std::vector<double> readElementVariable(std::size_t block, const std::string& name, std::int64_t step) const;
+
+    // The values behind the records in double precision, per node of body i of bodies(), in the
+    // body's node order; each throws LoadError for a body it lacks and as loadMesh or loadResult do
+    // for values that cannot be read or are no data.
+    // - The body's shape at its step in the file's coordinates (the origin added back): the
+    //   reference coordinates plus the displacement.
+    std::vector<std::array<double, 3>> positions(std::size_t body) const;
+    // - Its two initial coordinates at its step, as the file holds them or as the reference shape
+    //   gives them, without the material origin subtracted; throws LoadError for a body without.
+    std::vector<std::array<double, 2>> initialCoordinates(std::size_t body) const;
+    // - A nodal variable, named in any case, at the body's step.
+    std::vector<double> readNodalVariable(std::size_t body, const std::string& name) const;
 
     // Meshes come in the body's node order, positions relative to the body's origin. Locations that
     // do not come from bodies(), steps the file lacks and data that cannot be read or is not finite
@@ -96,6 +109,7 @@ public:
 private:
     void addBody(const std::vector<std::size_t>& blocks, const ExodusBodyOptions& options);
     const ExodusLoaderBody& bodyAt(const MeshLocation& where) const;
+    std::size_t checkedBody(std::size_t body) const;
 
     std::unique_ptr<ExodusFileReader> file_;
     std::unique_ptr<Calvora::Logging> logger_;

@@ -293,7 +293,8 @@ TEST(ExodusLoader, FormsOneBodyOfTheChosenBlocksAtTheChosenStepWithItsDisplaceme
     EXPECT_EQ(inner.bodies()[0].name, "inner");
     ResultRecorder axial;
     inner.loadResult(resultAt(inner.bodies()[0], "INITIALCOORD1", 1), axial, std::nullopt);
-    EXPECT_EQ(std::get<Doubles>(axial.received.at(0)).front(), 0.0);  // the inner block's first x, from the origin
+    // the inner block's first x, from the centre of the inner block's extent along x
+    EXPECT_EQ(std::get<Doubles>(axial.received.at(0)).front(), -1.0);
 
     const std::string choices = "has no element block named or numbered \"outer skin of the door panel, 1.\"; choose "
                                 "among its blocks: id 1 \"" +
@@ -308,6 +309,39 @@ TEST(ExodusLoader, FormsOneBodyOfTheChosenBlocksAtTheChosenStepWithItsDisplaceme
     };
     for (const auto& [options, expected] : refusals)
         EXPECT_THAT(messageOf([&] { ExodusLoader(path, options); }), AllOf(HasSubstr(path), HasSubstr(expected)));
+}
+
+TEST(ExodusLoader, HandsOutShapesAndMaterialCoordinatesInDoublePrecisionAndRecordsNearZero)
+{
+    const ScratchDirectory directory;
+    const std::string path = directory.file("far.exo");
+    ExodusTest::ShellTestFile sheet;
+    sheet.offset = {1e6 + 0.1, -2e6, 3.0};
+    sheet.displacement = [](double x, double, std::size_t step) { return std::array{0.0, 0.0, 1e-3 * x * step}; };
+    sheet.withInitialCoordinates = true;
+    sheet.initialCoordinateOffset = {1e6, 5e5};
+    ExodusTest::writeShellFile(path, sheet);
+    const ExodusLoader loader(path, CoreIo::ExodusBodyOptions{});
+    const CoreIo::ExodusBodyDescription& body = loader.description(0);
+    EXPECT_EQ(body.materialOrigin, (std::array{1e6 + 1.0, 5e5 + 0.5}));  // the centre of their box
+    const std::vector<std::array<double, 3>> positions = loader.positions(0);
+    const std::vector<std::array<double, 2>> material = loader.initialCoordinates(0);
+    const Doubles displacement = loader.readNodalVariable(0, "DISP_Z");
+    ResultRecorder records;
+    loader.loadResult(resultAt(loader.bodies()[0], "INITIALCOORD0", 2), records, std::nullopt);
+    const ExodusLoader shared(path, {{}, {}, "auto", {}, {}, std::array{1e6, 0.0}});
+    shared.loadResult(resultAt(shared.bodies()[0], "INITIALCOORD0", 2), records, std::nullopt);
+    ASSERT_EQ(positions.size(), body.fileNodes.size());
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        const int node = body.fileNodes[i];  // as the sheet's writer places it
+        const double x = sheet.width * (node % (sheet.cellsX + 1)) / sheet.cellsX;
+        const double y = sheet.height * (node / (sheet.cellsX + 1)) / sheet.cellsY;
+        EXPECT_EQ(positions[i], (std::array{x + sheet.offset[0], y + sheet.offset[1], 3.0 + 1e-3 * x}));
+        EXPECT_EQ(displacement[i], 1e-3 * x);
+        EXPECT_EQ(material[i], (std::array{x + 1e6, y + 5e5}));
+        EXPECT_EQ(ExodusTest::asDoubles(records.received.at(0))[i], x - 1.0);
+        EXPECT_EQ(ExodusTest::asDoubles(records.received.at(1))[i], x);
+    }
 }
 
 TEST(ExodusLoader, ReadsTheValuesOfEveryLayoutOfTheFormatWhateverItsFileSizeAttributeClaims)
