@@ -151,6 +151,14 @@ std::optional<ExodusFile> ExodusFile::createNew(const std::string& path, int sto
     return file;
 }
 
+void ExodusFile::reserveHeaderRoom(std::size_t bytes) const
+{
+    netcdf("cannot reserve room for its header", [&](int handle) {
+        const int redefined = nc_redef(handle);
+        return redefined != NC_NOERR ? redefined : nc__enddef(handle, bytes, 4, 0, 4);
+    });
+}
+
 ExodusFile::ExodusFile(ExodusFile&& other) noexcept
     : path_(std::move(other.path_)),
       purpose_(other.purpose_),

@@ -7,6 +7,7 @@
 
 #include "MessageText.h"
 
+#include <cstddef>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -70,6 +71,10 @@ public:
     // Throws the exception of this file's purpose with "Exodus file "<path>": <what>": LoadError
     // when reading, std::runtime_error when writing.
     [[noreturn]] void fail(const std::string& what) const;
+    // Keeps room for `bytes` more of definitions in the header of a new file of the classic
+    // formats, once it defines a variable: without, each definition moves all the data defined
+    // before it, written or not, further into the file.
+    void reserveHeaderRoom(std::size_t bytes) const;
     // Closes the file, so that a writer learns whether its data reached the disk.
     void close();
 

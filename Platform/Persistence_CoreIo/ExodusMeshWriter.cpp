@@ -325,45 +325,54 @@ std::size_t longestName(const ExodusMesh& mesh)
     return longest;
 }
 
-void putNodes(const ExodusFile& file, const ExodusMesh& mesh)
-{
-    file.exodus("cannot write the coordinates",
-                [&](int id) { return ex_put_coord(id, mesh.x.data(), mesh.y.data(), mesh.z.data()); });
-    std::vector<std::string> axes{"x", "y", "z"};
-    file.exodus("cannot write the coordinate names",
-                [&](int id) { return ex_put_coord_names(id, cStrings(axes).data()); });
-    if (!mesh.nodeIds.empty()) {
-        file.exodus("cannot write the node number map",
-                    [&](int id) { return ex_put_id_map(id, EX_NODE_MAP, mesh.nodeIds.data()); });
-    }
-}
-
-void putBlocks(const ExodusFile& file, const ExodusMesh& mesh)
+// The blocks with their element types, counts and names; their connectivity is bulk data.
+void defineBlocks(const ExodusFile& file, const ExodusMesh& mesh)
 {
     std::vector<std::string> names;
     for (std::size_t b = 0; b < mesh.blocks.size(); ++b) {
         const ExodusMesh::Block& block = mesh.blocks[b];
-        const std::string what = describeBlock(mesh, b);
-        file.exodus("cannot write " + what, [&](int id) {
+        file.exodus("cannot write " + describeBlock(mesh, b), [&](int id) {
             return ex_put_block(id, EX_ELEM_BLOCK, block.id, block.elementType.c_str(),
                                 static_cast<std::int64_t>(block.numElements()), block.nodesPerElement, 0, 0, 0);
         });
-        if (block.numElements() > 0) {
-            std::vector<int> oneBased(block.connectivity);
-            for (int& node : oneBased) {
-                ++node;
-            }
-            file.exodus("cannot write the connectivity of " + what, [&](int id) {
-                return ex_put_conn(id, EX_ELEM_BLOCK, block.id, oneBased.data(), nullptr, nullptr);
-            });
-        }
         names.push_back(block.name);
     }
     file.exodus("cannot write the block names",
                 [&](int id) { return ex_put_names(id, EX_ELEM_BLOCK, cStrings(names).data()); });
+    std::vector<std::string> axes{"x", "y", "z"};
+    file.exodus("cannot write the coordinate names",
+                [&](int id) { return ex_put_coord_names(id, cStrings(axes).data()); });
+}
+
+// The library defines each number map as it writes it.
+void putNumberMaps(const ExodusFile& file, const ExodusMesh& mesh)
+{
+    if (!mesh.nodeIds.empty()) {
+        file.exodus("cannot write the node number map",
+                    [&](int id) { return ex_put_id_map(id, EX_NODE_MAP, mesh.nodeIds.data()); });
+    }
     if (!mesh.elementIds.empty()) {
         file.exodus("cannot write the element number map",
                     [&](int id) { return ex_put_id_map(id, EX_ELEM_MAP, mesh.elementIds.data()); });
+    }
+}
+
+void putNodesAndElements(const ExodusFile& file, const ExodusMesh& mesh)
+{
+    file.exodus("cannot write the coordinates",
+                [&](int id) { return ex_put_coord(id, mesh.x.data(), mesh.y.data(), mesh.z.data()); });
+    for (std::size_t b = 0; b < mesh.blocks.size(); ++b) {
+        const ExodusMesh::Block& block = mesh.blocks[b];
+        if (block.numElements() == 0) {
+            continue;
+        }
+        std::vector<int> oneBased(block.connectivity);
+        for (int& node : oneBased) {
+            ++node;
+        }
+        file.exodus("cannot write the connectivity of " + describeBlock(mesh, b), [&](int id) {
+            return ex_put_conn(id, EX_ELEM_BLOCK, block.id, oneBased.data(), nullptr, nullptr);
+        });
     }
 }
 
@@ -460,6 +469,19 @@ void putStep(const ExodusFile& file, const ExodusMesh& mesh, std::size_t s)
     }
 }
 
+// Room in the header for every definition the mesh needs, generously: a variable's definition
+// takes its name, dimensions and attributes, a few hundred bytes at most.
+std::size_t headerRoom(const ExodusMesh& mesh)
+{
+    constexpr std::size_t fixedPart = 16384;
+    constexpr std::size_t perDefinition = 1024;
+    const std::size_t definitions = mesh.blocks.size() * (4 + mesh.elementVariables.size()) +
+                                    mesh.nodalVariables.size() + mesh.elementVariables.size() + mesh.info.size();
+    return fixedPart + perDefinition * definitions + longestName(mesh) * (mesh.blocks.size() + definitions);
+}
+
+// Every definition comes before the bulk data: the library enters netCDF's define mode for each,
+// and a definition after bulk data moves all of it within the file.
 void putMesh(const ExodusFile& file, const ExodusMesh& mesh)
 {
     // Sizes the file's name dimension, so it must come before the first definition.
@@ -470,12 +492,14 @@ void putMesh(const ExodusFile& file, const ExodusMesh& mesh)
                            static_cast<std::int64_t>(countElements(mesh)),
                            static_cast<std::int64_t>(mesh.blocks.size()), 0, 0);
     });
-    putNodes(file, mesh);
-    putBlocks(file, mesh);
+    file.reserveHeaderRoom(headerRoom(mesh));
+    defineBlocks(file, mesh);
     putRecords(file, mesh);
     declareVariables(file, EX_NODAL, mesh.nodalVariables, "nodal variables");
     declareVariables(file, EX_ELEM_BLOCK, mesh.elementVariables, "element variables");
     putTruthTable(file, mesh);
+    putNumberMaps(file, mesh);
+    putNodesAndElements(file, mesh);
     for (std::size_t s = 0; s < mesh.times.size(); ++s) {
         putStep(file, mesh, s);
     }
