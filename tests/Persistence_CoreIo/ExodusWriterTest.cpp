@@ -23,7 +23,8 @@ using Doubles = std::vector<double>;
 namespace {
 
 // A quad block with unordered node and element IDs, a triangle block of a long name and a
-// six-node block, a nodal and an element variable over two steps.
+// six-node block, a nodal variable and two element variables (one of them not in the first block)
+// over two steps.
 ExodusMesh mixedMesh()
 {
     ExodusMesh mesh;
@@ -37,7 +38,8 @@ ExodusMesh mixedMesh()
     mesh.elementIds = {1000, 3, 2, 999};
     mesh.times = {0.0, 0.25};
     mesh.nodalVariables = {{"TEMP", {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {-1, -2, -3, -4, -5, -6, -7, -8, 1.0 / 3.0}}}};
-    mesh.elementVariables = {{"STRESS", {{{}, {10, 20}, {30}}, {{}, {11, 21}, {31}}}}};
+    mesh.elementVariables = {{"STRESS", {{{}, {10, 20}, {30}}, {{}, {11, 21}, {31}}}},
+                             {"STRAIN", {{{7}, {40, 50}, {60}}, {{8}, {41, 51}, {61}}}}};
     mesh.qa = ExodusMesh::QaRecord{"coreio-align", "0.1.0", "2024-05-17", "13:45:00"};
     return mesh;
 }
@@ -92,22 +94,24 @@ TEST(ExodusWriter, WritesWhatReadsBackUnchanged)
     ExodusMesh noMaps = mixedMesh();
     noMaps.nodeIds.clear();
     noMaps.elementIds.clear();
-    CoreIo::ExodusWriter::Body sheet{{0, 1, 1, 0}, {0, 0, 1, 1}, {0, 0, 0, 0}, {0, 1, 2, 0, 2, 3},
-                                     {0, 0, 0, 0}, {0, 0, 0, 0}, {1, 1, 1, 1}};
-    ExodusMesh sheetAsMesh;
-    sheetAsMesh.x = sheet.x;
-    sheetAsMesh.y = sheet.y;
-    sheetAsMesh.z = sheet.z;
-    sheetAsMesh.blocks = {{1, "sheet", "TRI3", 3, sheet.triangles}};
-    sheetAsMesh.times = {0.0};
-    sheetAsMesh.nodalVariables = {{"TEMP", {{1, 2, 3, 4}}}};
+    const CoreIo::ExodusWriter::Body sheet{{0, 1, 1, 0}, {0, 0, 1, 1}, {0, 0, 0, 0}, {0, 1, 2, 0, 2, 3},
+                                           {0, 0, 0, 0}, {0, 0, 0, 0}, {1, 1, 1, 1}};
+    const CoreIo::ExodusWriter::Body lid{{2, 3, 2}, {0, 0, 1}, {5, 6, 7}, {0, 1, 2}, {0, 0, 0}, {0, 0, 0}, {1, 1, 1}};
+    ExodusMesh bodiesAsMesh;  // the lid's nodes after the sheet's
+    bodiesAsMesh.x = {0, 1, 1, 0, 2, 3, 2};
+    bodiesAsMesh.y = {0, 0, 1, 1, 0, 0, 1};
+    bodiesAsMesh.z = {0, 0, 0, 0, 5, 6, 7};
+    bodiesAsMesh.blocks = {{1, "sheet", "TRI3", 3, sheet.triangles}, {2, "lid", "TRI3", 3, {4, 5, 6}}};
+    bodiesAsMesh.times = {0.0};
+    bodiesAsMesh.nodalVariables = {{"TEMP", {{1, 2, 3, 4, 5, 6, 7}}}};
     const auto writeMesh = [](const ExodusMesh& mesh, ExodusPrecision precision) {
         return [=](const std::string& path) { CoreIo::writeExodusMesh(path, mesh, precision); };
     };
     const auto writeBodies = [&](const std::string& path) {
         CoreIo::ExodusWriter writer(path);
         writer.addBody("sheet", sheet);
-        writer.addNodalVariable("TEMP", {{{1, 2, 3, 4}}});
+        writer.addBody("lid", lid);
+        writer.addNodalVariable("TEMP", {{{1, 2, 3, 4}, {5, 6, 7}}});
         writer.write();
     };
     ExodusMesh anyBlockIds = mixedMesh();
@@ -133,7 +137,7 @@ TEST(ExodusWriter, WritesWhatReadsBackUnchanged)
         {"block IDs 0 and negative", writeMesh(anyBlockIds, ExodusPrecision::Float), anyBlockIds,
          ExodusPrecision::Float, classic},
         {"IDs of 64 bits", writeMesh(wideIds, ExodusPrecision::Float), wideIds, ExodusPrecision::Float, "netCDF-4"},
-        {"a triangle body the short way", writeBodies, sheetAsMesh, ExodusPrecision::Float, classic},
+        {"triangle bodies the short way", writeBodies, bodiesAsMesh, ExodusPrecision::Float, classic},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.what);
