@@ -6,8 +6,8 @@ namespace CoreIo {
 
 namespace {
 
-// The blocks' connectivity in body nodes, numbered in order of first use.
-std::vector<std::vector<int>> numberNodes(const std::vector<BodyBlock>& blocks, std::vector<int>& fileNodes)
+// Turns the blocks' connectivity into body nodes, numbered in order of first use.
+void numberNodes(std::vector<BodyBlock>& blocks, std::vector<int>& fileNodes)
 {
     int largest = -1;
     for (const BodyBlock& block : blocks) {
@@ -16,10 +16,8 @@ std::vector<std::vector<int>> numberNodes(const std::vector<BodyBlock>& blocks, 
         }
     }
     std::vector<int> bodyNodeOf(static_cast<std::size_t>(largest + 1), -1);
-    std::vector<std::vector<int>> corners;
-    for (const BodyBlock& block : blocks) {
-        std::vector<int>& numbered = corners.emplace_back(block.connectivity);
-        for (int& node : numbered) {
+    for (BodyBlock& block : blocks) {
+        for (int& node : block.connectivity) {
             int& bodyNode = bodyNodeOf[static_cast<std::size_t>(node)];
             if (bodyNode < 0) {
                 bodyNode = static_cast<int>(fileNodes.size());
@@ -28,7 +26,6 @@ std::vector<std::vector<int>> numberNodes(const std::vector<BodyBlock>& blocks, 
             node = bodyNode;
         }
     }
-    return corners;
 }
 
 std::array<double, 3> centreOf(const Positions& positions)
@@ -43,8 +40,10 @@ std::array<double, 3> centreOf(const Positions& positions)
     return centre;
 }
 
-void cutElements(const BodyBlock& block, const std::vector<int>& corners, AssembledBody& body)
+// The block's connectivity is in body nodes.
+void cutElements(const BodyBlock& block, AssembledBody& body)
 {
+    const std::vector<int>& corners = block.connectivity;
     const std::size_t perElement = nodeCount(block.shape);
     for (std::size_t e = 0; e * perElement < corners.size(); ++e) {
         const int* nodes = corners.data() + e * perElement;
@@ -72,15 +71,15 @@ void cutElements(const BodyBlock& block, const std::vector<int>& corners, Assemb
 
 }  // namespace
 
-AssembledBody assembleBody(const std::vector<BodyBlock>& blocks, const ReferenceReader& readReference,
+AssembledBody assembleBody(std::vector<BodyBlock> blocks, const ReferenceReader& readReference,
                            const std::optional<std::array<double, 3>>& origin)
 {
     AssembledBody body;
-    const std::vector<std::vector<int>> corners = numberNodes(blocks, body.fileNodes);
+    numberNodes(blocks, body.fileNodes);
     body.reference = readReference(body.fileNodes);
     body.origin = origin.value_or(centreOf(body.reference));
-    for (std::size_t k = 0; k < blocks.size(); ++k) {
-        cutElements(blocks[k], corners[k], body);
+    for (const BodyBlock& block : blocks) {
+        cutElements(block, body);
     }
     return body;
 }

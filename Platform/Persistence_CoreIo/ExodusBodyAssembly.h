@@ -38,7 +38,7 @@ using ReferenceReader = std::function<Positions(const std::vector<int>& fileNode
 // diagonal of the reference shape relative to the origin. Triangles that repeat a node (collapsed
 // elements) cover no area and are left out.
 // - origin empty: the centre of the body's reference bounding box.
-AssembledBody assembleBody(const std::vector<BodyBlock>& blocks, const ReferenceReader& readReference,
+AssembledBody assembleBody(std::vector<BodyBlock> blocks, const ReferenceReader& readReference,
                            const std::optional<std::array<double, 3>>& origin);
 
 }  // namespace CoreIo

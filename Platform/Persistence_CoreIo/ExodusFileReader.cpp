@@ -347,13 +347,14 @@ void ExodusFileReader::readBlocks()
     std::int64_t numBlocks = 0;
     file_.locked([&](int netcdfId) { numBlocks = dimensionLength(netcdfId, DIM_NUM_EL_BLK); });
     StorageLimit(file_, facts_).require(numBlocks, sizeof(int), "element blocks");
+    requireIntRange(file_, numBlocks, "element blocks");
     const auto count = static_cast<std::size_t>(numBlocks);
     std::vector<std::int64_t> ids = count == 0 ? std::vector<std::int64_t>{} : readBlockIds(count);
     std::vector<std::string> stored;
     file_.locked([&](int netcdfId) { stored = readNames(netcdfId, VAR_NAME_EL_BLK, count); });
     const std::vector<std::string> names = namesToGoBy(ids, stored);
 
-    std::vector<std::size_t> marks(static_cast<std::size_t>(listing_.numNodes), count);
+    std::vector<int> marks(static_cast<std::size_t>(listing_.numNodes), -1);
     for (std::size_t b = 0; b < count; ++b) {
         readBlock(b + 1, ids[b], {names[b], stored[b]});
         countBlockNodes(b, marks);
@@ -411,7 +412,7 @@ void ExodusFileReader::readBlock(std::size_t position, std::int64_t id, const st
 
 // marks holds, per file node, the last block that used it. Connectivity that cannot be used makes
 // a surface block defective; another block counts only the nodes it names within the file.
-void ExodusFileReader::countBlockNodes(std::size_t block, std::vector<std::size_t>& marks)
+void ExodusFileReader::countBlockNodes(std::size_t block, std::vector<int>& marks)
 {
     ExodusBlockListing& entry = listing_.blocks[block];
     const std::variant<std::vector<int>, std::string> read = readConnectivity(block);
@@ -434,9 +435,9 @@ void ExodusFileReader::countBlockNodes(std::size_t block, std::vector<std::size_
         if (node < 1 || node > listing_.numNodes) {
             continue;
         }
-        std::size_t& mark = marks[static_cast<std::size_t>(node - 1)];
-        if (mark != block) {
-            mark = block;
+        int& mark = marks[static_cast<std::size_t>(node - 1)];
+        if (mark != static_cast<int>(block)) {
+            mark = static_cast<int>(block);
             ++count;
         }
     }
@@ -482,7 +483,7 @@ std::variant<std::vector<int>, std::string> ExodusFileReader::readConnectivity(s
         if (status != NC_NOERR) {
             return "cannot read its connectivity: " + std::string(nc_strerror(status));
         }
-        return connectivity;
+        return std::move(connectivity);
     });
 }
 

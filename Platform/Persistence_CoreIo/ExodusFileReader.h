@@ -84,7 +84,7 @@ private:
     std::vector<std::int64_t> readBlockIds(std::size_t count) const;
     // names: the name the block goes by and the one it is stored under
     void readBlock(std::size_t position, std::int64_t id, const std::array<std::string, 2>& names);
-    void countBlockNodes(std::size_t block, std::vector<std::size_t>& marks);
+    void countBlockNodes(std::size_t block, std::vector<int>& marks);
     std::variant<std::vector<int>, std::string> readConnectivity(std::size_t block) const;
     std::string elementValuesVariable(std::size_t block, std::size_t variable) const;
     std::vector<double> readValues(const std::string& variable, const std::vector<std::size_t>& start,

@@ -171,14 +171,19 @@ void resolveInitialCoordinates(const ExodusFileReader& file, ExodusLoaderBody& b
 
 // The body's values out of those read for the span of its nodes.
 template <typename Value>
-std::vector<Value> pickNodes(const std::vector<Value>& span, const ExodusLoaderBody& body)
+std::vector<Value> pickNodes(const std::vector<Value>& span, const std::vector<int>& nodes, std::size_t firstOfSpan)
 {
-    const std::vector<int>& nodes = body.description.fileNodes;
     std::vector<Value> values(nodes.size());
     for (std::size_t i = 0; i < nodes.size(); ++i) {
-        values[i] = span[static_cast<std::size_t>(nodes[i]) - body.span.first];
+        values[i] = span[static_cast<std::size_t>(nodes[i]) - firstOfSpan];
     }
     return values;
+}
+
+template <typename Value>
+std::vector<Value> pickNodes(const std::vector<Value>& span, const ExodusLoaderBody& body)
+{
+    return pickNodes(span, body.description.fileNodes, body.span.first);
 }
 
 NodeRange spanOf(const std::vector<int>& nodes)
@@ -190,21 +195,20 @@ NodeRange spanOf(const std::vector<int>& nodes)
     return {static_cast<std::size_t>(*first), static_cast<std::size_t>(*last - *first) + 1};
 }
 
-// The reference positions of a body's nodes, which must be finite.
-Positions readReference(const ExodusFileReader& file, ExodusLoaderBody& body)
+// The reference positions of a body's nodes, which must be finite; the body's span of file nodes.
+Positions readReference(const ExodusFileReader& file, const std::vector<int>& fileNodes, ExodusLoaderBody& body)
 {
-    body.span = spanOf(body.description.fileNodes);
+    body.span = spanOf(fileNodes);
     const Positions span = file.coordinates(body.span);
     Positions reference;
     for (std::size_t a = 0; a < 3; ++a) {
-        reference[a] = pickNodes(span[a], body);
+        reference[a] = pickNodes(span[a], fileNodes, body.span.first);
         const auto bad = std::find_if(reference[a].begin(), reference[a].end(),
                                       [](double value) { return !std::isfinite(value); });
         if (bad != reference[a].end()) {
-            file.fail(
-                body.label + ": node " +
-                std::to_string(body.description.fileNodes[static_cast<std::size_t>(bad - reference[a].begin())] + 1) +
-                " has a non-finite coordinate; fix the file's coordinates");
+            file.fail(body.label + ": node " +
+                      std::to_string(fileNodes[static_cast<std::size_t>(bad - reference[a].begin())] + 1) +
+                      " has a non-finite coordinate; fix the file's coordinates");
         }
     }
     return reference;
@@ -558,12 +562,9 @@ void ExodusLoader::addBody(const std::vector<std::size_t>& blocks, const ExodusB
     }
     body.description.blocks = blocks;
     AssembledBody assembled = assembleBody(
-        elements,
-        [&](const std::vector<int>& fileNodes) {
-            body.description.fileNodes = fileNodes;
-            return readReference(*file_, body);
-        },
+        std::move(elements), [&](const std::vector<int>& fileNodes) { return readReference(*file_, fileNodes, body); },
         options.origin);
+    body.description.fileNodes = std::move(assembled.fileNodes);
     body.reference = std::move(assembled.reference);
     body.description.origin = assembled.origin;
     body.triangles = std::move(assembled.triangles);
