@@ -8,11 +8,6 @@
 #include "QRVService_Logging.h"
 
 #include <algorithm>
-#include <cmath>
-#include <iterator>
-#include <limits>
-#include <sstream>
-#include <stdexcept>
 
 namespace CoreIo {
 
