@@ -68,7 +68,7 @@ void expectReadBack(const std::string& path, const ExodusMesh& mesh, ExodusPreci
             for (std::size_t step = 0; step < mesh.times.size() && !variable.steps[step][b].empty(); ++step)
                 EXPECT_EQ(loader.readElementVariable(b, variable.name, static_cast<std::int64_t>(step) + 1),
                           variable.steps[step][b]);
-            if (variable.steps.at(0)[b].empty()) {  // the library handed back nothing but a warning here
+            if (variable.steps.at(0)[b].empty()) {  // a block without the variable is named in the refusal
                 EXPECT_THAT(messageOf([&] { loader.readElementVariable(b, variable.name, 1); }),
                             HasSubstr("holds no values of element variable \"" + variable.name + "\""));
             }
