@@ -355,23 +355,18 @@ TEST(ExodusLoader, ReadsTheValuesOfEveryLayoutOfTheFormatWhateverItsFileSizeAttr
         " vals_nod_var = 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,\n  0.5, 0.5, 0.5, 0.5, 0, 0, 0, 0,\n"};
     const Edit claimsOneArrayPerAxis{":title", ":file_size = 1 ;\n:title"};
     const std::vector<std::string> named{"DISPL_X", "DISPL_Y", "DISPL_Z"};
+    const std::vector<float> movedX{0.5, 1.5, 1.5, 0.5};
+    const std::vector<float> movedZ{0, 0.25, 0.25, 0};
     const struct {
         const char* layout;
         std::vector<Edit> edits;
         std::vector<std::string> variables;
         std::vector<float> x, z;
     } cases[] = {
-        {"one coordinate array, one array per nodal variable", {}, named, {0.5, 1.5, 1.5, 0.5}, {0, 0.25, 0.25, 0}},
-        {"one array of all nodal variables",
-         {valuesInOneArray, valuesInOneArrayData},
-         named,
-         {0.5, 1.5, 1.5, 0.5},
-         {0, 0.25, 0.25, 0}},
-        {"a file_size attribute that claims one array per axis",
-         {claimsOneArrayPerAxis},
-         named,
-         {0.5, 1.5, 1.5, 0.5},
-         {0, 0.25, 0.25, 0}},
+        {"one coordinate array, one array per nodal variable", {}, named, movedX, movedZ},
+        {"one array of all nodal variables", {valuesInOneArray, valuesInOneArrayData}, named, movedX, movedZ},
+        {"a file_size attribute that claims one array per axis", {claimsOneArrayPerAxis}, named, movedX, movedZ},
+        {"no title", {{":title = \"one coordinate array\" ;", ""}}, named, movedX, movedZ},
         {"nodal variables without names",
          {{"char name_nod_var(num_nod_var, len_name) ;", ""},
           {"name_nod_var = \"DISPL_X\", \"DISPL_Y\", \"DISPL_Z\" ;", ""}},
