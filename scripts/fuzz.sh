@@ -40,6 +40,9 @@ if [ $seeds -eq 1 ]; then
     ncgen -k 1 -o "$corpus/fuzz_exodus_loader/seed-independent-cdf1.exo" "$root/tests/data/exodus_independent.cdl"
     ncgen -k 5 -o "$corpus/fuzz_exodus_loader/seed-independent-cdf5.exo" "$root/tests/data/exodus_independent.cdl"
     ncgen -k 1 -o "$corpus/fuzz_exodus_loader/seed-short-variable.exo" "$root/tests/data/exodus_short_variable.cdl"
+    # Coordinates in one array, no file_size attribute, an element variable.
+    ncgen -k 1 -o "$corpus/fuzz_exodus_loader/seed-one-coordinate-array.exo" \
+        "$root/tests/data/exodus_one_coordinate_array.cdl"
     echo "seeds written to $corpus"
     exit 0
 fi

@@ -29,14 +29,18 @@ struct InitialCoordinateSource {
 };
 
 struct ExodusBodyOptions {
-    // Block names as the file stores them, or block ids in decimal; empty: every surface block.
+    // Block names (ExodusBlockListing::name) or block ids in decimal; empty: every surface block.
     std::vector<std::string> blocks;
-    std::optional<std::int64_t> step;     // from 1; empty: the file's last step
+    std::optional<std::int64_t> step;     // from 1; empty: the last step whose used values are written
     std::string displacement = "auto";    // "auto", "none", or the stem of a nodal triple (DISP: DISP_X ...)
     InitialCoordinateSource initialCoordinates;
     // Subtracted from every position handed on, so that coordinates far from the origin keep their
     // accuracy in 32-bit records; empty: the centre of the body's reference bounding box.
     std::optional<std::array<double, 3>> origin;
+    // Subtracted from the initial coordinates handed on as results, for the same reason; empty:
+    // the centre of the box of the body's initial coordinates. Two bodies to be aligned share one,
+    // so that their material coordinates stay in one frame.
+    std::optional<std::array<double, 2>> materialOrigin = std::nullopt;
 };
 
 // Parsers of the options' textual forms. Each throws std::invalid_argument saying what it accepts.
@@ -51,12 +55,15 @@ PERSISTENCE_COREIO_EXPORT std::string describeInitialCoordinateSource(const Init
 
 struct ExodusBlockListing {
     std::int64_t id = 0;
-    std::string name;         // in full, as stored; empty when the file names none
+    // The name the block goes by in every message and selection: its stored name in full, or
+    // block_<id> when it has none (unnamed_block_<id> when another block is stored as block_<id>).
+    std::string name;
     std::string elementType;  // as the file spells it
     std::int64_t numElements = 0;
     std::int64_t nodesPerElement = 0;
     std::int64_t numNodes = 0;  // distinct nodes its elements use
     std::string skipReason;     // empty: a surface block, which can be part of a body
+    std::string storedName;     // as the file stores it; empty when it has none
 };
 
 struct ExodusListing {
@@ -86,9 +93,14 @@ struct ExodusBodyDescription {
     // named variables are missing or the file has no step to hold their values.
     std::optional<std::string> initialCoordinates;
     std::array<double, 3> origin{};  // add it back to a position to get the file's coordinates
+    std::array<double, 2> materialOrigin{};  // add it back to an initial coordinate result likewise
     std::vector<int> fileNodes;      // body node -> the file's node index, from 0
     std::vector<std::int64_t> nodeIds;                // body node -> the file's node number map
     std::vector<ExodusTriangleSource> triangles;     // per triangle of the body's mesh
+    // Steps after `step` that the file lists but at which a variable the body uses (displacement,
+    // normals, initial coordinates) was never written, as when a run stopped early; skipped when
+    // the step is left to the loader.
+    std::int64_t unwrittenStepsSkipped = 0;
 };
 
 }  // namespace CoreIo

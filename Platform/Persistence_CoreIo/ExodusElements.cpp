@@ -62,6 +62,19 @@ std::string nodeCounts(const Family& family)
 
 }  // namespace
 
+std::size_t nodeCount(SurfaceShape shape)
+{
+    switch (shape) {
+    case SurfaceShape::Triangle3: return 3;
+    case SurfaceShape::Triangle6: return 6;
+    case SurfaceShape::Triangle7: return 7;
+    case SurfaceShape::Quad4: return 4;
+    case SurfaceShape::Quad8: return 8;
+    case SurfaceShape::Quad9: return 9;
+    }
+    return 0;
+}
+
 std::variant<SurfaceShape, std::string> classifyElement(const std::string& elementType, std::int64_t nodesPerElement)
 {
     const std::string type = upperCase(elementType);

@@ -82,4 +82,7 @@ ElementTriangles cutElement(SurfaceShape shape, const SquaredDistance& squaredDi
     return triangles;
 }
 
+// The number of nodes of an element of the shape.
+std::size_t nodeCount(SurfaceShape shape);
+
 }  // namespace CoreIo

@@ -3,8 +3,9 @@
 // their higher-order forms) make bodies; a body's shape at a step is the file's coordinates plus
 // the displacement at that step, and its results are the file's nodal variables plus the chosen
 // initial coordinates. The file's description, connectivity and reference coordinates are
-// checked when the loader is made; values of steps are read when a mesh or result is loaded. Not
-// for use from several threads at once.
+// checked when the loader is made; values of steps are read when a mesh or result is loaded.
+// Loaders may be used on several threads at once, each its own or one shared for its const calls:
+// every call into the file libraries is serialised.
 
 #include "ExodusBody.h"
 #include "Persistence_CoreIo.h"
@@ -24,8 +25,8 @@ class Logging;
 
 namespace CoreIo {
 
-class ExodusFile;
-struct NetcdfFileFacts;
+class ExodusFileReader;
+struct ExodusLoaderBody;
 
 // An element block that makes no surface, and so is part of no body.
 struct SkippedBlock {
@@ -37,30 +38,33 @@ struct SkippedBlock {
 
 class PERSISTENCE_COREIO_EXPORT ExodusLoader : public LoaderInterface {
 public:
-    // One body per surface block, in the file's order, named by the block's name or
-    // "block_<id>"; its mesh location holds the block id. Each body is the file's coordinates as
-    // stored (no displacement, origin 0) at the last step, with the default initial coordinates.
+    // One body per surface block, in the file's order, named by the block's name; its mesh
+    // location holds the block id. Each body is the file's coordinates as stored (no displacement,
+    // origin and material origin 0) at the last step whose used values are written, with the
+    // default initial coordinates.
     // Throws LoadError naming the file when it is missing, no Exodus II file, truncated, or
     // promises data it cannot hold; when it stores other than 4 or 8 bytes per floating-point
-    // value, holds several values in a header attribute of one number, or names an element type
-    // longer than 32 characters; when its block ids or a block's connectivity disagree in size with
-    // the counts its header gives for them; when an element refers to a node the file lacks; when a
-    // nodal variable holds fewer values than the file has nodes; when a body's reference
-    // coordinates are not finite.
-    // Blocks of other elements are skipped with a warning to the logger "CoreIo.ExodusLoader".
+    // value or holds several values in a header attribute of one number; when its block ids
+    // disagree in size with the count its header gives; when a nodal variable holds fewer values
+    // than the file has nodes; when a surface block's connectivity disagrees in size with its
+    // counts or refers to a node the file lacks; when a body's reference coordinates are not
+    // finite.
+    // Blocks of other elements are skipped with a warning to the logger "CoreIo.ExodusLoader",
+    // whatever their connectivity holds.
     explicit ExodusLoader(const std::string& path);
     // One body of the chosen blocks, a node shared by blocks being one vertex; its mesh location
-    // holds the first block's id. Throws LoadError as above, and also when a selected block is
-    // unknown (the message lists the file's blocks) or makes no surface, when the file has no
-    // surface block at all, when the step lies past the file's steps, or when the displacement
-    // triple is incomplete or, when named, missing.
+    // holds the first block's id. Throws LoadError as above, but only for the chosen blocks'
+    // connectivity, and also when a selected block is unknown (the message lists the file's blocks)
+    // or makes no surface, when the file has no surface block at all, when the step lies past the
+    // file's steps, or when the displacement triple is incomplete or, when named, missing.
     ExodusLoader(const std::string& path, const ExodusBodyOptions& options);
     ~ExodusLoader() override;
 
     // A body's results are every nodal variable at every step, the body's step first and then the
     // others from the last down, so that a lookup by name finds the body's state; before them come
     // the chosen initial coordinates as results named INITIALCOORD0 and INITIALCOORD1, when
-    // available (see ExodusBodyDescription::initialCoordinates). Steps are numbered from 1.
+    // available (see ExodusBodyDescription::initialCoordinates), less the body's material origin.
+    // Steps are numbered from 1.
     const std::vector<SimBody>& bodies() const override;
     const std::vector<SkippedBlock>& skippedBlocks() const;
     // Whether results arrive as doubles, as the file stores them, rather than as floats.
@@ -77,6 +81,18 @@ public:
     // Throws LoadError for an unknown block, variable or step, or a variable the block lacks.
     std::vector<double> readElementVariable(std::size_t block, const std::string& name, std::int64_t step) const;
 
+    // The values behind the records in double precision, per node of body i of bodies(), in the
+    // body's node order; each throws LoadError for a body it lacks and as loadMesh or loadResult do
+    // for values that cannot be read or are no data.
+    // - The body's shape at its step in the file's coordinates (the origin added back): the
+    //   reference coordinates plus the displacement.
+    std::vector<std::array<double, 3>> positions(std::size_t body) const;
+    // - Its two initial coordinates at its step, as the file holds them or as the reference shape
+    //   gives them, without the material origin subtracted; throws LoadError for a body without.
+    std::vector<std::array<double, 2>> initialCoordinates(std::size_t body) const;
+    // - A nodal variable, named in any case, at the body's step.
+    std::vector<double> readNodalVariable(std::size_t body, const std::string& name) const;
+
     // Meshes come in the body's node order, positions relative to the body's origin. Locations that
     // do not come from bodies(), steps the file lacks and data that cannot be read or is not finite
     // throw LoadError; nothing reaches the builder then. Meshes carry node normals when the file has
@@ -91,60 +107,21 @@ public:
     void loadMesh(const MeshLocation& where, MeshBuilderInterface& builder) const override;
 
 private:
-    struct BlockFacts;
-    struct Body;
-    using Columns = std::array<std::vector<double>, 3>;  // x, y, z per body node
+    void addBody(const std::vector<std::size_t>& blocks, const ExodusBodyOptions& options);
+    const ExodusLoaderBody& bodyAt(const MeshLocation& where) const;
+    std::size_t checkedBody(std::size_t body) const;
 
-    enum class Purpose { Bodies, ListingOnly };
-    ExodusLoader(const std::string& path, const std::optional<ExodusBodyOptions>& options, Purpose purpose);
-    friend ExodusListing listExodusFile(const std::string& path);
-    void warnAboutSkippedBlocks() const;
-    void readDimensions(const NetcdfFileFacts& facts);
-    void readVariables(const NetcdfFileFacts& facts);
-    void readSteps();
-    void readBlocks(const NetcdfFileFacts& facts);
-    void readBlock(const NetcdfFileFacts& facts, const std::vector<int>& ids, std::size_t b, const std::string& name,
-                   std::int64_t firstElement);
-    void classifyBlock(std::size_t b);
-    void countBlockNodes(std::size_t block, std::vector<int>& marks);
-    std::vector<std::size_t> selectBlocks(const std::vector<std::string>& selection) const;
-    void addBody(const std::vector<std::size_t>& blocks, const ExodusBodyOptions& options, std::vector<int>& localOf);
-    std::vector<std::vector<int>> numberNodes(Body& body, std::vector<int>& localOf) const;
-    void readReference(Body& body, const std::optional<std::array<double, 3>>& origin) const;
-    static void placeAtOrigin(Body& body, const std::optional<std::array<double, 3>>& origin);
-    void cutElements(Body& body, const std::vector<std::vector<int>>& corners) const;
-    void readNumberMaps(Body& body) const;
-    std::int64_t resolveStep(const std::optional<std::int64_t>& step) const;
-    std::optional<std::array<int, 3>> resolveDisplacement(const std::string& choice) const;
-    void resolveInitialCoordinates(Body& body, const InitialCoordinateSource& source) const;
-    void addResults(std::size_t body);
-    void requireOwnSource(const std::string& source) const;
-    void requireStep(std::int64_t step) const;
-    const Body& bodyAt(const MeshLocation& where) const;
-
-    std::vector<int> readConnectivity(std::size_t block) const;
-    std::vector<int> readSolverIndexMapping(const Body& body) const;
-    Columns readPositions(const Body& body) const;
-    std::vector<float> readNormalComponent(const Body& body, std::size_t component) const;
-    std::vector<double> readInitialCoordinate(const Body& body, std::size_t component, std::int64_t step) const;
-    void buildWithoutNormals(const MeshBuilderParamColMajor& columns, MeshBuilderInterface& builder) const;
-    std::vector<double> readVariable(const Body& body, std::int64_t step, int variable) const;
-    std::vector<double> readFiniteVariable(const Body& body, std::int64_t step, int variable) const;
-
-    std::string path_;
+    std::unique_ptr<ExodusFileReader> file_;
     std::unique_ptr<Calvora::Logging> logger_;
-    std::unique_ptr<ExodusFile> file_;  // doubles cross the API
-    int numNodes_ = 0;
-    int numSteps_ = 0;
-    ExodusListing listing_;
-    std::vector<BlockFacts> blockFacts_;  // parallel to listing_.blocks
     std::optional<std::array<int, 3>> normalVariables_;  // 1-based indices of the normal's components
     std::vector<SimBody> bodies_;
-    std::vector<Body> bodyData_;  // parallel to bodies_
+    std::vector<ExodusLoaderBody> bodyData_;  // parallel to bodies_
     std::vector<SkippedBlock> skipped_;
 };
 
-// What a file holds (see ExodusLoader::listing); throws LoadError as ExodusLoader(path) does.
+// What a file holds (see ExodusLoader::listing): a block that cannot be used, whatever is wrong with
+// its elements, is listed with the reason. Throws LoadError as ExodusLoader(path) does for the file
+// as a whole.
 PERSISTENCE_COREIO_EXPORT ExodusListing listExodusFile(const std::string& path);
 
 }  // namespace CoreIo

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <limits>
 #include <cmath>
 #include <filesystem>
 #include <random>
@@ -55,13 +56,13 @@ void requireCount(const std::string& what, std::size_t count, const std::string&
 }
 
 // A number map gives every entry its own positive ID.
-void requireIdMap(const std::string& what, const std::vector<int>& ids, std::size_t expected)
+void requireIdMap(const std::string& what, const std::vector<std::int64_t>& ids, std::size_t expected)
 {
     if (ids.empty()) {
         return;
     }
     requireCount(what, ids.size(), "IDs", expected);
-    std::vector<int> sorted(ids);
+    std::vector<std::int64_t> sorted(ids);
     std::sort(sorted.begin(), sorted.end());
     if (sorted.front() <= 0) {
         throw std::invalid_argument(what + " holds the ID " + std::to_string(sorted.front()) + "; IDs are positive");
@@ -114,12 +115,12 @@ void checkBlocks(const ExodusMesh& mesh)
     if (mesh.blocks.empty()) {
         throw std::invalid_argument("the mesh has no element block");
     }
-    std::vector<int> ids;
+    std::vector<std::int64_t> ids;
     for (std::size_t b = 0; b < mesh.blocks.size(); ++b) {
         const ExodusMesh::Block& block = mesh.blocks[b];
         const std::string what = describeBlock(mesh, b);
-        if (block.id <= 0 || std::find(ids.begin(), ids.end(), block.id) != ids.end()) {
-            throw std::invalid_argument(what + ": block IDs are positive and unique");
+        if (std::find(ids.begin(), ids.end(), block.id) != ids.end()) {
+            throw std::invalid_argument(what + ": the ID is taken; block IDs are unique");
         }
         ids.push_back(block.id);
         requireAtMost(what + ": the name", block.name, exodusMaxNameLength);
@@ -207,6 +208,17 @@ void checkMesh(const ExodusMesh& mesh)
     checkSteps(mesh);
     checkElementVariables(mesh);
     checkRecords(mesh);
+}
+
+// Ids that a 32-bit integer cannot hold need a file format with 64-bit integers.
+bool needsWideIds(const ExodusMesh& mesh)
+{
+    const auto wide = [](std::int64_t id) {
+        return id < std::numeric_limits<std::int32_t>::min() || id > std::numeric_limits<std::int32_t>::max();
+    };
+    return std::any_of(mesh.nodeIds.begin(), mesh.nodeIds.end(), wide) ||
+           std::any_of(mesh.elementIds.begin(), mesh.elementIds.end(), wide) ||
+           std::any_of(mesh.blocks.begin(), mesh.blocks.end(), [&](const ExodusMesh::Block& b) { return wide(b.id); });
 }
 
 // Refuses, before anything is created, the targets whose failure the library would report in
@@ -313,39 +325,54 @@ std::size_t longestName(const ExodusMesh& mesh)
     return longest;
 }
 
-void putNodes(const ExodusFile& file, const ExodusMesh& mesh)
-{
-    file.check(ex_put_coord(file.id(), mesh.x.data(), mesh.y.data(), mesh.z.data()), "cannot write the coordinates");
-    std::vector<std::string> axes{"x", "y", "z"};
-    file.check(ex_put_coord_names(file.id(), cStrings(axes).data()), "cannot write the coordinate names");
-    if (!mesh.nodeIds.empty()) {
-        file.check(ex_put_id_map(file.id(), EX_NODE_MAP, mesh.nodeIds.data()), "cannot write the node number map");
-    }
-}
-
-void putBlocks(const ExodusFile& file, const ExodusMesh& mesh)
+// The blocks with their element types, counts and names; their connectivity is bulk data.
+void defineBlocks(const ExodusFile& file, const ExodusMesh& mesh)
 {
     std::vector<std::string> names;
     for (std::size_t b = 0; b < mesh.blocks.size(); ++b) {
         const ExodusMesh::Block& block = mesh.blocks[b];
-        const std::string what = describeBlock(mesh, b);
-        file.check(ex_put_block(file.id(), EX_ELEM_BLOCK, block.id, block.elementType.c_str(),
-                                static_cast<std::int64_t>(block.numElements()), block.nodesPerElement, 0, 0, 0),
-                   "cannot write " + what);
-        if (block.numElements() > 0) {
-            std::vector<int> oneBased(block.connectivity);
-            for (int& node : oneBased) {
-                ++node;
-            }
-            file.check(ex_put_conn(file.id(), EX_ELEM_BLOCK, block.id, oneBased.data(), nullptr, nullptr),
-                       "cannot write the connectivity of " + what);
-        }
+        file.exodus("cannot write " + describeBlock(mesh, b), [&](int id) {
+            return ex_put_block(id, EX_ELEM_BLOCK, block.id, block.elementType.c_str(),
+                                static_cast<std::int64_t>(block.numElements()), block.nodesPerElement, 0, 0, 0);
+        });
         names.push_back(block.name);
     }
-    file.check(ex_put_names(file.id(), EX_ELEM_BLOCK, cStrings(names).data()), "cannot write the block names");
+    file.exodus("cannot write the block names",
+                [&](int id) { return ex_put_names(id, EX_ELEM_BLOCK, cStrings(names).data()); });
+    std::vector<std::string> axes{"x", "y", "z"};
+    file.exodus("cannot write the coordinate names",
+                [&](int id) { return ex_put_coord_names(id, cStrings(axes).data()); });
+}
+
+// The library defines each number map as it writes it.
+void putNumberMaps(const ExodusFile& file, const ExodusMesh& mesh)
+{
+    if (!mesh.nodeIds.empty()) {
+        file.exodus("cannot write the node number map",
+                    [&](int id) { return ex_put_id_map(id, EX_NODE_MAP, mesh.nodeIds.data()); });
+    }
     if (!mesh.elementIds.empty()) {
-        file.check(ex_put_id_map(file.id(), EX_ELEM_MAP, mesh.elementIds.data()),
-                   "cannot write the element number map");
+        file.exodus("cannot write the element number map",
+                    [&](int id) { return ex_put_id_map(id, EX_ELEM_MAP, mesh.elementIds.data()); });
+    }
+}
+
+void putNodesAndElements(const ExodusFile& file, const ExodusMesh& mesh)
+{
+    file.exodus("cannot write the coordinates",
+                [&](int id) { return ex_put_coord(id, mesh.x.data(), mesh.y.data(), mesh.z.data()); });
+    for (std::size_t b = 0; b < mesh.blocks.size(); ++b) {
+        const ExodusMesh::Block& block = mesh.blocks[b];
+        if (block.numElements() == 0) {
+            continue;
+        }
+        std::vector<int> oneBased(block.connectivity);
+        for (int& node : oneBased) {
+            ++node;
+        }
+        file.exodus("cannot write the connectivity of " + describeBlock(mesh, b), [&](int id) {
+            return ex_put_conn(id, EX_ELEM_BLOCK, block.id, oneBased.data(), nullptr, nullptr);
+        });
     }
 }
 
@@ -369,12 +396,13 @@ void putRecords(const ExodusFile& file, const ExodusMesh& mesh)
         std::vector<std::string> fields{mesh.qa->program, mesh.qa->version, mesh.qa->date, mesh.qa->time};
         const std::vector<char*> pointers = cStrings(fields);
         char* record[1][4] = {{pointers[0], pointers[1], pointers[2], pointers[3]}};
-        file.check(ex_put_qa(file.id(), 1, record), "cannot write the QA record");
+        file.exodus("cannot write the QA record", [&](int id) { return ex_put_qa(id, 1, record); });
     }
     std::vector<std::string> records = infoRecords(mesh.info);
     if (!records.empty()) {
-        file.check(ex_put_info(file.id(), static_cast<int>(records.size()), cStrings(records).data()),
-                   "cannot write the info records");
+        file.exodus("cannot write the info records", [&](int id) {
+            return ex_put_info(id, static_cast<int>(records.size()), cStrings(records).data());
+        });
     }
 }
 
@@ -386,9 +414,11 @@ void declareVariables(const ExodusFile& file, ex_entity_type type, const std::ve
         return;
     }
     std::vector<std::string> names = namesOf(variables);
-    file.check(ex_put_variable_param(file.id(), type, static_cast<int>(names.size())), "cannot declare its " + kind);
-    file.check(ex_put_variable_names(file.id(), type, static_cast<int>(names.size()), cStrings(names).data()),
-               "cannot write the names of its " + kind);
+    file.exodus("cannot declare its " + kind,
+                [&](int id) { return ex_put_variable_param(id, type, static_cast<int>(names.size())); });
+    file.exodus("cannot write the names of its " + kind, [&](int id) {
+        return ex_put_variable_names(id, type, static_cast<int>(names.size()), cStrings(names).data());
+    });
 }
 
 // Which block has which element variable, block after block; read from the first step, which
@@ -404,52 +434,72 @@ void putTruthTable(const ExodusFile& file, const ExodusMesh& mesh)
             table.push_back(variable.steps[0][b].empty() ? 0 : 1);
         }
     }
-    file.check(ex_put_truth_table(file.id(), EX_ELEM_BLOCK, static_cast<int>(mesh.blocks.size()),
-                                  static_cast<int>(mesh.elementVariables.size()), table.data()),
-               "cannot write which blocks have which element variables");
+    file.exodus("cannot write which blocks have which element variables", [&](int id) {
+        return ex_put_truth_table(id, EX_ELEM_BLOCK, static_cast<int>(mesh.blocks.size()),
+                                  static_cast<int>(mesh.elementVariables.size()), table.data());
+    });
 }
 
 void putStep(const ExodusFile& file, const ExodusMesh& mesh, std::size_t s)
 {
     const int step = static_cast<int>(s) + 1;
     const std::string atStep = " at step " + std::to_string(step);
-    file.check(ex_put_time(file.id(), step, &mesh.times[s]), "cannot write the time" + atStep);
+    file.exodus("cannot write the time" + atStep, [&](int id) { return ex_put_time(id, step, &mesh.times[s]); });
     int index = 1;
     for (const ExodusMesh::NodalVariable& variable : mesh.nodalVariables) {
-        file.check(ex_put_var(file.id(), step, EX_NODAL, index++, 1, static_cast<std::int64_t>(mesh.x.size()),
-                              variable.steps[s].data()),
-                   "cannot write nodal variable " + inQuotes(variable.name) + atStep);
+        file.exodus("cannot write nodal variable " + inQuotes(variable.name) + atStep, [&](int id) {
+            return ex_put_var(id, step, EX_NODAL, index++, 1, static_cast<std::int64_t>(mesh.x.size()),
+                              variable.steps[s].data());
+        });
     }
     index = 1;
     for (const ExodusMesh::ElementVariable& variable : mesh.elementVariables) {
         for (std::size_t b = 0; b < mesh.blocks.size(); ++b) {
             const std::vector<double>& values = variable.steps[s][b];
             if (!values.empty()) {
-                file.check(ex_put_var(file.id(), step, EX_ELEM_BLOCK, index, mesh.blocks[b].id,
-                                      static_cast<std::int64_t>(values.size()), values.data()),
-                           "cannot write element variable " + inQuotes(variable.name) + " in " +
-                               describeBlock(mesh, b) + atStep);
+                file.exodus("cannot write element variable " + inQuotes(variable.name) + " in " +
+                                describeBlock(mesh, b) + atStep,
+                            [&](int id) {
+                                return ex_put_var(id, step, EX_ELEM_BLOCK, index, mesh.blocks[b].id,
+                                                  static_cast<std::int64_t>(values.size()), values.data());
+                            });
             }
         }
         ++index;
     }
 }
 
+// Room in the header for every definition the mesh needs, generously: a variable's definition
+// takes its name, dimensions and attributes, a few hundred bytes at most.
+std::size_t headerRoom(const ExodusMesh& mesh)
+{
+    constexpr std::size_t fixedPart = 16384;
+    constexpr std::size_t perDefinition = 1024;
+    const std::size_t definitions = mesh.blocks.size() * (4 + mesh.elementVariables.size()) +
+                                    mesh.nodalVariables.size() + mesh.elementVariables.size() + mesh.info.size();
+    return fixedPart + perDefinition * definitions + longestName(mesh) * (mesh.blocks.size() + definitions);
+}
+
+// Every definition comes before the bulk data: the library enters netCDF's define mode for each,
+// and a definition after bulk data moves all of it within the file.
 void putMesh(const ExodusFile& file, const ExodusMesh& mesh)
 {
     // Sizes the file's name dimension, so it must come before the first definition.
-    file.check(ex_set_max_name_length(file.id(), static_cast<int>(longestName(mesh))),
-               "cannot store names of " + std::to_string(longestName(mesh)) + " characters");
-    file.check(ex_put_init(file.id(), mesh.title.c_str(), 3, static_cast<std::int64_t>(mesh.x.size()),
+    file.exodus("cannot store names of " + std::to_string(longestName(mesh)) + " characters",
+                [&](int id) { return ex_set_max_name_length(id, static_cast<int>(longestName(mesh))); });
+    file.exodus("cannot write its dimensions", [&](int id) {
+        return ex_put_init(id, mesh.title.c_str(), 3, static_cast<std::int64_t>(mesh.x.size()),
                            static_cast<std::int64_t>(countElements(mesh)),
-                           static_cast<std::int64_t>(mesh.blocks.size()), 0, 0),
-               "cannot write its dimensions");
-    putNodes(file, mesh);
-    putBlocks(file, mesh);
+                           static_cast<std::int64_t>(mesh.blocks.size()), 0, 0);
+    });
+    file.reserveHeaderRoom(headerRoom(mesh));
+    defineBlocks(file, mesh);
     putRecords(file, mesh);
     declareVariables(file, EX_NODAL, mesh.nodalVariables, "nodal variables");
     declareVariables(file, EX_ELEM_BLOCK, mesh.elementVariables, "element variables");
     putTruthTable(file, mesh);
+    putNumberMaps(file, mesh);
+    putNodesAndElements(file, mesh);
     for (std::size_t s = 0; s < mesh.times.size(); ++s) {
         putStep(file, mesh, s);
     }
@@ -468,7 +518,7 @@ void writeExodusMesh(const std::string& path, const ExodusMesh& mesh, ExodusPrec
     const int storedWordSize = precision == ExodusPrecision::Double ? 8 : 4;
     for (int attempt = 0; attempt < temporaryNameAttempts; ++attempt) {
         const std::string temporaryPath = temporaryPathBeside(path);
-        std::optional<ExodusFile> file = ExodusFile::createNew(temporaryPath, storedWordSize);
+        std::optional<ExodusFile> file = ExodusFile::createNew(temporaryPath, storedWordSize, needsWideIds(mesh));
         if (!file) {
             continue;
         }

@@ -18,18 +18,40 @@ std::string upperCase(std::string text)
 
 constexpr std::array<char, 3> axisLetters{'X', 'Y', 'Z'};
 
-// The components found of a stem: STEM_X or STEMX, any case; 0 where absent.
-std::array<int, 3> componentsOf(const std::vector<std::string>& names, const std::string& stem)
+// Whether name is a component of stem: STEM_X or STEMX, the axis letter in any case, the stem
+// matched exactly or without regard to case.
+bool isComponent(const std::string& name, const std::string& stem, char axis, bool exactCase)
 {
-    std::array<int, 3> indices{};
-    const std::string upperStem = upperCase(stem);
+    if (name.size() != stem.size() + 1 && name.size() != stem.size() + 2) {
+        return false;
+    }
+    const std::string prefix = name.substr(0, stem.size());
+    const bool stemMatches = exactCase ? prefix == stem : upperCase(prefix) == upperCase(stem);
+    const bool separated = name.size() == stem.size() + 1 || name[stem.size()] == '_';
+    return stemMatches && separated && std::toupper(static_cast<unsigned char>(name.back())) == axis;
+}
+
+// Every variable that is a component of the stem, per axis, 1-based.
+using Candidates = std::array<std::vector<int>, 3>;
+Candidates componentsOf(const std::vector<std::string>& names, const std::string& stem, bool exactCase)
+{
+    Candidates candidates;
     for (std::size_t v = 0; v < names.size(); ++v) {
-        const std::string name = upperCase(names[v]);
         for (std::size_t c = 0; c < 3; ++c) {
-            if (indices[c] == 0 && (name == upperStem + axisLetters[c] || name == upperStem + "_" + axisLetters[c])) {
-                indices[c] = static_cast<int>(v) + 1;
+            if (isComponent(names[v], stem, axisLetters[c], exactCase)) {
+                candidates[c].push_back(static_cast<int>(v) + 1);
             }
         }
+    }
+    return candidates;
+}
+
+// The first candidate of each axis; 0 where there is none.
+std::array<int, 3> firstOf(const Candidates& candidates)
+{
+    std::array<int, 3> indices{};
+    for (std::size_t c = 0; c < 3; ++c) {
+        indices[c] = candidates[c].empty() ? 0 : candidates[c].front();
     }
     return indices;
 }
@@ -50,7 +72,8 @@ std::string foundNames(const std::vector<std::string>& names, const std::array<i
     return found.empty() ? "none of them" : found;
 }
 
-// The stem of a name that looks like a displacement component: DISPL_X -> DISPL.
+// The stem of a name that looks like a displacement component, as the name spells it:
+// DISPL_X -> DISPL, disp_x -> disp.
 std::optional<std::string> displacementStem(const std::string& name)
 {
     const std::string upper = upperCase(name);
@@ -58,32 +81,87 @@ std::optional<std::string> displacementStem(const std::string& name)
         std::find(axisLetters.begin(), axisLetters.end(), upper.back()) == axisLetters.end()) {
         return std::nullopt;
     }
-    std::string stem = upper.substr(0, upper.size() - 1);
+    std::string stem = name.substr(0, name.size() - 1);
     if (stem.back() == '_') {
         stem.pop_back();
     }
     return stem;
 }
 
+struct Triple {
+    std::string stem;
+    std::array<int, 3> indices;
+};
+
+[[noreturn]] void refuseAmbiguity(const std::vector<std::string>& names, const std::vector<Triple>& triples)
+{
+    std::string found;
+    std::string stems;
+    for (std::size_t k = 0; k < triples.size(); ++k) {
+        const std::string separator = k == 0 ? "" : k + 1 == triples.size() ? " and " : "; ";
+        found += separator + foundNames(names, triples[k].indices);
+        stems += separator + triples[k].stem;
+    }
+    throw std::invalid_argument("its displacement is ambiguous: " + found +
+                                " are each a complete triple; choose one as the displacement by its stem (" + stems +
+                                ")");
+}
+
+// The displacement triples of the names' stems, spelled as they are or, if none is complete so, in
+// any case. Several complete triples are ambiguous.
 std::optional<std::array<int, 3>> findAutomaticDisplacement(const std::vector<std::string>& names, int numDimensions)
 {
     std::optional<std::array<int, 3>> partial;
-    for (const std::string& name : names) {
-        const std::optional<std::string> stem = displacementStem(name);
-        if (!stem) {
-            continue;
+    for (const bool exactCase : {true, false}) {
+        std::vector<Triple> triples;
+        for (const std::string& name : names) {
+            const std::optional<std::string> stem = displacementStem(name);
+            if (!stem) {
+                continue;
+            }
+            const std::array<int, 3> indices = firstOf(componentsOf(names, *stem, exactCase));
+            const bool known = std::any_of(triples.begin(), triples.end(),
+                                           [&](const Triple& triple) { return triple.indices == indices; });
+            if (complete(indices, numDimensions) && !known) {
+                triples.push_back({exactCase ? *stem : upperCase(*stem), indices});
+            } else if (!complete(indices, numDimensions)) {
+                partial = partial.value_or(indices);
+            }
         }
-        const std::array<int, 3> indices = componentsOf(names, *stem);
-        if (complete(indices, numDimensions)) {
-            return indices;
+        if (triples.size() > 1) {
+            refuseAmbiguity(names, triples);
         }
-        partial = partial.value_or(indices);
+        if (triples.size() == 1) {
+            return triples.front().indices;
+        }
     }
     if (partial) {
         throw std::invalid_argument("its displacement variables are incomplete: it has " + foundNames(names, *partial) +
                                     "; name a complete triple by its stem, or choose none");
     }
     return std::nullopt;
+}
+
+// The triple of a stem as spelled or, if it is not complete so, in any case: then the names must
+// not spell it in several ways.
+std::array<int, 3> namedDisplacement(const std::vector<std::string>& names, const std::string& stem, int numDimensions)
+{
+    const std::array<int, 3> exact = firstOf(componentsOf(names, stem, true));
+    if (complete(exact, numDimensions)) {
+        return exact;
+    }
+    const Candidates anyCase = componentsOf(names, stem, false);
+    std::vector<Triple> spellings;
+    for (const int candidate : anyCase[0]) {
+        const std::string spelled = names[static_cast<std::size_t>(candidate - 1)].substr(0, stem.size());
+        if (std::none_of(spellings.begin(), spellings.end(), [&](const Triple& t) { return t.stem == spelled; })) {
+            spellings.push_back({spelled, firstOf(componentsOf(names, spelled, true))});
+        }
+    }
+    if (spellings.size() > 1) {
+        refuseAmbiguity(names, spellings);
+    }
+    return firstOf(anyCase);
 }
 
 }  // namespace
@@ -110,7 +188,7 @@ std::optional<std::array<int, 3>> findDisplacement(const std::vector<std::string
     if (choice == "auto") {
         return findAutomaticDisplacement(names, numDimensions);
     }
-    const std::array<int, 3> indices = componentsOf(names, choice);
+    const std::array<int, 3> indices = namedDisplacement(names, choice, numDimensions);
     if (!complete(indices, numDimensions)) {
         throw std::invalid_argument("it has no complete displacement triple " + choice + "_X, " + choice + "_Y, " +
                                     choice + "_Z (found " + foundNames(names, indices) + ")");

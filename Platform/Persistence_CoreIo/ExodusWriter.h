@@ -26,7 +26,7 @@ constexpr std::size_t exodusMaxNameLength = 256;
 
 struct ExodusMesh {
     struct Block {
-        int id = 0;                     // positive, unique among the blocks
+        std::int64_t id = 0;            // unique among the blocks: any value, 0 and negative ones too
         std::string name;               // empty or up to exodusMaxNameLength characters
         std::string elementType;  // TRI3, TRISHELL, SHELL4, QUAD4, TRI6, QUAD8, SHELL9, ...: 1 to 32 characters
         int nodesPerElement = 0;  // at least 1
@@ -53,9 +53,9 @@ struct ExodusMesh {
 
     std::string title;  // up to 80 characters
     std::vector<double> x, y, z;  // one coordinate per node, all finite
-    std::vector<int> nodeIds;  // empty, or the file's positive, unique ID of each node
+    std::vector<std::int64_t> nodeIds;  // empty, or the file's positive, unique ID of each node
     std::vector<Block> blocks;  // at least one
-    std::vector<int> elementIds;  // empty, or one positive, unique ID per element, blocks in order
+    std::vector<std::int64_t> elementIds;  // empty, or one positive, unique ID per element, blocks in order
     std::vector<double> times;  // one per step; each variable holds one array per step
     std::vector<NodalVariable> nodalVariables;
     std::vector<ElementVariable> elementVariables;
@@ -63,7 +63,9 @@ struct ExodusMesh {
     std::vector<std::string> info;  // a line longer than 80 characters continues on the next records
 };
 
-// Writes the mesh to path, replacing what is there only once the whole file is written.
+// Writes the mesh to path, replacing what is there only once the whole file is written. Ids are
+// written exactly: a file whose ids need more than 32 bits is a netCDF-4 file with 64-bit ids and
+// maps, others the format with 64-bit offsets that every reader takes.
 // Throws std::invalid_argument naming the part of the mesh that does not fit the contract above
 // (nothing is written then), and std::runtime_error naming the path when the file cannot be
 // written: its folder is missing or not writable, the path is a folder, a value exceeds the

@@ -44,9 +44,12 @@ void writeShellFile(const std::string& path, const ShellTestFile& sheet)
             for (std::size_t k = 0; k < x.size(); ++k)
                 variable.steps[step].push_back(sheet.displacement(x[k], y[k], step)[c]);
     }
-    if (sheet.withInitialCoordinates)
-        mesh.nodalVariables.insert(mesh.nodalVariables.end(), {{"initialcoord0", std::vector(sheet.times.size(), x)},
-                                                               {"initialcoord1", std::vector(sheet.times.size(), y)}});
+    for (std::size_t k = 0; sheet.withInitialCoordinates && k < 2; ++k) {
+        std::vector<double> values = k == 0 ? x : y;
+        for (double& value : values)
+            value += sheet.initialCoordinateOffset[k];
+        mesh.nodalVariables.push_back({"initialcoord" + std::to_string(k), std::vector(sheet.times.size(), values)});
+    }
     CoreIo::writeExodusMesh(path, mesh, CoreIo::ExodusPrecision::Double);
 }
 

@@ -21,7 +21,8 @@ struct ShellTestFile {
     std::vector<double> times{1.0, 2.0};
     // Per node at (x, y) relative to the corner and step index from 0; empty: no displacement.
     std::function<std::array<double, 3>(double x, double y, std::size_t step)> displacement;
-    bool withInitialCoordinates = false;  // initialcoord0/1 = x, y relative to the corner
+    bool withInitialCoordinates = false;  // initialcoord0/1 = x, y relative to the corner, plus:
+    std::array<double, 2> initialCoordinateOffset{};
     bool withBeam = false;                // a BEAM2 block "stiffener" (id 9) of one element
     int firstNodeId = 1;
     int firstElementId = 1;

@@ -23,7 +23,8 @@ using Doubles = std::vector<double>;
 namespace {
 
 // A quad block with unordered node and element IDs, a triangle block of a long name and a
-// six-node block, a nodal and an element variable over two steps.
+// six-node block, a nodal variable and two element variables (one of them not in the first block)
+// over two steps.
 ExodusMesh mixedMesh()
 {
     ExodusMesh mesh;
@@ -37,7 +38,8 @@ ExodusMesh mixedMesh()
     mesh.elementIds = {1000, 3, 2, 999};
     mesh.times = {0.0, 0.25};
     mesh.nodalVariables = {{"TEMP", {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {-1, -2, -3, -4, -5, -6, -7, -8, 1.0 / 3.0}}}};
-    mesh.elementVariables = {{"STRESS", {{{}, {10, 20}, {30}}, {{}, {11, 21}, {31}}}}};
+    mesh.elementVariables = {{"STRESS", {{{}, {10, 20}, {30}}, {{}, {11, 21}, {31}}}},
+                             {"STRAIN", {{{7}, {40, 50}, {60}}, {{8}, {41, 51}, {61}}}}};
     mesh.qa = ExodusMesh::QaRecord{"coreio-align", "0.1.0", "2024-05-17", "13:45:00"};
     return mesh;
 }
@@ -57,15 +59,20 @@ void expectReadBack(const std::string& path, const ExodusMesh& mesh, ExodusPreci
     ASSERT_EQ(listing.blocks.size(), mesh.blocks.size());
     for (std::size_t b = 0; b < mesh.blocks.size(); ++b) {
         const ExodusMesh::Block& block = mesh.blocks[b];
-        EXPECT_EQ(std::tie(listing.blocks[b].id, listing.blocks[b].name, listing.blocks[b].elementType),
+        EXPECT_EQ(std::tie(listing.blocks[b].id, listing.blocks[b].storedName, listing.blocks[b].elementType),
                   std::tie(block.id, block.name, block.elementType));
         std::vector<int> fromOne = block.connectivity;
         std::for_each(fromOne.begin(), fromOne.end(), [](int& node) { ++node; });
         EXPECT_EQ(loader.blockConnectivity(b), fromOne);
-        for (const ExodusMesh::ElementVariable& variable : mesh.elementVariables)
+        for (const ExodusMesh::ElementVariable& variable : mesh.elementVariables) {
             for (std::size_t step = 0; step < mesh.times.size() && !variable.steps[step][b].empty(); ++step)
                 EXPECT_EQ(loader.readElementVariable(b, variable.name, static_cast<std::int64_t>(step) + 1),
                           variable.steps[step][b]);
+            if (variable.steps.at(0)[b].empty()) {  // a block without the variable is named in the refusal
+                EXPECT_THAT(messageOf([&] { loader.readElementVariable(b, variable.name, 1); }),
+                            HasSubstr("holds no values of element variable \"" + variable.name + "\""));
+            }
+        }
     }
     const CoreIo::ExodusBodyDescription& body = loader.description(0);
     EXPECT_EQ(body.triangles.front().elementId, mesh.elementIds.empty() ? 1 : mesh.elementIds.front());
@@ -92,41 +99,57 @@ TEST(ExodusWriter, WritesWhatReadsBackUnchanged)
     ExodusMesh noMaps = mixedMesh();
     noMaps.nodeIds.clear();
     noMaps.elementIds.clear();
-    CoreIo::ExodusWriter::Body sheet{{0, 1, 1, 0}, {0, 0, 1, 1}, {0, 0, 0, 0}, {0, 1, 2, 0, 2, 3},
-                                     {0, 0, 0, 0}, {0, 0, 0, 0}, {1, 1, 1, 1}};
-    ExodusMesh sheetAsMesh;
-    sheetAsMesh.x = sheet.x;
-    sheetAsMesh.y = sheet.y;
-    sheetAsMesh.z = sheet.z;
-    sheetAsMesh.blocks = {{1, "sheet", "TRI3", 3, sheet.triangles}};
-    sheetAsMesh.times = {0.0};
-    sheetAsMesh.nodalVariables = {{"TEMP", {{1, 2, 3, 4}}}};
+    const CoreIo::ExodusWriter::Body sheet{{0, 1, 1, 0}, {0, 0, 1, 1}, {0, 0, 0, 0}, {0, 1, 2, 0, 2, 3},
+                                           {0, 0, 0, 0}, {0, 0, 0, 0}, {1, 1, 1, 1}};
+    const CoreIo::ExodusWriter::Body lid{{2, 3, 2}, {0, 0, 1}, {5, 6, 7}, {0, 1, 2}, {0, 0, 0}, {0, 0, 0}, {1, 1, 1}};
+    ExodusMesh bodiesAsMesh;  // the lid's nodes after the sheet's
+    bodiesAsMesh.x = {0, 1, 1, 0, 2, 3, 2};
+    bodiesAsMesh.y = {0, 0, 1, 1, 0, 0, 1};
+    bodiesAsMesh.z = {0, 0, 0, 0, 5, 6, 7};
+    bodiesAsMesh.blocks = {{1, "sheet", "TRI3", 3, sheet.triangles}, {2, "lid", "TRI3", 3, {4, 5, 6}}};
+    bodiesAsMesh.times = {0.0};
+    bodiesAsMesh.nodalVariables = {{"TEMP", {{1, 2, 3, 4, 5, 6, 7}}}};
     const auto writeMesh = [](const ExodusMesh& mesh, ExodusPrecision precision) {
         return [=](const std::string& path) { CoreIo::writeExodusMesh(path, mesh, precision); };
     };
     const auto writeBodies = [&](const std::string& path) {
         CoreIo::ExodusWriter writer(path);
         writer.addBody("sheet", sheet);
-        writer.addNodalVariable("TEMP", {{{1, 2, 3, 4}}});
+        writer.addBody("lid", lid);
+        writer.addNodalVariable("TEMP", {{{1, 2, 3, 4}, {5, 6, 7}}});
         writer.write();
     };
+    ExodusMesh anyBlockIds = mixedMesh();
+    anyBlockIds.blocks[0].id = 0;
+    anyBlockIds.blocks[2].id = -3;
+    ExodusMesh wideIds = mixedMesh();
+    wideIds.blocks[1].id = (std::int64_t{1} << 33) + 7;
+    wideIds.nodeIds[0] = (std::int64_t{1} << 40) + 1;
+    wideIds.elementIds[0] = std::int64_t{1} << 35;
+    const std::string classic = "netCDF 64-bit offset";
     const struct {
         const char* what;
         std::function<void(const std::string&)> write;
         ExodusMesh expected;
         ExodusPrecision precision;
+        std::string format;
     } cases[] = {
         {"blocks of any type with IDs, long names, maps and variables", writeMesh(mixedMesh(), ExodusPrecision::Double),
-         mixedMesh(), ExodusPrecision::Double},
-        {"float storage", writeMesh(mixedMesh(), ExodusPrecision::Float), mixedMesh(), ExodusPrecision::Float},
-        {"no maps stand for IDs 1 to n", writeMesh(noMaps, ExodusPrecision::Double), noMaps, ExodusPrecision::Double},
-        {"a triangle body the short way", writeBodies, sheetAsMesh, ExodusPrecision::Float},
+         mixedMesh(), ExodusPrecision::Double, classic},
+        {"float storage", writeMesh(mixedMesh(), ExodusPrecision::Float), mixedMesh(), ExodusPrecision::Float, classic},
+        {"no maps stand for IDs 1 to n", writeMesh(noMaps, ExodusPrecision::Double), noMaps, ExodusPrecision::Double,
+         classic},
+        {"block IDs 0 and negative", writeMesh(anyBlockIds, ExodusPrecision::Float), anyBlockIds,
+         ExodusPrecision::Float, classic},
+        {"IDs of 64 bits", writeMesh(wideIds, ExodusPrecision::Float), wideIds, ExodusPrecision::Float, "netCDF-4"},
+        {"triangle bodies the short way", writeBodies, bodiesAsMesh, ExodusPrecision::Float, classic},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.what);
         const ScratchDirectory directory;
         row.write(directory.file("mesh.exo"));
         expectReadBack(directory.file("mesh.exo"), row.expected, row.precision);
+        EXPECT_EQ(CoreIo::listExodusFile(directory.file("mesh.exo")).format, row.format);
     }
 }
 
@@ -145,7 +168,7 @@ TEST(ExodusWriter, RefusesMeshesThatDoNotFitAndTargetsItCannotWriteLeavingTheTar
         {[](ExodusMesh& m) { m.blocks[2].connectivity[4] = 9; }, target,
          "\"second order\"): element 0 refers to node 9"},
         {[](ExodusMesh& m) { m.blocks[0].connectivity.pop_back(); }, target, "block 1 (ID 12)"},
-        {[](ExodusMesh& m) { m.blocks[2].id = 7; }, target, "block IDs are positive and unique"},
+        {[](ExodusMesh& m) { m.blocks[2].id = 7; }, target, "block 3 (ID 7, \"second order\"): the ID is taken"},
         {[](ExodusMesh& m) { m.blocks[1].name.assign(257, 'n'); }, target, "257 characters"},
         {[](ExodusMesh& m) { m.blocks[2].elementType.clear(); }, target, "\"second order\"): the element type"},
         {[](ExodusMesh& m) { m.nodeIds[8] = 90; }, target, "node number map holds the ID 90 twice"},

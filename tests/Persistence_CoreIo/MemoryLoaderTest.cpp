@@ -140,6 +140,8 @@ TEST(MemoryLoader, RefusesBadRegistrationsNamingWhatIsWrongAndStaysAsItWas)
         {body(rows, [](MeshArrays& m) { m.numTriangles = tooManyForThree; }), "\"triangles\""},
         {body(rows, [](MeshArrays& m) { m.triangles[4] = 4; }), "node 4"},
         {body(rows, [](MeshArrays& m) { m.solverIndexMapping[2] = -5; }), "\"solverIndexMapping\""},
+        {body(rows, [](MeshArrays& m) { m.solverIndexMapping.push_back(4); }),
+         "\"solverIndexMapping\" holds 5 values; it must be empty or hold numNodes = 4"},
         {[](MemoryLoader& l) { l.addBody("kept", quad(Layout::RowMajor)); }, "\"kept\" is already registered"},
         {[](MemoryLoader& l) { l.addResult("punch", "STRESS", std::vector<float>(4)); }, "\"punch\""},
         {[](MemoryLoader& l) { l.addResult("kept", "STRESS", std::vector<int>(4), 1); }, "already registered"},

@@ -38,11 +38,26 @@ std::vector<double> alignedPositions(const Body& before, const Body& after, cons
     return positions;
 }
 
-// The before vertex matched, or the corner of the largest weight in the located triangle.
-int matchedVertex(const VertexLocation& location)
+// Weights this close count as equal: 32-bit material coordinates move a weight by about this much.
+constexpr double weightTie = 1e-6;
+
+// The before node id of the vertex matched, or of the corner of the largest weight in the located
+// triangle; of corners with equal weights (a point halfway along an edge), the smaller id, so that
+// rounding never decides.
+std::int64_t matchedNodeId(const VertexLocation& location, const Body& before)
 {
-    const auto largest = std::ranges::max_element(location.weights) - location.weights.begin();
-    return location.vertices[static_cast<std::size_t>(largest)];
+    const double largest = *std::ranges::max_element(location.weights);
+    std::int64_t id = 0;
+    bool found = false;
+    for (std::size_t corner = 0; corner < 3; ++corner) {
+        if (location.weights[corner] < largest - weightTie)
+            continue;
+        const std::int64_t candidate = before.nodeIds[static_cast<std::size_t>(location.vertices[corner])];
+        if (!found || candidate < id)
+            id = candidate;
+        found = true;
+    }
+    return id;
 }
 
 void addAlignmentFields(AlignedFields& fields, const Body& before, const Body& after, const Alignment& alignment)
@@ -62,8 +77,7 @@ void addAlignmentFields(AlignedFields& fields, const Body& before, const Body& a
         first[i] = after.initialCoordinates[2 * i];
         second[i] = after.initialCoordinates[2 * i + 1];
         status[i] = static_cast<double>(location.status);
-        matchedId[i] = outside ? 0.0
-                               : static_cast<double>(before.nodeIds[static_cast<std::size_t>(matchedVertex(location))]);
+        matchedId[i] = outside ? 0.0 : static_cast<double>(matchedNodeId(location, before));
     }
     for (auto& [name, values] :
          {std::pair{"DISPL_X", &dx}, std::pair{"DISPL_Y", &dy}, std::pair{"DISPL_Z", &dz},

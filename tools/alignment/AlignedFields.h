@@ -18,7 +18,7 @@ struct AlignedFields {
     // Per after vertex, in this order: DISPL_X, DISPL_Y, DISPL_Z, DISPL_MAG (after minus aligned,
     // NaN where Outside), INITIALCOORD0, INITIALCOORD1, MATCH_STATUS (0 coincident, 1 inside,
     // 2 near, 3 outside), MATCHED_NODE_ID (the before node id of the matched vertex or of the
-    // heaviest corner; 0 where Outside), then BEFORE_<NAME> for each mapped nodal field of the
+    // heaviest corner, the smaller id among corners of equal weight; 0 where Outside), then BEFORE_<NAME> for each mapped nodal field of the
     // before body (interpolated; the nearest corner's value for Near; NaN where Outside).
     std::vector<BodyField> nodal;
     // Per after element: BEFORE_<NAME> for each mapped element field of the before body, the value

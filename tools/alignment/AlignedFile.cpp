@@ -1,11 +1,8 @@
 #include "AlignedFile.h"
 
-#include "Errors.h"
-
 #include <algorithm>
 #include <cmath>
 #include <ctime>
-#include <limits>
 
 namespace CoreIoAlign {
 namespace {
@@ -34,14 +31,6 @@ Numbering numberNodes(const Body& body)
     return numbering;
 }
 
-int asFileNumber(std::int64_t id, const char* what)
-{
-    if (id < std::numeric_limits<int>::min() || id > std::numeric_limits<int>::max())
-        throw InputError(std::string("the ") + what + " id " + std::to_string(id) +
-                         " does not fit the output's 32-bit number map");
-    return static_cast<int>(id);
-}
-
 void placeNodes(CoreIo::ExodusMesh& mesh, const Body& after, const AlignedFields& fields, const Numbering& numbering)
 {
     for (const int vertex : numbering.vertexOfNode) {
@@ -49,21 +38,20 @@ void placeNodes(CoreIo::ExodusMesh& mesh, const Body& after, const AlignedFields
         mesh.x.push_back(fields.alignedPositions[3 * v]);
         mesh.y.push_back(fields.alignedPositions[3 * v + 1]);
         mesh.z.push_back(fields.alignedPositions[3 * v + 2]);
-        mesh.nodeIds.push_back(asFileNumber(after.nodeIds[v], "node"));
+        mesh.nodeIds.push_back(after.nodeIds[v]);
     }
 }
 
 void placeBlocks(CoreIo::ExodusMesh& mesh, const Body& after, const Numbering& numbering)
 {
     for (const BodyBlock& block : after.blocks) {
-        CoreIo::ExodusMesh::Block out{static_cast<int>(block.id), block.name, block.elementType, block.nodesPerElement,
+        CoreIo::ExodusMesh::Block out{block.id, block.name, block.elementType, block.nodesPerElement,
                                       block.connectivity};
         for (int& node : out.connectivity)
             node = numbering.nodeOfVertex[static_cast<std::size_t>(node)];
         mesh.blocks.push_back(std::move(out));
     }
-    for (const std::int64_t id : after.elementIds)
-        mesh.elementIds.push_back(asFileNumber(id, "element"));
+    mesh.elementIds = after.elementIds;
 }
 
 // One file variable per component: NAME for a scalar, NAME_0, NAME_1, ... otherwise.

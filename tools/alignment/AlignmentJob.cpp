@@ -36,6 +36,7 @@ void run(const JobOptions& options, JobOutcome& outcome)
     const Body before = readBody({options.beforeFile, options.before}, options.mappedVariables);
     CoreIo::ExodusBodyOptions afterOptions = options.after;
     afterOptions.origin = before.origin;
+    afterOptions.materialOrigin = before.materialOrigin;
     const Body after = readBody({options.afterFile, afterOptions}, std::vector<std::string>{});
     const double readSeconds = stopwatch.lap();
 

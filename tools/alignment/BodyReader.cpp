@@ -73,11 +73,6 @@ std::vector<std::string> chosen(const std::vector<std::string>& names, const Var
     return picked;
 }
 
-std::string blockLabel(const CoreIo::ExodusBlockListing& block)
-{
-    return block.name.empty() ? "block_" + std::to_string(block.id) : block.name;
-}
-
 BodySummary summarize(const ExodusLoader& loader, const std::string& file)
 {
     const CoreIo::ExodusBodyDescription& body = loader.description(0);
@@ -86,13 +81,14 @@ BodySummary summarize(const ExodusLoader& loader, const std::string& file)
     std::vector<std::string> blocks;
     for (const std::size_t b : body.blocks) {
         const CoreIo::ExodusBlockListing& block = loader.listing().blocks[b];
-        std::string text = '"' + blockLabel(block);
+        std::string text = '"' + block.name;
         text += "\" (id " + std::to_string(block.id) + ", " + block.elementType + ")";
         blocks.push_back(std::move(text));
     }
     summary.blocks = joined(blocks);
     summary.step = body.step;
     summary.time = body.time;
+    summary.unwrittenSteps = static_cast<std::size_t>(body.unwrittenStepsSkipped);
     if (body.displacement) {
         std::vector<std::string> components;
         for (const std::string& component : *body.displacement)
@@ -116,8 +112,8 @@ void readBlocks(const ExodusLoader& loader, Body& body)
     for (const std::size_t b : description.blocks) {
         const CoreIo::ExodusBlockListing& listed = loader.listing().blocks[b];
         BodyBlock block{listed.id,
+                        listed.storedName,
                         listed.name,
-                        blockLabel(listed),
                         listed.elementType,
                         static_cast<int>(listed.nodesPerElement),
                         loader.blockConnectivity(b)};
@@ -140,18 +136,6 @@ void readBlocks(const ExodusLoader& loader, Body& body)
         body.elementIds.clear();
 }
 
-std::vector<double> nodalValues(const ExodusLoader& loader, const std::string& name, const std::string& file)
-{
-    const std::int64_t step = loader.description(0).step;
-    for (const CoreIo::ResultEntry& entry : loader.bodies().front().results)
-        if (entry.name == name && entry.dataLocation.step == step) {
-            ValuesBuilder builder;
-            loader.loadResult(entry.dataLocation, builder, std::nullopt);
-            return std::move(builder.values);
-        }
-    throw InputError(file + " holds no values of " + name + " at step " + std::to_string(step));
-}
-
 // A block that lacks the variable gives its elements no value.
 std::vector<double> elementValues(const ExodusLoader& loader, const std::string& name)
 {
@@ -169,27 +153,26 @@ std::vector<double> elementValues(const ExodusLoader& loader, const std::string&
     return values;
 }
 
-void readFields(const ExodusLoader& loader, const VariableChoice& variables, const std::string& file, Body& body)
+void readFields(const ExodusLoader& loader, const VariableChoice& variables, Body& body)
 {
     const CoreIo::ExodusListing& listing = loader.listing();
     for (const std::string& name : chosen(listing.nodalVariables, variables))
-        body.nodalFields.push_back({name, 1, nodalValues(loader, name, file)});
+        body.nodalFields.push_back({name, 1, loader.readNodalVariable(0, name)});
     for (const std::string& name : chosen(listing.elementVariables, variables))
         body.elementFields.push_back({name, 1, elementValues(loader, name)});
 }
 
-void readShape(const CoreIo::MeshAndCoord& record, Body& body)
+// The shape and initial coordinates in the file's precision, beside the library's 32-bit record.
+void readShape(const ExodusLoader& loader, Body& body)
 {
-    const Calvora::Mesh& mesh = *record.mesh;
-    body.positions.reserve(3 * mesh.numberOfVertices());
-    for (auto vertex = mesh.beginVertex(), end = mesh.endVertex(); vertex != end; ++vertex)
-        body.positions.insert(body.positions.end(),
-                              {vertex->x + body.origin[0], vertex->y + body.origin[1], vertex->z + body.origin[2]});
-    body.initialCoordinates.reserve(2 * mesh.numberOfVertices());
-    for (std::size_t k = 0; k < mesh.numberOfVertices(); ++k)
-        body.initialCoordinates.insert(body.initialCoordinates.end(),
-                                       {double((*record.initCoord0)[k]) + body.materialOrigin[0],
-                                        double((*record.initCoord1)[k]) + body.materialOrigin[1]});
+    const std::vector<std::array<double, 3>> positions = loader.positions(0);
+    body.positions.reserve(3 * positions.size());
+    for (const auto& position : positions)
+        body.positions.insert(body.positions.end(), position.begin(), position.end());
+    const std::vector<std::array<double, 2>> coordinates = loader.initialCoordinates(0);
+    body.initialCoordinates.reserve(2 * coordinates.size());
+    for (const auto& pair : coordinates)
+        body.initialCoordinates.insert(body.initialCoordinates.end(), pair.begin(), pair.end());
 }
 
 }  // namespace
@@ -209,13 +192,15 @@ Body readBody(const BodyInFile& where, const VariableChoice& variables)
                          " could not be read completely");
     const CoreIo::ExodusBodyDescription& description = loader.description(0);
     body.origin = description.origin;
-    readShape(record, body);
+    body.materialOrigin = description.materialOrigin;
+    readShape(loader, body);
     readBlocks(loader, body);
     body.inputOrder = description.fileNodes;
     body.nodeIds = description.nodeIds;
-    readFields(loader, variables, where.file, body);
+    readFields(loader, variables, body);
     body.storesDoubles = loader.storesDoubles();
-    body.wrapsAround = where.options.initialCoordinates.kind == CoreIo::InitialCoordinateSource::Kind::ReferenceCylinder;
+    body.wrapsAround = where.options.initialCoordinates.kind ==
+                       CoreIo::InitialCoordinateSource::Kind::ReferenceCylinder;
     body.summary = summarize(loader, where.file);
     return body;
 }

@@ -29,5 +29,7 @@ TEST(StoredFuzzInputs, EveryOneRunsWithoutCrashOrBrokenPromiseAndTheSeedsReachWh
     EXPECT_EQ(outcomes["seed-initial-coordinates.exo"].validBodies, 1u);
     EXPECT_EQ(outcomes["seed-independent-cdf5.exo"].meshes, 2u);  // the triangle block and the quadrilateral block
     EXPECT_GT(outcomes["seed-independent-cdf5.exo"].resultArrays, 0u);
+    EXPECT_EQ(outcomes["seed-one-coordinate-array.exo"].meshes, 1u);
+    EXPECT_EQ(outcomes["seed-one-coordinate-array.exo"].resultArrays, 6u);  // three variables at two steps
     EXPECT_FALSE(outcomes["seed-short-variable.exo"].opened);
 }
