@@ -1,6 +1,7 @@
 // The alignment of two bodies as the front ends see it: every after vertex's status, the coverage,
 // the completion, the refusals of bodies without a material plane, and one frame for bodies made
 // apart.
+#include "AlignmentReport.h"
 #include "AlignmentSamples.h"
 #include "BodyAlignment.h"
 #include "Errors.h"
@@ -138,4 +139,46 @@ TEST(BodyAlignment, RefusesBodiesWithoutAMaterialPlane)
             EXPECT_NE(std::string(error.what()).find(row.message), std::string::npos) << error.what();
         }
     }
+}
+
+// A projection that lays two places of the body on one material point (a shell folded over, seen
+// along the fold) would align every vertex somewhere: it must be refused, saying what to do.
+TEST(BodyAlignment, RefusesAMaterialPlaneThatFoldsOverItself)
+{
+    CoreIoSamples::SampleBody folded = remeshed;
+    for (float& u : folded.initCoord0)
+        u = std::abs(u - 0.5f);
+    struct Row {
+        TubeMode tube;
+        const char* message;
+    };
+    for (const Row& row :
+         {Row{TubeMode::No, "the material plane of the before body folds over itself: 62 of its 126 "
+                            "triangles wind against the others, so"},
+          Row{TubeMode::Auto, "folds over itself: 62 of its 126 triangles wind against the others, so"}}) {
+        try {
+            alignBodies(alignmentBody(folded), alignmentBody(folded), row.tube, false);
+            ADD_FAILURE() << "not refused";
+        } catch (const CoreIoAlign::InputError& error) {
+            EXPECT_NE(std::string(error.what()).find(row.message), std::string::npos) << error.what();
+        }
+    }
+}
+
+// 32-bit material coordinates limit what a strongly stretched material plane can resolve: the
+// bound says how much, and grows with the stretch.
+TEST(BodyAlignment, BoundsThePositionErrorOfThirtyTwoBitMaterialCoordinates)
+{
+    const auto squeezed = [](CoreIoSamples::SampleBody sample, float factor) {
+        for (float& u : sample.initCoord0)
+            u *= factor;
+        return sample;
+    };
+    const auto plain = alignBodies(alignmentBody(before), alignmentBody(remeshed), TubeMode::No, false);
+    const auto stretched = alignBodies(alignmentBody(squeezed(before, 1e-4f)), alignmentBody(squeezed(remeshed, 1e-4f)),
+                                       TubeMode::No, false);
+    EXPECT_GT(plain.roundingBound, 0.0);
+    EXPECT_LT(plain.roundingBound, 1e-5 * plain.meanEdgeLength);
+    EXPECT_GT(stretched.roundingBound, 1e3 * plain.roundingBound);
+    EXPECT_GT(stretched.roundingBound, CoreIoAlign::roundingWarningShare * stretched.meanEdgeLength);
 }

@@ -266,7 +266,7 @@ Alignment alignBodies(const Body& before, const Body& after, TubeMode tube, bool
     auto [result, record] = alignOnce(before.record, inFrameOf(after, before), tube, complete);
     Alignment alignment;
     alignment.materialFrame = before.materialOrigin;
-    alignment.tube = record.seamAfter != nullptr || record.foldedAfter > 0;
+    alignment.tube = record.seamAfter != nullptr;
     refuseFolds(record, before, after, alignment.tube);
     alignment.result = std::move(result);
     alignment.locations = std::move(record.locations);
