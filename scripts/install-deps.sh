@@ -10,6 +10,7 @@ packages=(
     valgrind clang-16 libclang-rt-16-dev llvm-16
     abigail-tools clang-format-16
     pybind11-dev python3-dev python3-numpy python3-pytest python3-meshio python3-netcdf4 python3-matplotlib
+    python3-distributed python3-tqdm
 )
 missing=()
 for package in "${packages[@]}"; do
