@@ -8,12 +8,15 @@ after the other, in one run.
 its own way: a formed blank on a grid against its springback state on a grid of other spacing with
 jittered nodes, as align_benchmark.py makes them, written as Exodus II files. Both sides write the
 aligned file and the picture of every pair and are timed as users run them: fresh processes, the
-batch with the start of its cluster. Prints both wall times, their ratio and the load of the
-machine, which other users share.
+batch with the start of its cluster. The two alternate for a few rounds, as the machine is shared
+with other users whose load comes and goes; prints each round's wall and CPU times (those of the
+processes run and their children), the ratio of wall times and the load average.
 """
 import argparse
 import csv
 import os
+import resource
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -24,8 +27,8 @@ import numpy as np
 
 from align_benchmark import sheet
 
-FULL = {"pairs": 40, "vertices": 100_000}
-SMOKE = {"pairs": 4, "vertices": 2_000}
+FULL = {"pairs": 40, "vertices": 100_000, "rounds": 3}
+SMOKE = {"pairs": 4, "vertices": 2_000, "rounds": 1}
 WORKERS = 2
 
 
@@ -81,49 +84,56 @@ def write_pairs(folder, pairs, vertices):
     return rows
 
 
-def one_after_the_other(coreio_align, folder, rows):
-    out = os.path.join(folder, "sequential")
+def timed(run):
+    """Wall and CPU seconds of run(), the CPU of the processes it runs and their children included."""
+    def cpu():
+        usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+        return usage.ru_utime + usage.ru_stime
+
+    wall, used = time.perf_counter(), cpu()
+    run()
+    return time.perf_counter() - wall, cpu() - used
+
+
+def one_after_the_other(coreio_align, folder, rows, out):
     os.makedirs(out)
-    start = time.perf_counter()
     for row in rows:
         stem = os.path.join(out, f"{row['before'][:-4]}__{row['after'][:-4]}")
         subprocess.run([coreio_align, os.path.join(folder, row["before"]), os.path.join(folder, row["after"]),
                         "-o", stem + ".exo", "--png", stem + ".png"], check=True, capture_output=True)
-    return time.perf_counter() - start
 
 
-def batch(folder, rows):
-    out = os.path.join(folder, "batch")
-    start = time.perf_counter()
+def batch(folder, rows, out):
     ran = subprocess.run([sys.executable, "-m", "coreio.batch", os.path.join(folder, "pairs.csv"), "--out", out,
                           "--workers", str(WORKERS), "--no-progress"], capture_output=True, text=True)
-    seconds = time.perf_counter() - start
     if ran.returncode != 0:
         sys.exit(f"the batch failed (exit code {ran.returncode}):\n{ran.stderr}")
     with open(os.path.join(out, "summary.csv"), newline="") as summary:
         done = [row for row in csv.DictReader(summary) if row["exit_code"] == "0"]
     if len(done) != len(rows):
         sys.exit(f"the batch aligned {len(done)} of {len(rows)} pairs")
-    return seconds
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("coreio_align", help="the coreio-align program")
-    parser.add_argument("--smoke", action="store_true", help="4 pairs of about 2k vertices, to see that it runs")
+    parser.add_argument("--smoke", action="store_true", help="4 pairs of about 2k vertices, once, to see that it runs")
     options = parser.parse_args()
     size = SMOKE if options.smoke else FULL
+    print(f"{size['pairs']} pairs of about {size['vertices']} x {size['vertices']} vertices, on {os.cpu_count()} cores")
+    ratios = []
     with tempfile.TemporaryDirectory(prefix="batch-benchmark-") as folder:
         rows = write_pairs(folder, size["pairs"], size["vertices"])
-        load_before = os.getloadavg()[0]
-        sequential = one_after_the_other(options.coreio_align, folder, rows)
-        batched = batch(folder, rows)
-        load_after = os.getloadavg()[0]
-    print(f"{size['pairs']} pairs of about {size['vertices']} x {size['vertices']} vertices, "
-          f"on {os.cpu_count()} cores (load average {load_before:.1f} before, {load_after:.1f} after)")
-    print(f"coreio-align one after the other {sequential:.1f} s ({sequential / len(rows):.2f} s a pair), "
-          f"coreio.batch on {WORKERS} workers {batched:.1f} s, cluster start included")
-    print(f"speed-up {sequential / batched:.2f}x")
+        for number in range(1, size["rounds"] + 1):
+            load = os.getloadavg()[0]
+            out = os.path.join(folder, f"round{number}")
+            sequential = timed(lambda: one_after_the_other(options.coreio_align, folder, rows, out + "-sequential"))
+            batched = timed(lambda: batch(folder, rows, out + "-batch"))
+            ratios.append(sequential[0] / batched[0])
+            print(f"round {number}: coreio-align one after the other {sequential[0]:.1f} s (CPU {sequential[1]:.1f} "
+                  f"s), coreio.batch on {WORKERS} workers {batched[0]:.1f} s (CPU {batched[1]:.1f} s, cluster start "
+                  f"included): {ratios[-1]:.2f}x; load average {load:.1f} before, {os.getloadavg()[0]:.1f} after")
+    print(f"speed-up of the batch, median of {len(ratios)} rounds: {statistics.median(ratios):.2f}x")
 
 
 if __name__ == "__main__":

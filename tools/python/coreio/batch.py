@@ -58,7 +58,7 @@ def align_pairs(rows, out, client=None, *, force=False, progress=False, workers=
             os.makedirs(os.path.dirname(job.output), exist_ok=True)
     summary = {}
     if not force:
-        summary = {job.row: row for job in jobs if not job.problem for row in [recorded_row(job)] if row}
+        summary = {job.row: row for job in jobs for row in [recorded_row(job)] if row}
     to_run = [job for job in jobs if job.row not in summary]
     if to_run:
         cluster = nullcontext(client) if client is not None else local_client(workers, threads_per_worker, memory_limit)
@@ -176,7 +176,8 @@ def _stop_event(topic):
 
 
 class _Run:
-    """The tasks of one batch: submitted in row order, collected as they finish, counted once each."""
+    """The tasks of one batch: submitted in row order, each taken once, as soon as it finishes, and
+    then released: a worker that dies later holds no result the scheduler would compute again."""
 
     def __init__(self, client, jobs, summary, progress):
         from distributed import Event
@@ -188,12 +189,12 @@ class _Run:
         self.topic = f"coreio-batch-{secrets.token_hex(8)}"
         self.starts = {}  # row -> how many times a worker started it
         self.stop = Event(_stop_event(self.topic), client=client)
-        self.jobs = {}
+        self.waiting = {}  # future -> job, until taken
         client.subscribe_topic(self.topic, self._started)
         for job in jobs:
             future = client.submit(_align_on_worker, job, self.topic, key=f"coreio-pair-{job.row}-{self.topic[-16:]}",
                                    pure=False)
-            self.jobs[future] = job
+            self.waiting[future] = job
         self.bar = tqdm(total=len(summary) + len(jobs), initial=len(summary), unit="pair", file=sys.stderr,
                         disable=None if progress else True, dynamic_ncols=True)
 
@@ -202,58 +203,61 @@ class _Run:
         self.starts[row] = self.starts.get(row, 0) + 1
 
     def collect(self):
-        """Waits for every task. On Ctrl-C the tasks not started return at once and those started run
-        to their end, unless a second Ctrl-C cancels them: an interrupted batch knows which rows ran."""
+        """Waits for every task. On Ctrl-C the tasks started run to their end, unless a second Ctrl-C
+        cancels them, and the others do not run: an interrupted batch knows which rows ran."""
         from distributed import as_completed
 
-        pending = as_completed(list(self.jobs))
+        finished = as_completed(list(self.waiting), loop=self.client.loop, with_results=True, raise_errors=False)
         try:
-            self._drain(pending)
+            self._drain(finished)
         except KeyboardInterrupt:
-            self._interrupt(pending)
+            self._interrupt(finished)
             raise
         finally:
             self.bar.close()
             self.client.unsubscribe_topic(self.topic)
 
-    def _drain(self, pending):
-        while not pending.is_empty():
-            self._show(sum(self._take(future) for future in pending.next_batch(block=False)))
+    def _drain(self, finished):
+        while not finished.is_empty():
+            self._show(sum(self._take(future, result) for future, result in finished.next_batch(block=False)))
             time.sleep(_POLL_SECONDS)
 
-    def _interrupt(self, pending):
+    def _interrupt(self, finished):
+        """Tasks not yet given to a worker are cancelled; those given to one see the stop before they
+        start, so the only rows still to come are the ones that had started when the stop was set."""
         self.stop.set()
-        running = sum(1 for future, job in self.jobs.items() if job.row in self.starts and not future.done())
-        self.bar.write(f"coreio.batch: interrupted; finishing the {running} pair(s) being aligned, leaving the others "
-                       f"(Ctrl-C again to cancel them all)")
+        assigned = {key for keys in self.client.processing().values() for key in keys}
+        self.client.cancel([future for future in self.waiting if future.key not in assigned])
+        self.bar.write(f"coreio.batch: interrupted; finishing the {self._running()} pair(s) being aligned, leaving "
+                       f"the others (Ctrl-C again to leave them too)")
         try:
-            self._drain(pending)
+            self._drain(finished)
         except KeyboardInterrupt:
-            self.client.cancel(list(self.jobs))
+            self.client.cancel(list(self.waiting))
         finally:
             self.stop.clear()
 
-    def _take(self, future):
-        """Adds the row of a finished task to the summary; False for a task cancelled."""
-        job = self.jobs[future]
-        if future.status == "cancelled":
+    def _take(self, future, result):
+        """Adds the row of a finished task to the summary; False for a task cancelled or stopped. The
+        result's type tells what became of the task: the future's status may have moved on since."""
+        job = self.waiting.pop(future)
+        future.release()
+        if result is None or isinstance(result, BaseException):
             return False
-        if future.status == "finished":
-            row = future.result()
-            if row is None:
-                return False
-        else:
-            row = failed_row(job, EXIT_BAD_INPUT, _failure_message(future.exception(), self.starts.get(job.row)))
+        row = result if isinstance(result, dict) else failed_row(
+            job, EXIT_BAD_INPUT, _failure_message(result[1], self.starts.get(job.row)))
         row["attempts"] = self.starts.get(job.row)
         self.summary[job.row] = row
         return True
 
+    def _running(self):
+        return sum(1 for job in self.waiting.values() if job.row in self.starts)
+
     def _show(self, finished):
         codes = [row["exit_code"] for row in self.summary.values()]
-        running = sum(1 for future, job in self.jobs.items() if job.row in self.starts and not future.done())
         shown = {"done": codes.count(EXIT_DONE), "below coverage": codes.count(EXIT_BELOW_COVERAGE),
                  "failed": len(codes) - codes.count(EXIT_DONE) - codes.count(EXIT_BELOW_COVERAGE),
-                 "running": running}
+                 "running": self._running()}
         if self.reused:
             shown["reused"] = self.reused
         self.bar.set_postfix_str(", ".join(f"{name} {count}" for name, count in shown.items()), refresh=False)

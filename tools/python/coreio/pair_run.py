@@ -39,6 +39,8 @@ def run_pair(job):
 def recorded_row(job):
     """The summary row an earlier run recorded for this job, or None when its outputs are missing,
     older than an input, or were made from other arguments."""
+    if job.problem:
+        return None
     try:
         with open(job.record, encoding="utf-8") as file:
             record = json.load(file)
@@ -46,7 +48,7 @@ def recorded_row(job):
         oldest_output = min(os.stat(path).st_mtime_ns for path in (job.output, job.picture, job.record))
     except (OSError, ValueError):
         return None
-    if record.get("arguments") != _arguments(job) or oldest_output <= newest_input:
+    if not isinstance(record, dict) or record.get("arguments") != _arguments(job) or oldest_output <= newest_input:
         return None
     return {**record["row"], "row": job.row, "reused": True}
 

@@ -40,29 +40,33 @@ class PairJob:
 
 
 def read_table(path):
-    """The rows of a CSV file with a header, as dicts; before and after taken from the file's folder."""
+    """The rows of a CSV file with a header, as dicts; before and after taken from the file's folder.
+    Cells are separated by commas, or by semicolons or tabs when the header has those and no comma."""
     folder = os.path.dirname(os.path.abspath(path))
     try:
         with open(path, newline="", encoding="utf-8-sig") as table:
-            reader = csv.DictReader(table, skipinitialspace=True)
+            header_line = table.readline()
+            table.seek(0)
+            separator = next((mark for mark in ",;\t" if mark in header_line), ",")
+            reader = csv.DictReader(table, delimiter=separator, skipinitialspace=True)
             rows = list(reader)
             header = reader.fieldnames or []
     except (OSError, UnicodeDecodeError, csv.Error) as error:
         raise TableError(f"{path}: cannot be read as a CSV table: {error}") from error
     if not header:
         raise TableError(f"{path} is empty; its first line names the columns: before,after[,output,...]")
+    rows = [_with_column_names(number, row) for number, row in enumerate(rows, start=1)]
     for row in rows:
         for column in ("before", "after"):
-            cell = (row.get(column) or "").strip()
-            if cell:
-                row[column] = os.path.join(folder, cell)
+            if _text(row.get(column)):
+                row[column] = os.path.join(folder, _text(row[column]))
     return rows
 
 
 def pair_jobs(rows, out):
     """A PairJob per row: output at out/<output> or out/<before stem>__<after stem>.exo, picture and
     record beside it (.png, .json). Relative before and after paths are taken from the current folder."""
-    rows = [_with_column_names(row) for row in rows]
+    rows = [_with_column_names(number, row) for number, row in enumerate(rows, start=1)]
     _check_columns(rows)
     out = os.path.abspath(out)
     jobs = [_pair_job(number, row, out) for number, row in enumerate(rows, start=1)]
@@ -70,11 +74,11 @@ def pair_jobs(rows, out):
     return jobs
 
 
-def _with_column_names(row):
+def _with_column_names(number, row):
     named = {}
     for key, value in row.items():
         if key is None:  # cells beyond the header
-            raise TableError(f"a row has {len(value)} more cells than the header has columns: {value}")
+            raise TableError(f"row {number} has {len(value)} more cells than the header has columns: {value}")
         named[str(key).strip().lower().replace("_", "-")] = value
     return named
 
@@ -149,7 +153,7 @@ def _option_value(column, value):
 
 def _check_targets(jobs, out):
     """Two rows writing one file would race; a row writing another's input would destroy it."""
-    writers = {os.path.join(out, name): "the batch's summary" for name in SUMMARY_FILES}
+    writers = {os.path.realpath(os.path.join(out, name)): "the batch's summary" for name in SUMMARY_FILES}
     clashes = []
     for job in jobs:
         for target in (job.output, job.picture, job.record) if job.output else ():
