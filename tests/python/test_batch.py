@@ -16,7 +16,6 @@ import time
 import netCDF4
 import numpy as np
 import pytest
-from distributed import Client, LocalCluster
 from distributed.diagnostics.plugin import WorkerPlugin
 
 from coreio import batch
@@ -77,9 +76,8 @@ def copied_demo_file(demo, source, target):
 
 @pytest.fixture(scope="module")
 def client():
-    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None) as cluster:
-        with Client(cluster) as client:
-            yield client
+    with batch.local_client(workers=2) as client:
+        yield client
 
 
 class KillOnThirdStart(WorkerPlugin):

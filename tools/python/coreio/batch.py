@@ -92,13 +92,17 @@ def local_client(workers=None, threads_per_worker=1, memory_limit=None):
     """A client of a LocalCluster of worker processes on this machine, closed on leaving.
     - workers: None: one per core this process may use
     - memory_limit: bytes per worker; None: the machine's memory shared among the workers"""
+    import dask
     from distributed import Client, LocalCluster
 
     workers = workers or default_workers()
-    with LocalCluster(n_workers=workers, threads_per_worker=threads_per_worker, processes=True,
-                      memory_limit=memory_limit or default_memory_limit(workers), dashboard_address=None) as cluster:
-        with Client(cluster) as client:
-            yield client
+    # A worker holds no more pairs than it has threads: the scheduler blames every pair a dying worker
+    # holds, so a pair queued behind one that exhausts the memory would fail with it.
+    with dask.config.set({"distributed.scheduler.worker-saturation": 1.0}):
+        cluster = LocalCluster(n_workers=workers, threads_per_worker=threads_per_worker, processes=True,
+                               memory_limit=memory_limit or default_memory_limit(workers), dashboard_address=None)
+    with cluster, Client(cluster) as client:
+        yield client
 
 
 def default_workers():
@@ -271,9 +275,9 @@ def _failure_message(error, starts):
     from distributed.scheduler import KilledWorker
 
     if isinstance(error, KilledWorker):
-        return (f"the worker aligning this pair died each of the {starts or 'several'} times it was started: a pair "
-                f"that needs more memory than a worker may use kills it; run it alone with coreio-align, or give "
-                f"the workers more memory")
+        return (f"the workers holding this pair died {error.allowed_failures + 1} times, {starts or 'none'} of them "
+                f"while aligning it: a pair that needs more memory than a worker may use kills it; run it alone with "
+                f"coreio-align, or give the workers more memory")
     return f"the pair could not be run on the cluster: {type(error).__name__}: {error}"
 
 
