@@ -26,6 +26,16 @@ from .pair_run import (EXIT_BAD_INPUT, EXIT_BAD_USAGE, EXIT_BELOW_COVERAGE, EXIT
 from .pair_table import COLUMNS, SUMMARY_FILES, TableError, pair_jobs, read_table
 
 EXIT_INTERRUPTED = 130
+# A worker holds no more pairs than it has threads: the scheduler blames every pair a dying worker
+# holds, so a pair queued behind one that exhausts the memory would fail with it. Checks and samples
+# at a pace for tasks of seconds (bench/python/batch_benchmark.py).
+_LOCAL_CLUSTER_SETTINGS = {
+    "distributed.scheduler.worker-saturation": 1.0,
+    "distributed.worker.profile.enabled": False,
+    "distributed.admin.tick.interval": "500ms",
+    "distributed.admin.system-monitor.interval": "2s",
+    "distributed.worker.memory.monitor-interval": "500ms",
+}
 _POLL_SECONDS = 0.2
 _SHOWN_FAILURES = 20
 
@@ -96,9 +106,7 @@ def local_client(workers=None, threads_per_worker=1, memory_limit=None):
     from distributed import Client, LocalCluster
 
     workers = workers or default_workers()
-    # A worker holds no more pairs than it has threads: the scheduler blames every pair a dying worker
-    # holds, so a pair queued behind one that exhausts the memory would fail with it.
-    with dask.config.set({"distributed.scheduler.worker-saturation": 1.0}):
+    with dask.config.set(_LOCAL_CLUSTER_SETTINGS):
         cluster = LocalCluster(n_workers=workers, threads_per_worker=threads_per_worker, processes=True,
                                memory_limit=memory_limit or default_memory_limit(workers), dashboard_address=None)
     with cluster, Client(cluster) as client:
