@@ -11,6 +11,7 @@ packages=(
     abigail-tools clang-format-16
     pybind11-dev python3-dev python3-numpy python3-pytest python3-meshio python3-netcdf4 python3-matplotlib
     paraview python3-paraview xvfb xauth
+    python3-distributed python3-tqdm
 )
 missing=()
 for package in "${packages[@]}"; do
