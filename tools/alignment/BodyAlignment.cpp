@@ -210,22 +210,25 @@ alignOnce(const CoreIo::MeshAndCoord& before, const CoreIo::MeshAndCoord& after,
     }
 }
 
-std::string foldMessage(std::size_t folded, std::size_t triangles, const char* which, bool tube)
+std::string foldMessage(std::size_t folded, std::size_t triangles, const char* which, bool tube, TubeMode mode)
 {
     return std::string("the material plane of the ") + which + " body folds over itself: " + std::to_string(folded) +
            " of its " + std::to_string(triangles) + " triangles wind against the others" +
            (tube ? " even after unrolling it as a tube" : "") +
            ", so its initial coordinates give several places of the body one material point and no alignment "
            "can tell them apart; choose initial coordinates that lay the body out flat (another --ic: a "
-           "reference plane across the part, a cylinder around a tube) or only the blocks that they do (--body)";
+           "reference plane across the part, a cylinder around a tube) or only the blocks that they do (--body)" +
+           (mode == TubeMode::No ? "; if the part is a tube, align it as one (tube: auto or yes)" : "");
 }
 
-void refuseFolds(const Calvora::AlignmentRecord& record, const Body& before, const Body& after, bool tube)
+void refuseFolds(const Calvora::AlignmentRecord& record, const Body& before, const Body& after, TubeMode mode)
 {
+    const bool tube = record.seamAfter != nullptr;
     if (record.foldedBefore > 0)
-        throw InputError(foldMessage(record.foldedBefore, before.record.mesh->numberOfTriangles(), "before", tube));
+        throw InputError(
+            foldMessage(record.foldedBefore, before.record.mesh->numberOfTriangles(), "before", tube, mode));
     if (record.foldedAfter > 0)
-        throw InputError(foldMessage(record.foldedAfter, after.record.mesh->numberOfTriangles(), "after", tube));
+        throw InputError(foldMessage(record.foldedAfter, after.record.mesh->numberOfTriangles(), "after", tube, mode));
 }
 
 }  // namespace
@@ -267,7 +270,7 @@ Alignment alignBodies(const Body& before, const Body& after, TubeMode tube, bool
     Alignment alignment;
     alignment.materialFrame = before.materialOrigin;
     alignment.tube = record.seamAfter != nullptr;
-    refuseFolds(record, before, after, alignment.tube);
+    refuseFolds(record, before, after, tube);
     alignment.result = std::move(result);
     alignment.locations = std::move(record.locations);
     alignment.seam = std::move(record.seamAfter);
