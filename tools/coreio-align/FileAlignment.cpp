@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <filesystem>
 #include <unordered_map>
 
 namespace CoreIoAlign {
@@ -94,6 +95,35 @@ std::vector<std::array<double, 2>> materialPoints(const PairAlignment& pair, std
     return points;
 }
 
+// The material plane's axes by the names the after body's initial coordinates came from, and for
+// a tube which of them runs around it.
+std::array<std::string, 2> materialAxisNames(const FileAlignment& alignment)
+{
+    const std::string& source = alignment.report.afterBody.initialCoordinates;
+    const std::string cylinder = "reference-cylinder-";
+    const std::string plane = "reference-";
+    std::array<std::string, 2> names;
+    if (source.starts_with(cylinder)) {
+        names = {"R * angle about " + source.substr(cylinder.size()), "reference " + source.substr(cylinder.size())};
+    } else if (source.starts_with(plane) && source.size() == plane.size() + 2) {
+        names = {"reference " + source.substr(plane.size(), 1), "reference " + source.substr(plane.size() + 1)};
+    } else {
+        const std::size_t comma = source.find(',');
+        names = {source.substr(0, comma), comma == std::string::npos ? "" : source.substr(comma + 1)};
+    }
+    if (const auto& seam = alignment.pair.seam) {
+        const bool firstAround = seam->axis == Calvora::TubeInitialCoordinatesConverter::Axis::U;
+        names[0] += firstAround ? " (around)" : " (along)";
+        names[1] += firstAround ? " (along)" : " (around)";
+    }
+    return names;
+}
+
+std::string fileAndStep(const LoadedBody& body)
+{
+    return std::filesystem::path(body.file).filename().string() + " step " + std::to_string(body.summary.step);
+}
+
 }  // namespace
 
 LoadedBody readBody(const BodyInFile& where)
@@ -174,11 +204,9 @@ void drawAlignment(const std::string& path, const FileAlignment& alignment)
     for (auto triangle = plane.beginTriangle(), end = plane.endTriangle(); triangle != end; ++triangle)
         for (const Calvora::Vertex* corner : triangle->corners)
             picture.triangles.push_back(position.at(corner));
-    const BodySummary& before = alignment.report.beforeBody;
-    const BodySummary& afterBody = alignment.report.afterBody;
-    const PictureText text{alignment.before.file + " step " + std::to_string(before.step) + " -> " +
-                               alignment.after.file + " step " + std::to_string(afterBody.step),
-                           "displacement magnitude [file length unit]"};
+    picture.scale = ColourScale::FromZero;
+    const PictureText text{fileAndStep(alignment.before) + " -> " + fileAndStep(alignment.after),
+                           "displacement magnitude [file length unit]", materialAxisNames(alignment)};
     drawPicture(path, picture, text);
 }
 
