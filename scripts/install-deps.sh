@@ -7,9 +7,10 @@
 set -euo pipefail
 
 # The compilers, the libraries the code builds on, and the Python module with what its example
-# reads and writes through (meshio).
+# reads and writes through (meshio); g++ spreads the Python module's link-time optimisation over
+# the cores through make.
 demo_packages=(
-    g++ cmake ninja-build pkg-config
+    g++ make cmake ninja-build pkg-config
     libboost-dev libspdlog-dev libfmt-dev libcli11-dev libcairo2-dev
     libexodusii-dev libnetcdf-dev
     pybind11-dev python3-dev python3-numpy python3-meshio
