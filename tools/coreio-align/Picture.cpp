@@ -77,14 +77,14 @@ Range finiteSpan(const std::vector<double>& values)
     return span;
 }
 
-// A range that every value of span lies in with room to tell them apart: a single value gets a
-// width around it, none at all the unit range.
+// A range that every value of span lies in with room to tell them apart: values alike to nine
+// digits get a width around them, no values at all the unit range.
 Range widened(Range span)
 {
     if (span.empty()) {
         return {0.0, 1.0};
     }
-    if (span.low == span.high) {
+    if (span.high - span.low <= 1e-9 * std::max(std::abs(span.low), std::abs(span.high))) {
         const double half = std::max(std::abs(span.low) * 0.05, 0.5);
         return {span.low - half, span.high + half};
     }
@@ -115,30 +115,48 @@ double tickStep(double rough)
     return step;
 }
 
+// The multiples of step within range; none where a step is too fine for the numbers to tell apart.
 std::vector<double> ticksWithin(const Range& range, double step)
 {
-    std::vector<double> ticks;
     const double tolerance = 1e-9 * step;
-    for (double k = std::ceil((range.low - tolerance) / step); k * step <= range.high + tolerance; ++k) {
-        ticks.push_back(k * step == 0.0 ? 0.0 : k * step);
+    const double first = std::ceil((range.low - tolerance) / step);
+    const double last = std::floor((range.high + tolerance) / step);
+    std::vector<double> ticks;
+    if (!(last - first <= 100) || std::abs(first) > 1e15) {
+        return ticks;
+    }
+    for (double k = first; k <= last; ++k) {
+        ticks.push_back(k == 0.0 ? 0.0 : k * step);
     }
     return ticks;
 }
 
-// As many decimals as tell ticks step apart.
-std::string tickLabel(double value, double step)
+std::string formatted(const char* format, int precision, double value)
 {
-    const int decimals = std::clamp(static_cast<int>(-std::floor(std::log10(step) + 1e-9)), 0, 12);
     char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    std::snprintf(text, sizeof text, format, precision, value);
     return text;
 }
 
-std::string shortNumber(double value)
+// As many digits as tell ticks step apart: decimals, or for large numbers significant digits.
+std::string tickLabel(double value, double step)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.4g", value);
-    return text;
+    const int stepDigit = static_cast<int>(std::floor(std::log10(step) + 1e-9));
+    if (std::abs(value) < 1e9) {
+        return formatted("%.*f", std::clamp(-stepDigit, 0, 12), value);
+    }
+    const int leadingDigit = static_cast<int>(std::floor(std::log10(std::abs(value))));
+    return formatted("%.*g", std::clamp(leadingDigit - stepDigit + 1, 1, 15), value);
+}
+
+// The span's ends with four significant digits, or as many more as tell them apart.
+std::string spanText(const Range& span)
+{
+    int precision = 4;
+    while (precision < 15 && formatted("%.*g", precision, span.low) == formatted("%.*g", precision, span.high)) {
+        ++precision;
+    }
+    return formatted("%.*g", precision, span.low) + " to " + formatted("%.*g", precision, span.high);
 }
 
 struct Box {
@@ -156,7 +174,7 @@ struct Layout {
         : unit(std::min(size.width, size.height) / 50.0),
           width(size.width),
           height(size.height),
-          plot{tickLabelWidth + 3.2 * unit, 4 * unit, width - 14 * unit, height - 6 * unit},
+          plot{std::min(tickLabelWidth, width / 4) + 3.2 * unit, 4 * unit, width - 14 * unit, height - 6 * unit},
           barLeft(width - 11 * unit),
           barWidth(1.5 * unit),
           barTop(plot.top),
@@ -460,9 +478,8 @@ std::string valuesEntry(const Range& values, ColourScale scale)
     if (values.empty()) {
         return "no values";
     }
-    std::string entry = values.low == values.high
-                            ? "all values " + shortNumber(values.low)
-                            : "values " + shortNumber(values.low) + " to " + shortNumber(values.high);
+    std::string entry = values.low == values.high ? "all values " + formatted("%.*g", 15, values.low)
+                                                  : "values " + spanText(values);
     if (scale == ColourScale::ValueSpan) {
         entry += "; the colour bar starts at the smallest, not at 0";
     }
