@@ -31,12 +31,9 @@ front_end_packages=(
 )
 
 case "${1:---all}" in
---demo) packages=("${demo_packages[@]}") ;;
---all) packages=("${demo_packages[@]}" "${check_packages[@]}" "${front_end_packages[@]}") ;;
-*)
-    echo "usage: $0 [--demo|--all]" >&2
-    exit 2
-    ;;
+    --demo) packages=("${demo_packages[@]}") ;;
+    --all) packages=("${demo_packages[@]}" "${check_packages[@]}" "${front_end_packages[@]}") ;;
+    *) echo "usage: $0 [--demo|--all]" >&2; exit 2 ;;
 esac
 
 missing=()
