@@ -27,14 +27,19 @@ bool near(const Rgb& a, const Rgb& b)
     return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)}) < 0.08;
 }
 
-const std::string picturePath = (std::filesystem::temp_directory_path() / "coreio-picture-test.png").string();
+// A file of the running test's own: ctest runs the tests side by side.
+std::string picturePath()
+{
+    const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
+    return (std::filesystem::temp_directory_path() / ("coreio-picture-" + test + ".png")).string();
+}
 
-// The picture at picturePath read back (and removed), pixel by pixel.
+// The picture at picturePath() read back (and removed), pixel by pixel.
 class Image {
 public:
-    Image() : surface_(cairo_image_surface_create_from_png(picturePath.c_str()), cairo_surface_destroy)
+    Image() : surface_(cairo_image_surface_create_from_png(picturePath().c_str()), cairo_surface_destroy)
     {
-        std::filesystem::remove(picturePath);
+        std::filesystem::remove(picturePath());
     }
 
     bool readable() const { return cairo_surface_status(surface_.get()) == CAIRO_STATUS_SUCCESS; }
@@ -98,7 +103,7 @@ PictureMesh twoSquares(double left, double right, ColourScale scale = ColourScal
 
 TEST(Picture, WritesAPngOfTheRequestedSizeAndRefusesAMissingFolder)
 {
-    CoreIoAlign::drawPicture(picturePath, twoSquares(0, 1), {"sheet", "u [length unit]", {"u", "v"}}, {640, 400});
+    CoreIoAlign::drawPicture(picturePath(), twoSquares(0, 1), {"sheet", "u [length unit]", {"u", "v"}}, {640, 400});
     const Image image;
     ASSERT_TRUE(image.readable());
     EXPECT_EQ(image.width(), 640);
@@ -127,8 +132,8 @@ TEST(Picture, RefusesArraysThatDoNotFitAndSizesOutOfRangeWritingNothing)
         PictureMesh mesh = twoSquares(0, 1);
         PictureSize size;
         bad.spoil(mesh, size);
-        EXPECT_THROW(CoreIoAlign::drawPicture(picturePath, mesh, {}, size), std::invalid_argument) << bad.what;
-        EXPECT_FALSE(std::filesystem::exists(picturePath)) << bad.what;
+        EXPECT_THROW(CoreIoAlign::drawPicture(picturePath(), mesh, {}, size), std::invalid_argument) << bad.what;
+        EXPECT_FALSE(std::filesystem::exists(picturePath())) << bad.what;
     }
 }
 
@@ -146,10 +151,12 @@ TEST(Picture, StartsTheColoursOfMagnitudesAtZeroAndOtherwiseSpansTheValues)
         {"a body that did not move has the colour of 0", 0.0, 0.0, ColourScale::FromZero, lowestColour, lowestColour},
     };
     for (const auto& scale : cases) {
-        CoreIoAlign::drawPicture(picturePath, twoSquares(scale.left, scale.right, scale.scale), {});
+        CoreIoAlign::drawPicture(picturePath(), twoSquares(scale.left, scale.right, scale.scale), {});
         const Image image;
         const int row = image.height() / 2;
-        const PixelRun body = runs(image, row, false, 0, image.width() - 1, coloured).front();
+        const std::vector<PixelRun> shaded = runs(image, row, false, 0, image.width() - 1, coloured);
+        ASSERT_FALSE(shaded.empty()) << scale.what;
+        const PixelRun body = shaded.front();
         ASSERT_GT(body.last - body.first, image.width() / 3) << scale.what;
         const int quarter = (body.last - body.first) / 4;
         EXPECT_TRUE(near(image.at(body.first + quarter, row), scale.leftColour)) << scale.what;
@@ -159,11 +166,16 @@ TEST(Picture, StartsTheColoursOfMagnitudesAtZeroAndOtherwiseSpansTheValues)
 
 TEST(Picture, TicksBothAxesAtTheSameRoundMaterialCoordinatesFromTheBodysEdge)
 {
-    CoreIoAlign::drawPicture(picturePath, twoSquares(0, 1), {"", "", {"u", "v"}});
+    CoreIoAlign::drawPicture(picturePath(), twoSquares(0, 1), {"", "", {"u", "v"}});
     const Image image;
     // The body spans u from 0 to 2 and v from 0 to 1; the ticks stand outside its frame.
-    const PixelRun across = runs(image, image.height() / 2, false, 0, image.width() - 1, coloured).front();
-    const PixelRun up = runs(image, static_cast<int>(across.centre()), true, 0, image.height() - 1, coloured).front();
+    const std::vector<PixelRun> rows = runs(image, image.height() / 2, false, 0, image.width() - 1, coloured);
+    ASSERT_FALSE(rows.empty());
+    const PixelRun across = rows.front();
+    const std::vector<PixelRun> columns = runs(image, static_cast<int>(across.centre()), true, 0, image.height() - 1,
+                                               coloured);
+    ASSERT_FALSE(columns.empty());
+    const PixelRun up = columns.front();
     const auto material = [](const std::vector<PixelRun>& ticks, double zero, double one, double extent) {
         std::vector<double> coordinates;
         for (const PixelRun& tick : ticks)
