@@ -1,9 +1,9 @@
 #include "ExodusWriter.h"
 
 #include "ExodusFile.h"
+#include "FileReplacement.h"
 
 #include <exodusII.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,7 +11,6 @@
 #include <limits>
 #include <cmath>
 #include <filesystem>
-#include <random>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
@@ -20,7 +19,6 @@ namespace CoreIo {
 
 namespace {
 
-constexpr int temporaryNameAttempts = 16;
 constexpr std::size_t defaultNameLength = MAX_NAME_LENGTH;
 
 std::string describeBlock(const ExodusMesh& mesh, std::size_t index)
@@ -243,50 +241,6 @@ void requireWritableTarget(const std::string& path)
             aboutFile(path, "the folder " + inQuotes(folder.string()) + " is not writable; write elsewhere"));
     }
 }
-
-// Beside the target, so that the rename stays within one file system; the leading dot hides it.
-std::string temporaryPathBeside(const std::string& path)
-{
-    static std::mt19937_64 generator{std::random_device{}()};
-    const std::filesystem::path target(path);
-    std::string name(1, '.');
-    for (const std::string& part :
-         {target.filename().string(), std::to_string(getpid()), std::to_string(generator())}) {
-        name += part;
-        name += '.';
-    }
-    name += "tmp";
-    return (target.parent_path() / name).string();
-}
-
-// Owns a temporary file until it takes the target's place.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile()
-    {
-        if (!path_.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove(path_, ignored);
-        }
-    }
-
-    void replace(const std::string& target)
-    {
-        std::error_code error;
-        std::filesystem::rename(path_, target, error);
-        if (error) {
-            throw std::runtime_error(aboutFile(target, "cannot be replaced by " + inQuotes(path_) +
-                                                           ", the file written for it: " + error.message()));
-        }
-        path_.clear();
-    }
-
-private:
-    std::string path_;
-};
 
 // The library takes texts as arrays of writable C strings.
 std::vector<char*> cStrings(std::vector<std::string>& texts)
@@ -516,19 +470,15 @@ void writeExodusMesh(const std::string& path, const ExodusMesh& mesh, ExodusPrec
     }
     requireWritableTarget(path);
     const int storedWordSize = precision == ExodusPrecision::Double ? 8 : 4;
-    for (int attempt = 0; attempt < temporaryNameAttempts; ++attempt) {
-        const std::string temporaryPath = temporaryPathBeside(path);
+    writeWhole(path, "Exodus file", [&](const std::string& temporaryPath) {
         std::optional<ExodusFile> file = ExodusFile::createNew(temporaryPath, storedWordSize, needsWideIds(mesh));
         if (!file) {
-            continue;
+            return false;
         }
-        TemporaryFile temporary(temporaryPath);
         putMesh(*file, mesh);
         file->close();
-        temporary.replace(path);
-        return;
-    }
-    throw std::runtime_error(aboutFile(path, "found no free name for a temporary file beside it"));
+        return true;
+    });
 }
 
 }  // namespace CoreIo

@@ -1,9 +1,12 @@
 #include "Picture.h"
 
+#include "FileReplacement.h"
+
 #include <cairo.h>
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -551,11 +554,15 @@ void drawPicture(const std::string& path, const PictureMesh& mesh, const Picture
     drawKey(cr, mesh, values, layout);
 
     cairo_surface_flush(surface.get());
-    const cairo_status_t status = cairo_surface_write_to_png(surface.get(), path.c_str());
-    if (status != CAIRO_STATUS_SUCCESS) {
-        throw std::runtime_error("PNG file \"" + path + "\" cannot be written: " + cairo_status_to_string(status) +
-                                 "; check that its folder exists and is writable");
-    }
+    CoreIo::writeWhole(path, "PNG file", [&](const std::string& temporaryPath) {
+        if (std::filesystem::exists(temporaryPath))
+            return false;
+        const cairo_status_t status = cairo_surface_write_to_png(surface.get(), temporaryPath.c_str());
+        if (status != CAIRO_STATUS_SUCCESS)
+            throw std::runtime_error("PNG file \"" + path + "\" cannot be written: " + cairo_status_to_string(status) +
+                                     "; check that its folder exists and is writable");
+        return true;
+    });
 }
 
 }  // namespace CoreIoAlign

@@ -78,21 +78,11 @@ def summary_row(job, outcome):
 
 
 def _aligned(job):
-    """align_files' outcome, with the picture drawn beside its place and moved there once whole:
-    the drawing writes straight to the file it is given."""
-    staged = _temporary_beside(job.picture)
+    """align_files' outcome; the Exodus II file and the picture each take their place whole."""
     try:
-        outcome = coreio.align_files(job.before, job.after, output=job.output, png=staged, **job.options)
+        return coreio.align_files(job.before, job.after, output=job.output, png=job.picture, **job.options)
     except ValueError as error:  # an option align_files does not take
-        outcome = {"exit_code": EXIT_BAD_USAGE, "message": str(error), "notes": [], "summary": None, "report": ""}
-    if outcome["summary"] is None or staged not in outcome["summary"]["written"]:
-        _remove(staged)
-        return outcome
-    os.replace(staged, job.picture)
-    summary = {**outcome["summary"], "written": [job.picture if path == staged else path
-                                                 for path in outcome["summary"]["written"]]}
-    return {**outcome, "summary": summary, "message": outcome["message"].replace(staged, job.picture),
-            "report": outcome["report"].replace(staged, job.picture)}
+        return {"exit_code": EXIT_BAD_USAGE, "message": str(error), "notes": [], "summary": None, "report": ""}
 
 
 def _arguments(job):
