@@ -53,12 +53,11 @@ def align_inputs(before, after, choices):
 def _align(before, after, choices):
     before_arrays = datasets.body_arrays(before, "Before")
     after_arrays = datasets.body_arrays(after, "After")
-    origin = _box_centre(_reference_points(before_arrays))
-    before_ic = _initial_coordinates(before_arrays, choices.initial_coordinates, origin)
-    after_ic = _initial_coordinates(after_arrays, choices.initial_coordinates, origin)
+    before_ic = _initial_coordinates(before_arrays, choices.initial_coordinates)
+    after_ic = _initial_coordinates(after_arrays, choices.initial_coordinates)
     before_body = _body(before_arrays, before_ic, with_fields=True)
     after_body = _body(after_arrays, after_ic, with_fields=False)
-    result = coreio.align(before_body, after_body, tube=_tube(choices), complete=choices.complete)
+    result = coreio.align(before_body, after_body, tube=choices.tube, complete=choices.complete)
     fields = result.output_fields(map=_map_choice(choices.map))
     summary = {**fields.summary, "before_time": before_arrays.time, "after_time": after_arrays.time}
     output = datasets.with_fields(after, after_arrays, fields, summary)
@@ -93,13 +92,12 @@ def _body(arrays, initial_coordinates, with_fields):
         raise ValueError(f"{arrays.name}: {error}") from None
 
 
-def _initial_coordinates(arrays, choice, origin):
-    """The initial coordinates a choice names. Those of the reference shape are taken relative to
-    origin, common to both inputs, as coreio-align takes them: 32-bit material coordinates keep their
-    accuracy far from the origin."""
+def _initial_coordinates(arrays, choice):
+    """The initial coordinates a choice names: two point arrays, or a reference form that coreio
+    takes from the reference shape (a cylinder's make the body a tube)."""
     choice = choice.strip()
     if choice.lower() in REFERENCE_PLANES + REFERENCE_CYLINDERS:
-        return coreio.reference_initial_coordinates(_reference_points(arrays) - origin, choice.lower())
+        return choice.lower()
     names = [name.strip() for name in choice.split(",")]
     if len(names) != 2 or not all(names):
         raise ValueError(f"Initial Coordinates is {choice!r}: give two point arrays as NAME0,NAME1, or one of "
@@ -114,17 +112,6 @@ def _reference_points(arrays):
         if name.upper().startswith("DIS") and np.shape(values)[1:] == (3,):
             return arrays.points - values
     return arrays.points
-
-
-def _box_centre(points):
-    return 0.5 * (points.min(axis=0) + points.max(axis=0))
-
-
-def _tube(choices):
-    # Initial coordinates around a cylinder wrap around: the part is a tube.
-    if choices.tube == "auto" and choices.initial_coordinates.strip().lower() in REFERENCE_CYLINDERS:
-        return "yes"
-    return choices.tube
 
 
 def _map_choice(choice):
