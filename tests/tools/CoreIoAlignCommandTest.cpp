@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <algorithm>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <sys/wait.h>
 
@@ -35,6 +34,22 @@ CommandResult runCommand(const std::string& arguments)
     const int status = pclose(pipe);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
+
+// The number that follows the first occurrence of label in the displacement line; NaN without one.
+double figureAfter(const std::string& output, const std::string& label)
+{
+    const auto line = output.find("displacement (after - aligned)");
+    const auto at = line == std::string::npos ? line : output.find(label, line);
+    return at == std::string::npos ? std::nan("") : std::stod(output.substr(at + label.size()));
 }
 
 std::vector<double> widened(const std::vector<float>& values)
@@ -79,10 +94,7 @@ TEST(CoreIoAlignCommand, DemoAlignsBothCasesCompletely)
     const ExodusTest::ScratchDirectory directory;
     const CommandResult result = runCommand("--demo -o " + directory.file(""));
     ASSERT_EQ(result.exitCode, 0) << result.output;
-    const std::regex complete(R"(after vertices: \d+ coincident, \d+ inside, \d+ near, 0 outside; coverage 1)");
-    const auto summaries = std::distance(std::sregex_iterator(result.output.begin(), result.output.end(), complete),
-                                         std::sregex_iterator());
-    EXPECT_EQ(summaries, 2) << result.output;
+    EXPECT_EQ(occurrences(result.output, " near, 0 outside; coverage 1\n"), 2u) << result.output;
     EXPECT_NE(result.output.find("tube:          yes"), std::string::npos) << result.output;
     EXPECT_NE(result.output.find("tube:          no"), std::string::npos) << result.output;
     EXPECT_EQ(result.output.find("warning"), std::string::npos) << result.output;
@@ -211,18 +223,15 @@ TEST(CoreIoAlignCommand, AlignsQuadShellBodiesThroughTheirDisplacementAtTheChose
                                    "reference-xy"),
                   std::string::npos)
             << last.output;
-        const std::regex displacement(R"(max ([0-9.e-]+), mean ([0-9.e-]+))");
-        std::smatch figures;
-        ASSERT_TRUE(std::regex_search(last.output, figures, displacement)) << last.output;
-        EXPECT_NEAR(std::stod(figures[1]), 0.5, 5e-6);
-        EXPECT_NEAR(std::stod(figures[2]), 0.5, 5e-6);
+        EXPECT_NEAR(figureAfter(last.output, "max "), 0.5, 5e-6) << last.output;
+        EXPECT_NEAR(figureAfter(last.output, "mean "), 0.5, 5e-6) << last.output;
         // written back where the files place the sheet, which spans x from offset to offset + 2
         EXPECT_NEAR(CoreIo::ExodusLoader(output, {}).description(0).origin[0], offset + 1.0, 1e-2);
 
         const CommandResult earlier = runCommand(files + "--before-step=2 --after-step 1");
         ASSERT_EQ(earlier.exitCode, 0) << earlier.output;
-        ASSERT_TRUE(std::regex_search(earlier.output, figures, displacement)) << earlier.output;
-        EXPECT_NEAR(std::stod(figures[1]), 0.2, 5e-6);  // the after body is still flat: 0.1 x at x = 2
+        EXPECT_NEAR(figureAfter(earlier.output, "max "), 0.2, 5e-6)  // the after body is still flat: 0.1 x at x = 2
+            << earlier.output;
 
         for (const auto& [arguments, message] : std::vector<std::pair<std::string, std::string>>{
                  {"--body nope", "id 1 \"" + longName + "\" (SHELL4); id 2 \"upper skin\" (SHELL4)"},
