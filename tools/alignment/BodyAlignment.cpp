@@ -5,11 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <map>
 
 namespace CoreIoAlign {
-
 namespace {
 
 using Calvora::MatchStatus;
@@ -17,8 +15,17 @@ using Calvora::TubeInitialCoordinatesConverter;
 
 // 32-bit floats keep 24 significant bits.
 constexpr double floatRounding = 0x1p-24;
-// Above this share of the mean edge length, the rounding of material coordinates is worth a word.
-constexpr double roundingWarningShare = 1e-3;
+
+// Calls visit(a, b, c) with the vertex numbers of each triangle of the body.
+template <typename Visit>
+void forEachTriangle(const Body& body, Visit visit)
+{
+    const Calvora::Mesh& mesh = *body.record.mesh;
+    for (auto triangle = mesh.beginTriangle(), end = mesh.endTriangle(); triangle != end; ++triangle)
+        visit(static_cast<std::size_t>(triangle->corners[0]->index),
+              static_cast<std::size_t>(triangle->corners[1]->index),
+              static_cast<std::size_t>(triangle->corners[2]->index));
+}
 
 std::string nodeText(const Body& body, std::size_t vertex)
 {
@@ -42,44 +49,34 @@ void checkInitialCoordinates(const Body& body, const char* which)
                          "; check the initial-coordinate variables");
 }
 
-// Twice the largest triangle area of the material plane against the square of its extent: 0 when
-// every point lies on one line.
+// Whether some triangle of the material plane has an area above round-off: not when every node
+// lies on one line.
 bool hasArea(const Body& body)
 {
     const std::vector<double>& ic = body.initialCoordinates;
     double extent = 0.0;
     for (std::size_t k = 2; k < ic.size(); ++k)
         extent = std::max(extent, std::abs(ic[k] - ic[k % 2]));
-    const std::vector<int> triangles = [&] {
-        std::vector<int> corners;
-        const Calvora::Mesh& mesh = *body.record.mesh;
-        for (auto t = mesh.beginTriangle(), end = mesh.endTriangle(); t != end; ++t)
-            for (const Calvora::Vertex* corner : t->corners)
-                corners.push_back(corner->index);
-        return corners;
-    }();
-    for (std::size_t t = 0; t + 2 < triangles.size(); t += 3) {
-        const auto a = static_cast<std::size_t>(triangles[t]), b = static_cast<std::size_t>(triangles[t + 1]),
-                   c = static_cast<std::size_t>(triangles[t + 2]);
+    double largest = 0.0;
+    forEachTriangle(body, [&](std::size_t a, std::size_t b, std::size_t c) {
         const double area = (ic[2 * b] - ic[2 * a]) * (ic[2 * c + 1] - ic[2 * a + 1]) -
                             (ic[2 * b + 1] - ic[2 * a + 1]) * (ic[2 * c] - ic[2 * a]);
-        if (std::abs(area) > 1e-12 * extent * extent)
-            return true;
-    }
-    return false;
+        largest = std::max(largest, std::abs(area));
+    });
+    return largest > 1e-12 * extent * extent;
 }
 
 void checkMaterialPlane(const Body& body, const char* which)
 {
     checkInitialCoordinates(body, which);
-    if (body.record.mesh->numberOfTriangles() > 0 && !hasArea(body))
-        throw InputError(std::string("the material plane of the ") + which +
-                         " body has no area: its initial "
-                         "coordinates (" +
-                         body.summary.initialCoordinates +
-                         ") put every node on one line or "
-                         "point; a flat blank needs --ic reference-xy, -yz or -zx across its plane, a tube "
-                         "--ic reference-cylinder-x, -y or -z along its axis");
+    if (body.record.mesh->numberOfTriangles() == 0 || hasArea(body))
+        return;
+    const std::string source = body.summary.initialCoordinates.empty() ? ""
+                                                                       : " (" + body.summary.initialCoordinates + ")";
+    throw InputError(std::string("the material plane of the ") + which + " body has no area: its initial coordinates" +
+                     source +
+                     " put every node on one line or point; a flat blank needs --ic reference-xy, -yz "
+                     "or -zx across its plane, a tube --ic reference-cylinder-x, -y or -z along its axis");
 }
 
 // The after body's record with its initial coordinates in the before body's frame, so that both
@@ -143,13 +140,9 @@ void measureRounding(const Body& before, const Body& after, Alignment& alignment
     for (const Body* body : {&before, &after})
         for (std::size_t k = 0; k < body->initialCoordinates.size(); ++k)
             largest = std::max(largest, std::abs(body->initialCoordinates[k] - before.materialOrigin[k % 2]));
-    const Calvora::Mesh& mesh = *before.record.mesh;
     double stretch = 0.0;
     double edges = 0.0;
-    for (auto t = mesh.beginTriangle(), end = mesh.endTriangle(); t != end; ++t) {
-        const auto a = static_cast<std::size_t>(t->corners[0]->index),
-                   b = static_cast<std::size_t>(t->corners[1]->index),
-                   c = static_cast<std::size_t>(t->corners[2]->index);
+    forEachTriangle(before, [&](std::size_t a, std::size_t b, std::size_t c) {
         stretch = std::max(stretch, stretchOf(before, a, b, c));
         for (const auto& [from, to] : {std::pair{a, b}, std::pair{b, c}, std::pair{c, a}}) {
             double squared = 0.0;
@@ -159,10 +152,11 @@ void measureRounding(const Body& before, const Body& after, Alignment& alignment
             }
             edges += std::sqrt(squared);
         }
-    }
+    });
     const double materialError = 2.0 * std::sqrt(2.0) * largest * floatRounding;
     alignment.roundingBound = stretch * materialError;
-    alignment.meanEdgeLength = mesh.numberOfTriangles() > 0 ? edges / (3.0 * double(mesh.numberOfTriangles())) : 0.0;
+    const auto triangles = static_cast<double>(before.record.mesh->numberOfTriangles());
+    alignment.meanEdgeLength = triangles > 0.0 ? edges / (3.0 * triangles) : 0.0;
 }
 
 // The matching as the aligner delivered it, before the library's completion: where the library
