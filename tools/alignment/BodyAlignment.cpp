@@ -269,6 +269,8 @@ Alignment alignBodies(const Body& before, const Body& after, TubeMode tube, bool
     alignment.tube = record.seamAfter != nullptr || record.foldedAfter > 0;
     refuseFolds(record, before, after, alignment.tube);
     alignment.result = std::move(result);
+    alignment.result.alignedMesh.reset();
+    record.alignedMesh.reset();
     alignment.locations = std::move(record.locations);
     alignment.seam = std::move(record.seamAfter);
     alignment.biggestSquareError = record.biggestSquareError;
