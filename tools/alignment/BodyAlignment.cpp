@@ -42,25 +42,19 @@ void checkInitialCoordinates(const Body& body, const char* which)
                          "; check the initial-coordinate variables");
 }
 
-// Twice the largest triangle area of the material plane against the square of its extent: 0 when
-// every point lies on one line.
+// Whether some triangle of the material plane has an area above rounding against the square of
+// the plane's extent: none has when every point lies on one line. Stops at the first that has.
 bool hasArea(const Body& body)
 {
     const std::vector<double>& ic = body.initialCoordinates;
     double extent = 0.0;
     for (std::size_t k = 2; k < ic.size(); ++k)
         extent = std::max(extent, std::abs(ic[k] - ic[k % 2]));
-    const std::vector<int> triangles = [&] {
-        std::vector<int> corners;
-        const Calvora::Mesh& mesh = *body.record.mesh;
-        for (auto t = mesh.beginTriangle(), end = mesh.endTriangle(); t != end; ++t)
-            for (const Calvora::Vertex* corner : t->corners)
-                corners.push_back(corner->index);
-        return corners;
-    }();
-    for (std::size_t t = 0; t + 2 < triangles.size(); t += 3) {
-        const auto a = static_cast<std::size_t>(triangles[t]), b = static_cast<std::size_t>(triangles[t + 1]),
-                   c = static_cast<std::size_t>(triangles[t + 2]);
+    const Calvora::Mesh& mesh = *body.record.mesh;
+    for (auto t = mesh.beginTriangle(), end = mesh.endTriangle(); t != end; ++t) {
+        const auto a = static_cast<std::size_t>(t->corners[0]->index),
+                   b = static_cast<std::size_t>(t->corners[1]->index),
+                   c = static_cast<std::size_t>(t->corners[2]->index);
         const double area = (ic[2 * b] - ic[2 * a]) * (ic[2 * c + 1] - ic[2 * a + 1]) -
                             (ic[2 * b + 1] - ic[2 * a + 1]) * (ic[2 * c] - ic[2 * a]);
         if (std::abs(area) > 1e-12 * extent * extent)
@@ -109,8 +103,9 @@ int isTubeArgument(TubeMode mode)
     return -1;
 }
 
-// The largest singular value of the map from a before triangle's material plane to its shape.
-double stretchOf(const Body& body, std::size_t a, std::size_t b, std::size_t c)
+// The square of the largest singular value of the map from a before triangle's material plane to
+// its shape.
+double squaredStretchOf(const Body& body, std::size_t a, std::size_t b, std::size_t c)
 {
     const std::vector<double>& p = body.positions;
     const std::vector<double>& ic = body.initialCoordinates;
@@ -131,7 +126,17 @@ double stretchOf(const Body& body, std::size_t a, std::size_t b, std::size_t c)
     };
     const double uu = dot(alongU, alongU), vv = dot(alongV, alongV), uv = dot(alongU, alongV);
     const double half = 0.5 * (uu + vv);
-    return std::sqrt(half + std::sqrt(0.25 * (uu - vv) * (uu - vv) + uv * uv));
+    return half + std::sqrt(0.25 * (uu - vv) * (uu - vv) + uv * uv);
+}
+
+double distance(const std::vector<double>& positions, std::size_t from, std::size_t to)
+{
+    double squared = 0.0;
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+        const double d = positions[3 * to + axis] - positions[3 * from + axis];
+        squared += d * d;
+    }
+    return std::sqrt(squared);
 }
 
 // The position error that rounding both bodies' material coordinates to 32 bits can cause: the
@@ -144,25 +149,21 @@ void measureRounding(const Body& before, const Body& after, Alignment& alignment
         for (std::size_t k = 0; k < body->initialCoordinates.size(); ++k)
             largest = std::max(largest, std::abs(body->initialCoordinates[k] - before.materialOrigin[k % 2]));
     const Calvora::Mesh& mesh = *before.record.mesh;
-    double stretch = 0.0;
-    double edges = 0.0;
+    double squaredStretch = 0.0;
+    std::array<double, 3> edges{};  // summed by edge of the triangle, each sum a chain of its own
     for (auto t = mesh.beginTriangle(), end = mesh.endTriangle(); t != end; ++t) {
         const auto a = static_cast<std::size_t>(t->corners[0]->index),
                    b = static_cast<std::size_t>(t->corners[1]->index),
                    c = static_cast<std::size_t>(t->corners[2]->index);
-        stretch = std::max(stretch, stretchOf(before, a, b, c));
-        for (const auto& [from, to] : {std::pair{a, b}, std::pair{b, c}, std::pair{c, a}}) {
-            double squared = 0.0;
-            for (std::size_t axis = 0; axis < 3; ++axis) {
-                const double d = before.positions[3 * to + axis] - before.positions[3 * from + axis];
-                squared += d * d;
-            }
-            edges += std::sqrt(squared);
-        }
+        squaredStretch = std::max(squaredStretch, squaredStretchOf(before, a, b, c));
+        edges[0] += distance(before.positions, a, b);
+        edges[1] += distance(before.positions, b, c);
+        edges[2] += distance(before.positions, c, a);
     }
     const double materialError = 2.0 * std::sqrt(2.0) * largest * floatRounding;
-    alignment.roundingBound = stretch * materialError;
-    alignment.meanEdgeLength = mesh.numberOfTriangles() > 0 ? edges / (3.0 * double(mesh.numberOfTriangles())) : 0.0;
+    alignment.roundingBound = std::sqrt(squaredStretch) * materialError;
+    const double edgeSum = edges[0] + edges[1] + edges[2];
+    alignment.meanEdgeLength = mesh.numberOfTriangles() > 0 ? edgeSum / (3.0 * double(mesh.numberOfTriangles())) : 0.0;
 }
 
 // The matching as the aligner delivered it, before the library's completion: where the library
