@@ -10,7 +10,8 @@ body's material plane (its points moved to (INITIALCOORD0, INITIALCOORD1, 0), th
 point data), vtkProbeFilter at the after nodes and at the after element centres (vtkCellCenters),
 numpy for the displacement, vtkExodusIIWriter. Each run is a fresh process; the runs alternate,
 ours first, --repetitions times. Prints each side's processor seconds (user + system) and peak
-resident memory, the medians, and their ratios.
+resident memory, the medians, and their ratios. Give --tool more than once to set several builds
+of coreio-align beside the pipeline in the same run.
 
 Needs VTK 9.1's Python wrapping (see fetch_vtk91.sh; not ParaView's VTK, whose probe is several
 times slower), python3-numpy and python3-netcdf4 for make_quad_pair.py:
@@ -135,7 +136,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("before")
     parser.add_argument("after")
-    parser.add_argument("--tool", required=True, help="the coreio-align program")
+    parser.add_argument("--tool", action="append", required=True, help="a coreio-align program (repeatable)")
     parser.add_argument("--vtk", help="the folder fetch_vtk91.sh unpacked VTK 9.1 into")
     parser.add_argument("--repetitions", type=int, default=3)
     parser.add_argument("--pipeline-only", metavar="OUT", help=argparse.SUPPRESS)
@@ -151,13 +152,18 @@ def main():
                               "print(vtkVersion.GetVTKVersion())"], env=environment, check=True,
                              capture_output=True, text=True).stdout.strip()
     print("peer: a VTK %s pipeline in Python (vtkExodusIIReader, vtkProbeFilter, vtkExodusIIWriter)" % version)
-    rows = {"coreio-align": [], "VTK pipeline": []}
+    tools = {("coreio-align" if len(arguments.tool) == 1 else "coreio-align %d" % (k + 1)): tool
+             for k, tool in enumerate(arguments.tool)}
+    for label, tool in tools.items():
+        print("%s: %s" % (label, tool))
+    rows = {label: [] for label in list(tools) + ["VTK pipeline"]}
     with tempfile.TemporaryDirectory(prefix="job-peer-") as scratch:
-        ours = [arguments.tool, arguments.before, arguments.after, "-o", os.path.join(scratch, "ours.exo")]
         peer = ["/usr/bin/python3", os.path.abspath(__file__), arguments.before, arguments.after, "--tool",
-                arguments.tool, "--pipeline-only", os.path.join(scratch, "peer.exo")]
+                arguments.tool[0], "--pipeline-only", os.path.join(scratch, "peer.exo")]
         for _ in range(arguments.repetitions):
-            rows["coreio-align"].append(run_measured(ours))
+            for label, tool in tools.items():
+                rows[label].append(run_measured([tool, arguments.before, arguments.after, "-o",
+                                                 os.path.join(scratch, "ours.exo")]))
             rows["VTK pipeline"].append(run_measured(peer, environment))
     print("%-14s %9s %9s %9s %9s" % ("", "user_s", "system_s", "cpu_s", "peak_MB"))
     medians = {}
@@ -166,10 +172,11 @@ def main():
             print("%-14s %9.2f %9.2f %9.2f %9.0f" % (side, user, system, user + system, peak / 2**20))
         medians[side] = (statistics.median(u + s for u, s, _ in runs), statistics.median(p for _, _, p in runs))
         print("%-14s %9s %9s %9.2f %9.0f  (median)" % (side, "", "", medians[side][0], medians[side][1] / 2**20))
-    ours_cpu, ours_peak = medians["coreio-align"]
     peer_cpu, peer_peak = medians["VTK pipeline"]
-    print("processor time, pipeline / coreio-align: %.2fx; peak memory, coreio-align / pipeline: %.2fx"
-          % (peer_cpu / ours_cpu, ours_peak / peer_peak))
+    for label in tools:
+        ours_cpu, ours_peak = medians[label]
+        print("%s: processor time, pipeline / ours: %.2fx; peak memory, ours / pipeline: %.2fx"
+              % (label, peer_cpu / ours_cpu, ours_peak / peer_peak))
     return 0
 
 
