@@ -20,6 +20,8 @@ inline void keepHeapBetweenCalls()
 inline int runKeepingHeap(int argc, char** argv)
 {
     keepHeapBetweenCalls();
+    benchmark::AddCustomContext("heap", "kept between calls (mallopt): figures of a host that aligns body after "
+                                        "body, not of a first call in a fresh process");
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

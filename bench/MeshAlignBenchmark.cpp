@@ -1,33 +1,28 @@
-// The whole alignment of two bodies, getMeshAlignResult, on formed sheets and an expanded tube of
-// up to millions of vertices per body, through records and through a memory loader. Reports the
-// time per after vertex (flat as the bodies grow), the time of each phase of one call, and the
-// extra memory at the peak of a call against the bytes of the two input meshes. BM_AlignScaling
-// measures one call at a time as the operating system sees it: processor time per vertex, the
-// share of it spent in the kernel, and the growth of the resident set against the two records;
-// COREIO_BENCH_LARGE=1 adds bodies of 16 and 20 million vertices.
+// The whole alignment of two bodies, getMeshAlignResult, as users run it: each case in a fresh
+// process, the first call reported beside the median of three. The headline case aligns the
+// jittered sheet pair (JitteredSheets.h) through records, completion off; the other parts are an
+// expanded tube and sheets whose nodes a solver numbered at random. Reports the time per after
+// vertex (flat as the bodies grow), the kernel's share of the first call, its page faults, and the
+// resident memory it adds at its peak against the resident bytes of the two records.
+// BM_AlignPhases times the phases of a call one by one. COREIO_BENCH_LARGE=1 adds 16M vertices.
 
-#include "AllocationCounter.h"
 #include "BenchmarkSizes.h"
 #include "Business_Algorithm.h"
 #include "Business_EvaluationGeometry.h"
-#include "HostHeap.h"
+#include "CallCost.h"
+#include "FreshProcess.h"
+#include "JitteredSheets.h"
 #include "MemoryLoader.h"
 #include "MeshAlignUtils.h"
 #include "SampleBodies.h"
 #include "Stopwatch.h"
 
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <spdlog/spdlog.h>
-#include <sys/mman.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <fstream>
-#include <limits>
 #include <memory>
 #include <numbers>
 #include <string>
@@ -47,25 +42,14 @@ enum Part : long { sheet = 0, tube = 1, renumberedSheet = 2, renumberedBeforeShe
 const std::string beforeName = "before";
 const std::string afterName = "after";
 
-// Each part's after state is meshed apart from its before state, as by a remeshing solver: few
-// after nodes meet a before node, so that the completion of the matching has work on most of them.
-
-// A square before sheet of about `vertices` nodes, its interior nodes moved at random; the after
-// sheet has about as many, on a grid of other spacing in each direction, also moved at random.
-// Moves of a sixth of a cell or more can fold a triangle over, and a sheet with a folded triangle
-// is taken for a tube. The part says which body, if any, has its nodes numbered at random.
 void registerSheets(CoreIo::MemoryLoader& loader, long vertices, Part part)
 {
-    const int cells = std::max(2, static_cast<int>(std::lround(std::sqrt(static_cast<double>(vertices)))) - 1);
-    const CoreIoSamples::SheetShape shape;
-    const CoreIoSamples::SampleBody before =
-        CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells, .jitter = 0.15, .seed = 3});
-    const CoreIoSamples::SampleBody after = CoreIoSamples::makeSheet(
-        shape, {.cellsU = cells * 5 / 4, .cellsV = std::max(2, cells * 4 / 5), .jitter = 0.15, .seed = 5});
+    const CoreIoBench::SheetPair pair = CoreIoBench::jitteredSheets(vertices);
     CoreIoSamples::registerBody(loader, beforeName,
-                                part == renumberedBeforeSheet ? CoreIoSamples::renumbered(before, 9) : before);
+                                part == renumberedBeforeSheet ? CoreIoSamples::renumbered(pair.before, 9)
+                                                              : pair.before);
     CoreIoSamples::registerBody(loader, afterName,
-                                part == renumberedSheet ? CoreIoSamples::renumbered(after, 6) : after);
+                                part == renumberedSheet ? CoreIoSamples::renumbered(pair.after, 6) : pair.after);
 }
 
 // A tube of about `vertices` nodes as tubes come from real meshes: nodes jittered by a quarter of
@@ -103,6 +87,11 @@ Part partOf(const benchmark::State& state)
     return static_cast<Part>(state.range(1));
 }
 
+bool completes(const benchmark::State& state)
+{
+    return state.range(2) != 0;
+}
+
 struct Records {
     CoreIo::MeshAndCoord before;
     CoreIo::MeshAndCoord after;
@@ -114,100 +103,77 @@ Records recordsOf(const CoreIo::MemoryLoader& loader)
             CoreIo::readMeshAndICs(loader, loader.body(afterName))};
 }
 
-// The heap bytes of a mesh, measured on a copy of it.
-std::size_t heapBytes(const Mesh& mesh)
-{
-    const CoreIoBench::PeakMemory memory;
-    const Mesh copy(mesh);
-    return memory.extraHeld();
-}
-
-// What the measures per vertex divide by.
-struct InputSize {
-    std::size_t afterVertices;
-    std::size_t meshBytes;  // both input meshes together
-};
-
-InputSize sizeOf(const Records& records)
-{
-    return {records.after.mesh->numberOfVertices(), heapBytes(*records.before.mesh) + heapBytes(*records.after.mesh)};
-}
-
-// With completion on, every after vertex must get a before vertex; a call that returned early
-// would time a shortcut, not the alignment.
-bool matchesEveryAfterVertex(const CoreIo::MeshAlignResult& result, const InputSize& input)
+// Every after vertex of these parts lies in the before body: a call that left one without a
+// before vertex or triangle, or returned early, would time a shortcut, not the alignment.
+bool locatesEveryAfterVertex(const CoreIo::MeshAlignResult& result, std::size_t afterVertices, bool completed)
 {
     return result.alignedMesh != nullptr && result.vertexMatching != nullptr &&
-           result.vertexMatching->size() == input.afterVertices &&
-           std::none_of(result.vertexMatching->begin(), result.vertexMatching->end(), [](int v) { return v < 0; });
+           result.vertexMatching->size() == afterVertices &&
+           (!completed ||
+            std::none_of(result.vertexMatching->begin(), result.vertexMatching->end(), [](int v) { return v < 0; }));
 }
 
-// Releases a call's result outside the timing; false, with the benchmark marked as failed, when
-// the call left an after vertex without a before vertex.
-bool releaseMatched(benchmark::State& state, CoreIo::MeshAlignResult& result, const InputSize& input)
+double megabytes(std::size_t bytes)
 {
-    state.PauseTiming();
-    const bool matched = matchesEveryAfterVertex(result, input);
-    result = {};
-    state.ResumeTiming();
-    if (!matched)
-        state.SkipWithError("getMeshAlignResult left after vertices without a before vertex");
-    return matched;
+    return static_cast<double>(bytes) / (1024.0 * 1024.0);
 }
 
-// Time per after vertex, and the extra bytes at the peak of a call per after vertex and against
-// the bytes of the two input meshes.
-void reportPerVertex(benchmark::State& state, const InputSize& input, std::size_t peakBytes)
-{
-    const auto vertices = static_cast<double>(input.afterVertices);
-    state.counters["after_vertices"] = vertices;
-    state.counters["time_per_vertex"] = benchmark::Counter(vertices, benchmark::Counter::kIsIterationInvariantRate |
-                                                                         benchmark::Counter::kInvert);
-    state.counters["peak_bytes_per_vertex"] = static_cast<double>(peakBytes) / vertices;
-    state.counters["peak_per_input_meshes"] = static_cast<double>(peakBytes) / static_cast<double>(input.meshBytes);
-}
-
-// Times `align` per call and keeps the largest extra memory of a call; releasing each result is
-// the caller's business and left out of the time.
+// Calls of getMeshAlignResult through records, each result released outside the timing. The
+// first call's resident peak counts what it adds to the process.
 template <typename Align>
-void timeCalls(benchmark::State& state, const InputSize& input, Align align)
+void timeCalls(benchmark::State& state, std::size_t afterVertices, std::size_t recordBytes, Align align)
 {
-    std::size_t peakBytes = 0;
+    std::vector<CoreIoBench::CallCost> calls;
+    std::size_t firstPeak = 0;
     for (auto _ : state) {
-        const CoreIoBench::PeakMemory memory;
-        CoreIo::MeshAlignResult result = align();
-        peakBytes = std::max(peakBytes, memory.extraPeak());
-        if (!releaseMatched(state, result, input))
+        const std::size_t resident = CoreIoBench::residentBytes("VmRSS");
+        CoreIoBench::restartResidentPeak();
+        CoreIo::MeshAlignResult result;
+        calls.push_back(CoreIoBench::timeCall(state, [&] { result = align(); }));
+        if (calls.size() == 1)
+            firstPeak = CoreIoBench::residentBytes("VmHWM") - resident;
+        if (!locatesEveryAfterVertex(result, afterVertices, completes(state))) {
+            state.SkipWithError("getMeshAlignResult left after vertices without a before vertex");
             break;
+        }
     }
-    reportPerVertex(state, input, peakBytes);
+    state.counters["after_vertices"] = static_cast<double>(afterVertices);
+    state.counters["records_MB"] = megabytes(recordBytes);
+    state.counters["first_peak_MB"] = megabytes(firstPeak);
+    state.counters["first_peak_per_records"] = static_cast<double>(firstPeak) / static_cast<double>(recordBytes);
+    CoreIoBench::reportCalls(state, calls, static_cast<double>(afterVertices));
 }
 
+// The headline: one call through records, as a host that holds its bodies makes it.
 void BM_AlignRecords(benchmark::State& state)
 {
-    const Records records = recordsOf(*loaderWith(partOf(state), state.range(0)));
-    timeCalls(state, sizeOf(records),
-              [&] { return CoreIo::getMeshAlignResult(records.before, records.after, -1, true); });
+    const auto loader = loaderWith(partOf(state), state.range(0));
+    const std::size_t withoutRecords = CoreIoBench::residentBytes("VmRSS");
+    const Records records = recordsOf(*loader);
+    const std::size_t recordBytes = CoreIoBench::residentBytes("VmRSS") - withoutRecords;
+    timeCalls(state, records.after.mesh->numberOfVertices(), recordBytes,
+              [&] { return CoreIo::getMeshAlignResult(records.before, records.after, -1, completes(state)); });
 }
 
+// The same through the loader: the call reads both bodies first.
 void BM_AlignThroughLoader(benchmark::State& state)
 {
     const auto loader = loaderWith(partOf(state), state.range(0));
-    const InputSize input = sizeOf(recordsOf(*loader));
+    const std::size_t afterVertices = recordsOf(*loader).after.mesh->numberOfVertices();
     const CoreIo::SimBody& before = loader->body(beforeName);
     const CoreIo::SimBody& after = loader->body(afterName);
-    timeCalls(state, input, [&] { return CoreIo::getMeshAlignResult(*loader, before, after, -1, true); });
+    timeCalls(state, afterVertices, 1,
+              [&] { return CoreIo::getMeshAlignResult(*loader, before, after, -1, completes(state)); });
 }
 
-// Seconds of each phase of a call, summed over the calls.
+// Seconds of each phase of a call.
 struct PhaseTimes {
-    double icMeshes = 0.0;        // both bodies' meshes, copied into their initial coordinates
+    double icMeshes = 0.0;  // both bodies' meshes, copied into their initial coordinates
     double tubeDetection = 0.0;
     double tubeUnrolling = 0.0;
     Calvora::PhaseTimings aligner;
-    double alignerRest = 0.0;     // the aligner's call beyond its three phases: checking its inputs
-    double release = 0.0;         // dropping the initial-coordinate meshes and the matching list
-    double calls = 0.0;           // the whole of getMeshAlignResult
+    double alignerRest = 0.0;  // the aligner's call beyond its three phases: checking its inputs
+    double release = 0.0;      // dropping the initial-coordinate meshes and the matching list
 };
 
 void unroll(const std::shared_ptr<Mesh>& icMesh, MaterialFixedMeshAligner& aligner,
@@ -219,16 +185,16 @@ void unroll(const std::shared_ptr<Mesh>& icMesh, MaterialFixedMeshAligner& align
     (aligner.*handOverMap)(map);
 }
 
-// Does the work of one call phase by phase, up to the completion of the matching, and adds the
-// seconds of each phase to `times`.
-void timePhases(const Records& records, PhaseTimes& times)
+// Does the work of one call phase by phase, up to the completion of the matching.
+PhaseTimes timePhases(const Records& records)
 {
+    PhaseTimes times;
     Stopwatch watch;
     std::shared_ptr<Mesh> icBefore = CoreIo::initialCoordinateMesh(records.before);
     std::shared_ptr<Mesh> icAfter = CoreIo::initialCoordinateMesh(records.after);
-    times.icMeshes += watch.lap();
+    times.icMeshes = watch.lap();
     const bool rolled = CoreIo::detectTube(*icAfter) != 0;
-    times.tubeDetection += watch.lap();
+    times.tubeDetection = watch.lap();
 
     MaterialFixedMeshAligner aligner;
     aligner.meshBefore = records.before.mesh.get();
@@ -239,7 +205,7 @@ void timePhases(const Records& records, PhaseTimes& times)
         unroll(icBefore, aligner, &MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexBefore);
         unroll(icAfter, aligner, &MaterialFixedMeshAligner::setInitCoordVertexTo3dVertexAfter);
     }
-    times.tubeUnrolling += watch.lap();
+    times.tubeUnrolling = watch.lap();
 
     double biggestSquareError = 0.0;
     std::vector<MaterialFixedMeshAligner::MatchingEl> matching;
@@ -247,211 +213,64 @@ void timePhases(const Records& records, PhaseTimes& times)
     const std::shared_ptr<Mesh> aligned = aligner.computeMeshBeforeWithTopologyOfMeshAfter(biggestSquareError,
                                                                                            &matching);
     const double alignerCall = watch.lap();
-    const Calvora::PhaseTimings phases = recorder.take().value().timings;
-    times.aligner.indexBuild += phases.indexBuild;
-    times.aligner.location += phases.location;
-    times.aligner.alignedMesh += phases.alignedMesh;
-    times.alignerRest += alignerCall - phases.indexBuild - phases.location - phases.alignedMesh;
-
+    times.aligner = recorder.take().value().timings;
+    times.alignerRest = alignerCall - times.aligner.indexBuild - times.aligner.location - times.aligner.alignedMesh;
     icBefore.reset();
     icAfter.reset();
     matching = {};
-    times.release += watch.lap();
+    times.release = watch.lap();
     benchmark::DoNotOptimize(aligned.get());
+    return times;
 }
 
-// Seconds per call of each phase. The completion is what the call took beyond the phases done
-// one by one above: the completion of the matching itself and the module's log messages.
-void reportPhases(benchmark::State& state, const PhaseTimes& times, const InputSize& input)
-{
-    const auto perCall = [](double seconds) { return benchmark::Counter(seconds, benchmark::Counter::kAvgIterations); };
-    const Calvora::PhaseTimings& aligner = times.aligner;
-    const double phases = times.icMeshes + times.tubeDetection + times.tubeUnrolling + aligner.indexBuild +
-                          aligner.location + aligner.alignedMesh + times.alignerRest + times.release;
-    state.counters["after_vertices"] = static_cast<double>(input.afterVertices);
-    state.counters["ic_meshes"] = perCall(times.icMeshes);
-    state.counters["detect"] = perCall(times.tubeDetection);
-    state.counters["unroll"] = perCall(times.tubeUnrolling);
-    state.counters["index"] = perCall(aligner.indexBuild);
-    state.counters["locate"] = perCall(aligner.location);
-    state.counters["aligned_mesh"] = perCall(aligner.alignedMesh);
-    state.counters["checks"] = perCall(times.alignerRest);
-    state.counters["release"] = perCall(times.release);
-    state.counters["completion"] = perCall(times.calls - phases);
-}
-
-// The call is timed by hand, after a repetition of its work phase by phase.
+// The phases of the first call in milliseconds; the later calls give the median of the whole.
 void BM_AlignPhases(benchmark::State& state)
 {
     const Records records = recordsOf(*loaderWith(partOf(state), state.range(0)));
-    PhaseTimes times;
+    std::vector<CoreIoBench::CallCost> calls;
+    PhaseTimes first;
     for (auto _ : state) {
-        timePhases(records, times);
-        Stopwatch watch;
-        const CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(records.before, records.after, -1, true);
-        const double seconds = watch.lap();
-        state.SetIterationTime(seconds);
-        times.calls += seconds;
-        benchmark::DoNotOptimize(result.alignedMesh.get());
+        PhaseTimes times;
+        calls.push_back(CoreIoBench::timeCall(state, [&] { times = timePhases(records); }));
+        if (calls.size() == 1)
+            first = times;
     }
-    reportPhases(state, times, sizeOf(records));
+    const auto milliseconds = [](double seconds) { return 1e3 * seconds; };
+    state.counters["ic_meshes_ms"] = milliseconds(first.icMeshes);
+    state.counters["detect_ms"] = milliseconds(first.tubeDetection);
+    state.counters["unroll_ms"] = milliseconds(first.tubeUnrolling);
+    state.counters["index_ms"] = milliseconds(first.aligner.indexBuild);
+    state.counters["locate_ms"] = milliseconds(first.aligner.location);
+    state.counters["aligned_mesh_ms"] = milliseconds(first.aligner.alignedMesh);
+    state.counters["checks_ms"] = milliseconds(first.alignerRest);
+    state.counters["release_ms"] = milliseconds(first.release);
+    CoreIoBench::reportCalls(state, calls, static_cast<double>(records.after.mesh->numberOfVertices()));
 }
 
-// The process's resident set from /proc/self/status: "VmRSS" now, "VmHWM" its peak since the
-// last reset; in bytes.
-std::size_t residentBytes(const std::string& field)
+void configure(benchmark::internal::Benchmark* benchmark)
 {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    std::size_t kilobytes = 0;
-    while (status >> key) {
-        if (key == field + ":" && status >> kilobytes)
-            return kilobytes * 1024;
-        status.ignore(1 << 12, '\n');
-    }
-    return 0;
+    benchmark->ArgNames({"vertices", "part", "complete"});
+    benchmark->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(CoreIoBench::callsPerCase());
 }
 
-// Starts a new resident peak, and hands the heap's free pages back first, so that the pages a
-// call touches anew show in the peak instead of reusing what an earlier call left.
-std::size_t startResidentPeak()
+void headlineSizes(benchmark::internal::Benchmark* benchmark)
 {
-    malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
-    return residentBytes("VmRSS");
-}
-
-// The process's processor seconds, user and system, and its page faults that read no file.
-struct ProcessorSeconds {
-    double user = 0.0;
-    double system = 0.0;
-    double minorFaults = 0.0;
-};
-
-ProcessorSeconds processorSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec);
-    };
-    return {seconds(usage.ru_utime), seconds(usage.ru_stime), static_cast<double>(usage.ru_minflt)};
-}
-
-// Processor seconds and page faults of calls.
-struct CallTimes {
-    ProcessorSeconds seconds;
-    double calls = 0.0;
-
-    void add(const ProcessorSeconds& from, const ProcessorSeconds& to)
-    {
-        seconds.user += to.user - from.user;
-        seconds.system += to.system - from.system;
-        seconds.minorFaults += to.minorFaults - from.minorFaults;
-        calls += 1.0;
-    }
-    double total() const { return seconds.user + seconds.system; }
-    double nanosecondsPer(double vertices) const { return 1e9 * total() / calls / vertices; }
-    double systemShare() const { return seconds.system / std::max(total(), 1e-9); }
-};
-
-// System seconds that writing to each page of `bytes` of fresh memory takes, mapped apart from the
-// heap: what the machine charges for the first touch of that much memory, whoever touches it. Not
-// a number when the memory cannot be mapped.
-double systemSecondsToTouch(std::size_t bytes)
-{
-    const auto pageBytes = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    void* mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED)
-        return std::numeric_limits<double>::quiet_NaN();
-    const ProcessorSeconds from = processorSeconds();
-    auto* pages = static_cast<volatile char*>(mapped);
-    for (std::size_t offset = 0; offset < bytes; offset += pageBytes)
-        pages[offset] = 1;
-    const ProcessorSeconds to = processorSeconds();
-    munmap(mapped, bytes);
-    return to.system - from.system;
-}
-
-// One call per iteration through records, sheets only (their after body renumbered or not). The
-// first call starts from a heap handed back to the system, as in a fresh process: its resident
-// peak against the resident bytes of the two records (meshes and initial coordinates), and its
-// processor time. The later calls reuse the heap, as in a host that aligns body after body: their
-// processor time per after vertex and the system's share of it. Processor time, not wall time:
-// other programs share the machine.
-// Where the first call's system time comes from: its page faults per page of its resident peak
-// (1 when it faults in each page of the peak once and no other), the system time per fault, and
-// the share of its processor time that merely touching that many fresh pages takes on this
-// machine, measured after it.
-void BM_AlignScaling(benchmark::State& state)
-{
-    const auto loader = loaderWith(partOf(state), state.range(0));
-    const std::size_t withoutRecords = startResidentPeak();
-    const Records records = recordsOf(*loader);
-    const std::size_t recordBytes = startResidentPeak() - withoutRecords;
-    const InputSize input{records.after.mesh->numberOfVertices(), recordBytes};
-
-    CallTimes first, later;
-    std::size_t peakBytes = 0;
-    for (auto _ : state) {
-        const bool isFirst = first.calls == 0.0;
-        const std::size_t start = isFirst ? startResidentPeak() : 0;
-        const ProcessorSeconds from = processorSeconds();
-        CoreIo::MeshAlignResult result = CoreIo::getMeshAlignResult(records.before, records.after, -1, true);
-        const ProcessorSeconds to = processorSeconds();
-        if (isFirst) {
-            peakBytes = residentBytes("VmHWM") - start;
-            first.add(from, to);
-        } else {
-            later.add(from, to);
-        }
-        if (!releaseMatched(state, result, input))
-            break;
-    }
-    const auto vertices = static_cast<double>(input.afterVertices);
-    state.counters["after_vertices"] = vertices;
-    state.counters["first_ns_per_vertex"] = first.nanosecondsPer(vertices);
-    state.counters["first_system_share"] = first.systemShare();
-    if (first.seconds.minorFaults > 0.0)
-        state.counters["first_system_us_per_fault"] = 1e6 * first.seconds.system / first.seconds.minorFaults;
-    if (peakBytes > 0) {
-        const auto peakPages = static_cast<double>(peakBytes) / static_cast<double>(sysconf(_SC_PAGESIZE));
-        state.counters["first_faults_per_peak_page"] = first.seconds.minorFaults / peakPages;
-        state.counters["peak_touch_share"] = systemSecondsToTouch(peakBytes) / std::max(first.total(), 1e-9);
-    }
-    state.counters["peak_per_records"] = static_cast<double>(peakBytes) / static_cast<double>(recordBytes);
-    state.counters["records_MB"] = static_cast<double>(recordBytes) / (1024.0 * 1024.0);
-    if (later.calls > 0.0) {
-        state.counters["ns_per_vertex"] = later.nanosecondsPer(vertices);
-        state.counters["system_share"] = later.systemShare();
-    }
-}
-
-void scalingSizes(benchmark::internal::Benchmark* benchmark)
-{
-    for (long size : CoreIoBench::sizes({1000000, 4000000}, 2000, {16000000, 20000000}))
-        benchmark->Args({size, sheet});
-    for (long size : CoreIoBench::sizes({1000000, 4000000}, 2000))
-        benchmark->Args({size, renumberedSheet});
-    benchmark->ArgNames({"vertices", "part"});
-    benchmark->Unit(benchmark::kMillisecond);
-    if (!CoreIoBench::smokeRun())
-        benchmark->Iterations(3);
-}
-
-void sheetsAndTube(benchmark::internal::Benchmark* benchmark)
-{
-    for (long size : CoreIoBench::sizes({10000, 100000, 1000000, 2000000}, 2000))
-        benchmark->Args({size, sheet});
+    for (long size : CoreIoBench::sizes({100000, 1000000, 4000000}, 2000, {16000000}))
+        benchmark->Args({size, sheet, 0});
     for (long size : CoreIoBench::sizes({1000000}, 2000)) {
-        benchmark->Args({size, tube});
-        benchmark->Args({size, renumberedSheet});
-        benchmark->Args({size, renumberedBeforeSheet});
+        benchmark->Args({size, sheet, 1});
+        benchmark->Args({size, tube, 1});
+        benchmark->Args({size, renumberedSheet, 1});
+        benchmark->Args({size, renumberedBeforeSheet, 1});
     }
-    benchmark->ArgNames({"vertices", "part"});
-    benchmark->Unit(benchmark::kMillisecond);
-    if (!CoreIoBench::smokeRun())
-        benchmark->MinTime(3.0);  // a few calls even at two million vertices
+    configure(benchmark);
+}
+
+void oneSize(benchmark::internal::Benchmark* benchmark)
+{
+    for (long size : CoreIoBench::sizes({1000000}, 2000))
+        benchmark->Args({size, sheet, 0});
+    configure(benchmark);
 }
 
 // The alignment's module logger warns on every call that completes a matching; those lines would
@@ -466,13 +285,12 @@ void silenceAlignmentLog()
 
 }  // namespace
 
-BENCHMARK(BM_AlignRecords)->Apply(sheetsAndTube);
-BENCHMARK(BM_AlignThroughLoader)->Apply(sheetsAndTube);
-BENCHMARK(BM_AlignPhases)->Apply(sheetsAndTube)->UseManualTime();
-BENCHMARK(BM_AlignScaling)->Apply(scalingSizes);
+BENCHMARK(BM_AlignRecords)->Apply(headlineSizes);
+BENCHMARK(BM_AlignThroughLoader)->Apply(oneSize);
+BENCHMARK(BM_AlignPhases)->Apply(oneSize);
 
 int main(int argc, char** argv)
 {
     silenceAlignmentLog();
-    return CoreIoBench::runKeepingHeap(argc, argv);
+    return CoreIoBench::runEachCaseInFreshProcess(argc, argv);
 }

@@ -88,7 +88,7 @@ void checkInputs(const MaterialFixedMeshAligner& aligner, const std::vector<int>
 // Write access to the vertices of a new aligned mesh while they are placed.
 class AlignedVertices : public MeshModifier {
 public:
-    AlignedVertices(Mesh& mesh, std::size_t count) : MeshModifier(mesh) { vertices().resize(count); }
+    AlignedVertices(Mesh& mesh, std::size_t count) : MeshModifier(mesh) { resizeVertices(count); }
 
     using MeshModifier::vertices;
 };

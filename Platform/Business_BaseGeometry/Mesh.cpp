@@ -1,6 +1,7 @@
 #include "Business_BaseGeometry.h"
 
 #include "FetchAhead.h"
+#include "StorageBlocks.h"
 
 #include <algorithm>
 #include <array>
@@ -207,6 +208,7 @@ Mesh::TriangleContainer relinkedCopy(const Mesh::TriangleContainer& originals, V
         const std::size_t last = source.blockAround(first).second;
         const auto count = static_cast<std::ptrdiff_t>(last - first);
         copies.insert(copies.end(), &source[first], &source[first] + count);
+        StorageBlocks::populateNextBlock(copies);
         if (nearby || block % blocksBetweenTrials == 0) {
             relink<false>(
                 copies.end() - count, copies.end(), first, source,
@@ -232,6 +234,7 @@ Mesh::VertexContainer blockwiseCopy(const Mesh::VertexContainer& originals)
     for (std::size_t first = 0; first < source.size();) {
         const std::size_t last = source.blockAround(first).second;
         copies.insert(copies.end(), &source[first], &source[first] + (last - first));
+        StorageBlocks::populateNextBlock(copies);
         first = last;
     }
     return copies;

@@ -1,5 +1,7 @@
 #include "Business_BaseGeometry.h"
 
+#include "StorageBlocks.h"
+
 #include <stdexcept>
 
 namespace Calvora {
@@ -24,6 +26,17 @@ Mesh::VertexContainer& MeshModifier::vertices()
 Mesh::TriangleContainer& MeshModifier::triangles()
 {
     return mesh_.triangles_;
+}
+
+void MeshModifier::resizeVertices(std::size_t count)
+{
+    Mesh::VertexContainer& container = mesh_.vertices_;
+    constexpr std::size_t blockSize = Mesh::VertexContainer::get_block_size();
+    while (container.size() + blockSize < count) {
+        container.resize(container.size() + blockSize);
+        StorageBlocks::populateNextBlock(container);
+    }
+    container.resize(count);
 }
 
 void MeshModifier::setHasNormals(bool value)

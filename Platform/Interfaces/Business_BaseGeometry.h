@@ -168,6 +168,9 @@ protected:
     Mesh::VertexContainer& vertices();
     Mesh::TriangleContainer& triangles();
     void setHasNormals(bool value);
+    // vertices().resize(count), with the pages of each new storage block requested from the kernel
+    // in one call before the block is written: for meshes of millions of new vertices.
+    void resizeVertices(std::size_t count);
 
 private:
     Mesh& mesh_;

@@ -1,69 +1,119 @@
 #!/usr/bin/python3
-"""Side-by-side run of bench_aligner and a general-purpose probe filter on the same sheets.
+"""The aligner's call beside vtkProbeFilter on the same sheets, both as users run them, in one run.
 
-bench_aligner writes each sheet pair's planar input (before points, triangles and 3D shape,
-after points) and its aligned positions as raw arrays; this script probes the same after points
-in the same before triangles with the peer, interpolating the 3D shape as point data, and prints
-the times of both sides (best of the repetitions, measured in one run), their ratio, and the
-points each side failed to locate.
+bench_aligner aligns the jittered sheet pair (bench/JitteredSheets.h) in a fresh process, three
+calls, and writes each size's planar input (before points, triangles and 3D shape, after points)
+and its aligned positions as raw arrays; a fresh Python process then probes the same after points
+in the same before triangles with VTK's vtkProbeFilter, three calls, each with a new filter (its
+cell locator included), interpolating the 3D shape as point data. The sides alternate, ours first.
+Prints, per size, the first call of each side (wall and processor milliseconds), the medians of
+the three, their ratios, and the points each side failed to locate.
 
-With --plot, also writes a scaling plot (time per after vertex against size, ours and the peer's,
-and getMeshAlignResult's from bench_mesh_align when --pipeline names it) as a PNG. Sizes of 16
-million vertices need COREIO_BENCH_LARGE=1 in the environment.
+With --plot, also writes a scaling plot of first calls in fresh processes (processor time per
+after vertex against size: the aligner, the peer, and getMeshAlignResult from bench_mesh_align when
+--pipeline names it) as a PNG. Sizes of 16 million vertices need COREIO_BENCH_LARGE=1.
 
-Needs Debian's python3-vtk9, python3-numpy and python3-matplotlib; not dependencies of the project.
-    /usr/bin/python3 bench/peer/probe_peer.py --bench build/release/bench/bench_aligner \
+Needs VTK 9.1's Python wrapping (fetch_vtk91.sh; not ParaView's VTK 9.2, whose probe is several
+times slower), python3-numpy and, for --plot, python3-matplotlib:
+    bench/peer/fetch_vtk91.sh /tmp/vtk91
+    /usr/bin/python3 bench/peer/probe_peer.py --vtk /tmp/vtk91 --bench build/release/bench/bench_aligner \\
         --pipeline build/release/bench/bench_mesh_align --sizes 1000000 4000000 --plot scaling.png
 """
 
 import argparse
 import json
 import os
+import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
+PEER = r'''
+import json, os, resource, statistics, sys, time
 import numpy as np
-import vtk
-from vtk.util import numpy_support
+from vtkmodules.util import numpy_support
+from vtkmodules.vtkCommonCore import vtkPoints, vtkVersion
+from vtkmodules.vtkCommonDataModel import vtkCellArray, vtkPolyData
+from vtkmodules.vtkFiltersCore import vtkProbeFilter
+
+directory, calls = sys.argv[1], int(sys.argv[2])
+def raw(name, dtype, width):
+    return np.fromfile(os.path.join(directory, name), dtype=dtype).reshape(-1, width)
+def points_of(planar):
+    points = np.zeros((len(planar), 3))
+    points[:, :2] = planar
+    vtk_points = vtkPoints()
+    vtk_points.SetData(numpy_support.numpy_to_vtk(points, deep=True))
+    return vtk_points
+before = vtkPolyData()
+before.SetPoints(points_of(raw("before_points.f64", np.float64, 2)))
+corners = raw("before_triangles.i32", np.int32, 3).astype(np.int64).ravel()
+offsets = np.arange(0, len(corners) + 1, 3, dtype=np.int64)
+cells = vtkCellArray()
+cells.SetData(numpy_support.numpy_to_vtkIdTypeArray(offsets, deep=True),
+              numpy_support.numpy_to_vtkIdTypeArray(corners, deep=True))
+before.SetPolys(cells)
+shape = numpy_support.numpy_to_vtk(raw("before_shape.f64", np.float64, 3), deep=True)
+shape.SetName("shape")
+before.GetPointData().AddArray(shape)
+after = vtkPolyData()
+after.SetPoints(points_of(raw("after_points.f64", np.float64, 2)))
+runs = []
+for _ in range(calls):
+    probe = vtkProbeFilter()
+    probe.SetSourceData(before)
+    probe.SetInputData(after)
+    start, usage = time.perf_counter(), resource.getrusage(resource.RUSAGE_SELF)
+    probe.Update()
+    end, used = time.perf_counter(), resource.getrusage(resource.RUSAGE_SELF)
+    runs.append((end - start, used.ru_utime - usage.ru_utime + used.ru_stime - usage.ru_stime))
+    output = probe.GetOutput().GetPointData()
+valid = numpy_support.vtk_to_numpy(output.GetArray(probe.GetValidPointMaskArrayName())) != 0
+probed = numpy_support.vtk_to_numpy(output.GetArray("shape"))
+aligned = raw("aligned.f64", np.float64, 3)
+print(json.dumps({"version": vtkVersion.GetVTKVersion(), "runs": runs, "lost": int((~valid).sum()),
+                  "max_diff": float(np.abs(probed[valid] - aligned[valid]).max()) if valid.any() else None}))
+'''
 
 
-def run_aligner(bench, sizes, repetitions, data_dir):
-    """Runs the benchmark for the sizes; returns (size, turned) -> best counters of the repetitions."""
-    pattern = "BM_AlignSheets/vertices:(" + "|".join(str(size) for size in sizes) + ")/"
-    command = [bench, "--benchmark_filter=" + pattern, "--benchmark_format=json",
-               "--benchmark_repetitions=%d" % repetitions, "--benchmark_report_aggregates_only=false"]
-    environment = dict(os.environ, COREIO_ALIGNER_PEER_DIR=data_dir)
+def run_json(command, environment=None):
     output = subprocess.run(command, env=environment, check=True, capture_output=True, text=True).stdout
-    best = {}
-    for run in json.loads(output)["benchmarks"]:
-        if run.get("run_type") != "iteration" or "error_occurred" in run:
-            continue
-        case = tuple(int(part.split(":")[1]) for part in run["name"].split("/")[1:3])
-        counters = {key: run[key] for key in ("index_ms", "location_ms", "mesh_ms", "lost", "cpu_time")}
-        if case not in best or call_ms(counters) < call_ms(best[case]):
-            best[case] = counters
-    return best
+    return json.loads(output)
 
 
-def call_ms(counters):
-    """The aligner's call: index, location with interpolation, aligned mesh."""
-    return counters["index_ms"] + counters["location_ms"] + counters["mesh_ms"]
+def ours(bench, size, turned, data_dir, calls):
+    """The aligner's calls in a fresh process: first and median wall and processor ms, lost points."""
+    case = "BM_AlignSheets/vertices:%d/turned:%d/recorded:0" % (size, turned)
+    environment = dict(os.environ, COREIO_ALIGNER_PEER_DIR=data_dir)
+    report = run_json([bench, "--benchmark_filter=^%s/" % case, "--benchmark_format=json"], environment)
+    run = next(run for run in report["benchmarks"] if run.get("run_type") == "iteration")
+    return {"first_ms": run["first_ms"], "median_ms": run["median_ms"], "first_cpu_ms": run["first_cpu_ms"],
+            "median_cpu_ms": run["median_cpu_ms"], "lost": run["lost"], "after_vertices": run["after_vertices"]}
 
 
-def run_pipeline(bench, sizes):
-    """getMeshAlignResult through records: size -> processor ns per after vertex of the first call
-    (fresh pages) and of the later calls (a reused heap)."""
-    pattern = "BM_AlignScaling/vertices:(" + "|".join(str(size) for size in sizes) + ")/part:0"
-    command = [bench, "--benchmark_filter=" + pattern, "--benchmark_format=json"]
-    output = subprocess.run(command, check=True, capture_output=True, text=True).stdout
-    return {int(run["name"].split(":")[1].split("/")[0]): (run["first_ns_per_vertex"], run["ns_per_vertex"])
-            for run in json.loads(output)["benchmarks"] if "ns_per_vertex" in run}
+def peer(directory, calls, environment):
+    report = run_json(["/usr/bin/python3", "-c", PEER, directory, str(calls)], environment)
+    walls = [1e3 * wall for wall, _ in report["runs"]]
+    processors = [1e3 * processor for _, processor in report["runs"]]
+    return {"first_ms": walls[0], "median_ms": statistics.median(walls), "first_cpu_ms": processors[0],
+            "median_cpu_ms": statistics.median(processors), "lost": report["lost"], "max_diff": report["max_diff"],
+            "version": report["version"]}
+
+
+def pipeline_first_calls(bench, sizes):
+    """getMeshAlignResult through records, first call in a fresh process: size -> processor ns per vertex."""
+    result = {}
+    for size in sizes:
+        case = "BM_AlignRecords/vertices:%d/part:0/complete:0" % size
+        report = run_json([bench, "--benchmark_filter=^%s/" % case, "--benchmark_format=json"])
+        for run in report["benchmarks"]:
+            if run.get("run_type") == "iteration" and "first_ns_per_item" in run:
+                result[size] = run["first_ns_per_item"]
+    return result
 
 
 def plot(path, rows, pipeline):
-    """rows: (after vertices, ours and the peer's processor ns per vertex) of the unturned sheets."""
+    """rows: (after vertices, ours and the peer's first-call processor ns per vertex), unturned sheets."""
     import matplotlib
     matplotlib.use("Agg")
     from matplotlib import pyplot
@@ -73,109 +123,65 @@ def plot(path, rows, pipeline):
     axes.plot(sizes, [row[1] for row in rows], "o-", label="aligner call (index, location, aligned mesh)")
     axes.plot(sizes, [row[2] for row in rows], "s-", label="peer: vtkProbeFilter (same points and triangles)")
     if pipeline:
-        sizes = sorted(pipeline)
-        axes.plot(sizes, [pipeline[size][1] for size in sizes], "^-", label="getMeshAlignResult, later calls")
-        axes.plot(sizes, [pipeline[size][0] for size in sizes], "v--",
-                  label="getMeshAlignResult, first call (fresh pages)")
+        pipeline_sizes = sorted(pipeline)
+        axes.plot(pipeline_sizes, [pipeline[size] for size in pipeline_sizes], "^-", label="getMeshAlignResult")
     axes.set_xscale("log")
     axes.set_ylim(bottom=0)
     axes.set_xlabel("after vertices")
     axes.set_ylabel("processor ns per after vertex")
-    axes.set_title("Time per vertex against size, one run")
+    axes.set_title("First call in a fresh process, time per vertex against size")
     axes.grid(True, which="both", alpha=0.3)
     axes.legend()
     figure.tight_layout()
     figure.savefig(path, dpi=120)
 
 
-def points_of(planar):
-    points = np.zeros((len(planar), 3))
-    points[:, :2] = planar
-    vtk_points = vtk.vtkPoints()
-    vtk_points.SetData(numpy_support.numpy_to_vtk(points, deep=True))
-    return vtk_points
-
-
-def read_sheets(directory):
-    def raw(name, dtype, width):
-        return np.fromfile(os.path.join(directory, name), dtype=dtype).reshape(-1, width)
-
-    before = vtk.vtkPolyData()
-    before.SetPoints(points_of(raw("before_points.f64", np.float64, 2)))
-    corners = raw("before_triangles.i32", np.int32, 3).astype(np.int64).ravel()
-    offsets = np.arange(0, len(corners) + 1, 3, dtype=np.int64)
-    cells = vtk.vtkCellArray()
-    cells.SetData(numpy_support.numpy_to_vtkIdTypeArray(offsets, deep=True),
-                  numpy_support.numpy_to_vtkIdTypeArray(corners, deep=True))
-    before.SetPolys(cells)
-    shape = numpy_support.numpy_to_vtk(raw("before_shape.f64", np.float64, 3), deep=True)
-    shape.SetName("shape")
-    before.GetPointData().AddArray(shape)
-
-    after = vtk.vtkPolyData()
-    after.SetPoints(points_of(raw("after_points.f64", np.float64, 2)))
-    return before, after, raw("aligned.f64", np.float64, 3)
-
-
-def probe(before, after, repetitions):
-    """Best wall and processor times of a fresh probe filter (its own search structure included), its result."""
-    best, best_processor, result = None, None, None
-    for _ in range(repetitions):
-        probe_filter = vtk.vtkProbeFilter()
-        probe_filter.SetSourceData(before)
-        probe_filter.SetInputData(after)
-        start, start_processor = time.perf_counter(), time.process_time()
-        probe_filter.Update()
-        seconds, processor = time.perf_counter() - start, time.process_time() - start_processor
-        if best is None or seconds < best:
-            best, result = seconds, probe_filter.GetOutput()
-        best_processor = processor if best_processor is None else min(best_processor, processor)
-    return best, best_processor, result
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--bench", required=True, help="path of the bench_aligner program")
-    parser.add_argument("--sizes", type=int, nargs="+", default=[200000, 2000000])
-    parser.add_argument("--repetitions", type=int, default=3)
+    parser.add_argument("--vtk", help="the folder fetch_vtk91.sh unpacked VTK 9.1 into")
+    parser.add_argument("--sizes", type=int, nargs="+", default=[100000, 1000000])
+    parser.add_argument("--turned", action="store_true", help="also the sheets with turned initial coordinates")
     parser.add_argument("--pipeline", help="path of the bench_mesh_align program, for --plot")
     parser.add_argument("--plot", help="write the scaling plot to this PNG file")
     arguments = parser.parse_args()
+    environment = dict(os.environ)
+    if arguments.vtk:
+        environment["PYTHONPATH"] = os.path.join(arguments.vtk, "usr/lib/python3/dist-packages")
+    calls = 3
     rows = []
-
-    print("peer: vtkProbeFilter, VTK %s" % vtk.vtkVersion.GetVTKVersion())
+    header = "%9s %6s %9s %9s %9s %9s %8s %8s %8s %6s %6s %9s"
+    line = "%9d %6d %9.1f %9.1f %9.1f %9.1f %7.2fx %7.2fx %7.2fx %6d %6d %9.2g"
+    version = None
     with tempfile.TemporaryDirectory(prefix="aligner-peer-") as data_dir:
-        ours = run_aligner(arguments.bench, arguments.sizes, arguments.repetitions, data_dir)
-        print("%9s %7s %9s %9s %9s %9s %8s %8s %9s %9s %8s %9s %9s %9s" % (
-            "vertices", "turned", "index_ms", "locate_ms", "ours_ms", "peer_ms", "speedup", "speedup2",
-            "ours_cpu", "peer_cpu", "cpu_up", "ours_lost", "peer_lost", "max_diff"))
-        for (size, turned), mine in sorted(ours.items()):
-            before, after, aligned = read_sheets(os.path.join(data_dir, "%d_%d" % (size, turned)))
-            seconds, processor, output = probe(before, after, arguments.repetitions)
-            data = output.GetPointData()
-            valid = numpy_support.vtk_to_numpy(data.GetArray(vtk.vtkProbeFilter().GetValidPointMaskArrayName())) != 0
-            probed = numpy_support.vtk_to_numpy(data.GetArray("shape"))
-            difference = np.abs(probed[valid] - aligned[valid]).max() if valid.any() else float("nan")
-            ours_ms = call_ms(mine)
-            peer_ms = 1e3 * seconds
-            peer_cpu = 1e3 * processor
-            if turned == 0:
-                vertices = after.GetNumberOfPoints()
-                rows.append((vertices, 1e6 * mine["cpu_time"] / vertices, 1e6 * peer_cpu / vertices))
-            print("%9d %7d %9.1f %9.1f %9.1f %9.1f %7.1fx %7.1fx %9.1f %9.1f %7.1fx %9d %9d %9.2g" % (
-                after.GetNumberOfPoints(), turned, mine["index_ms"], mine["location_ms"], ours_ms, peer_ms,
-                peer_ms / ours_ms, peer_ms / mine["location_ms"], mine["cpu_time"], peer_cpu,
-                peer_cpu / mine["cpu_time"], mine["lost"], int((~valid).sum()), difference))
+        for size in arguments.sizes:
+            for turned in ([0, 1] if arguments.turned else [0]):
+                mine = ours(arguments.bench, size, turned, data_dir, calls)
+                theirs = peer(os.path.join(data_dir, "%d_%d" % (size, turned)), calls, environment)
+                if version is None:
+                    version = theirs["version"]
+                    print("peer: vtkProbeFilter, VTK %s; each side's first call in a fresh process, median of %d"
+                          % (version, calls))
+                    print(header % ("vertices", "turned", "ours_ms", "ours_cpu", "peer_ms", "peer_cpu", "first",
+                                    "first_cpu", "median", "ours_l", "peer_l", "max_diff"))
+                vertices = mine["after_vertices"]
+                if turned == 0:
+                    rows.append((vertices, 1e6 * mine["first_cpu_ms"] / vertices,
+                                 1e6 * theirs["first_cpu_ms"] / vertices))
+                print(line % (vertices, turned, mine["first_ms"], mine["first_cpu_ms"], theirs["first_ms"],
+                              theirs["first_cpu_ms"], theirs["first_ms"] / mine["first_ms"],
+                              theirs["first_cpu_ms"] / mine["first_cpu_ms"], theirs["median_ms"] / mine["median_ms"],
+                              mine["lost"], theirs["lost"], theirs["max_diff"] or float("nan")))
     if arguments.plot:
-        pipeline = run_pipeline(arguments.pipeline, arguments.sizes) if arguments.pipeline else {}
-        for size, (first, later) in sorted(pipeline.items()):
-            print("getMeshAlignResult %9d: %.0f ns per after vertex, first call %.0f" % (size, later, first))
+        pipeline = pipeline_first_calls(arguments.pipeline, arguments.sizes) if arguments.pipeline else {}
+        for size, first in sorted(pipeline.items()):
+            print("getMeshAlignResult %9d: first call %.0f processor ns per after vertex" % (size, first))
         plot(arguments.plot, rows, pipeline)
         print("plot: %s" % arguments.plot)
-    print("ours_ms: index build + location with interpolation + aligned mesh; speedup: peer_ms / ours_ms;")
-    print("ours_cpu, peer_cpu: processor ms of a call (other programs share the machine); cpu_up: their ratio;")
-    print("speedup2: peer_ms / locate_ms; turned: initial coordinates turned and rounded to floats;")
-    print("max_diff: largest difference of the interpolated shapes where both located the point")
+    print("ours: index build + location with interpolation + aligned mesh; first: peer_ms / ours_ms of the first")
+    print("calls; first_cpu: the same in processor time (other programs share the machine); median: of the")
+    print("wall medians; ours_l, peer_l: points not located; max_diff: largest difference of the interpolated")
+    print("shapes where both located the point")
     return 0
 
 

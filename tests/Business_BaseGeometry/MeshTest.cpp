@@ -24,6 +24,7 @@ using Vector = Calvora::Vector<double, 3>;
 // Opens a finished mesh for writing, as a builder does.
 struct MeshEditor : Calvora::MeshModifier {
     explicit MeshEditor(Mesh& mesh) : MeshModifier(mesh) {}
+    using MeshModifier::resizeVertices;
     using MeshModifier::triangles;
     using MeshModifier::vertices;
 };
@@ -133,6 +134,27 @@ TEST(Mesh, NormalsAreUnitAreaOrAngleWeightedAndIgnoreDegenerateTriangles)
         EXPECT_TRUE(mesh.hasNormals());
         expectNear(mesh.getVertex(c.vertex).getNormal(), c.expected);
     }
+}
+
+// Growing a block at a time must end where one resize ends: sizes around the container's storage
+// blocks, from empty and from a partly filled mesh, growing and shrinking.
+TEST(Mesh, VerticesResizedBlockByBlockEndLikeOneResize)
+{
+    constexpr std::size_t block = Mesh::VertexContainer::get_block_size();
+    for (const std::size_t start : {std::size_t{0}, std::size_t{5}, block + 3})
+        for (const std::size_t count : {std::size_t{0}, std::size_t{1}, block - 1, block, block + 1, 3 * block + 7}) {
+            SCOPED_TRACE("from " + std::to_string(start) + " to " + std::to_string(count));
+            Mesh byBlocks;
+            Mesh atOnce;
+            MeshEditor(byBlocks).vertices().resize(start);
+            MeshEditor(atOnce).vertices().resize(start);
+            for (std::size_t k = 0; k < start; ++k)
+                byBlocks.getVertex(static_cast<unsigned int>(k)).index =
+                    atOnce.getVertex(static_cast<unsigned int>(k)).index = static_cast<std::int32_t>(k + 1);
+            MeshEditor(byBlocks).resizeVertices(count);
+            MeshEditor(atOnce).vertices().resize(count);
+            EXPECT_EQ(describe(byBlocks), describe(atOnce));
+        }
 }
 
 }  // namespace

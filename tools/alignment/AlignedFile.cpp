@@ -14,6 +14,7 @@ constexpr double largestExactFloatInteger = 16777216.0;
 struct Numbering {
     std::vector<int> vertexOfNode;
     std::vector<int> nodeOfVertex;
+    bool keepsVertexOrder = true;  // node k is vertex k, as in a body of all the input's nodes
 };
 
 Numbering numberNodes(const Body& body)
@@ -26,12 +27,35 @@ Numbering numberNodes(const Body& body)
         return body.inputOrder[static_cast<std::size_t>(a)] < body.inputOrder[static_cast<std::size_t>(b)];
     });
     numbering.nodeOfVertex.resize(body.numVertices());
-    for (std::size_t node = 0; node < numbering.vertexOfNode.size(); ++node)
+    for (std::size_t node = 0; node < numbering.vertexOfNode.size(); ++node) {
         numbering.nodeOfVertex[static_cast<std::size_t>(numbering.vertexOfNode[node])] = static_cast<int>(node);
+        numbering.keepsVertexOrder &= numbering.vertexOfNode[node] == static_cast<int>(node);
+    }
     return numbering;
 }
 
-void placeNodes(CoreIo::ExodusMesh& mesh, const Body& after, const AlignedFields& fields, const Numbering& numbering)
+// One value per vertex as one per node.
+std::vector<double> inNodeOrder(std::vector<double> perVertex, const Numbering& numbering)
+{
+    if (numbering.keepsVertexOrder)
+        return perVertex;
+    std::vector<double> perNode;
+    perNode.reserve(perVertex.size());
+    for (const int vertex : numbering.vertexOfNode)
+        perNode.push_back(perVertex[static_cast<std::size_t>(vertex)]);
+    return perNode;
+}
+
+// A variable of one step.
+template <typename Values>
+std::vector<Values> oneStep(Values values)
+{
+    std::vector<Values> steps;
+    steps.push_back(std::move(values));
+    return steps;
+}
+
+void placeNodes(CoreIo::ExodusMesh& mesh, const Body& after, AlignedFields& fields, const Numbering& numbering)
 {
     for (const int vertex : numbering.vertexOfNode) {
         const auto v = static_cast<std::size_t>(vertex);
@@ -40,6 +64,7 @@ void placeNodes(CoreIo::ExodusMesh& mesh, const Body& after, const AlignedFields
         mesh.z.push_back(fields.alignedPositions[3 * v + 2]);
         mesh.nodeIds.push_back(after.nodeIds[v]);
     }
+    fields.alignedPositions = {};
 }
 
 void placeBlocks(CoreIo::ExodusMesh& mesh, const Body& after, const Numbering& numbering)
@@ -47,50 +72,57 @@ void placeBlocks(CoreIo::ExodusMesh& mesh, const Body& after, const Numbering& n
     for (const BodyBlock& block : after.blocks) {
         CoreIo::ExodusMesh::Block out{block.id, block.name, block.elementType, block.nodesPerElement,
                                       block.connectivity};
-        for (int& node : out.connectivity)
-            node = numbering.nodeOfVertex[static_cast<std::size_t>(node)];
+        if (!numbering.keepsVertexOrder)
+            for (int& node : out.connectivity)
+                node = numbering.nodeOfVertex[static_cast<std::size_t>(node)];
         mesh.blocks.push_back(std::move(out));
     }
     mesh.elementIds = after.elementIds;
 }
 
-// One file variable per component: NAME for a scalar, NAME_0, NAME_1, ... otherwise.
+// One file variable per component: NAME for a scalar, NAME_0, NAME_1, ... otherwise. Takes the
+// field's values over.
 template <typename Place>
-void forEachComponent(const BodyField& field, Place place)
+void forEachComponent(BodyField& field, Place place)
 {
+    if (field.components == 1) {
+        place(field.name, std::move(field.values));
+        return;
+    }
     for (std::size_t c = 0; c < field.components; ++c) {
         std::vector<double> values;
         values.reserve(field.values.size() / field.components);
         for (std::size_t k = c; k < field.values.size(); k += field.components)
             values.push_back(field.values[k]);
-        place(field.components == 1 ? field.name : field.name + "_" + std::to_string(c), std::move(values));
+        place(field.name + "_" + std::to_string(c), std::move(values));
     }
+    field.values = {};
 }
 
-void addNodalFields(CoreIo::ExodusMesh& mesh, const AlignedFields& fields, const Numbering& numbering)
+void addNodalFields(CoreIo::ExodusMesh& mesh, AlignedFields& fields, const Numbering& numbering)
 {
-    for (const BodyField& field : fields.nodal)
+    for (BodyField& field : fields.nodal)
         forEachComponent(field, [&](std::string name, std::vector<double> perVertex) {
-            std::vector<double> perNode;
-            perNode.reserve(perVertex.size());
-            for (const int vertex : numbering.vertexOfNode)
-                perNode.push_back(perVertex[static_cast<std::size_t>(vertex)]);
-            mesh.nodalVariables.push_back({std::move(name), {std::move(perNode)}});
+            mesh.nodalVariables.push_back({std::move(name), oneStep(inNodeOrder(std::move(perVertex), numbering))});
         });
 }
 
-void addElementFields(CoreIo::ExodusMesh& mesh, const Body& after, const AlignedFields& fields)
+void addElementFields(CoreIo::ExodusMesh& mesh, const Body& after, AlignedFields& fields)
 {
-    for (const BodyField& field : fields.element)
+    for (BodyField& field : fields.element)
         forEachComponent(field, [&](std::string name, std::vector<double> perElement) {
             std::vector<std::vector<double>> byBlock;
-            std::size_t first = 0;
-            for (const BodyBlock& block : after.blocks) {
-                const auto begin = perElement.begin() + static_cast<std::ptrdiff_t>(first);
-                byBlock.emplace_back(begin, begin + static_cast<std::ptrdiff_t>(block.numElements()));
-                first += block.numElements();
+            if (after.blocks.size() == 1) {
+                byBlock.push_back(std::move(perElement));
+            } else {
+                std::size_t first = 0;
+                for (const BodyBlock& block : after.blocks) {
+                    const auto begin = perElement.begin() + static_cast<std::ptrdiff_t>(first);
+                    byBlock.emplace_back(begin, begin + static_cast<std::ptrdiff_t>(block.numElements()));
+                    first += block.numElements();
+                }
             }
-            mesh.elementVariables.push_back({std::move(name), {std::move(byBlock)}});
+            mesh.elementVariables.push_back({std::move(name), oneStep(std::move(byBlock))});
         });
 }
 
@@ -114,7 +146,7 @@ CoreIo::ExodusMesh::QaRecord qaRecord()
 
 }  // namespace
 
-CoreIo::ExodusMesh alignedExodusMesh(const Body& before, const Body& after, const AlignedFields& fields,
+CoreIo::ExodusMesh alignedExodusMesh(const Body& before, const Body& after, AlignedFields fields,
                                      const OutputInfo& info)
 {
     const Numbering numbering = numberNodes(after);
@@ -142,11 +174,11 @@ CoreIo::ExodusPrecision outputPrecision(const Body& before, const Body& after, c
     return exactInFloat ? CoreIo::ExodusPrecision::Float : CoreIo::ExodusPrecision::Double;
 }
 
-void writeAlignedFile(const std::string& path, const Body& before, const Body& after, const AlignedFields& fields,
+void writeAlignedFile(const std::string& path, const Body& before, const Body& after, AlignedFields fields,
                       const OutputInfo& info)
 {
-    CoreIo::writeExodusMesh(path, alignedExodusMesh(before, after, fields, info),
-                            outputPrecision(before, after, fields));
+    const CoreIo::ExodusPrecision precision = outputPrecision(before, after, fields);
+    CoreIo::writeExodusMesh(path, alignedExodusMesh(before, after, std::move(fields), info), precision);
 }
 
 }  // namespace CoreIoAlign

@@ -43,13 +43,15 @@ void run(const JobOptions& options, JobOutcome& outcome)
     const Alignment alignment = alignBodies(before, after, options.tube, options.complete);
     const double alignSeconds = stopwatch.lap();
 
-    const AlignedFields fields = alignedFields(before, after, alignment);
+    AlignedFields fields = alignedFields(before, after, alignment);
     AlignmentReport report = describeAlignment(before, after, alignment, displacementFigures(after, fields, alignment));
     report.title = options.beforeFile + " -> " + options.afterFile;
     report.minCoverage = options.minCoverage;
     report.phases = {{"read", readSeconds}, {"align", alignSeconds}, {"fields", stopwatch.lap()}};
     if (options.output) {
-        writeAlignedFile(*options.output, before, after, fields, {"coreio-align " + options.commandLine});
+        // The writer takes the fields over unless the picture still needs them.
+        writeAlignedFile(*options.output, before, after, options.picture ? AlignedFields(fields) : std::move(fields),
+                         {"coreio-align " + options.commandLine});
         report.phases.push_back({"write", stopwatch.lap()});
         report.writtenFiles.push_back(*options.output);
     }

@@ -49,8 +49,8 @@ void checkInitialCoordinates(const Body& body, const char* which)
                          "; check the initial-coordinate variables");
 }
 
-// Whether some triangle of the material plane has an area above round-off: not when every node
-// lies on one line.
+// Whether some triangle of the material plane has an area above rounding against the square of
+// the plane's extent: none has when every point lies on one line.
 bool hasArea(const Body& body)
 {
     const std::vector<double>& ic = body.initialCoordinates;
@@ -106,8 +106,9 @@ int isTubeArgument(TubeMode mode)
     return -1;
 }
 
-// The largest singular value of the map from a before triangle's material plane to its shape.
-double stretchOf(const Body& body, std::size_t a, std::size_t b, std::size_t c)
+// The square of the largest singular value of the map from a before triangle's material plane to
+// its shape.
+double squaredStretchOf(const Body& body, std::size_t a, std::size_t b, std::size_t c)
 {
     const std::vector<double>& p = body.positions;
     const std::vector<double>& ic = body.initialCoordinates;
@@ -128,7 +129,17 @@ double stretchOf(const Body& body, std::size_t a, std::size_t b, std::size_t c)
     };
     const double uu = dot(alongU, alongU), vv = dot(alongV, alongV), uv = dot(alongU, alongV);
     const double half = 0.5 * (uu + vv);
-    return std::sqrt(half + std::sqrt(0.25 * (uu - vv) * (uu - vv) + uv * uv));
+    return half + std::sqrt(0.25 * (uu - vv) * (uu - vv) + uv * uv);
+}
+
+double distance(const std::vector<double>& positions, std::size_t from, std::size_t to)
+{
+    double squared = 0.0;
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+        const double d = positions[3 * to + axis] - positions[3 * from + axis];
+        squared += d * d;
+    }
+    return std::sqrt(squared);
 }
 
 // The position error that rounding both bodies' material coordinates to 32 bits can cause: the
@@ -140,23 +151,18 @@ void measureRounding(const Body& before, const Body& after, Alignment& alignment
     for (const Body* body : {&before, &after})
         for (std::size_t k = 0; k < body->initialCoordinates.size(); ++k)
             largest = std::max(largest, std::abs(body->initialCoordinates[k] - before.materialOrigin[k % 2]));
-    double stretch = 0.0;
-    double edges = 0.0;
+    double squaredStretch = 0.0;
+    std::array<double, 3> edges{};  // summed by edge of the triangle, each sum a chain of its own
     forEachTriangle(before, [&](std::size_t a, std::size_t b, std::size_t c) {
-        stretch = std::max(stretch, stretchOf(before, a, b, c));
-        for (const auto& [from, to] : {std::pair{a, b}, std::pair{b, c}, std::pair{c, a}}) {
-            double squared = 0.0;
-            for (std::size_t axis = 0; axis < 3; ++axis) {
-                const double d = before.positions[3 * to + axis] - before.positions[3 * from + axis];
-                squared += d * d;
-            }
-            edges += std::sqrt(squared);
-        }
+        squaredStretch = std::max(squaredStretch, squaredStretchOf(before, a, b, c));
+        edges[0] += distance(before.positions, a, b);
+        edges[1] += distance(before.positions, b, c);
+        edges[2] += distance(before.positions, c, a);
     });
     const double materialError = 2.0 * std::sqrt(2.0) * largest * floatRounding;
-    alignment.roundingBound = stretch * materialError;
+    alignment.roundingBound = std::sqrt(squaredStretch) * materialError;
     const auto triangles = static_cast<double>(before.record.mesh->numberOfTriangles());
-    alignment.meanEdgeLength = triangles > 0.0 ? edges / (3.0 * triangles) : 0.0;
+    alignment.meanEdgeLength = triangles > 0.0 ? (edges[0] + edges[1] + edges[2]) / (3.0 * triangles) : 0.0;
 }
 
 // The matching as the aligner delivered it, before the library's completion: where the library
@@ -266,6 +272,8 @@ Alignment alignBodies(const Body& before, const Body& after, TubeMode tube, bool
     alignment.tube = record.seamAfter != nullptr;
     refuseFolds(record, before, after, tube);
     alignment.result = std::move(result);
+    alignment.result.alignedMesh.reset();
+    record.alignedMesh.reset();
     alignment.locations = std::move(record.locations);
     alignment.seam = std::move(record.seamAfter);
     alignment.biggestSquareError = record.biggestSquareError;

@@ -23,7 +23,9 @@ enum class TubeMode { Auto, Yes, No };
 TubeMode parseTubeMode(const std::string& word);
 
 struct Alignment {
-    CoreIo::MeshAlignResult result;                  // the library's matching and aligned mesh
+    // The library's matching. Its aligned mesh is released once the call returns: the front ends
+    // place the aligned vertices from their locations, in the input's precision.
+    CoreIo::MeshAlignResult result;
     std::vector<Calvora::VertexLocation> locations;  // one per after vertex
     bool tube = false;                               // the library's decision
     std::shared_ptr<const Calvora::TubeInitialCoordinatesConverter::Seam> seam;  // the after body's; null: no cut
