@@ -27,4 +27,14 @@ for program in "$build"/bench/bench_*; do
         "$program" 2>&1 | { grep -v -x -F -e "$debug_notice" || true; }
     fi
 done
+# The batch runner needs the Python module and the tool.
+if [ -d "$build/tools/python/coreio" ]; then
+    echo "== batch_benchmark.py"
+    batch=(/usr/bin/python3 "$(dirname "$0")/../bench/python/batch_benchmark.py" "$build/tools/coreio-align/coreio-align")
+    if [ $smoke -eq 1 ]; then
+        PYTHONPATH="$build/tools/python" "${batch[@]}" --smoke >/dev/null || failed=1
+    else
+        PYTHONPATH="$build/tools/python" "${batch[@]}"
+    fi
+fi
 exit $failed

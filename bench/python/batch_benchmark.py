@@ -6,7 +6,7 @@ after the other, in one run.
 
 40 pairs of sheets of about 100k vertices each (--smoke: 4 pairs of about 2k), every pair meshed
 its own way: a formed blank on a grid against its springback state on a grid of other spacing with
-jittered nodes, as align_benchmark.py makes them, written as Exodus II files. Both sides write the
+jittered nodes, written as Exodus II files. Both sides write the
 aligned file and the picture of every pair and are timed as users run them: fresh processes, the
 batch with the start of its cluster. A third side, coreio-align two pairs at a time without dask,
 shows what the machine itself gives two processes. The sides alternate for a few rounds, as the
@@ -33,11 +33,26 @@ from concurrent.futures import ThreadPoolExecutor
 import netCDF4
 import numpy as np
 
-from align_benchmark import sheet
 
 FULL = {"pairs": 40, "vertices": 100_000, "rounds": 3}
 SMOKE = {"pairs": 4, "vertices": 2_000, "rounds": 1}
 WORKERS = 2
+
+
+def sheet(columns, rows, jitter, seed, depth=0.1):
+    """A unit blank of columns x rows quads cut into triangles, interior nodes moved by up to jitter
+    of a cell, formed to z = depth sin sin; returns points, triangles and initial coordinates."""
+    u, v = np.meshgrid(np.arange(columns + 1.0), np.arange(rows + 1.0))
+    interior = (u > 0) & (u < columns) & (v > 0) & (v < rows)
+    rng = np.random.default_rng(seed)
+    u = (u + interior * rng.uniform(-jitter, jitter, u.shape)) / columns
+    v = (v + interior * rng.uniform(-jitter, jitter, v.shape)) / rows
+    material = np.column_stack([u.ravel(), v.ravel()])
+    points = np.column_stack([material, depth * np.sin(np.pi * material[:, 0]) * np.sin(np.pi * material[:, 1])])
+    a = (np.arange(rows)[:, None] * (columns + 1) + np.arange(columns)[None, :]).ravel()
+    b, c, d = a + 1, a + columns + 1, a + columns + 2
+    triangles = np.concatenate([np.column_stack([a, b, d]), np.column_stack([a, d, c])])
+    return points, triangles, material
 
 
 def write_exodus(path, points, triangles, material):

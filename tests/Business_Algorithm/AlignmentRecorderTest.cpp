@@ -1,7 +1,6 @@
 #include "Business_Algorithm.h"
 
-#include "AlignmentBodies.h"
-#include "SampleMeshes.h"
+#include "AlignerBodies.h"
 
 #include <gtest/gtest.h>
 
@@ -13,13 +12,14 @@
 
 namespace {
 
-using namespace AlignmentBodies;
+using namespace CoreIoSamples;
 using Calvora::AlignmentRecord;
 using Calvora::AlignmentRecorder;
 using Calvora::MatchStatus;
 using Calvora::MaterialFixedMeshAligner;
+using Calvora::Mesh;
 
-std::shared_ptr<Mesh> align(const Body& before, const Body& after)
+std::shared_ptr<Mesh> align(const AlignerBody& before, const AlignerBody& after)
 {
     MaterialFixedMeshAligner aligner;
     connect(aligner, before, after);
@@ -36,9 +36,9 @@ std::size_t recorded(AlignmentRecorder& recorder)
 
 TEST(AlignmentRecorder, KeepsTheLatestCallOfItsThreadWhileItIsTheInnermost)
 {
-    const Body sheet = bodyOver(gridNodes(4), gridTriangles(4), bump);
-    const Body one = probes({{0.5, 0.5}}), two = probes({{0.5, 0.5}, {0.2, 0.2}});
-    Body broken = probes({{0.5, 0.5}});
+    const AlignerBody sheet = bodyOver(gridNodes(4), gridTriangles(4), bump);
+    const AlignerBody one = probes({{0.5, 0.5}}), two = probes({{0.5, 0.5}, {0.2, 0.2}});
+    AlignerBody broken = probes({{0.5, 0.5}});
     broken.initCoords = nullptr;
     const auto fails = [&] { EXPECT_THROW(align(sheet, broken), std::invalid_argument); };
 
@@ -66,13 +66,12 @@ TEST(AlignmentRecorder, KeepsTheLatestCallOfItsThreadWhileItIsTheInnermost)
 
 TEST(AlignmentRecord, HoldsWhatTheCallFoundAndALocatorThatOutlivesTheBodies)
 {
-    const auto after = CoreIoSamples::makeSheet({.width = 1.1}, {.cellsU = 17, .jitter = 0.15});
+    const auto after = makeSheet({.width = 1.1}, {.cellsU = 17, .jitter = 0.15});
     std::vector<Calvora::Point<double, 3>> points;
     for (std::size_t i = 0; i < after.numNodes(); ++i)
         points.emplace_back(after.initCoord0[i], after.initCoord1[i], 7.0);
     AlignmentRecorder recorder;
-    const auto aligned = align(sampleBody(CoreIoSamples::makeSheet({}, {.cellsU = 12, .jitter = 0.1})),
-                               sampleBody(after));
+    const auto aligned = align(alignerBody(makeSheet({}, {.cellsU = 12, .jitter = 0.1})), alignerBody(after));
     const std::optional<AlignmentRecord> record = recorder.take();
     ASSERT_TRUE(record);
     EXPECT_EQ(record->alignedMesh, aligned);
@@ -100,7 +99,7 @@ TEST(AlignmentRecord, CountsTheTrianglesOfEachMaterialPlaneThatWindAgainstTheRes
     const auto tube = CoreIoSamples::makeTube({}, {.around = 12, .along = 5, .phase = 0.3});
     const struct {
         const char* name;
-        Body before, after;
+        AlignerBody before, after;
         std::size_t foldedBefore, foldedAfter;
         bool cut;
     } cases[] = {
@@ -110,8 +109,8 @@ TEST(AlignmentRecord, CountsTheTrianglesOfEachMaterialPlaneThatWindAgainstTheRes
          bodyOver(gridNodes(3), flipped(gridTriangles(3), {0, 17}), bump), 3, 2, false},
         {"degenerate", bodyOver(withDegenerate, degenerate, bump), bodyOver(gridNodes(3), gridTriangles(3), bump), 0, 0,
          false},
-        {"rolled tube", sampleBody(tube), sampleBody(tube), 10, 10, false},
-        {"unrolled tube", unrolled(sampleBody(tube)), unrolled(sampleBody(tube)), 0, 0, true},
+        {"rolled tube", alignerBody(tube), alignerBody(tube), 10, 10, false},
+        {"unrolled tube", unrolled(alignerBody(tube)), unrolled(alignerBody(tube)), 0, 0, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,7 +1,6 @@
 #include "Business_Algorithm.h"
 
-#include "AlignmentBodies.h"
-#include "SampleMeshes.h"
+#include "AlignerBodies.h"
 
 #include <gtest/gtest.h>
 
@@ -17,9 +16,10 @@
 
 namespace {
 
-using namespace AlignmentBodies;
+using namespace CoreIoSamples;
 using Calvora::MatchStatus;
 using Calvora::MaterialFixedMeshAligner;
+using Calvora::Mesh;
 using MatchingEl = MaterialFixedMeshAligner::MatchingEl;
 
 struct Alignment {
@@ -38,7 +38,7 @@ Alignment run(const MaterialFixedMeshAligner& aligner)
     return result;
 }
 
-Alignment align(const Body& before, const Body& after, double searchDistance = -1.0)
+Alignment align(const AlignerBody& before, const AlignerBody& after, double searchDistance = -1.0)
 {
     MaterialFixedMeshAligner aligner;
     connect(aligner, before, after);
@@ -59,7 +59,7 @@ void expectNear(const Position& actual, const Position& expected, double toleran
 }
 
 // The body with its 3D mesh listing the vertices backwards, and the vertex map that says so.
-Body listedBackwards(Body body)
+AlignerBody listedBackwards(AlignerBody body)
 {
     std::vector<Position> backwards;
     std::vector<int> map;
@@ -67,7 +67,7 @@ Body listedBackwards(Body body)
         backwards.push_back(at(body.mesh, k));
         map.push_back(k);
     }
-    body.mesh = CoreIoSamples::makeMesh(backwards, {});
+    body.mesh = makeMesh(backwards, {});
     body.map = std::make_shared<const std::vector<int>>(map);
     return body;
 }
@@ -101,11 +101,11 @@ TEST(MaterialFixedMeshAligner, MatchesPointsOnVerticesEdgesBoundaryAndWithinTheS
     std::vector<Planar> points;
     for (const auto& c : cases)
         points.push_back(c.point);
-    const Body after = probes(points);
+    const AlignerBody after = probes(points);
     // Clockwise, the 3D mesh also lists the vertices backwards: they are named through the map.
     for (const bool clockwise : {false, true}) {
-        const Body grid = bodyOver(gridNodes(4), gridTriangles(4, clockwise), bump);
-        const Body before = clockwise ? listedBackwards(grid) : grid;
+        const AlignerBody grid = bodyOver(gridNodes(4), gridTriangles(4, clockwise), bump);
+        const AlignerBody before = clockwise ? listedBackwards(grid) : grid;
         const auto vertex = [&](int k) { return clockwise ? 24 - k : k; };
         const Alignment result = align(before, after);
 
@@ -134,7 +134,7 @@ TEST(MaterialFixedMeshAligner, MatchesPointsOnVerticesEdgesBoundaryAndWithinTheS
         EXPECT_EQ(result.record.biggestSquareError, result.biggestSquareError);
 
         // A given search distance is the limit, itself included.
-        const Body edgeProbes = probes({{1.25, 0.5}, {1.2500001, 0.5}});
+        const AlignerBody edgeProbes = probes({{1.25, 0.5}, {1.2500001, 0.5}});
         const Alignment given = align(before, edgeProbes, 0.25);
         EXPECT_EQ(given.record.searchDistance, 0.25);
         EXPECT_EQ(given.record.locations[0].status, MatchStatus::Near);
@@ -146,10 +146,10 @@ TEST(MaterialFixedMeshAligner, MatchesPointsOnVerticesEdgesBoundaryAndWithinTheS
 TEST(MaterialFixedMeshAligner, InterpolatesAFormedSheetWithinTheLinearInterpolationBoundKeepingTheAfterTopology)
 {
     const CoreIoSamples::SheetShape shape;
-    const auto after = CoreIoSamples::makeSheet({.depth = 0.0}, {.cellsU = 27, .cellsV = 31, .jitter = 0.35});
-    const Body afterBody = sampleBody(after);
+    const auto after = makeSheet({.depth = 0.0}, {.cellsU = 27, .cellsV = 31, .jitter = 0.35});
+    const AlignerBody afterBody = alignerBody(after);
     const int cells = 20;
-    const Body before = sampleBody(CoreIoSamples::makeSheet(shape, {.cellsU = cells, .cellsV = cells}));
+    const AlignerBody before = alignerBody(makeSheet(shape, {.cellsU = cells, .cellsV = cells}));
     const Alignment result = align(before, afterBody);
 
     // The surface bends by at most depth * pi^2; linear interpolation over triangles whose
@@ -170,11 +170,11 @@ TEST(MaterialFixedMeshAligner, InterpolatesAFormedSheetWithinTheLinearInterpolat
 TEST(MaterialFixedMeshAligner, GivesEachAfterVertexTheSameResultHoweverTheAfterBodyIsNumbered)
 {
     // Enough cells that the after vertices are located in many tiles, out of vertex order.
-    const Body before = sampleBody(CoreIoSamples::makeSheet({}, {.cellsU = 60, .cellsV = 60}));
-    const auto after = CoreIoSamples::makeSheet({}, {.cellsU = 70, .cellsV = 50, .jitter = 0.15, .seed = 5});
+    const AlignerBody before = alignerBody(makeSheet({}, {.cellsU = 60, .cellsV = 60}));
+    const auto after = makeSheet({}, {.cellsU = 70, .cellsV = 50, .jitter = 0.15, .seed = 5});
     const auto shuffled = CoreIoSamples::renumbered(after, 11);
-    const Alignment inOrder = align(before, sampleBody(after));
-    const Alignment renumbered = align(before, sampleBody(shuffled));
+    const Alignment inOrder = align(before, alignerBody(after));
+    const Alignment renumbered = align(before, alignerBody(shuffled));
 
     std::map<std::pair<float, float>, int> renumberedVertexAt;
     for (std::size_t j = 0; j < shuffled.numNodes(); ++j)
@@ -189,7 +189,7 @@ TEST(MaterialFixedMeshAligner, GivesEachAfterVertexTheSameResultHoweverTheAfterB
 
 // A coarse column of two quads, 1 x 1 each, next to a fine one of 2 x 4 quads of 0.5: the fine
 // nodes at (1, 0.5) and (1, 1.5) hang on the edges of the coarse quads.
-Body hangingNodes(bool coarseFirst)
+AlignerBody hangingNodes(bool coarseFirst)
 {
     std::vector<Planar> nodes{{0, 0}, {0, 1}, {0, 2}};
     for (int i = 0; i <= 2; ++i)
@@ -211,7 +211,7 @@ TEST(MaterialFixedMeshAligner, MatchesEveryVertexOfABodyWithHangingNodesWithItse
 {
     for (const bool coarseFirst : {true, false}) {
         SCOPED_TRACE(coarseFirst ? "coarse triangles first" : "fine triangles first");
-        const Body body = hangingNodes(coarseFirst);
+        const AlignerBody body = hangingNodes(coarseFirst);
         const Alignment result = align(body, body);
         for (int i = 0; i < static_cast<int>(body.mesh.numberOfVertices()); ++i) {
             EXPECT_EQ(result.matching[static_cast<std::size_t>(i)].vertexIndex, i) << "vertex " << i;
@@ -227,7 +227,7 @@ TEST(MaterialFixedMeshAligner, AlignsTubesOfFewCellsAroundWithThemselvesAndLocat
         for (const double phase : {0.0, 0.4}) {
             SCOPED_TRACE(testing::Message() << around << " around, phase " << phase);
             const auto sample = CoreIoSamples::makeTube({}, {.around = around, .along = 3, .phase = phase});
-            const Body before = unrolled(sampleBody(sample)), after = unrolled(sampleBody(sample));
+            const AlignerBody before = unrolled(alignerBody(sample)), after = unrolled(alignerBody(sample));
             const Alignment result = align(before, after);
             for (int i = 0; i < static_cast<int>(after.mesh.numberOfVertices()); ++i) {
                 EXPECT_EQ(result.matching[static_cast<std::size_t>(i)].vertexIndex, i) << "vertex " << i;
@@ -255,9 +255,9 @@ TEST(MaterialFixedMeshAligner, AlignsTubesOfFewCellsAroundWithThemselvesAndLocat
 
 TEST(MaterialFixedMeshAligner, RejectsMissingMeshesCountsAndMapsThatDoNotFit)
 {
-    const Body square = bodyOver(gridNodes(4), gridTriangles(4), bump);
-    const Body fewer = probes({{0.5, 0.5}});
-    Body stray = bodyOver(gridNodes(4), gridTriangles(4), bump);
+    const AlignerBody square = bodyOver(gridNodes(4), gridTriangles(4), bump);
+    const AlignerBody fewer = probes({{0.5, 0.5}});
+    AlignerBody stray = bodyOver(gridNodes(4), gridTriangles(4), bump);
     struct Stray : Calvora::MeshModifier {  // a corner that points into another mesh, as a faulty builder leaves it
         Stray(Mesh& mesh, Mesh& other) : MeshModifier(mesh) { triangles()[0].corners[1] = &other.getVertex(3); }
     };

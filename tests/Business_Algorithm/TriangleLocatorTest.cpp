@@ -1,5 +1,7 @@
 #include "TriangleLocator.h"
 
+#include "SampleBodies.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,19 +21,12 @@ using Calvora::TriangleLocator;
 // random by up to `jitter` of a cell, so that the triangles have all kinds of shapes.
 PlanarTriangulation jitteredSquare(int cells, double jitter)
 {
-    std::mt19937 random(7);
-    std::uniform_real_distribution<double> offset(-jitter, jitter);
+    const CoreIoSamples::SampleBody sheet = CoreIoSamples::makeSheet({}, {cells, cells, jitter, 7});
     PlanarTriangulation grid;
-    for (int j = 0; j <= cells; ++j)
-        for (int i = 0; i <= cells; ++i) {
-            const double moved = i > 0 && i < cells && j > 0 && j < cells ? 1.0 : 0.0;
-            grid.points.push_back({(i + moved * offset(random)) / cells, (j + moved * offset(random)) / cells});
-        }
-    for (int j = 0; j < cells; ++j)
-        for (int i = 0; i < cells; ++i) {
-            const int a = j * (cells + 1) + i, b = a + 1, c = a + cells + 1, d = c + 1;
-            grid.triangles.insert(grid.triangles.end(), {{a, b, d}, {a, d, c}});
-        }
+    for (std::size_t i = 0; i < sheet.numNodes(); ++i)
+        grid.points.push_back({sheet.initCoord0[i], sheet.initCoord1[i]});
+    for (std::size_t t = 0; t < sheet.triangles.size(); t += 3)
+        grid.triangles.push_back({sheet.triangles[t], sheet.triangles[t + 1], sheet.triangles[t + 2]});
     return grid;
 }
 
