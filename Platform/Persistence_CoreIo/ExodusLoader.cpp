@@ -128,20 +128,6 @@ std::vector<SkippedBlock> skippedBlocksOf(const ExodusFileReader& file)
     return skipped;
 }
 
-// A listing names skipped blocks itself; a loader that makes bodies says what it leaves out. A
-// chosen block that cannot be used fails the body instead.
-void warnAboutSkippedBlocks(const ExodusFileReader& file, const std::vector<std::size_t>& chosen,
-                            const Calvora::Logging& logger)
-{
-    const std::vector<ExodusBlockListing>& blocks = file.listing().blocks;
-    for (std::size_t b = 0; b < blocks.size(); ++b) {
-        if (!blocks[b].skipReason.empty() && std::find(chosen.begin(), chosen.end(), b) == chosen.end()) {
-            Calvora::logWarn(logger, aboutFile(file.path(),
-                                               "skipping " + file.blockDescription(b) + ": " + blocks[b].skipReason));
-        }
-    }
-}
-
 }  // namespace
 
 ExodusLoader::ExodusLoader(const std::string& path)
@@ -155,7 +141,7 @@ ExodusLoader::ExodusLoader(const std::string& path)
             surfaceBlocks.push_back(b);
         }
     }
-    warnAboutSkippedBlocks(*file_, surfaceBlocks, *logger_);
+    logWarnings();
     if (numSteps(*file_) > 0) {
         normalVariables_ = findNormalVariables(file_->listing().nodalVariables);
     }
@@ -174,7 +160,7 @@ ExodusLoader::ExodusLoader(const std::string& path, const ExodusBodyOptions& opt
       skipped_(skippedBlocksOf(*file_))
 {
     const std::vector<std::size_t> chosen = selectBlocks(*file_, options.blocks);
-    warnAboutSkippedBlocks(*file_, chosen, *logger_);
+    logWarnings();
     if (numSteps(*file_) > 0) {
         normalVariables_ = findNormalVariables(file_->listing().nodalVariables);
     }
@@ -196,6 +182,27 @@ const std::vector<SimBody>& ExodusLoader::bodies() const
 const std::vector<SkippedBlock>& ExodusLoader::skippedBlocks() const
 {
     return skipped_;
+}
+
+// A chosen block that cannot be used fails the body instead, so every unusable block is left out.
+std::vector<std::string> ExodusLoader::warnings() const
+{
+    std::vector<std::string> warnings;
+    const std::vector<ExodusBlockListing>& blocks = file_->listing().blocks;
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+        if (!blocks[b].skipReason.empty()) {
+            warnings.push_back(
+                aboutFile(file_->path(), "skipping " + file_->blockDescription(b) + ": " + blocks[b].skipReason));
+        }
+    }
+    return warnings;
+}
+
+void ExodusLoader::logWarnings() const
+{
+    for (const std::string& warning : warnings()) {
+        Calvora::logWarn(*logger_, warning);
+    }
 }
 
 bool ExodusLoader::storesDoubles() const

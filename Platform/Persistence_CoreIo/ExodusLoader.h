@@ -67,6 +67,9 @@ public:
     // Steps are numbered from 1.
     const std::vector<SimBody>& bodies() const override;
     const std::vector<SkippedBlock>& skippedBlocks() const;
+    // What the bodies leave out of the file, one sentence each naming the file, as the loader
+    // also logs them: every block that makes no surface, with the reason.
+    std::vector<std::string> warnings() const;
     // Whether results arrive as doubles, as the file stores them, rather than as floats.
     bool storesDoubles() const;
 
@@ -110,6 +113,7 @@ private:
     void addBody(const std::vector<std::size_t>& blocks, const ExodusBodyOptions& options);
     const ExodusLoaderBody& bodyAt(const MeshLocation& where) const;
     std::size_t checkedBody(std::size_t body) const;
+    void logWarnings() const;
 
     std::unique_ptr<ExodusFileReader> file_;
     std::unique_ptr<Calvora::Logging> logger_;

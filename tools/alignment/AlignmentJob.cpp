@@ -6,8 +6,8 @@
 #include "ExodusLoader.h"
 #include "OutputPath.h"
 #include "Stopwatch.h"
-#include "ToolLog.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace CoreIoAlign {
@@ -26,6 +26,16 @@ std::string belowCoverageMessage(const JobOptions& options, const Alignment& ali
     return message.str();
 }
 
+// Each distinct warning once: a pair of one file warns about it once.
+void noteWarnings(const Body& body, JobOutcome& outcome)
+{
+    for (const std::string& warning : body.summary.warnings) {
+        std::string note = "warning: " + warning;
+        if (std::ranges::find(outcome.notes, note) == outcome.notes.end())
+            outcome.notes.push_back(std::move(note));
+    }
+}
+
 void run(const JobOptions& options, JobOutcome& outcome)
 {
     const std::vector<std::string> inputs{options.beforeFile, options.afterFile};
@@ -34,10 +44,12 @@ void run(const JobOptions& options, JobOutcome& outcome)
             requireSafeOutput(*target, inputs);
     Stopwatch stopwatch;
     const Body before = readBody({options.beforeFile, options.before}, options.mappedVariables);
+    noteWarnings(before, outcome);
     CoreIo::ExodusBodyOptions afterOptions = options.after;
     afterOptions.origin = before.origin;
     afterOptions.materialOrigin = before.materialOrigin;
     const Body after = readBody({options.afterFile, afterOptions}, std::vector<std::string>{});
+    noteWarnings(after, outcome);
     const double readSeconds = stopwatch.lap();
 
     const Alignment alignment = alignBodies(before, after, options.tube, options.complete);
@@ -110,15 +122,13 @@ std::string argumentsOf(const JobOptions& options)
 JobOutcome runAlignmentJob(const JobOptions& options)
 {
     JobOutcome outcome;
-    const LogNotes notes;
     try {
         run(options, outcome);
     } catch (const UsageError& error) {
-        outcome = {exitBadUsage, error.what(), std::nullopt, {}};
+        outcome = {exitBadUsage, error.what(), std::nullopt, std::move(outcome.notes)};
     } catch (const std::exception& error) {
-        outcome = {exitBadInput, error.what(), std::nullopt, {}};
+        outcome = {exitBadInput, error.what(), std::nullopt, std::move(outcome.notes)};
     }
-    outcome.notes = notes.lines();
     return outcome;
 }
 

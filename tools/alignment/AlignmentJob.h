@@ -33,7 +33,7 @@ struct JobOutcome {
     int exitCode = 0;      // exitDone, exitBadInput, exitBadUsage or exitBelowCoverage
     std::string message;   // why it failed or fell short; empty when done
     std::optional<AlignmentReport> report;  // once the bodies were aligned
-    std::vector<std::string> notes;         // the readers' warnings, "warning: <text>"
+    std::vector<std::string> notes;         // the readers' warnings, "warning: <text>", each once
 };
 
 // The options as coreio-align's arguments would give them, for a front end without a command line

@@ -43,6 +43,7 @@ struct BodySummary {
     std::size_t unwrittenSteps = 0;  // later steps left out because their fields were never written
     std::string displacement;        // the triple applied; empty: none
     std::string initialCoordinates;  // the two variables or the reference form
+    std::vector<std::string> warnings;  // what the reader left out of the file, one sentence each
 };
 
 struct Body {

@@ -97,6 +97,7 @@ BodySummary summarize(const ExodusLoader& loader, const std::string& file)
         summary.displacement = joined(components);
     }
     summary.initialCoordinates = body.initialCoordinates.value_or("");
+    summary.warnings = loader.warnings();
     return summary;
 }
 

@@ -69,7 +69,7 @@ int main(int argc, char** argv)
     try {
         Options options = parseCommandLine({argv + 1, argv + argc});
         options.job.commandLine = joinedArguments(argc, argv);
-        const ToolLog log(std::cerr, program, options.verbose);
+        const ToolLog log(options.verbose);
         return run(options);
     } catch (const UsageError& error) {
         std::cerr << program << ": " << error.what() << "\n(see " << program << " --help)\n";

@@ -51,22 +51,11 @@ struct FileListing {
 
 py::object warningCategory;  // coreio.CoreIoWarning, set when the module is made
 
-// Runs work without the GIL; the readers' warnings it logs become Python warnings afterwards.
 template <typename Work>
 auto withoutGil(Work work)
 {
-    std::vector<std::string> notes;
-    auto result = [&] {
-        py::gil_scoped_release released;
-        const CoreIoAlign::LogNotes log;
-        auto value = work();
-        notes = log.lines();
-        return value;
-    }();
-    for (const std::string& note : notes)
-        if (PyErr_WarnEx(warningCategory.ptr(), note.c_str(), 2) != 0)
-            throw py::error_already_set();
-    return result;
+    py::gil_scoped_release released;
+    return work();
 }
 
 // A platform parser's refusal, prefixed with the argument it concerns.
@@ -145,7 +134,11 @@ std::shared_ptr<Body> readBody(const py::object& path, const py::object& blocks,
 {
     const CoreIoAlign::BodyInFile where{pathText(path), bodyOptions(blocks, step, ic, displacement)};
     const CoreIoAlign::VariableChoice variables = variableChoice(fields, "fields");
-    return withoutGil([&] { return std::make_shared<Body>(CoreIoAlign::readBody(where, variables)); });
+    auto body = withoutGil([&] { return std::make_shared<Body>(CoreIoAlign::readBody(where, variables)); });
+    for (const std::string& warning : body->summary.warnings)
+        if (PyErr_WarnEx(warningCategory.ptr(), warning.c_str(), 2) != 0)
+            throw py::error_already_set();
+    return body;
 }
 
 // Rows of a field: n, or n x c.
@@ -512,10 +505,7 @@ py::dict alignFiles(const py::object& before, const py::object& after, const py:
     job.minCoverage = minCoverage;
     job.mappedVariables = variableChoice(map, "map");
     job.commandLine = CoreIoAlign::argumentsOf(job);
-    const CoreIoAlign::JobOutcome outcome = [&] {
-        py::gil_scoped_release released;
-        return CoreIoAlign::runAlignmentJob(job);
-    }();
+    const CoreIoAlign::JobOutcome outcome = withoutGil([&] { return CoreIoAlign::runAlignmentJob(job); });
     py::dict result;
     result["exit_code"] = outcome.exitCode;
     result["message"] = outcome.message;
@@ -574,9 +564,8 @@ PYBIND11_MODULE(_coreio, module)
         PyErr_NewExceptionWithDoc("coreio.CoreIoWarning", "A reader's warning about its input (a block skipped, ...).",
                                   PyExc_UserWarning, nullptr));
     module.attr("CoreIoWarning") = warningCategory;
-    // The readers' lines in short form, as Python warnings where a call collects them; the
-    // library's own lines stay silent: the results say what it decided.
-    static const CoreIoAlign::ToolLog log(std::cerr, "coreio", false);
+    // The readers' warnings and the alignment's decisions arrive through their results.
+    static const CoreIoAlign::ToolLog log(false);
     module.attr("COINCIDENT") = static_cast<int>(Calvora::MatchStatus::Coincident);
     module.attr("INSIDE") = static_cast<int>(Calvora::MatchStatus::Inside);
     module.attr("NEAR") = static_cast<int>(Calvora::MatchStatus::Near);
