@@ -39,22 +39,24 @@ def read_mutants(path):
     return mutants
 
 
-def run(command, build, timeout):
+def run(command, timeout):
+    """None when the command succeeds, else the end of what it printed."""
     try:
-        return subprocess.run(command, cwd=ROOT, capture_output=True, text=True, timeout=timeout,
-                              env=dict(os.environ, SPDLOG_LEVEL="off")).returncode == 0
+        done = subprocess.run(command, cwd=ROOT, capture_output=True, text=True, timeout=timeout,
+                              env=dict(os.environ, SPDLOG_LEVEL="off"))
     except subprocess.TimeoutExpired:
-        return False
+        return f"{command[0]}: no answer within {timeout} s"
+    return None if done.returncode == 0 else (done.stdout + done.stderr)[-3000:]
 
 
-def survives(build):
-    """True when the tree builds and every test passes."""
+def failure(build):
+    """None when the tree builds and every test passes, else what failed first."""
     python_tests = ["/usr/bin/python3", "-m", "pytest", "-q", "-x", "-p", "no:cacheprovider", "tests/python"]
     environment = f"PYTHONPATH={build}/tools/python COREIO_ALIGN={build}/tools/coreio-align/coreio-align"
-    return (run(["cmake", "--build", str(build), "-j", str(os.cpu_count())], build, 1800)
-            and run(["ctest", "--test-dir", str(build), "-j", str(os.cpu_count()), "--stop-on-failure",
-                     "--timeout", "300"], build, 1800)
-            and run(["sh", "-c", environment + " " + " ".join(python_tests)], build, 600))
+    return (run(["cmake", "--build", str(build), "-j", str(os.cpu_count())], 1800)
+            or run(["ctest", "--test-dir", str(build), "-j", str(os.cpu_count()), "--stop-on-failure",
+                    "--timeout", "300"], 1800)
+            or run(["sh", "-c", environment + " " + " ".join(python_tests)], 600))
 
 
 def main():
@@ -66,8 +68,9 @@ def main():
     build = pathlib.Path(arguments.build).resolve()
     subprocess.run(["cmake", "-S", str(ROOT), "-B", str(build), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
                     "-DCOREIO_BUILD_BENCHMARKS=OFF"], check=True, capture_output=True)
-    if not survives(build):
-        sys.exit("the tests fail without any mutant: fix them first")
+    unmutated = failure(build)
+    if unmutated:
+        sys.exit(f"the tests fail without any mutant: fix them first\n{unmutated}")
     mutants = [m for m in read_mutants(pathlib.Path(arguments.mutants))
                if not arguments.only or arguments.only in m[0] + m[1]]
     killed, unapplied = 0, 0
@@ -81,7 +84,7 @@ def main():
         started = time.monotonic()
         try:
             path.write_text(text.replace(original, replacement))
-            alive = survives(build)
+            alive = failure(build) is None
         finally:
             path.write_text(text)
         killed += not alive

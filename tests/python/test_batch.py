@@ -189,7 +189,9 @@ def test_a_worker_killed_mid_batch_is_replaced_and_its_pair_run_again(killed_bat
 def test_an_interrupted_batch_run_again_aligns_only_the_pairs_not_done(table, client, tmp_path):
     command = [sys.executable, "-m", "coreio.batch", str(table), "--out", str(tmp_path), "--scheduler",
                client.scheduler.address, "--no-progress"]
-    first = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    # A shell's background job ignores SIGINT, and a program inherits that: restore the user's Ctrl-C.
+    first = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                             preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
     while len(list(tmp_path.glob("*__*.json"))) < 3 and first.poll() is None:
         time.sleep(0.02)
     first.send_signal(signal.SIGINT)
