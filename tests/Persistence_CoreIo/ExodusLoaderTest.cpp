@@ -1,5 +1,5 @@
 #include "ExodusLoader.h"
-#include "ExodusShellTestFile.h"
+#include "ShellSampleFile.h"
 #include "ExodusTestSupport.h"
 #include "ExodusWriter.h"
 
@@ -253,7 +253,7 @@ TEST(ExodusLoader, FormsOneBodyOfTheChosenBlocksAtTheChosenStepWithItsDisplaceme
     const ScratchDirectory directory;
     const std::string path = directory.file("sheet.exo");
     const std::string longName = "outer skin of the door panel, 1.2 mm, DC04 steel";
-    ExodusTest::ShellTestFile sheet;
+    CoreIoSamples::ShellSampleFile sheet;
     sheet.blockNames = {longName, "inner"};
     sheet.offset = {100000.0, 0.0, 0.0};
     sheet.displacement = [](double x, double, std::size_t step) { return std::array<double, 3>{0, 0, 0.1 * x * step}; };
@@ -261,7 +261,7 @@ TEST(ExodusLoader, FormsOneBodyOfTheChosenBlocksAtTheChosenStepWithItsDisplaceme
     sheet.withBeam = true;
     sheet.firstNodeId = 501;
     sheet.firstElementId = 1001;
-    ExodusTest::writeShellFile(path, sheet);
+    CoreIoSamples::writeShellFile(path, sheet);
 
     const ExodusLoader whole(path, CoreIo::ExodusBodyOptions{});
     const CoreIo::ExodusBodyDescription& body = whole.description(0);
@@ -309,12 +309,12 @@ TEST(ExodusLoader, HandsOutShapesAndMaterialCoordinatesInDoublePrecisionAndRecor
 {
     const ScratchDirectory directory;
     const std::string path = directory.file("far.exo");
-    ExodusTest::ShellTestFile sheet;
+    CoreIoSamples::ShellSampleFile sheet;
     sheet.offset = {1e6 + 0.1, -2e6, 3.0};
     sheet.displacement = [](double x, double, std::size_t step) { return std::array{0.0, 0.0, 1e-3 * x * step}; };
     sheet.withInitialCoordinates = true;
     sheet.initialCoordinateOffset = {1e6, 5e5};
-    ExodusTest::writeShellFile(path, sheet);
+    CoreIoSamples::writeShellFile(path, sheet);
     const ExodusLoader loader(path, CoreIo::ExodusBodyOptions{});
     const CoreIo::ExodusBodyDescription& body = loader.description(0);
     EXPECT_EQ(body.materialOrigin, (std::array{1e6 + 1.0, 5e5 + 0.5}));  // the centre of their box
@@ -389,6 +389,12 @@ TEST(ExodusLoader, TakesTheLastStepWhoseValuesAreWrittenAndRefusesValuesThatAreN
     const ExodusLoader last(path, CoreIo::ExodusBodyOptions{});
     EXPECT_EQ(last.description(0).step, 2);
     EXPECT_EQ(last.description(0).unwrittenStepsSkipped, 1);
+    const Edit secondStepUnwritten{"0, 0.25, 0.25, 0 ;", "_, _, _, _ ;"};
+    const ExodusLoader first(generate(directory, {thirdStepNeverWritten, secondStepUnwritten}, 1,
+                                      "exodus_one_coordinate_array.cdl"),
+                             CoreIo::ExodusBodyOptions{});
+    EXPECT_EQ(first.description(0).step, 1);
+    EXPECT_EQ(first.description(0).unwrittenStepsSkipped, 2);
     const ExodusLoader third(path, {{}, 3, "auto", {}, {}});
     const std::string notANumber = generate(directory, {{"0, 0.25, 0.25, 0 ;", "0, 0.25, NaN, 0 ;"}}, 1,
                                             "exodus_one_coordinate_array.cdl");

@@ -1,7 +1,7 @@
 // Loaders on several threads at once, each over its own files, as a host that releases its own
 // lock around reading does. Meant to run under ThreadSanitizer as well (ctest -L threads).
 #include "ExodusLoader.h"
-#include "ExodusShellTestFile.h"
+#include "ShellSampleFile.h"
 #include "ExodusTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +37,7 @@ TEST(ExodusLoaderThreads, LoadersOnSeveralThreadsReadWhatOneThreadReads)
     std::vector<std::string> paths;
     std::vector<std::vector<float>> expected;
     for (std::size_t k = 0; k < numThreads; ++k) {
-        ExodusTest::ShellTestFile sheet;
+        CoreIoSamples::ShellSampleFile sheet;
         sheet.cellsX = 40 + static_cast<int>(k);  // more nodes than a file of their size could hold compressed
         sheet.cellsY = 30;
         sheet.withInitialCoordinates = true;
@@ -45,7 +45,7 @@ TEST(ExodusLoaderThreads, LoadersOnSeveralThreadsReadWhatOneThreadReads)
             return std::array<double, 3>{0, 0, static_cast<double>((k + 1) * step) * x * y};
         };
         paths.push_back(directory.file("sheet" + std::to_string(k) + ".exo"));
-        ExodusTest::writeShellFile(paths.back(), sheet);
+        CoreIoSamples::writeShellFile(paths.back(), sheet);
         expected.push_back(readFile(paths.back()));
     }
     std::vector<std::thread> threads;

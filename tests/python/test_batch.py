@@ -258,6 +258,13 @@ def test_a_table_is_read_with_its_separator_and_paths_from_its_folder(tmp_path, 
     assert rows == [{"before": str(tmp_path / "x" / "a.exo"), "after": str(tmp_path / "b.exo")}]
 
 
+def test_relative_paths_of_rows_are_taken_from_the_current_folder_for_every_worker(tmp_path, monkeypatch):
+    monkeypatch.chdir(tmp_path)
+    job = pair_jobs([{"before": "x/a.exo", "after": "b.exo"}], "out")[0]
+    assert (job.before, job.after, job.output) == (str(tmp_path / "x" / "a.exo"), str(tmp_path / "b.exo"),
+                                                   str(tmp_path / "out" / "a__b.exo"))
+
+
 @pytest.mark.parametrize("cells, problem", [
     ({"complete": "maybe"}, "complete: yes or no .*not 'maybe'"),
     ({"min-coverage": "most"}, "min-coverage: a share from 0 to 1, not 'most'"),

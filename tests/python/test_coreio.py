@@ -87,6 +87,7 @@ def test_a_mesh_of_quads_comes_back_as_quads_with_every_field(tmp_path):
     np.testing.assert_array_equal(back.cell_data["BEFORE_ID"][0], np.arange(len(quads)))
     np.testing.assert_array_equal(result.map_element(np.arange(len(quads), dtype=float)), np.arange(len(quads)))
     np.testing.assert_array_equal(back.point_data["MATCHED_NODE_ID"], np.arange(1, len(points) + 1))
+    assert (back.point_data["MATCHED_NODE_ID"].dtype, back.point_data["MATCH_STATUS"].dtype) == (np.int64, np.int32)
     back.write(tmp_path / "aligned.vtu")
     assert meshio.read(tmp_path / "aligned.vtu").cells[0].data.shape == quads.shape
 

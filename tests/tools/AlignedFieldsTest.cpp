@@ -92,6 +92,22 @@ TEST(AlignedFields, NameMatchedNodesByTheirIdsExactly)
               CoreIo::ExodusPrecision::Float);
 }
 
+// After nodes halfway along before edges: weights equal but for rounding, which must not decide.
+TEST(AlignedFields, NameTheSmallerIdWhereTwoCornersWeighTheSame)
+{
+    const CoreIoSamples::SampleBody grid = CoreIoSamples::makeSheet({}, {6, 6, 0.0, 1});
+    CoreIoSamples::SampleBody halfway = grid;
+    for (float& u : halfway.initCoord0)
+        u += 1.0f / 12.0f;
+    const Body before = alignmentBody(grid), after = alignmentBody(halfway);
+    const auto alignment = alignBodies(before, after, TubeMode::No, false);
+    const AlignedFields fields = alignedFields(before, after, alignment);
+    const std::vector<double>& matched = field(fields, "MATCHED_NODE_ID").values;
+    // node k lies between before nodes k and k + 1, or near node k beyond the last column
+    for (std::size_t k = 0; k < after.numVertices(); ++k)
+        ASSERT_EQ(matched[k], static_cast<double>(before.nodeIds[k])) << "after node " << k;
+}
+
 TEST(AlignedFields, CarryTheBeforeBodysFieldsByName)
 {
     std::vector<double> height, perTriangle;

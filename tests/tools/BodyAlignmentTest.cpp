@@ -67,17 +67,25 @@ TEST(BodyAlignment, CarriesALinearFieldExactly)
 }
 
 // Each body's record holds its initial coordinates relative to its own centre, in 32 bits; the
-// alignment must put both in one frame.
+// alignment must put both in one frame, also when the centres differ along one coordinate only.
 TEST(BodyAlignment, PutsBodiesMadeApartIntoOneMaterialFrame)
 {
-    const CoreIoSamples::SampleBody corner = movedInMaterial(CoreIoSamples::makeSheet({0.5, 0.5, 0.05}, {7, 6, 0.1, 3}),
-                                                             0.4f, 0.45f);
-    const auto alignment = alignBodies(alignmentBody(before), alignmentBody(corner), TubeMode::No, false);
-    EXPECT_EQ(alignment.coverage(), 1.0);
-    std::vector<double> firstCoordinate(before.initCoord0.begin(), before.initCoord0.end());
-    const std::vector<double> carried = CoreIoAlign::transferNodalValues(alignment.locations, firstCoordinate, 1);
-    for (std::size_t i = 0; i < corner.numNodes(); ++i)
-        ASSERT_NEAR(carried[i], corner.initCoord0[i], 1e-6) << "vertex " << i;
+    std::vector<double> coordinates;
+    for (std::size_t i = 0; i < before.numNodes(); ++i)
+        coordinates.insert(coordinates.end(), {before.initCoord0[i], before.initCoord1[i]});
+    for (const auto& [du, dv] : {std::pair{0.4f, 0.45f}, std::pair{0.25f, 0.45f}, std::pair{0.4f, 0.25f}}) {
+        SCOPED_TRACE(testing::Message() << "moved by " << du << ", " << dv);
+        const CoreIoSamples::SampleBody part = movedInMaterial(CoreIoSamples::makeSheet({0.5, 0.5, 0.05},
+                                                                                        {7, 6, 0.1, 3}),
+                                                               du, dv);
+        const auto alignment = alignBodies(alignmentBody(before), alignmentBody(part), TubeMode::No, false);
+        EXPECT_EQ(alignment.coverage(), 1.0);
+        const std::vector<double> carried = CoreIoAlign::transferNodalValues(alignment.locations, coordinates, 2);
+        for (std::size_t i = 0; i < part.numNodes(); ++i) {
+            ASSERT_NEAR(carried[2 * i], part.initCoord0[i], 1e-6) << "vertex " << i;
+            ASSERT_NEAR(carried[2 * i + 1], part.initCoord1[i], 1e-6) << "vertex " << i;
+        }
+    }
 }
 
 TEST(BodyAlignment, SaysWhatTheCompletionDid)
@@ -87,7 +95,8 @@ TEST(BodyAlignment, SaysWhatTheCompletionDid)
         float shift;
         bool leftOutside;
     };
-    for (const Row& row : {Row{"every vertex located", 0.0f, false}, Row{"some outside", 0.3f, true}}) {
+    for (const Row& row :
+         {Row{"every vertex inside", 0.0f, false}, Row{"some near", 0.02f, false}, Row{"some outside", 0.3f, true}}) {
         SCOPED_TRACE(row.pair);
         const auto alignment = alignBodies(alignmentBody(before), alignmentBody(movedInMaterial(remeshed, row.shift)),
                                            TubeMode::No, true);
@@ -101,6 +110,7 @@ TEST(BodyAlignment, SaysWhatTheCompletionDid)
             EXPECT_GE(unmatched, alignment.count(MatchStatus::Outside));
         } else {
             EXPECT_EQ(alignment.completed, alignment.count(MatchStatus::Inside) + alignment.count(MatchStatus::Near));
+            EXPECT_EQ(alignment.count(MatchStatus::Near) > 0, row.shift > 0.0f);
             EXPECT_EQ(unmatched, 0u);
         }
     }
@@ -148,16 +158,22 @@ TEST(BodyAlignment, RefusesAMaterialPlaneThatFoldsOverItself)
     CoreIoSamples::SampleBody folded = remeshed;
     for (float& u : folded.initCoord0)
         u = std::abs(u - 0.5f);
+    CoreIoSamples::SampleBody oneTurned = remeshed;
+    std::swap(oneTurned.triangles[1], oneTurned.triangles[2]);
     struct Row {
+        const CoreIoSamples::SampleBody& after;
         TubeMode tube;
         const char* message;
     };
     for (const Row& row :
-         {Row{TubeMode::No, "the material plane of the before body folds over itself: 62 of its 126 "
-                            "triangles wind against the others, so"},
-          Row{TubeMode::Auto, "folds over itself: 62 of its 126 triangles wind against the others, so"}}) {
+         {Row{folded, TubeMode::No,
+              "the material plane of the before body folds over itself: 62 of its 126 triangles wind against the "
+              "others, so"},
+          Row{folded, TubeMode::Auto, "folds over itself: 62 of its 126 triangles wind against the others, so"},
+          Row{oneTurned, TubeMode::No, "the material plane of the after body folds over itself: 1 of its 126"}}) {
         try {
-            alignBodies(alignmentBody(folded), alignmentBody(folded), row.tube, false);
+            const bool beforeFolds = &row.after == &folded;
+            alignBodies(alignmentBody(beforeFolds ? folded : remeshed), alignmentBody(row.after), row.tube, false);
             ADD_FAILURE() << "not refused";
         } catch (const CoreIoAlign::InputError& error) {
             EXPECT_NE(std::string(error.what()).find(row.message), std::string::npos) << error.what();

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include <algorithm>
+#include <iterator>
 #include <set>
 
 namespace {
@@ -20,6 +24,7 @@ const std::vector<double> gridPoints{0, 0, 0, 1, 0, 0, 2, 0, 0, 0, 1, 0, 1, 1.4,
 const std::vector<double> gridCoordinates{0, 0, 1, 0, 2, 0, 0, 1, 1, 1.4, 2, 1};
 const BodyBlock quads{7, "plate", "plate", "quad", 4, {0, 1, 4, 3, 1, 2, 5, 4}};
 const BodyBlock triangle{8, "", "block_8", "triangle", 3, {0, 1, 3}};
+const BodyBlock collapsed{9, "", "block_9", "quad", 4, {1, 2, 5, 1}};  // a triangle as a quad, as some codes store one
 
 BodyArrays grid(std::vector<BodyBlock> blocks)
 {
@@ -86,7 +91,9 @@ TEST(Body, CutsCellsAsTheResultFileReaderCutsElements)
         file.y.push_back(gridPoints[k + 1]);
         file.z.push_back(gridPoints[k + 2]);
     }
-    file.blocks = {{7, "plate", "SHELL4", 4, quads.connectivity}, {8, "", "TRI3", 3, triangle.connectivity}};
+    file.blocks = {{7, "plate", "SHELL4", 4, quads.connectivity},
+                   {8, "", "TRI3", 3, triangle.connectivity},
+                   {9, "", "SHELL4", 4, collapsed.connectivity}};
     file.times = {0.0};
     for (std::size_t c = 0; c < 2; ++c) {
         std::vector<double> values;
@@ -94,22 +101,52 @@ TEST(Body, CutsCellsAsTheResultFileReaderCutsElements)
             values.push_back(gridCoordinates[k]);
         file.nodalVariables.push_back({c == 0 ? "INITIALCOORD0" : "INITIALCOORD1", {values}});
     }
+    file.elementVariables = {{"THICKNESS", {{{1.0, 2.0}, {3.0}, {6.0}}}}, {"STRESS", {{{4.0, 5.0}, {}, {}}}}};
     CoreIo::writeExodusMesh(directory.file("grid.exo"), file, CoreIo::ExodusPrecision::Double);
 
     const CoreIoAlign::Body fromFile = CoreIoAlign::readBody({directory.file("grid.exo"), {}}, std::nullopt);
-    const CoreIoAlign::Body fromArrays = CoreIoAlign::makeBody(grid({quads, triangle}));
+    const CoreIoAlign::Body fromArrays = CoreIoAlign::makeBody(grid({quads, triangle, collapsed}));
     EXPECT_EQ(trianglesByNodeId(fromFile), trianglesByNodeId(fromArrays));
-    EXPECT_EQ(fromArrays.numElements(), 3u);
-    ASSERT_EQ(fromFile.blocks.size(), 2u);
+    EXPECT_EQ(fromArrays.record.mesh->numberOfTriangles(), 6u);
+    EXPECT_EQ(fromArrays.numElements(), 4u);
+    ASSERT_EQ(fromFile.blocks.size(), 3u);
     EXPECT_EQ(fromFile.blocks[1].label, "block_8");
     EXPECT_EQ(CoreIoAlign::cellTypeName(fromFile.blocks[0]), "quad");
+
+    // only the variables asked for, named in any case; NaN where a block lacks one
+    const CoreIoAlign::Body stress = CoreIoAlign::readBody({directory.file("grid.exo"), {}}, {{"stress"}});
+    EXPECT_TRUE(stress.nodalFields.empty());
+    ASSERT_EQ(stress.elementFields.size(), 1u);
+    EXPECT_EQ(stress.elementFields[0].name, "STRESS");
+    EXPECT_EQ(stress.elementFields[0].values[1], 5.0);
+    EXPECT_TRUE(std::isnan(stress.elementFields[0].values[2]));
 }
 
 TEST(Body, GivesEachElementItsDistinctCorners)
 {
-    BodyBlock collapsed{1, "", "collapsed", "quad", 4, {0, 1, 4, 4}};
+    const BodyBlock repeatedLast{1, "", "collapsed", "quad", 4, {0, 1, 4, 4}};
     const CoreIoAlign::ElementCorners elements = CoreIoAlign::elementCorners(
-        CoreIoAlign::makeBody(grid({quads, collapsed})));
+        CoreIoAlign::makeBody(grid({quads, repeatedLast})));
     EXPECT_EQ(elements.firstCorner, (std::vector<std::size_t>{0, 4, 8, 11}));
     EXPECT_EQ(elements.corners, (std::vector<int>{0, 1, 3, 4, 1, 2, 4, 5, 0, 1, 4}));
+}
+
+// A result file's quads are cut along the shorter diagonal of the reference shape, which the
+// current points need not share.
+TEST(Body, CutsQuadsAlongTheShorterDiagonalOfTheReferenceShape)
+{
+    std::vector<double> pulledIn = gridPoints;
+    pulledIn[12] = pulledIn[13] = 0.6;  // node 4 near node 0
+    const BodyBlock quad{1, "", "quad", "quad", 4, {0, 1, 4, 3}};
+    for (const auto& [reference, diagonal] : {std::pair{std::vector<double>{}, std::set<std::int64_t>{2, 4}},
+                                              std::pair{pulledIn, std::set<std::int64_t>{1, 5}}}) {
+        BodyArrays arrays = grid({quad});
+        arrays.referencePoints = reference;
+        std::set<std::int64_t> shared;
+        const auto triangles = trianglesByNodeId(CoreIoAlign::makeBody(arrays));
+        ASSERT_EQ(triangles.size(), 2u);
+        std::ranges::set_intersection(triangles.begin()->first, triangles.rbegin()->first,
+                                      std::inserter(shared, shared.end()));
+        EXPECT_EQ(shared, diagonal);  // node ids from 1
+    }
 }

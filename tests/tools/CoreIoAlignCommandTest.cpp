@@ -1,6 +1,6 @@
 // Runs the coreio-align program as a user would and checks its output and exit codes.
 #include "ExodusLoader.h"
-#include "ExodusShellTestFile.h"
+#include "ShellSampleFile.h"
 #include "ExodusTestSupport.h"
 #include "ExodusWriter.h"
 #include "SampleBodies.h"
@@ -127,8 +127,9 @@ TEST(CoreIoAlignCommand, RefusesOrFlagsWhatItCannotAlignWithItsExitCode)
     const ExodusTest::ScratchDirectory directory;
     const std::string before = directory.file("before.exo"), out = directory.file("out.exo");
     const std::string disjoint = directory.file("disjoint.exo"), broken = directory.file("broken.exo");
-    const std::string lacking = directory.file("lacking.exo");
+    const std::string lacking = directory.file("lacking.exo"), shifted = directory.file("shifted.exo");
     writeSheet(before, {"INITIALCOORD0", "INITIALCOORD1"}, 8);
+    writeSheet(shifted, {"INITIALCOORD0", "INITIALCOORD1"}, 6, 0.25);  // a quarter beyond the before body
     writeSheet(disjoint, {"INITIALCOORD0", "INITIALCOORD1"}, 6, 5.0);
     writeSheet(broken, {"INITIALCOORD0", "INITIALCOORD1"}, 6, std::nan(""));
     writeSheet(lacking, {"INITIALCOORD0"}, 6);
@@ -141,6 +142,8 @@ TEST(CoreIoAlignCommand, RefusesOrFlagsWhatItCannotAlignWithItsExitCode)
         bool written;
     } rows[] = {
         {pair + out, 3, "49 after vertices lie outside the before body; they have MATCH_STATUS 3 in " + out, true},
+        {before + " " + shifted + " -o " + out, 3, "after vertices lie outside the before body", true},
+        {before + " " + shifted + " --min-coverage 0.6 -o " + out, 0, " outside; coverage 0.", true},
         {pair + directory.file("./before.exo"), 2, "is the input", false},
         {pair + disjoint, 2, "is the input", false},
         {pair + out + " --map THICKNESS", 1, "--map: " + before + " has no variable THICKNESS", false},
@@ -189,20 +192,20 @@ TEST(CoreIoAlignCommand, AlignsQuadShellBodiesThroughTheirDisplacementAtTheChose
         const ExodusTest::ScratchDirectory directory;
         const std::string before = directory.file("before.exo"), after = directory.file("after.exo");
         const std::string longName = "lower skin, 0.8 mm, formed in operation 20";
-        ExodusTest::ShellTestFile formed;
+        CoreIoSamples::ShellSampleFile formed;
         formed.cellsX = 20;
         formed.cellsY = 10;
         formed.offset = {offset, offset, 0.0};
         formed.blockNames = {longName, "upper skin"};
         formed.displacement = [](double x, double, auto step) { return std::array{0.0, 0.0, 0.1 * x * step}; };
         formed.withBeam = true;
-        ExodusTest::writeShellFile(before, formed);
-        ExodusTest::ShellTestFile sprung;
+        CoreIoSamples::writeShellFile(before, formed);
+        CoreIoSamples::ShellSampleFile sprung;
         sprung.cellsX = 15;
         sprung.cellsY = 7;
         sprung.offset = {offset, offset, 0.0};
         sprung.displacement = [](double x, double, auto step) { return std::array{0.0, 0.0, (0.1 * x + 0.5) * step}; };
-        ExodusTest::writeShellFile(after, sprung);
+        CoreIoSamples::writeShellFile(after, sprung);
 
         const CommandResult list = runCommand("--list " + before);
         EXPECT_EQ(list.exitCode, 0) << list.output;

@@ -1,5 +1,5 @@
 #pragma once
-// A flat quad-shell sheet with displacements over several steps, laid out as third-party exporters
+// A result file of a flat quad-shell sheet with displacements over several steps, laid out as third-party exporters
 // do it: lower-case variable names, number maps, the sheet's cell rows split over named blocks, and
 // optionally a beam block that makes no surface.
 
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-namespace ExodusTest {
+namespace CoreIoSamples {
 
-struct ShellTestFile {
+struct ShellSampleFile {
     int cellsX = 4;
     int cellsY = 2;
     double width = 2.0;
@@ -28,6 +28,6 @@ struct ShellTestFile {
     int firstElementId = 1;
 };
 
-void writeShellFile(const std::string& path, const ShellTestFile& sheet);
+void writeShellFile(const std::string& path, const ShellSampleFile& sheet);
 
-}  // namespace ExodusTest
+}  // namespace CoreIoSamples

@@ -1,12 +1,12 @@
-#include "ExodusShellTestFile.h"
+#include "ShellSampleFile.h"
 
 #include "ExodusWriter.h"
 
 #include <numeric>
 
-namespace ExodusTest {
+namespace CoreIoSamples {
 
-void writeShellFile(const std::string& path, const ShellTestFile& sheet)
+void writeShellFile(const std::string& path, const ShellSampleFile& sheet)
 {
     CoreIo::ExodusMesh mesh;
     const int columns = sheet.cellsX + 1;
@@ -53,4 +53,4 @@ void writeShellFile(const std::string& path, const ShellTestFile& sheet)
     CoreIo::writeExodusMesh(path, mesh, CoreIo::ExodusPrecision::Double);
 }
 
-}  // namespace ExodusTest
+}  // namespace CoreIoSamples
