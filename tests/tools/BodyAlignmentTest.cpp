@@ -54,6 +54,17 @@ TEST(BodyAlignment, CountsHowEveryAfterVertexWasFound)
     }
 }
 
+TEST(BodyAlignment, LocatesInABodyOfOneTriangle)
+{
+    const std::vector<double> points{0, 0, 0, 1, 0, 0, 0, 1, 0}, plane{0, 0, 1, 0, 0, 1};
+    CoreIoAlign::BodyArrays arrays;
+    arrays.points = points;
+    arrays.initialCoordinates = plane;
+    arrays.blocks = {{1, "", "one", "triangle", 3, {0, 1, 2}}};
+    const CoreIoAlign::Body triangle = CoreIoAlign::makeBody(arrays);
+    EXPECT_EQ(alignBodies(triangle, triangle, TubeMode::No, false).coverage(), 1.0);
+}
+
 TEST(BodyAlignment, CarriesALinearFieldExactly)
 {
     const auto field = [](double u, double v) { return 2.0 * u - 3.0 * v + 1.0; };

@@ -146,6 +146,7 @@ TEST(CoreIoAlignCommand, RefusesOrFlagsWhatItCannotAlignWithItsExitCode)
         {before + " " + shifted + " --min-coverage 0.6 -o " + out, 0, " outside; coverage 0.", true},
         {pair + directory.file("./before.exo"), 2, "is the input", false},
         {pair + disjoint, 2, "is the input", false},
+        {pair + out + " --png " + disjoint, 2, "is the input", false},
         {pair + out + " --map THICKNESS", 1, "--map: " + before + " has no variable THICKNESS", false},
         {before + " " + disjoint + " --map THICKNESS", 1, "has no variable THICKNESS; its nodal variables are", false},
         {pair + directory.file("missing/out.exo"), 2, "missing does not exist", false},
