@@ -5,7 +5,6 @@
 #include "Stopwatch.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 #include <stdexcept>
 #include <string>

@@ -77,7 +77,7 @@ AssembledBody assembleBody(std::vector<BodyBlock> blocks, const ReferenceReader&
     AssembledBody body;
     numberNodes(blocks, body.fileNodes);
     body.reference = readReference(body.fileNodes);
-    body.origin = origin.value_or(centreOf(body.reference));
+    body.origin = origin ? *origin : centreOf(body.reference);
     for (const BodyBlock& block : blocks) {
         cutElements(block, body);
     }

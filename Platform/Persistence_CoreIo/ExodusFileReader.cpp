@@ -1,7 +1,5 @@
 #include "ExodusFileReader.h"
 
-#include "Persistence_CoreIo.h"
-
 #include <exodusII.h>
 #include <exodusII_int.h>
 
@@ -262,11 +260,6 @@ const std::string& ExodusFileReader::blockDescription(std::size_t block) const
 std::optional<SurfaceShape> ExodusFileReader::surfaceShape(std::size_t block) const
 {
     return blocks_.at(block).shape;
-}
-
-const std::string& ExodusFileReader::blockDefect(std::size_t block) const
-{
-    return blocks_.at(block).defect;
 }
 
 void ExodusFileReader::readDimensions()

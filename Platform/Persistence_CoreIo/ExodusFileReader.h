@@ -52,8 +52,6 @@ public:
     const std::string& blockDescription(std::size_t block) const;
     // The shape of a surface block's elements; empty for a block that makes no surface.
     std::optional<SurfaceShape> surfaceShape(std::size_t block) const;
-    // Why a surface block cannot be used (its connectivity is broken); empty when it can.
-    const std::string& blockDefect(std::size_t block) const;
 
     // Bulk reads, each of a block, step (from 1) or variable (from 0) that the listing holds.
     // Each throws LoadError naming the file and what cannot be read.

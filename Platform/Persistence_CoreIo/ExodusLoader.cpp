@@ -116,24 +116,10 @@ void requireOwnSource(const ExodusFileReader& file, const std::string& source)
     }
 }
 
-std::vector<SkippedBlock> skippedBlocksOf(const ExodusFileReader& file)
-{
-    std::vector<SkippedBlock> skipped;
-    const std::vector<ExodusBlockListing>& blocks = file.listing().blocks;
-    for (std::size_t b = 0; b < blocks.size(); ++b) {
-        if (!file.surfaceShape(b)) {
-            skipped.push_back({blocks[b].id, blocks[b].name, blocks[b].elementType, blocks[b].nodesPerElement});
-        }
-    }
-    return skipped;
-}
-
 }  // namespace
 
 ExodusLoader::ExodusLoader(const std::string& path)
-    : file_(std::make_unique<ExodusFileReader>(path)),
-      logger_(std::make_unique<Calvora::Logging>(loggerName)),
-      skipped_(skippedBlocksOf(*file_))
+    : file_(std::make_unique<ExodusFileReader>(path)), logger_(std::make_unique<Calvora::Logging>(loggerName))
 {
     std::vector<std::size_t> surfaceBlocks;
     for (std::size_t b = 0; b < file_->listing().blocks.size(); ++b) {
@@ -141,7 +127,6 @@ ExodusLoader::ExodusLoader(const std::string& path)
             surfaceBlocks.push_back(b);
         }
     }
-    logWarnings();
     if (numSteps(*file_) > 0) {
         normalVariables_ = findNormalVariables(file_->listing().nodalVariables);
     }
@@ -152,19 +137,18 @@ ExodusLoader::ExodusLoader(const std::string& path)
     for (const std::size_t b : surfaceBlocks) {
         addBody({b}, asStored);
     }
+    logWarnings();
 }
 
 ExodusLoader::ExodusLoader(const std::string& path, const ExodusBodyOptions& options)
-    : file_(std::make_unique<ExodusFileReader>(path)),
-      logger_(std::make_unique<Calvora::Logging>(loggerName)),
-      skipped_(skippedBlocksOf(*file_))
+    : file_(std::make_unique<ExodusFileReader>(path)), logger_(std::make_unique<Calvora::Logging>(loggerName))
 {
     const std::vector<std::size_t> chosen = selectBlocks(*file_, options.blocks);
-    logWarnings();
     if (numSteps(*file_) > 0) {
         normalVariables_ = findNormalVariables(file_->listing().nodalVariables);
     }
     addBody(chosen, options);
+    logWarnings();
 }
 
 ExodusLoader::~ExodusLoader() = default;
@@ -177,11 +161,6 @@ ExodusListing listExodusFile(const std::string& path)
 const std::vector<SimBody>& ExodusLoader::bodies() const
 {
     return bodies_;
-}
-
-const std::vector<SkippedBlock>& ExodusLoader::skippedBlocks() const
-{
-    return skipped_;
 }
 
 // A chosen block that cannot be used fails the body instead, so every unusable block is left out.
@@ -261,7 +240,9 @@ void ExodusLoader::addBody(const std::vector<std::size_t>& blocks, const ExodusB
         body.description.time = listing.stepTimes[static_cast<std::size_t>(body.description.step - 1)];
     }
     if (body.description.initialCoordinates) {
-        body.description.materialOrigin = options.materialOrigin.value_or(centreOfInitialCoordinates(*file_, body));
+        // Read the initial coordinates for their centre only when no origin is given.
+        body.description.materialOrigin = options.materialOrigin ? *options.materialOrigin
+                                                                 : centreOfInitialCoordinates(*file_, body);
     }
     const ResultIds ids(listing.nodalVariables.size(), bodies_.size() + 1);
     bodies_.push_back(SimBody{name, MeshLocation{file_->path(), listing.blocks[blocks.front()].id},
@@ -277,11 +258,12 @@ const ExodusLoaderBody& ExodusLoader::bodyAt(const MeshLocation& where) const
             return bodyData_[b];
         }
     }
-    const auto skipped = std::find_if(skipped_.begin(), skipped_.end(),
-                                      [&](const SkippedBlock& candidate) { return candidate.id == where.id; });
-    if (skipped != skipped_.end()) {
-        file_->fail("element block " + inQuotes(skipped->name) + " (id " + std::to_string(skipped->id) + ") holds " +
-                    skipped->elementType + " elements, which make no surface");
+    const std::vector<ExodusBlockListing>& blocks = file_->listing().blocks;
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+        if (blocks[b].id == where.id && !file_->surfaceShape(b)) {
+            file_->fail("element block " + inQuotes(blocks[b].name) + " (id " + std::to_string(blocks[b].id) +
+                        ") holds " + blocks[b].elementType + " elements, which make no surface");
+        }
     }
     file_->fail("has no body at element block id " + std::to_string(where.id));
 }

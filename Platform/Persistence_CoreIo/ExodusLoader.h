@@ -28,14 +28,6 @@ namespace CoreIo {
 class ExodusFileReader;
 struct ExodusLoaderBody;
 
-// An element block that makes no surface, and so is part of no body.
-struct SkippedBlock {
-    std::int64_t id = 0;
-    std::string name;
-    std::string elementType;  // as the file spells it
-    std::int64_t nodesPerElement = 0;
-};
-
 class PERSISTENCE_COREIO_EXPORT ExodusLoader : public LoaderInterface {
 public:
     // One body per surface block, in the file's order, named by the block's name; its mesh
@@ -66,9 +58,9 @@ public:
     // available (see ExodusBodyDescription::initialCoordinates), less the body's material origin.
     // Steps are numbered from 1.
     const std::vector<SimBody>& bodies() const override;
-    const std::vector<SkippedBlock>& skippedBlocks() const;
     // What the bodies leave out of the file, one sentence each naming the file, as the loader
-    // also logs them: every block that makes no surface, with the reason.
+    // also logs them: every block that makes no surface or whose connectivity is broken, with the
+    // reason.
     std::vector<std::string> warnings() const;
     // Whether results arrive as doubles, as the file stores them, rather than as floats.
     bool storesDoubles() const;
@@ -120,7 +112,6 @@ private:
     std::optional<std::array<int, 3>> normalVariables_;  // 1-based indices of the normal's components
     std::vector<SimBody> bodies_;
     std::vector<ExodusLoaderBody> bodyData_;  // parallel to bodies_
-    std::vector<SkippedBlock> skipped_;
 };
 
 // What a file holds (see ExodusLoader::listing): a block that cannot be used, whatever is wrong with

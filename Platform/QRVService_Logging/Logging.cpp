@@ -134,19 +134,9 @@ const std::string& Logging::name() const
     return name_;
 }
 
-void logError(const Logging& logger, const std::string& message, std::source_location where)
-{
-    logger.logERROR(message, where.file_name(), where.function_name(), static_cast<int>(where.line()));
-}
-
 void logWarn(const Logging& logger, const std::string& message, std::source_location where)
 {
     logger.logWARN(message, where.file_name(), where.function_name(), static_cast<int>(where.line()));
-}
-
-void logTrace(const Logging& logger, const std::string& message, std::source_location where)
-{
-    logger.logTRACE(message, where.file_name(), where.function_name(), static_cast<int>(where.line()));
 }
 
 }  // namespace Calvora

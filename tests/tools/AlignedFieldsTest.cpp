@@ -71,7 +71,7 @@ TEST(AlignedFields, FlagWhatWasNotLocatedInsteadOfShowingNoDisplacement)
         for (std::size_t axis = 0; axis < 3; ++axis)
             EXPECT_EQ(fields.alignedPositions[3 * i + axis], after.positions[3 * i + axis]);
     }
-    EXPECT_EQ(displacementFigures(after, fields, alignment).vertices,
+    EXPECT_EQ(displacementFigures(fields, alignment).vertices,
               alignment.count(MatchStatus::Coincident) + alignment.count(MatchStatus::Inside));
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 
 namespace CoreIoAlign {
 namespace {
@@ -187,23 +188,27 @@ AlignedFields alignedFields(const Body& before, const Body& after, const Alignme
     return fields;
 }
 
-DisplacementFigures displacementFigures(const Body& after, const AlignedFields& fields, const Alignment& alignment)
+const BodyField& nodalField(const AlignedFields& fields, const std::string& name)
+{
+    const auto found = std::ranges::find(fields.nodal, name, &BodyField::name);
+    if (found == fields.nodal.end())
+        throw std::out_of_range("no aligned field " + name);
+    return *found;
+}
+
+DisplacementFigures displacementFigures(const AlignedFields& fields, const Alignment& alignment)
 {
     DisplacementFigures figures;
     double sum = 0.0;
     double sumOfSquares = 0.0;
+    const std::vector<double>& magnitude = nodalField(fields, "DISPL_MAG").values;
     for (std::size_t i = 0; i < alignment.locations.size(); ++i) {
         const MatchStatus status = alignment.locations[i].status;
         if (status != MatchStatus::Coincident && status != MatchStatus::Inside)
             continue;
-        double squared = 0.0;
-        for (std::size_t axis = 0; axis < 3; ++axis) {
-            const double d = after.positions[3 * i + axis] - fields.alignedPositions[3 * i + axis];
-            squared += d * d;
-        }
-        figures.max = std::max(figures.max, std::sqrt(squared));
-        sum += std::sqrt(squared);
-        sumOfSquares += squared;
+        figures.max = std::max(figures.max, magnitude[i]);
+        sum += magnitude[i];
+        sumOfSquares += magnitude[i] * magnitude[i];
         ++figures.vertices;
     }
     if (figures.vertices > 0) {

@@ -7,6 +7,7 @@
 #include "BodyAlignment.h"
 #include "BodyReader.h"
 
+#include <string>
 #include <vector>
 
 namespace CoreIoAlign {
@@ -26,6 +27,9 @@ struct AlignedFields {
     std::vector<BodyField> element;
 };
 
+// The nodal field of that name; throws std::out_of_range when there is none.
+const BodyField& nodalField(const AlignedFields& fields, const std::string& name);
+
 // - map: the before body's fields to carry, by name without regard to case (unset: all of them)
 // Throws InputError for a name in map that the before body has no field of.
 AlignedFields alignedFields(const Body& before, const Body& after, const Alignment& alignment,
@@ -37,6 +41,6 @@ struct DisplacementFigures {
     double max = 0.0, mean = 0.0, rms = 0.0;
     std::size_t vertices = 0;
 };
-DisplacementFigures displacementFigures(const Body& after, const AlignedFields& fields, const Alignment& alignment);
+DisplacementFigures displacementFigures(const AlignedFields& fields, const Alignment& alignment);
 
 }  // namespace CoreIoAlign

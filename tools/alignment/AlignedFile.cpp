@@ -167,9 +167,7 @@ CoreIo::ExodusPrecision outputPrecision(const Body& before, const Body& after, c
 {
     if (before.storesDoubles || after.storesDoubles)
         return CoreIo::ExodusPrecision::Double;
-    const auto matched = std::ranges::find_if(fields.nodal,
-                                              [](const BodyField& f) { return f.name == "MATCHED_NODE_ID"; });
-    const bool exactInFloat = std::ranges::all_of(matched->values,
+    const bool exactInFloat = std::ranges::all_of(nodalField(fields, "MATCHED_NODE_ID").values,
                                                   [](double id) { return std::abs(id) <= largestExactFloatInteger; });
     return exactInFloat ? CoreIo::ExodusPrecision::Float : CoreIo::ExodusPrecision::Double;
 }

@@ -56,19 +56,20 @@ void run(const JobOptions& options, JobOutcome& outcome)
     const double alignSeconds = stopwatch.lap();
 
     AlignedFields fields = alignedFields(before, after, alignment);
-    AlignmentReport report = describeAlignment(before, after, alignment, displacementFigures(after, fields, alignment));
+    AlignmentReport report = describeAlignment(before, after, alignment, displacementFigures(fields, alignment));
     report.title = options.beforeFile + " -> " + options.afterFile;
     report.minCoverage = options.minCoverage;
     report.phases = {{"read", readSeconds}, {"align", alignSeconds}, {"fields", stopwatch.lap()}};
+    // The writer takes the fields over; the picture needs only the magnitudes.
+    const std::vector<double> magnitude = options.picture ? nodalField(fields, "DISPL_MAG").values
+                                                          : std::vector<double>{};
     if (options.output) {
-        // The writer takes the fields over unless the picture still needs them.
-        writeAlignedFile(*options.output, before, after, options.picture ? AlignedFields(fields) : std::move(fields),
-                         {"coreio-align " + options.commandLine});
+        writeAlignedFile(*options.output, before, after, std::move(fields), {"coreio-align " + options.commandLine});
         report.phases.push_back({"write", stopwatch.lap()});
         report.writtenFiles.push_back(*options.output);
     }
     if (options.picture) {
-        drawAlignment(*options.picture, before, after, alignment, fields);
+        drawAlignment(*options.picture, before, after, alignment, magnitude);
         report.phases.push_back({"picture", stopwatch.lap()});
         report.writtenFiles.push_back(*options.picture);
     }

@@ -3,7 +3,6 @@
 #include "Picture.h"
 
 #include <array>
-#include <cmath>
 #include <filesystem>
 
 namespace CoreIoAlign {
@@ -44,7 +43,7 @@ std::array<std::string, 2> materialAxisNames(const BodySummary& after, const Ali
 }  // namespace
 
 void drawAlignment(const std::string& path, const Body& before, const Body& after, const Alignment& alignment,
-                   const AlignedFields& fields)
+                   std::span<const double> displacementMagnitude)
 {
     const MaterialPlane plane = afterMaterialPlane(alignment, after);
     PictureMesh picture;
@@ -54,14 +53,8 @@ void drawAlignment(const std::string& path, const Body& before, const Body& afte
         const auto v = static_cast<std::size_t>(vertex);
         const bool outside = alignment.locations[v].status == Calvora::MatchStatus::Outside;
         picture.outside.push_back(outside);
-        double squared = 0.0;
-        for (std::size_t axis = 0; axis < 3; ++axis) {
-            const double d = after.positions[3 * v + axis] - fields.alignedPositions[3 * v + axis];
-            squared += d * d;
-        }
-        picture.values.push_back(outside ? std::nan("") : std::sqrt(squared));
+        picture.values.push_back(displacementMagnitude[v]);
     }
-    picture.scale = ColourScale::FromZero;
     const PictureText text{stateText(before.summary) + " -> " + stateText(after.summary),
                            "displacement magnitude [file length unit]", materialAxisNames(after.summary, alignment)};
     drawPicture(path, picture, text);

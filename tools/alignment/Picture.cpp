@@ -170,7 +170,7 @@ struct Box {
 struct Layout {
     double unit, width, height;
     Box plot;  // the area the material plane is fitted into; the axes' tick labels lie left of it
-    double barLeft, barWidth, barTop, barBottom;
+    double barLeft, barWidth;  // the bar spans the plot's height
     double tickLength, fontSize;
 
     Layout(PictureSize size, double tickLabelWidth)
@@ -180,8 +180,6 @@ struct Layout {
           plot{std::min(tickLabelWidth, width / 4) + 3.2 * unit, 4 * unit, width - 14 * unit, height - 6 * unit},
           barLeft(width - 11 * unit),
           barWidth(1.5 * unit),
-          barTop(plot.top),
-          barBottom(plot.bottom),
           tickLength(0.4 * unit),
           fontSize(0.9 * unit)
     {
@@ -422,8 +420,8 @@ void drawAxes(cairo_t* cr, const std::array<Range, 2>& bounds, const PlaneToPixe
 void drawColourBar(cairo_t* cr, const Range& range, const Range& values, const std::string& caption,
                    const Layout& layout)
 {
-    const double top = layout.barTop;
-    const double bottom = layout.barBottom;
+    const double top = layout.plot.top;
+    const double bottom = layout.plot.bottom;
     const auto barY = [&](double value) { return bottom - range.fraction(value) * (bottom - top); };
     const Pattern gradient(cairo_pattern_create_linear(0, bottom, 0, top), cairo_pattern_destroy);
     for (std::size_t i = 0; i < viridis.size(); ++i) {

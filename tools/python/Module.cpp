@@ -19,7 +19,6 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
-#include <iostream>
 #include <cstddef>
 #include <map>
 #include <mutex>
@@ -453,9 +452,8 @@ py::object outputFields(Alignment& result, const py::object& map)
     py::dict cellData;
     for (const BodyField& field : fields.element)
         cellData[py::str(field.name)] = perBlock(fieldArray(field), *result.after);
-    const CoreIoAlign::AlignmentReport report =
-        CoreIoAlign::describeAlignment(*result.before, *result.after, result.alignment,
-                                       CoreIoAlign::displacementFigures(*result.after, fields, result.alignment));
+    const CoreIoAlign::AlignmentReport report = CoreIoAlign::describeAlignment(
+        *result.before, *result.after, result.alignment, CoreIoAlign::displacementFigures(fields, result.alignment));
     const py::object namespaceType = py::module_::import("types").attr("SimpleNamespace");
     return namespaceType(py::arg("point_data") = pointData, py::arg("cell_data") = cellData,
                          py::arg("aligned_points") = rowsOf(fields.alignedPositions, 3),

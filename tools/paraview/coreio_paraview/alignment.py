@@ -19,7 +19,6 @@ from . import datasets
 
 REFERENCE_PLANES = ("reference-xy", "reference-yz", "reference-zx")
 REFERENCE_CYLINDERS = ("reference-cylinder-x", "reference-cylinder-y", "reference-cylinder-z")
-OUTSIDE = 3  # MATCH_STATUS of an after point the before body does not hold
 
 
 @dataclass(frozen=True)
@@ -61,7 +60,7 @@ def _align(before, after, choices):
     fields = result.output_fields(map=_map_choice(choices.map))
     summary = {**fields.summary, "before_time": before_arrays.time, "after_time": after_arrays.time}
     output = datasets.with_fields(after, after_arrays, fields, summary)
-    return Aligned(output, summary, _coverage_warnings(summary, fields, choices.minimum_coverage))
+    return Aligned(output, summary, _coverage_warnings(summary, choices.minimum_coverage))
 
 
 def summary_text(summary):
@@ -121,10 +120,10 @@ def _map_choice(choice):
     return [name.strip() for name in choice.split(",") if name.strip()]
 
 
-def _coverage_warnings(summary, fields, minimum):
+def _coverage_warnings(summary, minimum):
     coverage = summary["coverage"]
     if coverage >= minimum:
         return []
-    outside = int(np.count_nonzero(np.asarray(fields.point_data["MATCH_STATUS"]) == OUTSIDE))
+    outside = summary["counts"]["outside"]
     return [f"coverage {coverage:g} is below the minimum {minimum:g}: {outside} after points lie outside the before "
             "body; they keep their own position and have MATCH_STATUS 3 (color by it to see them)"]

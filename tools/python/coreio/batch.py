@@ -22,7 +22,7 @@ import time
 from contextlib import contextmanager, nullcontext
 
 from .pair_run import (EXIT_BAD_INPUT, EXIT_BAD_USAGE, EXIT_BELOW_COVERAGE, EXIT_DONE, SUMMARY_COLUMNS, failed_row,
-                       recorded_row, run_pair)
+                       recorded_row, replaced_whole, run_pair)
 from .pair_table import COLUMNS, SUMMARY_FILES, TableError, pair_jobs, read_table
 
 EXIT_INTERRUPTED = 130
@@ -126,11 +126,11 @@ def default_memory_limit(workers):
 def write_summary(rows, out):
     """out/summary.csv (notes joined by "; ", no report) and out/summary.json, each replaced whole."""
     csv_path, json_path = (os.path.join(out, name) for name in SUMMARY_FILES)
-    with _replaced_whole(csv_path) as file:
+    with replaced_whole(csv_path) as file:
         writer = csv.DictWriter(file, fieldnames=SUMMARY_COLUMNS, extrasaction="ignore", lineterminator="\n")
         writer.writeheader()
         writer.writerows({name: _cell(value) for name, value in row.items()} for row in rows)
-    with _replaced_whole(json_path) as file:
+    with replaced_whole(json_path) as file:
         json.dump(rows, file, indent=1)
 
 
@@ -140,18 +140,6 @@ def _cell(value):
     if isinstance(value, list):
         return "; ".join(value)
     return value
-
-
-@contextmanager
-def _replaced_whole(path):
-    temporary = f"{path}.{os.getpid()}.{secrets.token_hex(4)}.tmp"
-    try:
-        with open(temporary, "w", newline="", encoding="utf-8") as file:
-            yield file
-        os.replace(temporary, path)
-    finally:
-        if os.path.exists(temporary):
-            os.remove(temporary)
 
 
 def _require_coreio_on_workers(client):

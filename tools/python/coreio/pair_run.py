@@ -11,6 +11,7 @@ import os
 import secrets
 import socket
 import time
+from contextlib import contextmanager
 
 import coreio
 
@@ -32,7 +33,8 @@ def run_pair(job):
     row = summary_row(job, outcome)
     row.update(seconds=time.perf_counter() - started, worker=socket.gethostname())
     if outcome["exit_code"] in (EXIT_DONE, EXIT_BELOW_COVERAGE):
-        _write_atomically(job.record, json.dumps({"arguments": _arguments(job), "row": row}, indent=1))
+        with replaced_whole(job.record) as file:
+            json.dump({"arguments": _arguments(job), "row": row}, file, indent=1)
     return row
 
 
@@ -89,16 +91,15 @@ def _arguments(job):
     return {"before": job.before, "after": job.after, "output": job.output, "options": job.options}
 
 
-def _temporary_beside(path):
+@contextmanager
+def replaced_whole(path):
+    """A text file to write, put in place of path once complete under a hidden temporary name
+    beside it: nobody reads it half written, whatever stops the writing."""
     folder, name = os.path.split(path)
-    return os.path.join(folder, f".{name}.{os.getpid()}.{secrets.token_hex(8)}.tmp")
-
-
-def _write_atomically(path, text):
-    temporary = _temporary_beside(path)
+    temporary = os.path.join(folder, f".{name}.{os.getpid()}.{secrets.token_hex(8)}.tmp")
     try:
-        with open(temporary, "w", encoding="utf-8") as file:
-            file.write(text)
+        with open(temporary, "w", newline="", encoding="utf-8") as file:
+            yield file
         os.replace(temporary, path)
     finally:
         _remove(temporary)

@@ -5,7 +5,6 @@
 #include "QRVService_Logging.h"
 
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 #include <ios>
 #include <source_location>
