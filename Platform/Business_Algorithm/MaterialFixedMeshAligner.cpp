@@ -123,7 +123,7 @@ void startList(std::vector<T>* list, std::size_t size)
     list->resize(size);
 }
 
-// Gives each aligned vertex, in the given order, the before shape at its material point, or its
+// Gives each aligned vertex, in the given order (its two halves side by side), the before shape at its material point, or its
 // own position in meshAfter where that is not located, and fills the outputs; returns the largest
 // squared distance of a point located outside the before mesh.
 double placeAfterVertices(const MaterialPlane& before, const Mesh& meshBefore, const AfterBody& after,
@@ -134,8 +134,7 @@ double placeAfterVertices(const MaterialPlane& before, const Mesh& meshBefore, c
     startList(outputs.locations, aligned.size());
     const auto shapeBefore = verticesByPosition(meshBefore);
     const PositionalAccess<Mesh::VertexContainer> placed(aligned.begin(), aligned.size());
-    double biggestSquareError = 0.0;
-    before.locateEach(
+    return before.locateEach(
         order, [&](std::size_t k) -> const Vertex& { return after.initCoordsOf(k); },
         [&](std::size_t k) {
             return std::array<const void*, 3>{&placed[k], outputs.matching ? &(*outputs.matching)[k] : nullptr,
@@ -144,19 +143,16 @@ double placeAfterVertices(const MaterialPlane& before, const Mesh& meshBefore, c
         [&](std::size_t k, const Hit& hit) {
             Vertex& vertex = placed[k];
             Point<double, 3>& position = vertex;
-            if (hit.found()) {
+            if (hit.found())
                 position = before.shapeAt(hit, shapeBefore);
-                biggestSquareError = std::max(biggestSquareError, hit.sqrDistance);
-            } else {
+            else
                 position = after.positionOf(k);
-            }
             vertex.index = static_cast<std::int32_t>(k);
             if (outputs.matching != nullptr)
                 (*outputs.matching)[k] = {before.coincidentVertex(hit), hit.triangle};
             if (outputs.locations != nullptr)
                 (*outputs.locations)[k] = before.locationOf(hit);
         });
-    return biggestSquareError;
 }
 
 // +1 counter-clockwise seen from +z, -1 clockwise, 0 degenerate, not a number or without a corner.

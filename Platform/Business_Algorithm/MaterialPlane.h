@@ -5,10 +5,12 @@
 
 #include "Business_Algorithm.h"
 #include "Business_BaseGeometry.h"
+#include "SideBySide.h"
 #include "Business_EvaluationGeometry.h"
 #include "FetchAhead.h"
 #include "TriangleLocator.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <vector>
@@ -37,14 +39,17 @@ public:
     template <typename PointAt>
     std::vector<std::int32_t> locationOrder(std::size_t count, PointAt pointAt) const;
 
-    // Locates the points of a location order, each once, and hands each hit to take(k, hit).
+    // Locates the points of a location order, each once, and hands each hit to take(k, hit); the
+    // two halves of the order go side by side where a second core is free (SideBySide.h).
     // - pointAt(k): as above. Each body's coordinates wrap within a period of their own choosing,
     //   so on a tube a point is first moved into the before strip by whole periods, and one that
     //   misses the strip is tried again one period either way.
     // - writesOf(k): the addresses that take(k, ...) will write to (a range of pointers, null for
     //   none), asked for ahead of time.
+    // - take(k, hit): may run on two threads at once; writes only what belongs to point k.
+    // - returns the largest squared distance of a point found outside the triangles, 0 if none.
     template <typename PointAt, typename WritesOf, typename Take>
-    void locateEach(const std::vector<std::int32_t>& order, PointAt pointAt, WritesOf writesOf, Take take) const;
+    double locateEach(const std::vector<std::int32_t>& order, PointAt pointAt, WritesOf writesOf, Take take) const;
 
     // The 3D vertex at a located point when it lies on a corner, else -1.
     int coincidentVertex(const Hit& hit) const;
@@ -66,6 +71,10 @@ private:
     Hit find(Point2 q, std::int32_t hint) const;
     // Replaces best by the hit at p when that is nearer; true once best lies inside.
     bool consider(Point2 p, std::int32_t hint, Hit& best) const;
+    // locateEach over order[first, last); returns the same largest squared distance for them.
+    template <typename PointAt, typename WritesOf, typename Take>
+    double locateRun(const std::vector<std::int32_t>& order, std::size_t first, std::size_t last, PointAt& pointAt,
+                     WritesOf& writesOf, Take& take) const;
 
     std::shared_ptr<const std::vector<int>> vertexMap_;
     std::shared_ptr<const TubeInitialCoordinatesConverter::Seam> seam_;
@@ -104,15 +113,27 @@ std::vector<std::int32_t> MaterialPlane::locationOrder(std::size_t count, PointA
 }
 
 template <typename PointAt, typename WritesOf, typename Take>
-void MaterialPlane::locateEach(const std::vector<std::int32_t>& order, PointAt pointAt, WritesOf writesOf,
-                               Take take) const
+double MaterialPlane::locateEach(const std::vector<std::int32_t>& order, PointAt pointAt, WritesOf writesOf,
+                                 Take take) const
 {
+    const std::array<double, 2> farthest = CoreIoInternal::inBothHalves(order.size(), [&](std::size_t first,
+                                                                                          std::size_t last) {
+        return locateRun(order, first, last, pointAt, writesOf, take);
+    });
+    return std::max(farthest[0], farthest[1]);
+}
+
+template <typename PointAt, typename WritesOf, typename Take>
+double MaterialPlane::locateRun(const std::vector<std::int32_t>& order, std::size_t first, std::size_t last,
+                                PointAt& pointAt, WritesOf& writesOf, Take& take) const
+{
+    double farthest = 0.0;
     // Points that come in mesh order tend to lie in the previous point's triangle.
     std::int32_t hint = -1;
-    for (std::size_t k = 0; k < order.size(); ++k) {
+    for (std::size_t k = first; k < last; ++k) {
         // The order visits the points of a body numbered at random all over memory: their reads
         // and writes are asked for ahead, so that their misses overlap.
-        if (k + CoreIoInternal::kFetchAhead < order.size()) {
+        if (k + CoreIoInternal::kFetchAhead < last) {
             const auto next = static_cast<std::size_t>(order[k + CoreIoInternal::kFetchAhead]);
             __builtin_prefetch(&pointAt(next));
             for (const void* address : writesOf(next))
@@ -121,10 +142,13 @@ void MaterialPlane::locateEach(const std::vector<std::int32_t>& order, PointAt p
         const auto position = static_cast<std::size_t>(order[k]);
         const auto& point = pointAt(position);
         const Hit hit = find({point.x, point.y}, hint);
-        if (hit.found())
+        if (hit.found()) {
             hint = hit.triangle;
+            farthest = std::max(farthest, hit.sqrDistance);
+        }
         take(position, hit);
     }
+    return farthest;
 }
 
 }  // namespace Calvora

@@ -187,6 +187,38 @@ TEST(MaterialFixedMeshAligner, GivesEachAfterVertexTheSameResultHoweverTheAfterB
     }
 }
 
+TEST(MaterialFixedMeshAligner, LocatesABodyLargeEnoughForTwoThreadsAsItLocatesItsPointsAFewAtATime)
+{
+    // Over 2^15 after vertices: the two halves of the location may go side by side. The located
+    // points of the record are compared with those of batches too small to be split.
+    const AlignerBody before = alignerBody(makeSheet({}, {.cellsU = 150, .cellsV = 140, .jitter = 0.15, .seed = 3}));
+    const auto after = makeSheet({}, {.cellsU = 200, .cellsV = 190, .jitter = 0.15, .seed = 4});
+    ASSERT_GT(after.numNodes(), std::size_t{1} << 15);
+    const Alignment whole = align(before, alignerBody(after));
+
+    constexpr std::size_t batch = 1000;
+    for (std::size_t first = 0; first < after.numNodes(); first += batch) {
+        std::vector<Calvora::Point<double, 3>> points;
+        for (std::size_t i = first; i < std::min(first + batch, after.numNodes()); ++i)
+            points.push_back({after.initCoord0[i], after.initCoord1[i], 0.0});
+        const std::vector<Calvora::VertexLocation> alone = whole.record.before->locate(points);
+        for (std::size_t j = 0; j < alone.size(); ++j) {
+            const Calvora::VertexLocation& located = whole.record.locations[first + j];
+            ASSERT_EQ(located.status, alone[j].status) << "vertex " << first + j;
+            EXPECT_EQ(whole.matching[first + j].vertexIndex,
+                      alone[j].status == MatchStatus::Coincident
+                          ? alone[j].vertices[static_cast<std::size_t>(std::ranges::max_element(alone[j].weights) -
+                                                                       alone[j].weights.begin())]
+                          : -1);
+            if (located.status == MatchStatus::Inside) {
+                EXPECT_EQ(located.triangle, alone[j].triangle) << "vertex " << first + j;
+                for (std::size_t k = 0; k < 3; ++k)
+                    EXPECT_NEAR(located.weights[k], alone[j].weights[k], 1e-12);
+            }
+        }
+    }
+}
+
 // A coarse column of two quads, 1 x 1 each, next to a fine one of 2 x 4 quads of 0.5: the fine
 // nodes at (1, 0.5) and (1, 1.5) hang on the edges of the coarse quads.
 AlignerBody hangingNodes(bool coarseFirst)
