@@ -1,24 +1,32 @@
 #include "ExodusBodyAssembly.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace CoreIo {
 
 namespace {
 
-// Turns the blocks' connectivity into body nodes, numbered in order of first use.
+// Turns the blocks' connectivity into body nodes, numbered in order of first use. The table spans
+// only the file nodes between the body's smallest and largest: a loader makes one body per block,
+// and a block of a file of many uses a small stretch of its nodes.
 void numberNodes(std::vector<BodyBlock>& blocks, std::vector<int>& fileNodes)
 {
+    int smallest = std::numeric_limits<int>::max();
     int largest = -1;
     for (const BodyBlock& block : blocks) {
         for (const int node : block.connectivity) {
+            smallest = std::min(smallest, node);
             largest = std::max(largest, node);
         }
     }
-    std::vector<int> bodyNodeOf(static_cast<std::size_t>(largest + 1), -1);
+    if (largest < 0) {
+        return;
+    }
+    std::vector<int> bodyNodeOf(static_cast<std::size_t>(largest - smallest) + 1, -1);
     for (BodyBlock& block : blocks) {
         for (int& node : block.connectivity) {
-            int& bodyNode = bodyNodeOf[static_cast<std::size_t>(node)];
+            int& bodyNode = bodyNodeOf[static_cast<std::size_t>(node - smallest)];
             if (bodyNode < 0) {
                 bodyNode = static_cast<int>(fileNodes.size());
                 fileNodes.push_back(node);
