@@ -16,8 +16,8 @@ using CoreIoInternal::sideBySide;
 
 TEST(SideBySide, SplitsARangeIntoTheSameTwoHalvesThatTogetherVisitEachPositionOnce)
 {
-    for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{7}, kShortestRangeForThread - 1,
-                                    kShortestRangeForThread + 1}) {
+    for (const std::size_t count :
+         {std::size_t{0}, std::size_t{1}, std::size_t{7}, kShortestRangeForThread - 1, kShortestRangeForThread + 1}) {
         std::vector<int> visits(count, 0);
         const auto halves = inBothHalves(count, [&](std::size_t first, std::size_t last) {
             for (std::size_t k = first; k < last; ++k)

@@ -14,23 +14,20 @@ std::string stateText(const BodySummary& body)
     return body.step > 0 ? file + " step " + std::to_string(body.step) : file;
 }
 
-// The material plane's axes by the names the after body's initial coordinates came from, and for
-// a tube which of them runs around it.
+}  // namespace
+
 std::array<std::string, 2> materialAxisNames(const BodySummary& after, const Alignment& alignment)
 {
-    const std::string& source = after.initialCoordinates;
-    const std::string cylinder = "reference-cylinder-";
-    const std::string plane = "reference-";
-    std::array<std::string, 2> names;
-    if (source.starts_with(cylinder)) {
-        names = {"R * angle about " + source.substr(cylinder.size()), "reference " + source.substr(cylinder.size())};
-    } else if (source.starts_with(plane) && source.size() == plane.size() + 2) {
-        names = {"reference " + source.substr(plane.size(), 1), "reference " + source.substr(plane.size() + 1)};
-    } else if (!source.empty()) {
-        const std::size_t comma = source.find(',');
-        names = {source.substr(0, comma), comma == std::string::npos ? "" : source.substr(comma + 1)};
-    } else {
-        names = {"initial coordinate 0", "initial coordinate 1"};
+    using Kind = CoreIo::InitialCoordinateSource::Kind;
+    std::array<std::string, 2> names{"initial coordinate 0", "initial coordinate 1"};
+    if (after.initialCoordinates) {
+        const CoreIo::InitialCoordinateSource& source = *after.initialCoordinates;
+        const auto axis = [&](int offset) { return std::string(1, "xyz"[(source.axis + offset) % 3]); };
+        switch (source.kind) {
+        case Kind::Variables: names = source.variables; break;
+        case Kind::ReferencePlane: names = {"reference " + axis(1), "reference " + axis(2)}; break;
+        case Kind::ReferenceCylinder: names = {"R * angle about " + axis(0), "reference " + axis(0)}; break;
+        }
     }
     if (alignment.seam) {
         const bool firstAround = alignment.seam->axis == Calvora::TubeInitialCoordinatesConverter::Axis::U;
@@ -39,8 +36,6 @@ std::array<std::string, 2> materialAxisNames(const BodySummary& after, const Ali
     }
     return names;
 }
-
-}  // namespace
 
 void drawAlignment(const std::string& path, const Body& before, const Body& after, const Alignment& alignment,
                    std::span<const double> displacementMagnitude)

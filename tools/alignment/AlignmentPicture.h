@@ -5,10 +5,16 @@
 #include "Body.h"
 #include "BodyAlignment.h"
 
+#include <array>
 #include <span>
 #include <string>
 
 namespace CoreIoAlign {
+
+// The picture's two axes: the material plane's coordinates by the names the after body's initial
+// coordinates came from ("initial coordinate 0|1" for arrays), and for a tube which of them runs
+// around it.
+std::array<std::string, 2> materialAxisNames(const BodySummary& after, const Alignment& alignment);
 
 // - displacementMagnitude: per after vertex, NaN where it is Outside (the field DISPL_MAG)
 // Throws std::runtime_error naming the path when the file cannot be written.

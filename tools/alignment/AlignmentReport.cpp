@@ -22,7 +22,7 @@ void printBody(std::ostream& out, const char* label, const BodySummary& body)
         out << ", the last written: " << counted(body.unwrittenSteps, "later step was", "later steps were")
             << " never written";
     out << ", displacement " << (body.displacement.empty() ? "none" : body.displacement) << ", initial coordinates "
-        << body.initialCoordinates << '\n';
+        << body.initialCoordinateText() << '\n';
 }
 
 std::size_t countOf(const AlignmentReport& report, MatchStatus status)

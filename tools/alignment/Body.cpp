@@ -221,6 +221,11 @@ std::size_t BodyBlock::numElements() const
     return nodesPerElement > 0 ? connectivity.size() / static_cast<std::size_t>(nodesPerElement) : 0;
 }
 
+std::string BodySummary::initialCoordinateText() const
+{
+    return initialCoordinates ? CoreIo::describeInitialCoordinateSource(*initialCoordinates) : "";
+}
+
 std::size_t Body::numElements() const
 {
     return elementCount(blocks);

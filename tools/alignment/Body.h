@@ -3,11 +3,13 @@
 // the library's record of it, and what the output and the field mapping need besides, in the
 // input's own precision. Element cutting and element numbering are done here, once.
 
+#include "ExodusBody.h"
 #include "MeshAndCoord.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -42,8 +44,12 @@ struct BodySummary {
     double time = 0.0;
     std::size_t unwrittenSteps = 0;  // later steps left out because their fields were never written
     std::string displacement;        // the triple applied; empty: none
-    std::string initialCoordinates;  // the two variables or the reference form
+    // The two variables as the file spells them, or the reference form; empty: none found.
+    std::optional<CoreIo::InitialCoordinateSource> initialCoordinates;
     std::vector<std::string> warnings;  // what the reader left out of the file, one sentence each
+
+    // initialCoordinates as the options spell them; empty when there are none.
+    std::string initialCoordinateText() const;
 };
 
 struct Body {

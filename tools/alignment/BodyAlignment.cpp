@@ -71,8 +71,7 @@ void checkMaterialPlane(const Body& body, const char* which)
     checkInitialCoordinates(body, which);
     if (body.record.mesh->numberOfTriangles() == 0 || hasArea(body))
         return;
-    const std::string source = body.summary.initialCoordinates.empty() ? ""
-                                                                       : " (" + body.summary.initialCoordinates + ")";
+    const std::string source = body.summary.initialCoordinates ? " (" + body.summary.initialCoordinateText() + ")" : "";
     throw InputError(std::string("the material plane of the ") + which + " body has no area: its initial coordinates" +
                      source +
                      " put every node on one line or point; a flat blank needs --ic reference-xy, -yz "

@@ -96,7 +96,9 @@ BodySummary summarize(const ExodusLoader& loader, const std::string& file)
                 components.push_back(component);
         summary.displacement = joined(components);
     }
-    summary.initialCoordinates = body.initialCoordinates.value_or("");
+    // The loader spells the source as the options do, so the options' parser reads it back.
+    if (body.initialCoordinates)
+        summary.initialCoordinates = CoreIo::parseInitialCoordinateSource(*body.initialCoordinates);
     summary.warnings = loader.warnings();
     return summary;
 }
