@@ -569,6 +569,10 @@ PYBIND11_MODULE(_coreio, module)
     module.attr("NEAR") = static_cast<int>(Calvora::MatchStatus::Near);
     module.attr("OUTSIDE") = static_cast<int>(Calvora::MatchStatus::Outside);
     module.attr("CELL_TYPES") = CoreIoAlign::knownCellTypes();
+    module.attr("EXIT_DONE") = CoreIoAlign::exitDone;
+    module.attr("EXIT_BAD_INPUT") = CoreIoAlign::exitBadInput;
+    module.attr("EXIT_BAD_USAGE") = CoreIoAlign::exitBadUsage;
+    module.attr("EXIT_BELOW_COVERAGE") = CoreIoAlign::exitBelowCoverage;
 
     py::class_<Body, std::shared_ptr<Body>>(module, "Body", R"(A body with two initial (material) coordinates per point.
 
@@ -761,7 +765,8 @@ the GIL, so Python threads can align several pairs at once.)");
                py::arg("min_coverage") = 1.0, R"(The whole job of coreio-align BEFORE AFTER -o OUTPUT --png PNG ...
 
 Options as coreio-align's, with underscores. Writes what coreio-align writes and returns a dict:
-exit_code (0 done, 1 bad input, 2 bad usage, 3 below min_coverage), message (why it failed or fell
+exit_code (coreio.EXIT_DONE, EXIT_BAD_INPUT, EXIT_BAD_USAGE or EXIT_BELOW_COVERAGE: coreio-align's
+0, 1, 2 and 3), message (why it failed or fell
 short), notes (the readers' warnings), summary (as AlignmentResult.output_fields' summary, with
 times and the files written; None when it failed before aligning) and report (coreio-align's
 printed summary). Never raises for bad input: the exit code says it. Releases the GIL.)");

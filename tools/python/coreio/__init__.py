@@ -12,13 +12,14 @@ with align_files(), many of them at once with coreio.batch.
 """
 import numpy as np
 
-from ._coreio import (CELL_TYPES, COINCIDENT, INSIDE, NEAR, OUTSIDE, AlignmentResult, BlockListing, Body,
-                      CoreIoWarning, InputError, Listing, align, align_files, body_from_cells, list_file, read_body,
-                      reference_initial_coordinates)
+from ._coreio import (CELL_TYPES, COINCIDENT, EXIT_BAD_INPUT, EXIT_BAD_USAGE, EXIT_BELOW_COVERAGE, EXIT_DONE, INSIDE,
+                      NEAR, OUTSIDE, AlignmentResult, BlockListing, Body, CoreIoWarning, InputError, Listing, align,
+                      align_files, body_from_cells, list_file, read_body, reference_initial_coordinates)
 
 __all__ = ["Body", "AlignmentResult", "Listing", "BlockListing", "InputError", "CoreIoWarning", "align",
            "align_files", "body_from_cells", "read_body", "list_file", "reference_initial_coordinates",
-           "from_meshio", "CELL_TYPES", "COINCIDENT", "INSIDE", "NEAR", "OUTSIDE"]
+           "from_meshio", "CELL_TYPES", "COINCIDENT", "INSIDE", "NEAR", "OUTSIDE", "EXIT_DONE", "EXIT_BAD_INPUT",
+           "EXIT_BAD_USAGE", "EXIT_BELOW_COVERAGE"]
 
 
 def from_meshio(mesh, ic=("INITIALCOORD0", "INITIALCOORD1")):

@@ -14,12 +14,12 @@ import time
 from contextlib import contextmanager
 
 import coreio
+from coreio import EXIT_BAD_INPUT, EXIT_BAD_USAGE, EXIT_BELOW_COVERAGE, EXIT_DONE
 
 SUMMARY_COLUMNS = ("row", "before", "after", "output", "picture", "exit_code", "coverage", "coincident", "inside",
                    "near", "outside", "tube", "biggest_square_error", "completed", "displacement_max",
                    "displacement_mean", "displacement_rms", "read_seconds", "align_seconds", "fields_seconds",
                    "write_seconds", "picture_seconds", "seconds", "attempts", "reused", "worker", "message", "notes")
-EXIT_DONE, EXIT_BAD_INPUT, EXIT_BAD_USAGE, EXIT_BELOW_COVERAGE = 0, 1, 2, 3
 
 
 def run_pair(job):
