@@ -155,29 +155,6 @@ double placeAfterVertices(const MaterialPlane& before, const Mesh& meshBefore, c
         });
 }
 
-// +1 counter-clockwise seen from +z, -1 clockwise, 0 degenerate, not a number or without a corner.
-int windingOf(const Triangle& triangle)
-{
-    if (std::ranges::any_of(triangle.corners, [](const Vertex* corner) { return corner == nullptr; }))
-        return 0;
-    const Vertex &a = *triangle.corners[0], &b = *triangle.corners[1], &c = *triangle.corners[2];
-    const double doubleArea = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
-    return int(doubleArea > 0.0) - int(doubleArea < 0.0);
-}
-
-// The triangles that wind against the prevailing winding.
-std::size_t foldedTriangles(const Mesh& initCoordMesh)
-{
-    std::size_t counterClockwise = 0, clockwise = 0;
-    for (auto triangle = initCoordMesh.beginTriangle(), end = initCoordMesh.endTriangle(); triangle != end;
-         ++triangle) {
-        const int winding = windingOf(*triangle);
-        counterClockwise += winding > 0;
-        clockwise += winding < 0;
-    }
-    return std::min(counterClockwise, clockwise);
-}
-
 }  // namespace
 
 MaterialFixedMeshAligner::MaterialFixedMeshAligner() = default;
@@ -235,7 +212,7 @@ MaterialFixedMeshAligner::computeMeshBeforeWithTopologyOfMeshAfter(double& bigge
     if (record) {
         record->biggestSquareError = biggestSquareError;
         record->seamAfter = TubeInitialCoordinatesConverter::seamOf(mapAfter_);
-        record->foldedAfter = foldedTriangles(*initCoordMeshAfter);
+        record->foldedAfter = TubeInitialCoordinatesConverter::foldedTriangles(*initCoordMeshAfter);
         record->alignedMesh = aligned;
         record->timings = timings;
         *recorded = std::move(record);

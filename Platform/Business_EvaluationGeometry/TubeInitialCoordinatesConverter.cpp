@@ -207,4 +207,9 @@ TubeInitialCoordinatesConverter::seamOf(const std::shared_ptr<const std::vector<
     return keeper->seam;
 }
 
+std::size_t TubeInitialCoordinatesConverter::foldedTriangles(const Mesh& initCoordMesh)
+{
+    return countFoldedTriangles(initCoordMesh);
+}
+
 }  // namespace Calvora

@@ -330,4 +330,18 @@ Seam findTubeSeam(const Mesh& initCoordMesh, std::optional<double> circumference
     return seam;
 }
 
+std::size_t countFoldedTriangles(const Mesh& initCoordMesh)
+{
+    std::size_t count[2] = {0, 0};
+    for (auto triangle = initCoordMesh.beginTriangle(), end = initCoordMesh.endTriangle(); triangle != end;
+         ++triangle) {
+        if (std::ranges::any_of(triangle->corners, [](const Vertex* corner) { return corner == nullptr; }))
+            continue;
+        const int winding = windingOf(doubleArea(*triangle));
+        if (winding != 0)
+            ++count[slotOf(winding)];
+    }
+    return std::min(count[0], count[1]);
+}
+
 }  // namespace Calvora

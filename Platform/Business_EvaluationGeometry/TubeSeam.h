@@ -23,4 +23,8 @@ using Seam = TubeInitialCoordinatesConverter::Seam;
 //   given is below the extent of the data or leaves a crossing triangle wound against the rest.
 Seam findTubeSeam(const Mesh& initCoordMesh, std::optional<double> circumference);
 
+// The triangles that wind against the prevailing winding (see
+// TubeInitialCoordinatesConverter::foldedTriangles).
+std::size_t countFoldedTriangles(const Mesh& initCoordMesh);
+
 }  // namespace Calvora

@@ -74,6 +74,12 @@ public:
     // cut3dTubeAtSeamAndUnrollWithInitCoords); null for any other map.
     static std::shared_ptr<const Seam> seamOf(const std::shared_ptr<const std::vector<int>>& vertexMap);
 
+    // The triangles of an initial-coordinate mesh that wind against the prevailing winding in the
+    // plane: a material plane that folds over itself, or a tube not yet unrolled. Degenerate
+    // triangles, those with a coordinate that is not a number and those without a corner count
+    // for neither winding; a correctly unrolled tube has none.
+    static std::size_t foldedTriangles(const Mesh& initCoordMesh);
+
 private:
     std::optional<double> circumference_;
 };

@@ -28,7 +28,8 @@ TEST(AlignmentPicture, NamesTheAxesAfterTheInitialCoordinatesAndMarksWhichRunsAr
         {InitialCoordinateSource{Kind::ReferencePlane, {}, 2}, std::nullopt, {"reference x", "reference y"}},
         {InitialCoordinateSource{Kind::ReferencePlane, {}, 0}, std::nullopt, {"reference y", "reference z"}},
         {InitialCoordinateSource{Kind::ReferencePlane, {}, 1}, std::nullopt, {"reference z", "reference x"}},
-        {InitialCoordinateSource{Kind::ReferenceCylinder, {}, 1}, SeamAxis::U,
+        {InitialCoordinateSource{Kind::ReferenceCylinder, {}, 1},
+         SeamAxis::U,
          {"R * angle about y (around)", "reference y (along)"}},
         {InitialCoordinateSource{Kind::Variables, {"AXIAL", "CIRC"}}, SeamAxis::V, {"AXIAL (along)", "CIRC (around)"}},
     };
