@@ -18,7 +18,7 @@ class SeamCutter : public MeshModifier {
 public:
     explicit SeamCutter(Mesh& mesh) : MeshModifier(mesh) {}
 
-    // Also fills the seam's originalVertices, copies and vertexMap.
+    // Also fills the seam's originalVertices and copies.
     void cut(Seam& seam)
     {
         seam.originalVertices = vertices().size();
@@ -35,7 +35,6 @@ public:
         for (const SeamVertex& seamVertex : seamVertices)
             seam.copies.emplace_back(seamVertex.position, seamVertex.copyPosition);
         std::sort(seam.copies.begin(), seam.copies.end());
-        seam.vertexMap = vertexMap();
     }
 
 private:
@@ -110,16 +109,6 @@ private:
         }
     }
 
-    // Entry k: the 3D vertex that vertex k stands for, i.e. its index; copies keep their original's.
-    std::vector<int> vertexMap()
-    {
-        std::vector<int> map;
-        map.reserve(vertices().size());
-        for (const Vertex& vertex : vertices())
-            map.push_back(vertex.index);
-        return map;
-    }
-
     static std::vector<SeamVertex>::iterator findEntry(std::vector<SeamVertex>& seamVertices, const Vertex* original)
     {
         return std::lower_bound(seamVertices.begin(), seamVertices.end(), original,
@@ -148,13 +137,14 @@ std::shared_ptr<const std::vector<int>> mapKeeping(std::shared_ptr<const Seam> s
     return {map, SeamKeeper{std::move(seam)}};
 }
 
-std::shared_ptr<const std::vector<int>> indicesOf(const Mesh& mesh)
+// Entry k: the 3D vertex that vertex k stands for, i.e. its index; a seam's copies keep their original's.
+std::vector<int> vertexIndices(const Mesh& mesh)
 {
-    auto map = std::make_shared<std::vector<int>>();
-    map->reserve(mesh.numberOfVertices());
+    std::vector<int> indices;
+    indices.reserve(mesh.numberOfVertices());
     for (auto vertex = mesh.beginVertex(), end = mesh.endVertex(); vertex != end; ++vertex)
-        map->push_back(vertex->index);
-    return map;
+        indices.push_back(vertex->index);
+    return indices;
 }
 
 }  // namespace
@@ -191,10 +181,11 @@ void TubeInitialCoordinatesConverter::cut3dTubeAtSeamAndUnrollWithInitCoords(
     // Everything is checked before the mesh changes, so a refused mesh stays as it was.
     auto seam = std::make_shared<Seam>(findTubeSeam(*initCoordMesh, circumference_));
     if (seam->crossings.empty()) {
-        initCoordVertexTo3dVertex = indicesOf(*initCoordMesh);
+        initCoordVertexTo3dVertex = std::make_shared<const std::vector<int>>(vertexIndices(*initCoordMesh));
         return;
     }
     SeamCutter(*initCoordMesh).cut(*seam);
+    seam->vertexMap = vertexIndices(*initCoordMesh);
     initCoordVertexTo3dVertex = mapKeeping(std::move(seam));
 }
 
