@@ -194,50 +194,50 @@ template <bool readsCorners, typename RelinkWhole, typename CopyOf>
     }
 }
 
-// Copies of the triangles whose corners point at the relinker's copies. Copied a storage block
-// at a time, each relinked while it is still in the cache: one pass over the memory instead of
-// two, and the container copies whole blocks faster than one triangle at a time. Blocks are
-// relinked nearby while that pays, else by index, trying nearby again every so many blocks.
-Mesh::TriangleContainer relinkedCopy(const Mesh::TriangleContainer& originals, VertexRelinker& relinker)
+// A copy of a mesh container made a storage block of the originals at a time: the container
+// copies a range of adjacent elements in bulk, where its own copy constructor goes element by
+// element. afterEachBlock(copies, first, count) sees each block's copies of the originals
+// [first, first + count) while they are still in the cache.
+template <typename Container, typename AfterEachBlock>
+Container blockwiseCopy(const Container& originals, AfterEachBlock afterEachBlock)
 {
-    constexpr std::size_t blocksBetweenTrials = 16;
-    Mesh::TriangleContainer copies;
-    const PositionalAccess<const Mesh::TriangleContainer> source(originals.begin(), originals.size());
-    bool nearby = true;
-    for (std::size_t first = 0, block = 0; first < source.size(); ++block) {
+    Container copies;
+    const PositionalAccess<const Container> source(originals.begin(), originals.size());
+    for (std::size_t first = 0; first < source.size();) {
         const std::size_t last = source.blockAround(first).second;
         const auto count = static_cast<std::ptrdiff_t>(last - first);
         copies.insert(copies.end(), &source[first], &source[first] + count);
         StorageBlocks::populateNextBlock(copies);
-        if (nearby || block % blocksBetweenTrials == 0) {
-            relink<false>(
-                copies.end() - count, copies.end(), first, source,
-                [&](Triangle& triangle) { return relinker.relinkInWindows(triangle); },
-                [&](const Vertex* vertex) { return relinker.copyNearby(vertex); });
-            nearby = relinker.nearbyPaid();
-        } else {
-            relink<true>(
-                copies.end() - count, copies.end(), first, source, [](Triangle&) { return false; },
-                [&](const Vertex* vertex) { return relinker.copyByIndex(vertex); });
-        }
+        afterEachBlock(copies.end() - count, first, last - first);
         first = last;
     }
     return copies;
 }
 
-// A copy of the vertices made a storage block of the originals at a time: the container copies a
-// range of adjacent elements in bulk, where its own copy constructor goes element by element.
-Mesh::VertexContainer blockwiseCopy(const Mesh::VertexContainer& originals)
+// Copies of the triangles whose corners point at the relinker's copies, each block relinked right
+// after it is copied: one pass over the memory instead of two. Blocks are relinked nearby while
+// that pays, else by index, trying nearby again every so many blocks.
+Mesh::TriangleContainer relinkedCopy(const Mesh::TriangleContainer& originals, VertexRelinker& relinker)
 {
-    Mesh::VertexContainer copies;
-    const PositionalAccess<const Mesh::VertexContainer> source(originals.begin(), originals.size());
-    for (std::size_t first = 0; first < source.size();) {
-        const std::size_t last = source.blockAround(first).second;
-        copies.insert(copies.end(), &source[first], &source[first] + (last - first));
-        StorageBlocks::populateNextBlock(copies);
-        first = last;
-    }
-    return copies;
+    constexpr std::size_t blocksBetweenTrials = 16;
+    const PositionalAccess<const Mesh::TriangleContainer> source(originals.begin(), originals.size());
+    bool nearby = true;
+    std::size_t block = 0;
+    return blockwiseCopy(originals, [&](Mesh::TriangleContainer::iterator copies, std::size_t first,
+                                        std::size_t count) {
+        const auto end = copies + static_cast<std::ptrdiff_t>(count);
+        const bool trial = block++ % blocksBetweenTrials == 0;
+        if (nearby || trial) {
+            relink<false>(
+                copies, end, first, source, [&](Triangle& triangle) { return relinker.relinkInWindows(triangle); },
+                [&](const Vertex* vertex) { return relinker.copyNearby(vertex); });
+            nearby = relinker.nearbyPaid();
+        } else {
+            relink<true>(
+                copies, end, first, source, [](Triangle&) { return false; },
+                [&](const Vertex* vertex) { return relinker.copyByIndex(vertex); });
+        }
+    });
 }
 
 // The right-hand normal of a triangle, twice as long as the triangle's area; zero if a corner is missing.
@@ -253,7 +253,8 @@ Vector<double, 3> doubleAreaNormal(const Triangle& triangle)
 
 Mesh::Mesh() = default;
 
-Mesh::Mesh(const Mesh& other) : vertices_(blockwiseCopy(other.vertices_)), hasNormals_(other.hasNormals_)
+Mesh::Mesh(const Mesh& other)
+    : vertices_(blockwiseCopy(other.vertices_, [](auto, std::size_t, std::size_t) {})), hasNormals_(other.hasNormals_)
 {
     VertexRelinker relinker(other.vertices_, vertices_);
     triangles_ = relinkedCopy(other.triangles_, relinker);
