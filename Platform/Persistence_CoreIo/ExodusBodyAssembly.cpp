@@ -77,6 +77,18 @@ void cutElements(const BodyBlock& block, AssembledBody& body)
     }
 }
 
+// Room for every triangle the blocks' elements can give, collapsed ones included.
+void reserveTriangles(const std::vector<BodyBlock>& blocks, AssembledBody& body)
+{
+    std::size_t triangles = 0;
+    for (const BodyBlock& block : blocks) {
+        const std::size_t perElement = cutElement(block.shape, [](std::size_t, std::size_t) { return 0.0; }).count;
+        triangles += block.connectivity.size() / nodeCount(block.shape) * perElement;
+    }
+    body.triangles.reserve(3 * triangles);
+    body.sources.reserve(triangles);
+}
+
 }  // namespace
 
 AssembledBody assembleBody(std::vector<BodyBlock> blocks, const ReferenceReader& readReference,
@@ -84,6 +96,7 @@ AssembledBody assembleBody(std::vector<BodyBlock> blocks, const ReferenceReader&
 {
     AssembledBody body;
     numberNodes(blocks, body.fileNodes);
+    reserveTriangles(blocks, body);
     body.reference = readReference(body.fileNodes);
     body.origin = origin ? *origin : centreOf(body.reference);
     for (const BodyBlock& block : blocks) {

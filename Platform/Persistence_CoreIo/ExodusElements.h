@@ -22,7 +22,9 @@ PERSISTENCE_COREIO_EXPORT std::variant<SurfaceShape, std::string> classifyElemen
 
 // Up to eight triangles, each three positions in the element's node list.
 struct ElementTriangles {
-    std::array<std::array<std::size_t, 3>, 8> corners{};
+    // Only the first `count` are written: a body cuts millions of elements, and clearing all eight
+    // each time cost more than the cut.
+    std::array<std::array<std::size_t, 3>, 8> corners;
     std::size_t count = 0;
 
     void add(std::size_t a, std::size_t b, std::size_t c) { corners[count++] = {a, b, c}; }
