@@ -5,9 +5,9 @@
 
 #include "Business_Algorithm.h"
 #include "Business_BaseGeometry.h"
-#include "SideBySide.h"
 #include "Business_EvaluationGeometry.h"
 #include "FetchAhead.h"
+#include "SideBySide.h"
 #include "TriangleLocator.h"
 
 #include <algorithm>
