@@ -65,7 +65,7 @@ ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_
 stage "threading tests under ThreadSanitizer"
 cmake -S "$root" -B "$build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCOREIO_SANITIZER=thread \
       -DCOREIO_BUILD_BENCHMARKS=OFF -DCOREIO_BUILD_TOOLS=OFF
-cmake --build "$build/tsan" -j "$jobs" --target ThreadSharingTest ExodusThreadTest AlgorithmTest PlatformServicesTest
+cmake --build "$build/tsan" -j "$jobs" --target ThreadSharingTest ExodusThreadTest AlgorithmTest
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$build/tsan" --output-on-failure -L threads
 
 stage "fuzz target, ${fuzz_seconds} s"

@@ -46,7 +46,8 @@ public:
     //   misses the strip is tried again one period either way.
     // - writesOf(k): the addresses that take(k, ...) will write to (a range of pointers, null for
     //   none), asked for ahead of time.
-    // - take(k, hit): may run on two threads at once; writes only what belongs to point k.
+    // - take(k, hit): may run on two threads at once; writes only what belongs to point k, and
+    //   neither allocates nor throws.
     // - returns the largest squared distance of a point found outside the triangles, 0 if none.
     template <typename PointAt, typename WritesOf, typename Take>
     double locateEach(const std::vector<std::int32_t>& order, PointAt pointAt, WritesOf writesOf, Take take) const;
@@ -116,8 +117,9 @@ template <typename PointAt, typename WritesOf, typename Take>
 double MaterialPlane::locateEach(const std::vector<std::int32_t>& order, PointAt pointAt, WritesOf writesOf,
                                  Take take) const
 {
+    // Nothing in a location pass allocates or throws.
     const std::array<double, 2> farthest = CoreIoInternal::inBothHalves(order.size(), [&](std::size_t first,
-                                                                                          std::size_t last) {
+                                                                                          std::size_t last) noexcept {
         return locateRun(order, first, last, pointAt, writesOf, take);
     });
     return std::max(farthest[0], farthest[1]);

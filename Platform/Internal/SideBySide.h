@@ -10,7 +10,6 @@
 
 #include <array>
 #include <cstddef>
-#include <exception>
 #include <system_error>
 #include <thread>
 #include <type_traits>
@@ -32,58 +31,46 @@ inline bool secondCoreAvailable()
     return available;
 }
 
-// - first(), second(): must not write what the other reads or writes.
-// - worthAThread: false runs both here, first() first.
-// - returns once both have ended; throws what either threw, first()'s exception first. One after
-//   the other, second() does not start once first() has thrown; on a thread it runs to its end.
+// - first(), second(): noexcept; neither writes what the other reads or writes.
+// - worthAThread: false runs both here, first() first; so does a process that may not start a
+//   thread (a limit on threads).
+// - returns once both have ended.
 template <typename First, typename Second>
 void sideBySide(bool worthAThread, First&& first, Second&& second)
 {
-    if (!worthAThread || !secondCoreAvailable()) {
+    static_assert(std::is_nothrow_invocable_v<First&> && std::is_nothrow_invocable_v<Second&>,
+                  "a piece that throws on the second thread would end the process");
+    const auto oneAfterTheOther = [&] {
         first();
         second();
+    };
+    if (!worthAThread || !secondCoreAvailable()) {
+        oneAfterTheOther();
         return;
     }
-    std::exception_ptr secondFailure;
     std::thread thread;
     try {
-        thread = std::thread([&] {
-            try {
-                second();
-            } catch (...) {
-                secondFailure = std::current_exception();
-            }
-        });
+        thread = std::thread(second);
     } catch (const std::system_error&) {
-        // No thread to be had (a limit on threads): one after the other, as without a second core.
-        first();
-        second();
+        oneAfterTheOther();
         return;
     }
-    std::exception_ptr firstFailure;
-    try {
-        first();
-    } catch (...) {
-        firstFailure = std::current_exception();
-    }
+    first();
     thread.join();
-    if (firstFailure)
-        std::rethrow_exception(firstFailure);
-    if (secondFailure)
-        std::rethrow_exception(secondFailure);
 }
 
-// - work(begin, end): called for [0, count / 2) and for [count / 2, count), side by side when
-//   count reaches kShortestRangeForThread; the two calls must not write what the other touches.
+// - work(begin, end): noexcept, called for [0, count / 2) and for [count / 2, count), side by side
+//   when count reaches kShortestRangeForThread; the two calls must not write what the other touches.
 // - returns the two calls' results, in order.
 template <typename Work>
 auto inBothHalves(std::size_t count, Work work) -> std::array<std::invoke_result_t<Work&, std::size_t, std::size_t>, 2>
 {
+    static_assert(std::is_nothrow_invocable_v<Work&, std::size_t, std::size_t>);
     const std::size_t middle = count / 2;
     std::array<std::invoke_result_t<Work&, std::size_t, std::size_t>, 2> results{};
     sideBySide(
-        count >= kShortestRangeForThread, [&] { results[0] = work(0, middle); },
-        [&] { results[1] = work(middle, count); });
+        count >= kShortestRangeForThread, [&]() noexcept { results[0] = work(0, middle); },
+        [&]() noexcept { results[1] = work(middle, count); });
     return results;
 }
 
