@@ -280,17 +280,31 @@ std::size_t longestName(const ExodusMesh& mesh)
 }
 
 // The blocks with their element types, counts and names; their connectivity is bulk data.
+// All blocks in one call: a call per block enters the file's define mode once per block, and
+// each time the library copies the whole header, which grows with every block.
 void defineBlocks(const ExodusFile& file, const ExodusMesh& mesh)
 {
-    std::vector<std::string> names;
-    for (std::size_t b = 0; b < mesh.blocks.size(); ++b) {
-        const ExodusMesh::Block& block = mesh.blocks[b];
-        file.exodus("cannot write " + describeBlock(mesh, b), [&](int id) {
-            return ex_put_block(id, EX_ELEM_BLOCK, block.id, block.elementType.c_str(),
-                                static_cast<std::int64_t>(block.numElements()), block.nodesPerElement, 0, 0, 0);
-        });
+    std::vector<std::string> names, types;
+    std::vector<std::int64_t> ids;
+    std::vector<int> elements, nodesPerElement;
+    for (const ExodusMesh::Block& block : mesh.blocks) {
         names.push_back(block.name);
+        types.push_back(block.elementType);
+        ids.push_back(block.id);
+        elements.push_back(static_cast<int>(block.numElements()));  // the mesh's total fits an int
+        nodesPerElement.push_back(block.nodesPerElement);
     }
+    std::vector<int> none(mesh.blocks.size(), 0);  // no edges, faces or attributes per element
+    std::vector<char*> typeTexts = cStrings(types);
+    ex_block_params blocks{};
+    blocks.elem_blk_id = ids.data();  // 64-bit: the file's API takes ids as int64
+    blocks.elem_type = typeTexts.data();
+    blocks.num_elem_this_blk = elements.data();
+    blocks.num_nodes_per_elem = nodesPerElement.data();
+    blocks.num_edges_per_elem = none.data();
+    blocks.num_faces_per_elem = none.data();
+    blocks.num_attr_elem = none.data();
+    file.exodus("cannot write the element blocks", [&](int id) { return ex_put_concat_all_blocks(id, &blocks); });
     file.exodus("cannot write the block names",
                 [&](int id) { return ex_put_names(id, EX_ELEM_BLOCK, cStrings(names).data()); });
     std::vector<std::string> axes{"x", "y", "z"};

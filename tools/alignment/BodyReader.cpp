@@ -110,7 +110,7 @@ void readBlocks(const ExodusLoader& loader, Body& body)
     std::vector<int> vertexOfFileNode(static_cast<std::size_t>(loader.listing().numNodes), -1);
     for (std::size_t vertex = 0; vertex < description.fileNodes.size(); ++vertex)
         vertexOfFileNode[static_cast<std::size_t>(description.fileNodes[vertex])] = static_cast<int>(vertex);
-    std::vector<std::size_t> firstElement;
+    std::vector<std::size_t> firstElementOfBlock(loader.listing().blocks.size(), 0);  // by the file's block index
     std::size_t elements = 0;
     for (const std::size_t b : description.blocks) {
         const CoreIo::ExodusBlockListing& listed = loader.listing().blocks[b];
@@ -122,15 +122,13 @@ void readBlocks(const ExodusLoader& loader, Body& body)
                         loader.blockConnectivity(b)};
         for (int& node : block.connectivity)
             node = vertexOfFileNode[static_cast<std::size_t>(node - 1)];
-        firstElement.push_back(elements);
+        firstElementOfBlock[b] = elements;
         elements += block.numElements();
         body.blocks.push_back(std::move(block));
     }
     body.elementIds.assign(elements, 0);
     for (const CoreIo::ExodusTriangleSource& source : description.triangles) {
-        const auto k = static_cast<std::size_t>(std::ranges::find(description.blocks, source.block) -
-                                                description.blocks.begin());
-        const std::size_t element = firstElement[k] + static_cast<std::size_t>(source.element);
+        const std::size_t element = firstElementOfBlock[source.block] + static_cast<std::size_t>(source.element);
         body.elementOfTriangle.push_back(static_cast<int>(element));
         body.elementIds[element] = source.elementId;
     }
