@@ -4,7 +4,6 @@
 #include "Recording.h"
 #include "Stopwatch.h"
 
-#include <algorithm>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -123,9 +122,9 @@ void startList(std::vector<T>* list, std::size_t size)
     list->resize(size);
 }
 
-// Gives each aligned vertex, in the given order (its two halves side by side), the before shape at its material point, or its
-// own position in meshAfter where that is not located, and fills the outputs; returns the largest
-// squared distance of a point located outside the before mesh.
+// Gives each aligned vertex, in the given order (its two halves side by side), the before shape at
+// its material point, or its own position in meshAfter where that is not located, and fills the
+// outputs; returns the largest squared distance of a point located outside the before mesh.
 double placeAfterVertices(const MaterialPlane& before, const Mesh& meshBefore, const AfterBody& after,
                           const std::vector<std::int32_t>& order, Mesh::VertexContainer& aligned,
                           const Outputs& outputs)

@@ -8,9 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <set>
 

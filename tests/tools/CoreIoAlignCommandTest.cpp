@@ -1,9 +1,9 @@
 // Runs the coreio-align program as a user would and checks its output and exit codes.
 #include "ExodusLoader.h"
-#include "ShellSampleFile.h"
 #include "ExodusTestSupport.h"
 #include "ExodusWriter.h"
 #include "SampleBodies.h"
+#include "ShellSampleFile.h"
 
 #include <gtest/gtest.h>
 

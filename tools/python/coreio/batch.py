@@ -21,8 +21,9 @@ import sys
 import time
 from contextlib import contextmanager, nullcontext
 
-from .pair_run import (EXIT_BAD_INPUT, EXIT_BAD_USAGE, EXIT_BELOW_COVERAGE, EXIT_DONE, SUMMARY_COLUMNS, failed_row,
-                       recorded_row, replaced_whole, run_pair)
+from coreio import EXIT_BAD_INPUT, EXIT_BAD_USAGE, EXIT_BELOW_COVERAGE, EXIT_DONE
+
+from .pair_run import SUMMARY_COLUMNS, failed_row, recorded_row, replaced_whole, run_pair
 from .pair_table import COLUMNS, SUMMARY_FILES, TableError, pair_jobs, read_table
 
 EXIT_INTERRUPTED = 130
