@@ -354,7 +354,8 @@ void ExodusFileReader::readBlocks()
     }
 }
 
-// One id per block; the variable that holds them must hold as many as the file has blocks.
+// One id per block, each its own: the variable that holds them must hold as many as the file has
+// blocks, and a body's mesh location names its block by id.
 std::vector<std::int64_t> ExodusFileReader::readBlockIds(std::size_t count) const
 {
     for (const auto& [variable, what] : {std::pair{VAR_ID_EL_BLK, "id"}, std::pair{VAR_STAT_EL_BLK, "status"}}) {
@@ -365,7 +366,17 @@ std::vector<std::int64_t> ExodusFileReader::readBlockIds(std::size_t count) cons
                        std::to_string(*stored) + " values, not " + std::to_string(count) + ", one per element block");
         }
     }
-    return readIds(VAR_ID_EL_BLK, 0, count, "its element block ids", false);
+    std::vector<std::int64_t> ids = readIds(VAR_ID_EL_BLK, 0, count, "its element block ids", false);
+    std::vector<std::size_t> byId(count);
+    std::iota(byId.begin(), byId.end(), std::size_t{0});
+    std::ranges::stable_sort(byId, {}, [&](std::size_t b) { return ids[b]; });
+    const auto shared = std::ranges::adjacent_find(byId, {}, [&](std::size_t b) { return ids[b]; });
+    if (shared != byId.end()) {
+        file_.fail("its element blocks " + std::to_string(*shared + 1) + " and " + std::to_string(*(shared + 1) + 1) +
+                   " (in the file's order) share the id " + std::to_string(ids[*shared]) +
+                   "; an id names one block in selections and mesh locations, so give each block its own");
+    }
+    return ids;
 }
 
 // The block's parameters, checked against the file's size before anything is sized by them. A

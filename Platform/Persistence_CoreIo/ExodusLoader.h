@@ -37,10 +37,10 @@ public:
     // Throws LoadError naming the file when it is missing, no Exodus II file, truncated, or
     // promises data it cannot hold; when it stores other than 4 or 8 bytes per floating-point
     // value or holds several values in a header attribute of one number; when its block ids
-    // disagree in size with the count its header gives; when a nodal variable holds fewer values
-    // than the file has nodes; when a surface block's connectivity disagrees in size with its
-    // counts or refers to a node the file lacks; when a body's reference coordinates are not
-    // finite.
+    // disagree in size with the count its header gives or two blocks share an id; when a nodal
+    // variable holds fewer values than the file has nodes; when a surface block's connectivity
+    // disagrees in size with its counts or refers to a node the file lacks; when a body's
+    // reference coordinates are not finite.
     // Blocks of other elements are skipped with a warning to the logger "CoreIo.ExodusLoader",
     // whatever their connectivity holds.
     explicit ExodusLoader(const std::string& path);

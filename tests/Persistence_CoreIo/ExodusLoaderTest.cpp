@@ -556,6 +556,8 @@ TEST(ExodusLoader, RefusesBadFilesSayingWhatIsWrongAndWhere)
         {edited(":version = 6.02f ;", ""), "failed to get database version for the file (NetCDF: Attribute not found)"},
         {edited("eb_prop1(num_el_blk)", "eb_prop1(four)"),
          "its element block id variable \"eb_prop1\" holds 4 values, not 2, one per element block"},
+        {edited("eb_prop1 = 7, 20 ;", "eb_prop1 = 7, 7 ;"),
+         "its element blocks 1 and 2 (in the file's order) share the id 7; an id names one block"},
         {edited("eb_status(num_el_blk)", "eb_status(four)"),
          "its element block status variable \"eb_status\" holds 4 values, not 2, one per element block"},
         {edited("connect1(num_el_in_blk1", "connect1(four"),
